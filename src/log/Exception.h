@@ -1,0 +1,40 @@
+#pragma once
+// The one exception type the program throws. Callers catch it at the top
+// (entry point, guarded run) and show what() to the user.
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace Kiln {
+
+class Exception : public std::exception {
+public:
+    /// code: the error number shown to the user; source: the failing
+    /// operation, written like "SelectionManager::_getAbsoluteParent()".
+    Exception(std::int32_t code, std::string description, std::string source);
+    /// As above, naming the source file and line (line > 0 adds " at ...").
+    Exception(std::int32_t code, std::string description, std::string source,
+              std::string file, std::int32_t line);
+
+    /// "KILN EXCEPTION(code:type): description in source[ at file (line n)]",
+    /// built once on first use.
+    const char* what() const noexcept override;
+
+    std::int32_t getLine() const { return line; }
+    std::int32_t getCode() const { return code; }
+    const std::string& getTypeName() const { return typeName; }
+    const std::string& getDescription() const { return description; }
+    const std::string& getSource() const { return source; }
+    const std::string& getFile() const { return file; }
+
+private:
+    std::int32_t line = 0;
+    std::int32_t code = 0;
+    std::string typeName;
+    std::string description;
+    std::string source;
+    std::string file;
+    mutable std::string fullDescription;
+};
+
+} // namespace Kiln
