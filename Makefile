@@ -29,7 +29,7 @@ test: build
 	fi
 
 bench: deps
-	MORVEL_EXTRA_PACKAGES="libcgal-dev libassimp-dev libmeshoptimizer-dev" bash scripts/install-deps.sh
+	bash scripts/install-deps.sh --bench
 	cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVEL_BUILD_BENCH=ON -DMORVEL_BUILD_TESTS=OFF
 	cmake --build $(BUILD_DIR)-bench -j $(JOBS)
 	bash scripts/run-bench.sh $(BUILD_DIR)-bench

@@ -1,26 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Morvel needs to build, run and test, when any
-# is missing. Runs apt as root, or through sudo for a normal user.
+# Installs the Debian packages listed in scripts/packages/*.txt when any is
+# missing. bench*.txt lists are installed only with --bench. Runs apt as
+# root, or through sudo for a normal user.
 set -euo pipefail
+cd "$(dirname "$0")/packages"
 
-packages=(
-  build-essential cmake ninja-build ccache pkg-config
-  libogre-1.12-dev ogre-1.12-tools libcegui-mk2-dev libois-dev libtinyxml-dev
-  libboost-dev libboost-filesystem-dev libx11-dev libxtst-dev
-  xvfb xauth mesa-utils libgl1-mesa-dri x11-utils xdotool
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libftdi1-dev libusb-1.0-0-dev
-  fonts-wqy-microhei
-)
-if [ "${MORVEL_EXTRA_PACKAGES:-}" != "" ]; then
-  read -r -a extra <<<"$MORVEL_EXTRA_PACKAGES"
-  packages+=("${extra[@]}")
-fi
+lists=()
+for f in *.txt; do
+  case "$f" in bench*) [ "${1:-}" = "--bench" ] && lists+=("$f") ;; *) lists+=("$f") ;; esac
+done
 
 missing=()
-for p in "${packages[@]}"; do
+while read -r p; do
+  [ -n "$p" ] || continue
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+done < <(sed -e 's/#.*//' -e 's/[[:space:]]//g' "${lists[@]}" | sort -u)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing missing packages: ${missing[*]}"
