@@ -367,6 +367,10 @@ void GraphicsManager::notifyEndScene() {
 }
 
 std::string GraphicsManager::screenshotPath(const std::string& path) const {
+    return screenshotPathFor(path, screenshotExtension);
+}
+
+std::string screenshotPathFor(const std::string& path, const std::string& screenshotExtension) {
     static const std::array<const char*, 15> known = {"BMP", "EXR", "RAW", "GIF", "HDR",
                                                       "JNG", "JPG", "PBM", "PGM", "PNG",
                                                       "PPM", "TGA", "TIF", "WBMP", "XPM"};

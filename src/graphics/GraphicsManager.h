@@ -124,6 +124,9 @@ protected:
     std::string screenshotExtension = "bmp";
 };
 
+/// `path` itself when it ends in a known three-letter image extension
+/// (any case), else `path` + "." + `extension`.
+std::string screenshotPathFor(const std::string& path, const std::string& extension);
 /// The render API family of a render system's name.
 RenderApi renderApiFromName(const std::string& renderSystemName);
 /// Width and height from "WxH" or the engine's "W x H ..." video modes.
