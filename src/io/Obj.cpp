@@ -3,7 +3,6 @@
 #include "io/FileBytes.h"
 #include "io/TextScanner.h"
 #include "io/TriangleSoup.h"
-#include "log/DebugChannel.h"
 #include "log/Exception.h"
 
 #include <cctype>
@@ -163,11 +162,8 @@ private:
     void readLibrary(TextScanner& line) {
         const std::string name(line.word());
         std::string text;
-        if (!loadLibrary || !loadLibrary(name, text)) {
-            debugChannel("ObjImport") << "material library '" << name << "' not found; using default colours"
-                                      << endl;
-            return;
-        }
+        if (!loadLibrary || !loadLibrary(name, text))
+            return;  // a missing library leaves the default colours
         for (auto& entry : parseMaterialLibrary(text))
             materials[entry.first] = entry.second;
     }
