@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out="$root/build-fuzz"
-seconds=${MORVEL_FUZZ_SECONDS:-15}
+seconds=${MORVEL_FUZZ_SECONDS:-10}
 if [ ! -f "$out/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMORVEL_FUZZ=ON -DMORVEL_BUILD_TESTS=OFF \
