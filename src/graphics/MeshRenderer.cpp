@@ -74,6 +74,8 @@ MeshRenderer::MeshRenderer(Ogre::SceneManager& sceneManager_, Ogre::SceneNode& n
     if (materialExists(kDefaultMaterial))
         subMesh->setMaterialName(kDefaultMaterial);
     entity = sceneManager.createEntity(name);
+    // With no indices the engine would draw the bare vertex list.
+    entity->getSubEntity(0)->setVisible(indexCount > 0);
     node.attachObject(entity);
     setMaterial(requestedMaterial);
 }
@@ -199,6 +201,7 @@ void MeshRenderer::fill(bool everything) {
     if (entity)
         entity->getSubEntity(0)->setVisible(indexCount > 0);
 }
+
 
 void MeshRenderer::writePositionsAndNormals(const std::vector<Vertex>& vertices) {
     computeVertexNormals(vertices, mesh->getFaces(), normals);

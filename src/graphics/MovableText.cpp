@@ -64,14 +64,14 @@ void MovableText::setFontName(const std::string& name) {
     material = font->getMaterial()->clone(mName + "::MovableText::Material");
     material->setLightingEnabled(false);
     showOnTop(onTop);
-    geometryDirty = true;
+    rebuildGeometry();
 }
 
 void MovableText::setCaption(const std::string& text) {
     if (text == caption)
         return;
     caption = text;
-    geometryDirty = true;
+    rebuildGeometry();
 }
 
 void MovableText::setColour(const Ogre::ColourValue& value) {
@@ -81,13 +81,13 @@ void MovableText::setColour(const Ogre::ColourValue& value) {
 
 void MovableText::setCharacterHeight(Ogre::Real height) {
     characterHeight = height;
-    geometryDirty = true;
+    rebuildGeometry();
 }
 
 void MovableText::setTextAlignment(HorizontalAlignment h, VerticalAlignment v) {
     horizontal = h;
     vertical = v;
-    geometryDirty = true;
+    rebuildGeometry();
 }
 
 void MovableText::showOnTop(bool show) {
@@ -150,7 +150,6 @@ void MovableText::rebuildGeometry() {
                                                   Ogre::HardwareBuffer::HBU_DYNAMIC_WRITE_ONLY_DISCARDABLE));
     if (mParentNode)
         mParentNode->needUpdate();
-    geometryDirty = false;
     coloursDirty = true;
 }
 
@@ -172,8 +171,6 @@ void MovableText::_notifyCurrentCamera(Ogre::Camera* current) {
 void MovableText::_updateRenderQueue(Ogre::RenderQueue* queue) {
     if (!isVisible())
         return;
-    if (geometryDirty)
-        rebuildGeometry();
     if (coloursDirty)
         writeColours();
     queue->addRenderable(this, mRenderQueueID, OGRE_RENDERABLE_DEFAULT_PRIORITY);
@@ -184,8 +181,6 @@ void MovableText::visitRenderables(Ogre::Renderable::Visitor* visitor, bool) {
 }
 
 void MovableText::getRenderOperation(Ogre::RenderOperation& op) {
-    if (geometryDirty)
-        rebuildGeometry();
     if (coloursDirty)
         writeColours();
     op = renderOp;

@@ -72,7 +72,6 @@ private:
     Ogre::AxisAlignedBox box;
     Ogre::Real radius = 0;
     const Ogre::Camera* camera = nullptr;
-    bool geometryDirty = true;
     bool coloursDirty = true;
 };
 
