@@ -113,8 +113,11 @@ GraphicsManagerImpl::GraphicsManagerImpl(std::unique_ptr<IKeyValueStore> store,
         textRenderer = std::make_unique<TextRenderer>();
         rotateCameraWithMouse = settings.readBool("Mouse.RotateCamera", true);
     } catch (const Ogre::Exception& e) {
+        // The description may point into a plug-in that tear-down unloads:
+        // copy it first.
+        const std::string description = e.getFullDescription();
         destroyEngine();
-        throw Exception(0, e.getFullDescription(), "Kiln::GraphicsManager::GraphicsManager()");
+        throw Exception(0, description, "Kiln::GraphicsManager::GraphicsManager()");
     } catch (...) {
         destroyEngine();
         throw;
