@@ -1,11 +1,16 @@
 #include "app/AppContext.h"
 
 #include "graphics/GraphicsManager.h"
+#include "scene/ObjectGroup.h"
+#include "scene/Scene.h"
 
 AppContext::AppContext() { stateStack.push_back({}); }
 
 AppContext::~AppContext() {
     // The graphics manager goes last: the others may still hold engine objects.
+    viewRoot.reset();
+    sceneRoot.reset();
+    scene.reset();
     graphicsManager.reset();
 }
 

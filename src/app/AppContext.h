@@ -9,7 +9,9 @@
 
 namespace Kiln {
 class GraphicsManager;
-}
+class ObjectGroup;
+class Scene;
+} // namespace Kiln
 
 /// Bits of AppContext::flags.
 enum AppFlags : std::uint8_t {
@@ -39,6 +41,13 @@ public:
 
     /// Owned; destroyed after every other manager.
     std::unique_ptr<Kiln::GraphicsManager> graphicsManager;
+    /// The scene roots and the scene that presents them; they go before
+    /// the graphics manager, whose engine draws them.
+    std::unique_ptr<Kiln::Scene> scene;
+    /// Holds the user's objects, at scale 0.2.
+    std::unique_ptr<Kiln::ObjectGroup> sceneRoot;
+    /// Carries the camera and the lights; the scene's active root.
+    std::unique_ptr<Kiln::ObjectGroup> viewRoot;
 
     std::uint8_t flags = APP_FLAG_SAVED;
     std::string currentFileName;

@@ -3,11 +3,14 @@
 #include "config/ConfigurationFile.h"
 #include "config/KeyValueStore.h"
 #include "graphics/GraphicsManager.h"
+#include "graphics/GraphicsPresenter.h"
 #include "graphics/TextRenderer.h"
 #include "log/Exception.h"
 #include "platform/CrashGuard.h"
 #include "platform/FatalMessage.h"
 #include "platform/UserFolders.h"
+#include "scene/ObjectGroup.h"
+#include "scene/Scene.h"
 
 #include <OgreRenderWindow.h>
 #include <OgreStringConverter.h>
@@ -59,12 +62,35 @@ Application::Application(const std::string& settingsFile, const std::string& hap
     graphicsOptions.dataDirectory = dataDirectory;
     graphicsOptions.logDirectory = Kiln::userStateFolder();
     context->graphicsManager = GraphicsManager::create(std::move(settings), graphicsOptions);
+    createSceneRoots();
 
     GraphicsManager::assign(guiResourceGroup, "GUI", started);
     GraphicsManager::assign(layoutFile, "", started);
 }
 
 Application::~Application() = default;
+
+void Application::createSceneRoots() {
+    Kiln::GraphicsManager& graphics = *context->graphicsManager;
+    context->scene = Kiln::Scene::create();
+    context->scene->addPresenter("graphics", &graphics);
+    const auto presented = [&graphics] {
+        auto root = std::make_unique<Kiln::ObjectGroup>();
+        root->setPresenter("graphics", std::make_unique<Kiln::GraphicsPresenter>(*graphics.getSceneManager()));
+        return root;
+    };
+    context->sceneRoot = presented();
+    context->sceneRoot->setScale(Ogre::Vector3(0.2f));
+    context->viewRoot = presented();
+    context->viewRoot->setPosition(graphics.getCameraPosition());
+}
+
+void Application::addRootsToScene() {
+    context->scene->addObject(context->sceneRoot->getHandle());
+    context->scene->addObject(context->viewRoot->getHandle());
+    // The camera and the lights travel with the view root from now on.
+    context->scene->setActiveObject(context->viewRoot->getHandle());
+}
 
 void Application::setCommandLine(const std::string& text) {
     if (text.empty())
@@ -130,6 +156,7 @@ bool Application::forcedSave() {
 
 void Application::onStartScene() {
     Kiln::ConfigurationFile::load("FunctionConfig.cfg");
+    addRootsToScene();
     if (options.showFrameCount)
         showFrameCounters();
 }

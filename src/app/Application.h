@@ -55,6 +55,11 @@ public:
 
 private:
     int guardedRun();
+    /// Both roots with their graphics presenters, and the scene with the
+    /// graphics manager as its "graphics" presenter.
+    void createSceneRoots();
+    /// Adds the roots to the scene and makes the view root active.
+    void addRootsToScene();
     void showFrameCounters();
 
     std::string hapticSettingsFile;

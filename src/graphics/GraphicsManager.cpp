@@ -2,10 +2,12 @@
 
 #include "config/ConfigReader.h"
 #include "graphics/GpuCommandBufferFlush.h"
+#include "graphics/GraphicsPresenter.h"
 #include "graphics/Light.h"
 #include "graphics/TextRenderer.h"
 #include "log/DebugChannel.h"
 #include "platform/X11WindowEvents.h"
+#include "scene/ObjectGroup.h"
 
 #include <Ogre.h>
 #include <OgreConfigFile.h>
@@ -64,6 +66,7 @@ protected:
     void pumpWindowEvents() override;
     bool renderEngineFrame(float dt) override { return root->renderOneFrame(dt); }
     void updateViewport() override { viewport->_updateDimensions(); }
+    void carryCameraAndLights(Ogre::SceneNode& node) override;
 
 private:
     void createRoot();
@@ -110,8 +113,11 @@ GraphicsManagerImpl::GraphicsManagerImpl(std::unique_ptr<IKeyValueStore> store,
         textRenderer = std::make_unique<TextRenderer>();
         rotateCameraWithMouse = settings.readBool("Mouse.RotateCamera", true);
     } catch (const Ogre::Exception& e) {
+        // The description may point into a plug-in that tear-down unloads:
+        // copy it first.
+        const std::string description = e.getFullDescription();
         destroyEngine();
-        throw Exception(0, e.getFullDescription(), "Kiln::GraphicsManager::GraphicsManager()");
+        throw Exception(0, description, "Kiln::GraphicsManager::GraphicsManager()");
     } catch (...) {
         destroyEngine();
         throw;
@@ -264,6 +270,17 @@ void GraphicsManagerImpl::pumpWindowEvents() {
     windowEvents->pump(handlers);
 }
 
+void GraphicsManagerImpl::carryCameraAndLights(Ogre::SceneNode& node) {
+    camera->detachFromParent();
+    node.attachObject(camera);
+    for (const auto& light : lights) {
+        Ogre::SceneNode* lightNode = light->getNode();
+        if (Ogre::SceneNode* parent = lightNode->getParentSceneNode())
+            parent->removeChild(lightNode);
+        node.addChild(lightNode);
+    }
+}
+
 void GraphicsManagerImpl::destroyEngine() {
     textRenderer.reset();
     commandBufferFlush.stop();
@@ -330,6 +347,7 @@ bool GraphicsManager::renderOneFrame(float dt) {
         if (!stopRequested) {
             if (notifyListeners)
                 listeners.notify([](GraphicsListener* l) { l->onPreRender(); });
+            refreshPresenters();
             updateViewport();
             stopRequested = !renderEngineFrame(dt);
             if (notifyListeners)
@@ -340,6 +358,54 @@ bool GraphicsManager::renderOneFrame(float dt) {
         throw;
     }
     return !stopRequested;
+}
+
+namespace {
+
+void refreshSubtree(const ObjectGroup& node) {
+    if (GraphicsPresenter* presenter = GraphicsPresenter::of(node))
+        presenter->refresh();
+    for (const auto& child : node.getChildren())
+        refreshSubtree(*child);
+}
+
+} // namespace
+
+void GraphicsManager::objectAdded(ObjectHandle root) {
+    presentedRoots.push_back(root);
+    if (!root || !sceneManager)
+        return;
+    if (GraphicsPresenter* presenter = GraphicsPresenter::of(*root.get())) {
+        Ogre::SceneNode* node = presenter->getSceneNode();
+        if (Ogre::SceneNode* parent = node->getParentSceneNode())
+            parent->removeChild(node);
+        sceneManager->getRootSceneNode()->addChild(node);
+    }
+}
+
+void GraphicsManager::objectRemoved(ObjectHandle root) {
+    presentedRoots.erase(std::remove(presentedRoots.begin(), presentedRoots.end(), root),
+                         presentedRoots.end());
+    if (!root || !sceneManager)
+        return;
+    if (GraphicsPresenter* presenter = GraphicsPresenter::of(*root.get())) {
+        Ogre::SceneNode* node = presenter->getSceneNode();
+        if (node->getParentSceneNode() == sceneManager->getRootSceneNode())
+            sceneManager->getRootSceneNode()->removeChild(node);
+    }
+}
+
+void GraphicsManager::setActiveObject(ObjectHandle root) {
+    if (!root)
+        return;
+    if (GraphicsPresenter* presenter = GraphicsPresenter::of(*root.get()))
+        carryCameraAndLights(*presenter->getSceneNode());
+}
+
+void GraphicsManager::refreshPresenters() {
+    for (const ObjectHandle& root : presentedRoots)
+        if (root)
+            refreshSubtree(*root.get());
 }
 
 void GraphicsManager::notifyWindowResized(unsigned width, unsigned height) {

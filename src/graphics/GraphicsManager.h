@@ -6,14 +6,17 @@
 #include "graphics/GraphicsListener.h"
 #include "graphics/ListenerList.h"
 #include "log/Exception.h"
+#include "scene/Scene.h"
 
 #include <OgreVector.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ogre {
 class Camera;
+class SceneNode;
 class RenderWindow;
 class Root;
 class SceneManager;
@@ -38,14 +41,16 @@ struct GraphicsOptions {
     std::string logDirectory;
 };
 
-class GraphicsManager {
+/// Also the scene presenter "graphics": roots added to the scene are hung
+/// into the rendered scene through their "graphics" presenters.
+class GraphicsManager : public IScenePresenter {
 public:
     /// Builds the engine from `settings` (taking it over) and opens the
     /// window. Throws what the engine throws (missing plug-ins, no render
     /// system, bad resources) as Kiln::Exception.
     static std::unique_ptr<GraphicsManager> create(std::unique_ptr<IKeyValueStore> settings,
                                                    const GraphicsOptions& options);
-    virtual ~GraphicsManager();
+    ~GraphicsManager() override;
     GraphicsManager(const GraphicsManager&) = delete;
     GraphicsManager& operator=(const GraphicsManager&) = delete;
 
@@ -63,6 +68,20 @@ public:
     /// Ends the loop after the current frame.
     void requestStop() { stopRequested = true; }
     bool isStopRequested() const { return stopRequested; }
+
+    /// Hangs the root's "graphics" scene node under the engine's root node.
+    /// A root without a graphics presenter is only remembered.
+    void objectAdded(ObjectHandle root) override;
+    /// Takes the root's scene node out of the rendered scene.
+    void objectRemoved(ObjectHandle root) override;
+    /// The camera and the lights move onto the root's scene node, so that
+    /// they follow the root from now on.
+    void setActiveObject(ObjectHandle root) override;
+    /// The roots added and not removed, in order (dead ones included).
+    const std::vector<ObjectHandle>& getPresentedRoots() const { return presentedRoots; }
+    /// Lets every presenter under the presented roots pick up mesh changes
+    /// made without a notification. Each frame does this before rendering.
+    void refreshPresenters();
 
     /// Writes the window's contents. A path with a known three-letter image
     /// extension is used as it is; any other gets "." + the configured
@@ -102,6 +121,8 @@ protected:
     /// Renders one frame; false when the engine reports failure.
     virtual bool renderEngineFrame(float dt) = 0;
     virtual void updateViewport() = 0;
+    /// Moves the camera and the light nodes onto `node`.
+    virtual void carryCameraAndLights(Ogre::SceneNode& node) = 0;
 
     void notifyWindowResized(unsigned width, unsigned height);
     /// Asks every listener; stops the loop only when all agree.
@@ -122,6 +143,7 @@ protected:
     unsigned windowWidth = 0;
     unsigned windowHeight = 0;
     std::string screenshotExtension = "bmp";
+    std::vector<ObjectHandle> presentedRoots;
 };
 
 /// `path` itself when it ends in a known three-letter image extension
