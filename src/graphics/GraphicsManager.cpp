@@ -7,11 +7,14 @@
 #include "graphics/TextRenderer.h"
 #include "log/DebugChannel.h"
 #include "platform/X11WindowEvents.h"
+#include "platform/XDisplay.h"
 #include "scene/ObjectGroup.h"
 
 #include <Ogre.h>
 #include <OgreConfigFile.h>
 #include <OgreOverlaySystem.h>
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <array>
@@ -32,6 +35,25 @@ std::string resolve(const std::string& path, const std::string& base) {
     return base + "/" + path;
 }
 
+/// Loads the plug-ins named in `pluginsFile` once more, never to be unloaded.
+/// A plug-in that fails while the engine starts (the render system cannot
+/// open the display, say) throws an exception whose code lives in the
+/// plug-in, and the engine unloads its plug-ins before the exception reaches
+/// us; pinned, the code stays mapped while the exception is handled.
+void pinPlugins(const std::string& pluginsFile) {
+    Ogre::ConfigFile config;
+    try {
+        config.load(pluginsFile);
+    } catch (const Ogre::Exception&) {
+        return;  // the engine reports the missing file itself
+    }
+    const std::string folder = config.getSetting("PluginFolder");
+    for (const std::string& plugin : config.getMultiSetting("Plugin")) {
+        const std::string path = (folder.empty() ? std::string() : folder + "/") + plugin + ".so";
+        dlopen(path.c_str(), RTLD_LAZY | RTLD_NODELETE);
+    }
+}
+
 Ogre::ShadowTechnique shadowTechnique(const std::string& name) {
     static const std::array<std::pair<const char*, Ogre::ShadowTechnique>, 6> techniques = {{
         {"STENCIL_ADDITIVE", Ogre::SHADOWTYPE_STENCIL_ADDITIVE},
@@ -46,6 +68,16 @@ Ogre::ShadowTechnique shadowTechnique(const std::string& name) {
             return technique;
     return Ogre::SHADOWTYPE_NONE;
 }
+
+/// Lends one store to several readers (one per start-up attempt).
+class SharedStore : public IKeyValueStore {
+public:
+    explicit SharedStore(std::shared_ptr<IKeyValueStore> store) : store(std::move(store)) {}
+    std::string operator[](const std::string& key) const override { return (*store)[key]; }
+
+private:
+    std::shared_ptr<IKeyValueStore> store;
+};
 
 class GraphicsManagerImpl final : public GraphicsManager {
 public:
@@ -69,6 +101,7 @@ protected:
     void carryCameraAndLights(Ogre::SceneNode& node) override;
 
 private:
+    void setUp();
     void createRoot();
     void chooseRenderSystem();
     void createWindow();
@@ -96,32 +129,42 @@ GraphicsManagerImpl::GraphicsManagerImpl(std::unique_ptr<IKeyValueStore> store,
                                          const GraphicsOptions& options_)
     : settings(std::move(store)), options(options_) {
     timer.reset();
+    // An engine exception may come from a plug-in that tear-down unloads,
+    // taking the exception's code with it: keep its text, leave the catch,
+    // and only then tear down.
+    std::string engineFailure;
     try {
-        settings.readBool("Application.HandleException", false);
-        screenshotExtension = settings.readString("Scene.SaveExtension", "bmp");
-        createRoot();
-        chooseRenderSystem();
-        sceneManager = root->createSceneManager("DefaultSceneManager", "KilnSceneManager");
-        overlaySystem = std::make_unique<Ogre::OverlaySystem>();
-        sceneManager->addRenderQueueListener(overlaySystem.get());
-        createWindow();
-        loadResources();
-        createCameraAndViewport();
-        createSky();
-        createLights();
-        setUpShadows();
-        textRenderer = std::make_unique<TextRenderer>();
-        rotateCameraWithMouse = settings.readBool("Mouse.RotateCamera", true);
-    } catch (const Ogre::Exception& e) {
-        // The description may point into a plug-in that tear-down unloads:
-        // copy it first.
-        const std::string description = e.getFullDescription();
-        destroyEngine();
-        throw Exception(0, description, "Kiln::GraphicsManager::GraphicsManager()");
-    } catch (...) {
+        setUp();
+    } catch (const Exception&) {
         destroyEngine();
         throw;
+    } catch (const Ogre::Exception& e) {
+        engineFailure = e.getDescription() + " in " + e.getSource();
+    } catch (const std::exception& e) {
+        engineFailure = e.what();
     }
+    if (!engineFailure.empty()) {
+        destroyEngine();
+        throw Exception(0, engineFailure, "Kiln::GraphicsManager::GraphicsManager()");
+    }
+}
+
+void GraphicsManagerImpl::setUp() {
+    settings.readBool("Application.HandleException", false);
+    screenshotExtension = settings.readString("Scene.SaveExtension", "bmp");
+    createRoot();
+    chooseRenderSystem();
+    sceneManager = root->createSceneManager("DefaultSceneManager", "KilnSceneManager");
+    overlaySystem = std::make_unique<Ogre::OverlaySystem>();
+    sceneManager->addRenderQueueListener(overlaySystem.get());
+    createWindow();
+    loadResources();
+    createCameraAndViewport();
+    createSky();
+    createLights();
+    setUpShadows();
+    textRenderer = std::make_unique<TextRenderer>();
+    rotateCameraWithMouse = settings.readBool("Mouse.RotateCamera", true);
 }
 
 void GraphicsManagerImpl::createRoot() {
@@ -134,6 +177,7 @@ void GraphicsManagerImpl::createRoot() {
         auto* logs = new Ogre::LogManager();
         logs->createLog(logFile.empty() ? "Kiln.log" : logFile, true, false, logFile.empty());
     }
+    pinPlugins(pluginsFile);
     root = std::make_unique<Ogre::Root>(pluginsFile, "", logFile);
 }
 
@@ -321,7 +365,17 @@ GraphicsManagerImpl::~GraphicsManagerImpl() {
 
 std::unique_ptr<GraphicsManager> GraphicsManager::create(std::unique_ptr<IKeyValueStore> settings,
                                                          const GraphicsOptions& options) {
-    return std::make_unique<GraphicsManagerImpl>(std::move(settings), options);
+    // The engine opens its own X connection and gives up when the server
+    // refuses it for a moment; the settings are kept for another try.
+    std::shared_ptr<IKeyValueStore> shared(std::move(settings));
+    return retryOnXRefusal(
+        20,
+        [&]() -> std::unique_ptr<GraphicsManager> {
+            return std::make_unique<GraphicsManagerImpl>(std::make_unique<SharedStore>(shared), options);
+        },
+        [](const std::exception& e) {
+            return std::string(e.what()).find("open X display") != std::string::npos;
+        });
 }
 
 GraphicsManager::~GraphicsManager() = default;

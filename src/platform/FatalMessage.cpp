@@ -1,5 +1,7 @@
 #include "platform/FatalMessage.h"
 
+#include "platform/XDisplay.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -106,20 +108,12 @@ private:
 
 } // namespace
 
-bool displayAvailable() {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    XCloseDisplay(display);
-    return true;
-}
-
 void showFatalMessage(const std::string& title, const std::string& text) {
     std::cerr << title << ": " << text << std::endl;
     const char* noDialogs = std::getenv("MORVEL_NO_DIALOGS");
     if (noDialogs && *noDialogs)
         return;
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = openXDisplay();
     if (!display)
         return;
     {

@@ -3,6 +3,7 @@
 
 #include "config/KeyValueStore.h"
 #include "graphics/GraphicsManager.h"
+#include "platform/XDisplay.h"
 
 #include <OgreCamera.h>
 #include <OgreDataStream.h>
@@ -40,7 +41,7 @@ struct Counter : Kiln::GraphicsListener {
 /// Talks to the window from outside, as a window manager or user would.
 class XClient {
 public:
-    XClient() : display(XOpenDisplay(nullptr)) {}
+    XClient() : display(Kiln::openXDisplay()) {}
     ~XClient() { if (display) XCloseDisplay(display); }
     void resize(unsigned long window, unsigned w, unsigned h) {
         XResizeWindow(display, window, w, h);
