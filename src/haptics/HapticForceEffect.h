@@ -1,7 +1,7 @@
 #pragma once
 // Force effects: the pieces of code the device calls on its haptic thread to
 // build the force it sends to the hand.
-#include <OGRE/OgreVector3.h>
+#include <OgreVector3.h>
 
 namespace Kiln {
 

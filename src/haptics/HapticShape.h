@@ -5,8 +5,8 @@
 // thread may change them at any time without tearing a tick.
 #include "haptics/SphereSweep.h"
 
-#include <OGRE/OgreQuaternion.h>
-#include <OGRE/OgreVector3.h>
+#include <OgreQuaternion.h>
+#include <OgreVector3.h>
 
 #include <atomic>
 #include <memory>

@@ -4,8 +4,8 @@
 // (the device frame placed by the device transform).
 #include "haptics/HapticMath.h"
 
-#include <OGRE/OgreQuaternion.h>
-#include <OGRE/OgreVector3.h>
+#include <OgreQuaternion.h>
+#include <OgreVector3.h>
 
 #include <cstdint>
 

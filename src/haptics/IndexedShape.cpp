@@ -51,6 +51,29 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
     geometry = std::move(built);
 }
 
+namespace {
+
+std::vector<float> positionsOf(const std::vector<Vertex>& vertices) {
+    std::vector<float> positions;
+    positions.reserve(3 * vertices.size());
+    for (const Vertex& v : vertices)
+        positions.insert(positions.end(), {v.position.x, v.position.y, v.position.z});
+    return positions;
+}
+
+std::vector<std::uint32_t> indicesOf(const std::vector<Face>& faces) {
+    std::vector<std::uint32_t> indices;
+    indices.reserve(3 * faces.size());
+    for (const Face& f : faces)
+        indices.insert(indices.end(), {f.i0, f.i1, f.i2});
+    return indices;
+}
+
+} // namespace
+
+IndexedShape::IndexedShape(const std::vector<Face>& faces, const std::vector<Vertex>& vertices)
+    : IndexedShape(positionsOf(vertices), indicesOf(faces)) {}
+
 std::shared_ptr<IHapticShape> IndexedShape::clone() const {
     return std::make_shared<IndexedShape>(*this);
 }

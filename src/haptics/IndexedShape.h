@@ -5,6 +5,7 @@
 // shape), so clones share it.
 #include "haptics/HapticShape.h"
 #include "haptics/TriangleTree.h"
+#include "mesh/Vertex.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,8 @@ public:
     IndexedShape(const std::vector<float>& positions, const std::vector<std::uint32_t>& indices);
     IndexedShape(const float* positions, std::size_t vertexCount, const std::uint32_t* indices,
                  std::size_t triangleCount);
+    /// One triangle per face of a mesh, in face order.
+    IndexedShape(const std::vector<Face>& faces, const std::vector<Vertex>& vertices);
 
     std::shared_ptr<IHapticShape> clone() const override;
 
