@@ -169,11 +169,11 @@ bool nowhereInside(const Vec3d&) { return false; }
 
 TEST(FallThrough, ProxyStaysOutsideEveryPrimitiveUnderFastMotion) {
     const Case cases[] = {
-        {"sphere", int(PrimitiveType::Sphere), 0.2, {}, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideSphere},
-        {"cube", int(PrimitiveType::Cube), 0.2, {}, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideCube},
-        {"torus", int(PrimitiveType::Torus), 0.2, {}, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideTorus},
-        {"two-layer plane", int(PrimitiveType::Plane), 0.2, {}, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, nowhereInside},
-        {"large proxy on the torus", int(PrimitiveType::Torus), 0.7, {}, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideTorus},
+        {"sphere", int(PrimitiveType::Sphere), 0.2, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideSphere},
+        {"cube", int(PrimitiveType::Cube), 0.2, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideCube},
+        {"torus", int(PrimitiveType::Torus), 0.2, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideTorus},
+        {"two-layer plane", int(PrimitiveType::Plane), 0.2, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, nowhereInside},
+        {"large proxy on the torus", int(PrimitiveType::Torus), 0.7, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE, insideTorus},
     };
     for (const Case& c : cases)
         expectNoFallThrough(c);
