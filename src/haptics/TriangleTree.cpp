@@ -39,6 +39,9 @@ TriangleTree::TriangleTree(const std::vector<Box3d>& boxes) {
         centres[i] = (boxes[i].min + boxes[i].max) * 0.5;
     nodes.reserve(2 * boxes.size() / leafSize + 1);
     build(boxes, centres, 0, static_cast<std::uint32_t>(boxes.size()));
+    orderedBoxes.reserve(boxes.size());
+    for (const std::uint32_t index : order)
+        orderedBoxes.push_back(boxes[index]);
 }
 
 // Median split on the longest axis of the centres keeps the tree balanced,

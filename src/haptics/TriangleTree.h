@@ -48,6 +48,7 @@ private:
     static const Box3d emptyBox;
     std::vector<Node> nodes;
     std::vector<std::uint32_t> order;
+    std::vector<Box3d> orderedBoxes; ///< the triangles' boxes, in `order`
 };
 
 template <typename Visit>
@@ -64,7 +65,8 @@ void TriangleTree::forEachOverlap(const Box3d& query, Visit&& visit) const {
             continue;
         if (node.count > 0) {
             for (std::uint32_t i = node.first; i < node.first + node.count; ++i)
-                visit(order[i]);
+                if (orderedBoxes[i].overlaps(query))
+                    visit(order[i]);
         } else {
             stack[top++] = node.first;
             stack[top++] = index + 1;
