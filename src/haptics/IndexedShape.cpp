@@ -2,6 +2,7 @@
 
 #include "log/Exception.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -116,6 +117,19 @@ void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& out, const 
         sweep(record, sphere, -backTolerance);
         out.push_back(record);
     });
+}
+
+double IndexedShape::localDistance(const Vec3d& point, double reach) const {
+    Box3d query;
+    query.min = point - Vec3d(reach, reach, reach);
+    query.max = point + Vec3d(reach, reach, reach);
+    double best = reach * reach;
+    geometry->tree.forEachOverlap(query, [&](std::uint32_t index) {
+        const HapticTriangle& tri = geometry->triangles[index];
+        best = std::min(best,
+                        squaredLength(point - closestPointOnTriangle(point, tri.p0, tri.p1, tri.p2)));
+    });
+    return std::sqrt(best);
 }
 
 ConstraintRecord* IndexedShape::updateConstraints(ConstraintRecord* first, ConstraintRecord* last,

@@ -32,6 +32,10 @@ public:
                                         const Vec3d& proxy, const Vec3d& move, double radius,
                                         double backTolerance) override;
 
+    /// Distance from a local-frame point to the nearest triangle, looking
+    /// only within `reach` of it (reach when nothing is that close).
+    double localDistance(const Vec3d& point, double reach) const;
+
     const std::vector<HapticTriangle>& getTriangles() const { return geometry->triangles; }
     /// Local-frame bounds of all triangles.
     const Box3d& getBounds() const { return geometry->tree.bounds(); }

@@ -61,6 +61,9 @@ struct SweepHit {
 bool sweepSphereTriangle(const HapticTriangle& triangle, const ShapeFrame& frame,
                          const SweptSphere& sphere, double minT, SweepHit& hit);
 
+/// The point of triangle abc nearest to p.
+Vec3d closestPointOnTriangle(const Vec3d& p, const Vec3d& a, const Vec3d& b, const Vec3d& c);
+
 /// Sphere centred at start, moving by move, against the segment p-q (all in
 /// one frame). On a hit gives the entry time t and the position u along the
 /// segment (0 at p, 1 at q); false also when the entry lies beyond an end.

@@ -18,33 +18,6 @@ using namespace Kiln;
 
 namespace {
 
-// Closest point on triangle abc to p (Ericson, Real-Time Collision Detection 5.1.5).
-Vec3d closestOnTriangle(const Vec3d& p, const Vec3d& a, const Vec3d& b, const Vec3d& c) {
-    const Vec3d ab = b - a, ac = c - a, ap = p - a;
-    const double d1 = dot(ab, ap), d2 = dot(ac, ap);
-    if (d1 <= 0 && d2 <= 0)
-        return a;
-    const Vec3d bp = p - b;
-    const double d3 = dot(ab, bp), d4 = dot(ac, bp);
-    if (d3 >= 0 && d4 <= d3)
-        return b;
-    const double vc = d1 * d4 - d3 * d2;
-    if (vc <= 0 && d1 >= 0 && d3 <= 0)
-        return a + ab * (d1 / (d1 - d3));
-    const Vec3d cp = p - c;
-    const double d5 = dot(ab, cp), d6 = dot(ac, cp);
-    if (d6 >= 0 && d5 <= d6)
-        return c;
-    const double vb = d5 * d2 - d1 * d6;
-    if (vb <= 0 && d2 >= 0 && d6 <= 0)
-        return a + ac * (d2 / (d2 - d6));
-    const double va = d3 * d6 - d5 * d4;
-    if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0)
-        return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
-    const double denom = 1.0 / (va + vb + vc);
-    return a + ab * (vb * denom) + ac * (vc * denom);
-}
-
 struct WorldMesh {
     std::vector<Vec3d> corners; // three per triangle, world frame
     double size = 0.0;          // largest extent of the bounding box
@@ -52,7 +25,7 @@ struct WorldMesh {
     double distance(const Vec3d& p) const {
         double best = 1e300;
         for (std::size_t i = 0; i < corners.size(); i += 3)
-            best = std::min(best, squaredLength(p - closestOnTriangle(p, corners[i], corners[i + 1],
+            best = std::min(best, squaredLength(p - closestPointOnTriangle(p, corners[i], corners[i + 1],
                                                                       corners[i + 2])));
         return std::sqrt(best);
     }
