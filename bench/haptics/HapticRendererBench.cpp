@@ -40,7 +40,8 @@ std::shared_ptr<IndexedShape> bumpySphere(int rings, int segments) {
 
 void report(const char* name, std::size_t triangles, const std::shared_ptr<IndexedShape>& shape) {
     const HapticBenchResult result = runHapticBench(shape, HapticBenchOptions{});
-    std::printf("%-22s triangles=%-8zu radius=%.4g %s\n", name, triangles, result.radius,
+    std::printf("%-14s triangles=%-8zu radius=%.4g candidates=%.0f iterations=%.1f\n  %s\n",
+                name, triangles, result.radius, result.meanCandidates, result.meanIterations,
                 result.summaryLine().c_str());
 }
 

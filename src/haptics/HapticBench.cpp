@@ -91,8 +91,11 @@ HapticBenchResult runHapticBench(const std::shared_ptr<IndexedShape>& shape,
         renderer.tick(sample, 800.0);
         const auto end = std::chrono::steady_clock::now();
         micros.push_back(std::chrono::duration<double, std::micro>(end - begin).count());
-        if (renderer.lastTickStats().contacts > 0)
+        const RendererTickStats& stats = renderer.lastTickStats();
+        if (stats.contacts > 0)
             ++result.contactTicks;
+        result.meanCandidates += static_cast<double>(stats.candidates) / ticks;
+        result.meanIterations += static_cast<double>(stats.iterations) / ticks;
         const double gap = shape->localDistance(renderer.getProxy(), result.radius);
         result.maxPenetration = std::max(result.maxPenetration, result.radius - gap);
     }

@@ -98,12 +98,13 @@ public:
     const ShapeTickState& tickState() const { return tick; }
 
     /// Appends one record per triangle that the proxy may reach this tick:
-    /// the sphere of `radius` moving from `proxy` by `move`, including a
-    /// back-up of up to backTolerance of the move and the slides that can
-    /// follow within the same tick.
+    /// the sphere of `radius` moving from `proxy` by `move`, backed up by
+    /// `backUp` of the move at most, then sliding (never further from the
+    /// goal proxy + move than where the slide starts). Hits as far back as
+    /// backTolerance of the move count.
     virtual void collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                                    const Vec3d& move, double radius,
-                                    double backTolerance) = 0;
+                                    const Vec3d& move, double radius, double backTolerance,
+                                    double backUp) = 0;
     /// Sweeps again the records of this shape from `first` on (leaving those
     /// marked removed alone) and returns the record after them.
     virtual ConstraintRecord* updateConstraints(ConstraintRecord* first, ConstraintRecord* last,

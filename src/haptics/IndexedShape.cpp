@@ -94,23 +94,30 @@ void IndexedShape::sweep(ConstraintRecord& record, const SweptSphere& sphere, do
 }
 
 void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                                      const Vec3d& move, double radius, double backTolerance) {
+                                      const Vec3d& move, double radius, double backTolerance,
+                                      double backUp) {
     const ShapeFrame& frame = tickState().frame;
     if (!frame.valid)
         return;
     const SweptSphere sphere = makeSweptSphere(frame, proxy, move, radius);
     // Every position the proxy can take this tick lies within reach of the
-    // goal: a back-up of backTolerance of the move, then slides that never
-    // take it further from the goal than where they start.
+    // goal. A stretched shape may report touches in the past that the
+    // caller did not foresee, so it allows for the whole back tolerance.
     const double moveLength = length(move);
-    const double reach = moveLength * (1.0 + backTolerance) + radius;
-    const Vec3d centre = frame.inverse * (proxy + move - frame.translation);
+    const double back = frame.rigid ? backUp : std::max(backUp, backTolerance);
+    const double reach = moveLength * (1.0 + back) + radius;
+    const Vec3d goal = proxy + move - frame.translation;
+    const Vec3d centre = frame.inverse * goal;
     const Vec3d half = Vec3d(length(frame.inverse.row(0)), length(frame.inverse.row(1)),
                              length(frame.inverse.row(2))) * reach;
     Box3d query;
     query.min = centre - half;
     query.max = centre + half;
     geometry->tree.forEachOverlap(query, [&](std::uint32_t index) {
+        const HapticTriangle& tri = geometry->triangles[index];
+        if (frame.rigid && squaredLength(frame.linear * tri.centre - goal) >
+                               (reach + tri.bound) * (reach + tri.bound))
+            return;
         ConstraintRecord record;
         record.shape = this;
         record.triangle = static_cast<int>(index);

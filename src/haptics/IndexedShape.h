@@ -27,7 +27,8 @@ public:
     std::shared_ptr<IHapticShape> clone() const override;
 
     void collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                            const Vec3d& move, double radius, double backTolerance) override;
+                            const Vec3d& move, double radius, double backTolerance,
+                            double backUp) override;
     ConstraintRecord* updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
                                         const Vec3d& proxy, const Vec3d& move, double radius,
                                         double backTolerance) override;

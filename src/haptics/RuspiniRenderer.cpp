@@ -203,18 +203,32 @@ Vec3d RuspiniRenderer::tick(const DeviceSample& sample, double forceGain) {
     return isFinite(force) ? force : Vec3d();
 }
 
+// Shapes first collect the triangles within reach of a proxy that does not
+// back up. Only when a touch lies in the past (the proxy overlaps a surface)
+// is the wider region around the backed-up proxy collected.
 void RuspiniRenderer::collectCandidates(const Vec3d& move, double r, double backTolerance) {
     for (const auto& shape : tickShapes)
-        shape->collectConstraints(candidates, proxy, move, r, backTolerance);
+        shape->collectConstraints(candidates, proxy, move, r, backTolerance, 0.0);
+    const double first = earliestHit();
+    if (first >= 0.0)
+        return;
+    candidates.clear();
+    for (const auto& shape : tickShapes)
+        shape->collectConstraints(candidates, proxy, move, r, backTolerance, -first);
+}
+
+double RuspiniRenderer::earliestHit() const {
+    double t0 = std::numeric_limits<double>::infinity();
+    for (const ConstraintRecord& c : candidates)
+        if (c.active && !c.removed && c.t < t0)
+            t0 = c.t;
+    return t0;
 }
 
 // Moves the proxy to the earliest hit and takes every candidate hit at that
 // moment into the active set; false when nothing is hit.
 bool RuspiniRenderer::advanceToNextContact(Vec3d& move) {
-    double t0 = std::numeric_limits<double>::infinity();
-    for (const ConstraintRecord& c : candidates)
-        if (c.active && !c.removed && c.t < t0)
-            t0 = c.t;
+    const double t0 = earliestHit();
     if (!std::isfinite(t0))
         return false;
     proxy += move * t0;

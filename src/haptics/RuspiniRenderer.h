@@ -86,6 +86,7 @@ public:
 
 private:
     void collectCandidates(const Vec3d& move, double radius, double backTolerance);
+    double earliestHit() const;
     bool advanceToNextContact(Vec3d& move);
     void dropDuplicateNormals(std::size_t firstNew);
     bool solve(const Vec3d& d, Vec3d& move);

@@ -1,5 +1,6 @@
 #include "haptics/SphereSweep.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -7,6 +8,10 @@ namespace Kiln {
 namespace {
 
 constexpr double machineEpsilon = 2.220446049250313e-16;
+// A proxy resting on a surface sits at its radius up to rounding: touches
+// this recent, or this close, still count as touching now.
+constexpr double touchingNow = 1e-9;
+constexpr double touchingSlack = 1.0 + 1e-9;
 
 struct Candidate {
     double t = std::numeric_limits<double>::infinity();
@@ -44,11 +49,12 @@ bool sweepBoundary(const Vec3d corners[3], const SweptSphere& sphere, double min
             continue;
         if (t < minT || t > 1.0 || t >= best.t)
             continue;
-        if (t < 0.0) {
+        if (t < -touchingNow) {
             const Vec3d e = q - p;
             const double u0 = dot(sphere.start - p, e) / dot(e, e);
             const Vec3d foot = p + e * u0;
-            if (u0 < 0.0 || u0 > 1.0 || squaredLength(sphere.start - foot) >= sphere.radius2 ||
+            if (u0 < 0.0 || u0 > 1.0 ||
+                squaredLength(sphere.start - foot) >= sphere.radius2 * touchingSlack ||
                 dot(sphere.move, sphere.start - foot) >= 0.0)
                 continue;
         }
@@ -62,7 +68,8 @@ bool sweepBoundary(const Vec3d corners[3], const SweptSphere& sphere, double min
             continue;
         if (t < minT || t > 1.0 || t >= best.t)
             continue;
-        if (t < 0.0 && (squaredLength(corners[k] - sphere.start) >= sphere.radius2 ||
+        if (t < -touchingNow &&
+            (squaredLength(corners[k] - sphere.start) >= sphere.radius2 * touchingSlack ||
                         dot(sphere.move, sphere.start - corners[k]) >= 0.0))
             continue;
         best.t = t;
@@ -89,6 +96,9 @@ HapticTriangle makeHapticTriangle(const Vec3d& p0, const Vec3d& p1, const Vec3d&
     tri.e0 = q1 - q2;
     tri.e1 = q2 - q0;
     tri.e2 = q0 - q1;
+    tri.centre = (p0 + p1 + p2) * (1.0 / 3.0);
+    tri.bound = std::sqrt(std::max({squaredLength(p0 - tri.centre), squaredLength(p1 - tri.centre),
+                                    squaredLength(p2 - tri.centre)}));
     return tri;
 }
 
@@ -128,9 +138,24 @@ SweptSphere makeSweptSphere(const ShapeFrame& frame, const Vec3d& worldStart,
     return sphere;
 }
 
+// Whether the sphere, anywhere on its path for t in [minT, 1], can come
+// within reach of the triangle's bounding sphere. Distances are the same in
+// both frames only for a rigid placement; others skip the test.
+bool mayReach(const HapticTriangle& tri, const ShapeFrame& frame, const SweptSphere& sphere,
+              double minT) {
+    if (!frame.rigid)
+        return true;
+    const Vec3d& m = sphere.localMove;
+    const Vec3d from = sphere.localStart + m * minT;
+    const double span = 1.0 - minT;
+    const double along = std::clamp(dot(tri.centre - from, m) / (sphere.moveLength2 * span), 0.0, 1.0);
+    const double reach = tri.bound + sphere.radius;
+    return squaredLength(from + m * (span * along) - tri.centre) <= reach * reach;
+}
+
 bool sweepSphereTriangle(const HapticTriangle& tri, const ShapeFrame& frame,
                          const SweptSphere& sphere, double minT, SweepHit& hit) {
-    if (sphere.moveLength2 <= 0.0)
+    if (sphere.moveLength2 <= 0.0 || !mayReach(tri, frame, sphere, minT))
         return false;
     const Vec3d& P0 = sphere.localStart;
     const Vec3d& m = sphere.localMove;
@@ -152,7 +177,14 @@ bool sweepSphereTriangle(const HapticTriangle& tri, const ShapeFrame& frame,
             const Vec3d touch = behind ? P0 + nw * (r / L) : P0 - nw * (r / L);
             const Vec3d Q = touch + m * t;
             const Vec3d b = barycentric(tri, Q);
-            if (b.x >= 0.0 && b.y >= 0.0 && b.z >= 0.0) {
+            // As for edges and corners, a touch in the past counts only
+            // while the sphere still overlaps the triangle (checked where
+            // distances are the world's).
+            const bool stillTouching =
+                t >= -touchingNow || !frame.rigid ||
+                squaredLength(closestPointOnTriangle(P0, tri.p0, tri.p1, tri.p2) - P0) <
+                    sphere.radius2 * touchingSlack;
+            if (b.x >= 0.0 && b.y >= 0.0 && b.z >= 0.0 && stillTouching) {
                 if (t < minT)
                     return false;
                 hit.t = t;

@@ -14,6 +14,8 @@ struct HapticTriangle {
     double d = 0.0;     ///< plane offset n . p0
     Vec3d e0, e1, e2;   ///< barycentric gradients: v = (x - p0) . e1, w = (x - p0) . e2
     Vec3d scratch;      ///< spare point for the contact code
+    Vec3d centre;       ///< centre of a sphere around the corners
+    double bound = 0.0; ///< its radius
 };
 
 HapticTriangle makeHapticTriangle(const Vec3d& p0, const Vec3d& p1, const Vec3d& p2);
