@@ -32,6 +32,17 @@ std::string describe(const Ogre::ColourValue& c) {
     return out.str();
 }
 
+std::string describe(const Ogre::Vector3& v) {
+    std::ostringstream out;
+    out << v.x << " " << v.y << " " << v.z;
+    return out.str();
+}
+
+template <typename Number>
+Number describe(Number value) {
+    return value;
+}
+
 } // namespace
 
 ConfigReader::ConfigReader(std::unique_ptr<IKeyValueStore> store_) : store(std::move(store_)) {}
@@ -68,55 +79,36 @@ bool ConfigReader::readBool(const std::string& key, bool defaultValue) {
 }
 
 int ConfigReader::readInt(const std::string& key, int defaultValue) {
-    std::string text;
-    int value = defaultValue;
-    if (lookup(prefix + key, text))
-        value = extract<int>(text, defaultValue);
-    else
-        channel() << " (default)" << endl;
-    channel() << " = " << value << endl;
-    return value;
+    return readTyped(key, defaultValue, [defaultValue](const std::string& text) {
+        return extract<int>(text, defaultValue);
+    });
 }
 
 float ConfigReader::readFloat(const std::string& key, float defaultValue) {
-    std::string text;
-    float value = defaultValue;
-    if (lookup(prefix + key, text))
-        value = extract<float>(text, defaultValue);
-    else
-        channel() << " (default)" << endl;
-    channel() << " = " << value << endl;
-    return value;
+    return readTyped(key, defaultValue, [defaultValue](const std::string& text) {
+        return extract<float>(text, defaultValue);
+    });
 }
 
 Ogre::Vector3 ConfigReader::readVector3(const std::string& key, const std::string& defaultText) {
-    std::string text;
-    if (!lookup(prefix + key, text)) {
-        channel() << " (default)" << endl;
-        text = defaultText;
-    }
-    const Ogre::Vector3 value = parseVector3(text);
-    channel() << " = " << value.x << " " << value.y << " " << value.z << endl;
-    return value;
+    return readTyped(key, parseVector3(defaultText), parseVector3);
 }
 
 Ogre::ColourValue ConfigReader::readColour(const std::string& key, const std::string& defaultText) {
-    std::string text;
-    if (!lookup(prefix + key, text)) {
-        channel() << " (default)" << endl;
-        text = defaultText;
-    }
-    const Ogre::ColourValue value = parseColour(text);
-    channel() << " = " << describe(value) << endl;
-    return value;
+    return readTyped(key, parseColour(defaultText), parseColour);
 }
 
 Ogre::ColourValue ConfigReader::readColour(const std::string& key,
                                            const Ogre::ColourValue& defaultValue) {
+    return readTyped(key, defaultValue, parseColour);
+}
+
+template <typename T, typename Convert>
+T ConfigReader::readTyped(const std::string& key, const T& defaultValue, Convert convert) {
     std::string text;
-    Ogre::ColourValue value = defaultValue;
+    T value = defaultValue;
     if (lookup(prefix + key, text))
-        value = parseColour(text);
+        value = convert(text);
     else
         channel() << " (default)" << endl;
     channel() << " = " << describe(value) << endl;

@@ -55,6 +55,10 @@ private:
     /// Starts the trace line; false when the store lacks the key.
     bool lookup(const std::string& fullKey, std::string& text) const;
 
+    /// The stored value converted, or the default; traced either way.
+    template <typename T, typename Convert>
+    T readTyped(const std::string& key, const T& defaultValue, Convert convert);
+
     std::unique_ptr<IKeyValueStore> store;
     std::string prefix;
 };

@@ -128,8 +128,13 @@ IObjectPresenter* ObjectGroup::getPresenter(const std::string& name) const {
 // --- children --------------------------------------------------------------
 
 void ObjectGroup::addChild(std::unique_ptr<ObjectGroup>& child) {
-    if (!child || child->parent == this)
+    if (!child)
         return;
+    if (child->parent) {
+        // The old parent owns the node: `child` is only an alias of it.
+        takeChild(child.release());
+        return;
+    }
     std::unique_ptr<ObjectGroup> owned = std::move(child);
     children.push_back(std::move(owned));
     ObjectGroup* node = children.back().get();

@@ -69,8 +69,9 @@ public:
     virtual void setPresenter(const std::string& name, std::unique_ptr<IObjectPresenter> presenter);
     IObjectPresenter* getPresenter(const std::string& name) const;
 
-    /// Takes `child` (emptying the pointer), moving it from its old parent
-    /// if it has one. Empty pointers and own children are ignored.
+    /// Takes `child` (emptying the pointer). A child that still has a
+    /// parent is owned there: the pointer is then an alias that is released,
+    /// and the node moves over as with takeChild. Empty pointers are ignored.
     void addChild(std::unique_ptr<ObjectGroup>& child);
     /// Same, for callers that hand over a freshly made node; returns it.
     template <typename T>

@@ -30,6 +30,11 @@ Ogre::Vector3 normalOf(const DynamicMesh& mesh, const Face& f) {
 
 } // namespace
 
+std::string primitiveName(const ::testing::TestParamInfo<Expected>& info) {
+    static const char* const names[] = {"Plane", "Cube", "Sphere", "Cone", "Cylinder", "Torus"};
+    return names[static_cast<int>(info.param.type)];
+}
+
 class PrimitiveTest : public ::testing::TestWithParam<Expected> {};
 
 TEST_P(PrimitiveTest, CountsClosednessAndSanity) {
@@ -59,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(MeshEditor, PrimitiveTest,
                                            Expected{PrimitiveType::Sphere, 1538, 3072, true},
                                            Expected{PrimitiveType::Cone, 1634, 3072, true},
                                            Expected{PrimitiveType::Cylinder, 3266, 6144, true},
-                                           Expected{PrimitiveType::Torus, 2560, 5120, true}));
+                                           Expected{PrimitiveType::Torus, 2560, 5120, true}),
+                         primitiveName);
 
 TEST(MeshEditor, SolidsAreWoundOutwards) {
     // Convex solids: every face normal points away from the centre.

@@ -94,6 +94,10 @@ TEST(ObjectGroup, AddChildMovesBetweenParentsAndKeepsLocalTransform) {
     second.addChild(empty);  // ignored
     second.takeChild(raw);
     second.takeChild(raw);  // already ours: nothing happens
+    std::unique_ptr<ObjectGroup> alias(raw);  // a second name for a node `second` owns
+    second.addChild(alias);
+    EXPECT_EQ(nullptr, alias);
+    EXPECT_EQ(1u, second.getChildren().size());
     EXPECT_TRUE(first.getChildren().empty());
     EXPECT_EQ(&second, raw->getParent());
     EXPECT_EQ(2, log.count("parent"));
