@@ -1,0 +1,130 @@
+#pragma once
+// Touchable shapes for the proxy renderer. The main thread builds a shape,
+// places it and hands it to the renderer; the haptic thread takes a snapshot
+// of its placement, surface and side at the start of each tick, so the main
+// thread may change them at any time without tearing a tick.
+#include "haptics/SphereSweep.h"
+
+#include <OgreQuaternion.h>
+#include <OgreVector3.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace Kiln {
+
+class HapticsPresenter;
+class RuspiniShape;
+
+class HapticSurfaceInfo {
+public:
+    virtual ~HapticSurfaceInfo() = default;
+    virtual std::shared_ptr<HapticSurfaceInfo> clone() const = 0;
+};
+
+/// Damping and stiffness, each clamped to [0, 1].
+class HapticSimpleSurfaceInfo : public HapticSurfaceInfo {
+public:
+    HapticSimpleSurfaceInfo(float damping, float stiffness);
+    std::shared_ptr<HapticSurfaceInfo> clone() const override;
+
+    float getDamping() const { return damping; }
+    float getStiffness() const { return stiffness; }
+
+private:
+    float damping;
+    float stiffness;
+};
+
+/// Which faces of a shape hold the proxy back.
+enum HapticSide : int {
+    HapticSideInner = 0, ///< only triangles the proxy starts behind
+    HapticSideOuter = 1, ///< only triangles the proxy starts in front of
+    HapticSideBoth = 2   ///< any other value: none
+};
+
+class IHapticShape {
+public:
+    virtual ~IHapticShape() = default;
+    virtual void setSurfaceInfo(std::shared_ptr<HapticSurfaceInfo> info) = 0;
+    /// Linear part = rotation with its columns scaled by `scale`.
+    virtual void setTransform(const Ogre::Vector3& position, const Ogre::Quaternion& orientation,
+                              const Ogre::Vector3& scale) = 0;
+    /// 3x4 row-major affine matrix, translation in the last column.
+    virtual void setTransformMatrix(const float matrix[12]) = 0;
+    virtual void setSide(int side) = 0;
+    virtual std::shared_ptr<IHapticShape> clone() const = 0;
+};
+
+/// One candidate triangle of one tick, in the renderer's reused list.
+struct ConstraintRecord {
+    RuspiniShape* shape = nullptr;
+    int triangle = 0;
+    bool active = false;
+    bool removed = false;
+    double t = 0.0;      ///< time of impact, fraction of the move
+    double lambda = 0.0; ///< multiplier of the solve (penetration measure)
+    Vec3d contact;       ///< world
+    Vec3d barycentric;
+    Vec3d normal;        ///< world, towards the proxy
+};
+
+/// What the haptic thread uses of a shape during one tick.
+struct ShapeTickState {
+    ShapeFrame frame;
+    float damping = 0.f;
+    float stiffness = 1.f;
+    int side = HapticSideOuter;
+};
+
+class RuspiniShape : public IHapticShape, public std::enable_shared_from_this<RuspiniShape> {
+public:
+    void setSurfaceInfo(std::shared_ptr<HapticSurfaceInfo> info) override;
+    void setTransform(const Ogre::Vector3& position, const Ogre::Quaternion& orientation,
+                      const Ogre::Vector3& scale) override;
+    void setTransformMatrix(const float matrix[12]) override;
+    void setSide(int side) override;
+
+    void setOwner(HapticsPresenter* presenter) { owner = presenter; }
+    HapticsPresenter* getOwner() const { return owner; }
+    ShapeFrame getFrame() const;
+    std::shared_ptr<HapticSurfaceInfo> getSurfaceInfo() const;
+    int getSide() const { return side.load(std::memory_order_relaxed); }
+
+    /// Haptic thread: snapshots placement, surface and side for the tick.
+    void beginTick();
+    const ShapeTickState& tickState() const { return tick; }
+
+    /// Appends one record per triangle that the proxy may reach this tick:
+    /// the sphere of `radius` moving from `proxy` by `move`, backed up by
+    /// `backUp` of the move at most, then sliding (never further from the
+    /// goal proxy + move than where the slide starts). Hits as far back as
+    /// backTolerance of the move count.
+    virtual void collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
+                                    const Vec3d& move, double radius, double backTolerance,
+                                    double backUp) = 0;
+    /// Sweeps again the records of this shape from `first` on (leaving those
+    /// marked removed alone) and returns the record after them.
+    virtual ConstraintRecord* updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
+                                                const Vec3d& proxy, const Vec3d& move,
+                                                double radius, double backTolerance) = 0;
+
+protected:
+    RuspiniShape();
+    RuspiniShape(const RuspiniShape& other);
+    /// Whether the side setting lets a triangle with unit normal n and
+    /// offset d hold the proxy back when it starts at localStart.
+    bool sideAccepts(const HapticTriangle& triangle, const Vec3d& localStart) const;
+
+private:
+    HapticsPresenter* owner = nullptr;
+    mutable std::mutex settingsMutex;
+    ShapeFrame frame;
+    std::shared_ptr<HapticSurfaceInfo> surfaceInfo;
+    std::atomic<int> side{HapticSideOuter};
+    ShapeTickState tick; // haptic thread only
+};
+
+} // namespace Kiln

@@ -1,0 +1,42 @@
+#include "haptics/HapticsDeviceFactory.h"
+
+#include "haptics/HapticsDeviceScripted.h"
+#include "haptics/HapticsDeviceSimulated.h"
+#include "log/Exception.h"
+
+namespace Kiln {
+namespace {
+
+const char* const factorySource = "Kiln::createHapticsDevice()";
+const std::string scriptPrefix = "script:";
+
+} // namespace
+
+HapticsDeviceChoice createHapticsDevice(const std::string& choice) {
+    HapticsDeviceChoice result;
+    if (choice == "simulated") {
+        result.device = std::make_unique<HapticsDeviceSimulated>();
+    } else if (choice == "auto" || choice.empty()) {
+        result.device = std::make_unique<HapticsDeviceSimulated>();
+        result.notice = "No Falcon driver in this build: using the simulated device.";
+    } else if (choice == "falcon") {
+        throw Exception(6,
+                        "The Falcon driver is not available in this build. Set Haptic.Device "
+                        "to \"simulated\" or \"auto\" in Config/HapticSettings.xml.",
+                        factorySource);
+    } else if (choice.compare(0, scriptPrefix.size(), scriptPrefix) == 0) {
+        const std::string path = choice.substr(scriptPrefix.size());
+        if (path.empty())
+            throw Exception(6, "Haptic.Device \"script:\" needs a trajectory file after the colon.",
+                            factorySource);
+        result.device = std::make_unique<HapticsDeviceScripted>(path);
+    } else {
+        throw Exception(6,
+                        "Unknown haptic device \"" + choice +
+                            "\": use \"auto\", \"falcon\", \"simulated\" or \"script:PATH\".",
+                        factorySource);
+    }
+    return result;
+}
+
+} // namespace Kiln

@@ -1,0 +1,403 @@
+#include "haptics/RuspiniRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace Kiln {
+namespace {
+
+// Candidates hit within this fraction of the move of the first one are
+// taken together: they are one contact seen through several triangles.
+constexpr double simultaneousHit = 1e-8;
+// Normals closer than this (squared) are one constraint.
+constexpr double duplicateNormal = 1e-12;
+// Sweeps after the first of a tick accept almost no back-up.
+constexpr double updateBackTolerance = 1e-7;
+// The active-set search tries every subset of at most three constraints;
+// beyond this many distinct normals the proxy simply stops for the tick.
+constexpr std::size_t maxSolvedConstraints = 12;
+
+Ogre::Vector3 toOgre(const Vec3d& v) {
+    return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
+}
+
+Vec3d toVec3d(const Ogre::Vector3& v) { return {v.x, v.y, v.z}; }
+
+// Solves the Gram system G * lambda = -b of `count` unit normals by Cramer's
+// rule; false when the normals are (nearly) dependent.
+bool solveGram(const Vec3d* normals, const double* b, int count, double* lambda) {
+    if (count == 1) {
+        lambda[0] = -b[0];
+        return true;
+    }
+    if (count == 2) {
+        const double c = dot(normals[0], normals[1]);
+        const double det = 1.0 - c * c;
+        if (det < 1e-10)
+            return false;
+        lambda[0] = -(b[0] - b[1] * c) / det;
+        lambda[1] = -(b[1] - b[0] * c) / det;
+        return true;
+    }
+    Mat3d g;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            g.m[i][j] = dot(normals[i], normals[j]);
+    if (std::fabs(g.determinant()) < 1e-10)
+        return false;
+    const Vec3d y = g.inverse() * Vec3d(-b[0], -b[1], -b[2]);
+    lambda[0] = y.x;
+    lambda[1] = y.y;
+    lambda[2] = y.z;
+    return true;
+}
+
+} // namespace
+
+RuspiniRenderer::RuspiniRenderer(double radius_) : radius(radius_) {}
+
+void RuspiniRenderer::setProxyRadius(double value) { radius.store(value, std::memory_order_relaxed); }
+
+double RuspiniRenderer::getProxyRadius() { return radius.load(std::memory_order_relaxed); }
+
+Ogre::Vector3 RuspiniRenderer::getProxyPosition() { return toOgre(getProxy()); }
+
+Vec3d RuspiniRenderer::getProxy() {
+    const std::lock_guard<std::mutex> lock(proxyMutex);
+    return publishedProxy;
+}
+
+std::vector<ContactRecord> RuspiniRenderer::getContacts() {
+    const std::lock_guard<std::mutex> lock(contactsMutex);
+    return publishedContacts;
+}
+
+std::vector<std::shared_ptr<RuspiniShape>> RuspiniRenderer::getTouchedShapes() {
+    std::vector<std::shared_ptr<RuspiniShape>> touched;
+    for (const ContactRecord& contact : getContacts())
+        if (auto shape = contact.shape.lock())
+            touched.push_back(std::move(shape));
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    return touched;
+}
+
+void RuspiniRenderer::addShape(std::shared_ptr<RuspiniShape> shape) {
+    if (!shape)
+        return;
+    const std::lock_guard<std::mutex> lock(shapesMutex);
+    if (shapeIndex.count(shape.get()))
+        return;
+    shapeIndex.emplace(shape.get(), shapes.size());
+    shapes.push_back(std::move(shape));
+}
+
+void RuspiniRenderer::removeShape(const std::shared_ptr<RuspiniShape>& shape) {
+    const std::lock_guard<std::mutex> lock(shapesMutex);
+    const auto found = shapeIndex.find(shape.get());
+    if (found == shapeIndex.end())
+        return;
+    const std::size_t index = found->second;
+    shapeIndex.erase(found);
+    if (index + 1 != shapes.size()) {
+        shapes[index] = std::move(shapes.back());
+        shapeIndex[shapes[index].get()] = index;
+    }
+    shapes.pop_back();
+}
+
+bool RuspiniRenderer::containsShape(const std::shared_ptr<RuspiniShape>& shape) {
+    const std::lock_guard<std::mutex> lock(shapesMutex);
+    return shapeIndex.count(shape.get()) != 0;
+}
+
+Ogre::Vector3 RuspiniRenderer::getShapeForce(const RuspiniShape* shape) {
+    Ogre::Vector3 sum = Ogre::Vector3::ZERO;
+    for (const ContactRecord& contact : getContacts())
+        if (contact.shape.lock().get() == shape)
+            sum -= contact.force;
+    return sum;
+}
+
+Ogre::Vector3 RuspiniRenderer::getShapeContactPoint(const RuspiniShape* shape) {
+    Vec3d sum;
+    int count = 0;
+    for (const ContactRecord& contact : getContacts()) {
+        if (contact.shape.lock().get() != shape)
+            continue;
+        sum += toVec3d(contact.point);
+        ++count;
+    }
+    if (count == 0 || !shape)
+        return Ogre::Vector3::ZERO;
+    const ShapeFrame frame = shape->getFrame();
+    return toOgre(frame.inverse * (sum * (1.0 / count) - frame.translation));
+}
+
+Ogre::Vector3 RuspiniRenderer::getDeformationVector() {
+    Ogre::Vector3 sum = Ogre::Vector3::ZERO;
+    for (const ContactRecord& contact : getContacts())
+        sum -= contact.normal * contact.depth;
+    return sum;
+}
+
+void RuspiniRenderer::computeWorldForce(ForceTorque& out, IHapticsDevice& device, float) {
+    const Vec3d force = tick(device.getWorldSample(), device.getForceGain());
+    out.force[0] = static_cast<float>(force.x);
+    out.force[1] = static_cast<float>(force.y);
+    out.force[2] = static_cast<float>(force.z);
+}
+
+Vec3d RuspiniRenderer::tick(const DeviceSample& sample, double forceGain) {
+    tickShapes.clear();
+    if (enabled.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::mutex> lock(shapesMutex);
+        tickShapes.assign(shapes.begin(), shapes.end());
+    }
+    candidates.clear();
+    activeSet.clear();
+    buildingContacts.clear();
+    stats = RendererTickStats{};
+
+    Vec3d total;
+    // A device reading that is not finite moves nothing and pushes nothing.
+    if (isFinite(sample.position) && isFinite(sample.velocity)) {
+        if (!proxyInitialised) {
+            proxy = sample.position;
+            proxyInitialised = true;
+        }
+        const double r = radius.load(std::memory_order_relaxed);
+        tickRadius = r;
+        const Vec3d start = proxy;
+        const Vec3d goal = proxy + (sample.position - proxy) * approachRate;
+        Vec3d move = goal - proxy;
+        const double moveLength = length(move);
+        const double backTolerance = moveLength > r ? r / moveLength : 1.0;
+
+        for (const auto& shape : tickShapes)
+            shape->beginTick();
+        collectCandidates(move, r, backTolerance);
+        const std::size_t maxIterations = 2 * candidates.size() + 8;
+        while (advanceToNextContact(move)) {
+            if (++stats.iterations > maxIterations || !solve(goal - proxy, move)) {
+                move = Vec3d();
+                break;
+            }
+            updateCandidates(move, r);
+        }
+        const Vec3d next = proxy + move;
+        if (hasNaN(next)) {
+            proxy = start;
+            activeSet.clear();
+        } else {
+            proxy = next;
+        }
+        total = contactForces(sample.velocity);
+    }
+    stats.candidates = candidates.size();
+    stats.contacts = buildingContacts.size();
+    publish();
+    tickShapes.clear();
+    const Vec3d force = total * forceGain;
+    return isFinite(force) ? force : Vec3d();
+}
+
+// Shapes first collect the triangles within reach of a proxy that does not
+// back up. Only when a touch lies in the past (the proxy overlaps a surface)
+// is the wider region around the backed-up proxy collected.
+void RuspiniRenderer::collectCandidates(const Vec3d& move, double r, double backTolerance) {
+    for (const auto& shape : tickShapes)
+        shape->collectConstraints(candidates, proxy, move, r, backTolerance, 0.0);
+    const double first = earliestHit();
+    if (first >= 0.0)
+        return;
+    candidates.clear();
+    for (const auto& shape : tickShapes)
+        shape->collectConstraints(candidates, proxy, move, r, backTolerance, -first);
+}
+
+double RuspiniRenderer::earliestHit() const {
+    double t0 = std::numeric_limits<double>::infinity();
+    for (const ConstraintRecord& c : candidates)
+        if (c.active && !c.removed && c.t < t0)
+            t0 = c.t;
+    return t0;
+}
+
+// Moves the proxy to the earliest hit and takes every candidate hit at that
+// moment into the active set; false when nothing is hit.
+bool RuspiniRenderer::advanceToNextContact(Vec3d& move) {
+    const double t0 = earliestHit();
+    if (!std::isfinite(t0))
+        return false;
+    proxy += move * t0;
+    move *= 1.0 - t0;
+    const std::size_t firstNew = activeSet.size();
+    for (ConstraintRecord& c : candidates) {
+        if (!c.active || c.removed || c.t > t0 + simultaneousHit)
+            continue;
+        c.removed = true;
+        const Vec3d away = proxy - c.contact;
+        const double distance = length(away);
+        // The sweep's own normal stands in when the proxy sits on the contact.
+        if (distance > 1e-12 * std::max(1.0, tickRadius))
+            c.normal = away * (1.0 / distance);
+        activeSet.push_back(&c);
+    }
+    dropDuplicateNormals(firstNew);
+    return true;
+}
+
+void RuspiniRenderer::dropDuplicateNormals(std::size_t firstNew) {
+    std::size_t kept = firstNew;
+    for (std::size_t i = firstNew; i < activeSet.size(); ++i) {
+        bool duplicate = false;
+        for (std::size_t j = 0; j < kept && !duplicate; ++j)
+            duplicate = squaredLength(activeSet[i]->normal - activeSet[j]->normal) < duplicateNormal;
+        if (!duplicate)
+            activeSet[kept++] = activeSet[i];
+    }
+    activeSet.resize(kept);
+}
+
+// Finds the move closest to d that enters none of the active constraints
+// (the projection of d onto the cone they leave free) and the multipliers
+// that push the proxy out of each. Constraints the move leaves are dropped
+// from the active set and may be hit again later in the tick. Returns false
+// when the proxy has to stop: three independent constraints, or a set too
+// large or too degenerate to solve.
+bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
+    const std::size_t n = activeSet.size();
+    const double tolerance = 1e-12 * std::max(length(d), 1e-300);
+    if (n > maxSolvedConstraints) {
+        for (ConstraintRecord* c : activeSet)
+            c->lambda = std::max(0.0, -dot(c->normal, d));
+        return false;
+    }
+    // Subsets are tried from the smallest up; the first one whose
+    // multipliers are all non-negative and whose move enters no other
+    // constraint is the solution.
+    int chosen[3] = {-1, -1, -1};
+    double lambda[3] = {0.0, 0.0, 0.0};
+    Vec3d x = d;
+    bool found = false;
+    const auto feasible = [&](const Vec3d& candidate) {
+        for (const ConstraintRecord* c : activeSet)
+            if (dot(c->normal, candidate) < -tolerance)
+                return false;
+        return true;
+    };
+    const auto trySubset = [&](const int* members, int count) {
+        Vec3d normals[3];
+        double b[3];
+        double l[3];
+        for (int k = 0; k < count; ++k) {
+            normals[k] = activeSet[members[k]]->normal;
+            b[k] = dot(normals[k], d);
+        }
+        if (count > 0 && !solveGram(normals, b, count, l))
+            return false;
+        Vec3d candidate = d;
+        for (int k = 0; k < count; ++k) {
+            if (l[k] < -tolerance)
+                return false;
+            candidate += normals[k] * l[k];
+        }
+        if (!feasible(candidate))
+            return false;
+        for (int k = 0; k < count; ++k) {
+            chosen[k] = members[k];
+            lambda[k] = std::max(0.0, l[k]);
+        }
+        x = candidate;
+        return true;
+    };
+    const int count = static_cast<int>(n);
+    found = trySubset(chosen, 0);
+    for (int i = 0; i < count && !found; ++i) {
+        const int s[1] = {i};
+        found = trySubset(s, 1);
+    }
+    for (int i = 0; i < count && !found; ++i)
+        for (int j = i + 1; j < count && !found; ++j) {
+            const int s[2] = {i, j};
+            found = trySubset(s, 2);
+        }
+    int size = 0;
+    for (int i = 0; i < count && !found; ++i)
+        for (int j = i + 1; j < count && !found; ++j)
+            for (int k = j + 1; k < count && !found; ++k) {
+                const int s[3] = {i, j, k};
+                found = trySubset(s, 3);
+            }
+    if (!found) {
+        for (ConstraintRecord* c : activeSet)
+            c->lambda = std::max(0.0, -dot(c->normal, d));
+        return false;
+    }
+    for (int k = 0; k < 3; ++k)
+        if (chosen[k] >= 0)
+            size = k + 1;
+
+    // Keep the chosen constraints with their multipliers; release the rest.
+    std::vector<ConstraintRecord*>::iterator keep = activeSet.begin();
+    for (std::size_t i = 0; i < n; ++i) {
+        ConstraintRecord* c = activeSet[i];
+        const int slot = static_cast<int>(std::find(chosen, chosen + size, static_cast<int>(i)) - chosen);
+        if (slot < size) {
+            c->lambda = lambda[slot];
+        } else {
+            c->lambda = 0.0;
+            c->removed = false;
+            c->active = false;
+        }
+    }
+    for (int k = 0; k < size; ++k)
+        *keep++ = activeSet[chosen[k]];
+    activeSet.erase(keep, activeSet.end());
+    if (size >= 3)
+        return false;
+    move = x;
+    return true;
+}
+
+void RuspiniRenderer::updateCandidates(const Vec3d& move, double r) {
+    ConstraintRecord* record = candidates.data();
+    ConstraintRecord* const end = record + candidates.size();
+    while (record != end)
+        record = record->shape->updateConstraints(record, end, proxy, move, r, updateBackTolerance);
+}
+
+Vec3d RuspiniRenderer::contactForces(const Vec3d& velocity) {
+    Vec3d total;
+    const double depthScale = 1.0 / approachRate;
+    for (const ConstraintRecord* c : activeSet) {
+        const ShapeTickState& surface = c->shape->tickState();
+        const double A = surface.damping;
+        const double B = surface.stiffness;
+        const double depth = depthScale * c->lambda;
+        const double k = B * depth - dot(c->normal, velocity) * (A + 0.01 * B);
+        const Vec3d force = c->normal * k;
+        total += force;
+        ContactRecord contact;
+        contact.shape = c->shape->weak_from_this();
+        contact.force = toOgre(force);
+        contact.point = toOgre(c->contact);
+        contact.normal = toOgre(c->normal);
+        contact.depth = static_cast<float>((1.0 - B * B * B * B) * depth);
+        buildingContacts.push_back(std::move(contact));
+    }
+    return total;
+}
+
+void RuspiniRenderer::publish() {
+    {
+        const std::lock_guard<std::mutex> lock(proxyMutex);
+        publishedProxy = proxy;
+    }
+    const std::lock_guard<std::mutex> lock(contactsMutex);
+    std::swap(publishedContacts, buildingContacts);
+}
+
+} // namespace Kiln

@@ -1,0 +1,78 @@
+#pragma once
+// Time of first contact between a moving sphere and a triangle, its edges
+// and corners. Times are fractions of the move; a negative time means the
+// sphere already overlapped the feature that far back along the move.
+#include "haptics/HapticMath.h"
+
+namespace Kiln {
+
+/// One touchable triangle in its shape's local frame.
+struct HapticTriangle {
+    bool valid = false; ///< false for a degenerate triangle (no normal)
+    Vec3d p0, p1, p2;
+    Vec3d n;            ///< unit normal, (p1 - p0) x (p2 - p0) normalised
+    double d = 0.0;     ///< plane offset n . p0
+    Vec3d e0, e1, e2;   ///< barycentric gradients: v = (x - p0) . e1, w = (x - p0) . e2
+    Vec3d scratch;      ///< spare point for the contact code
+    Vec3d centre;       ///< centre of a sphere around the corners
+    double bound = 0.0; ///< its radius
+};
+
+HapticTriangle makeHapticTriangle(const Vec3d& p0, const Vec3d& p1, const Vec3d& p2);
+/// (u, v, w) of a point of the triangle's plane.
+Vec3d barycentric(const HapticTriangle& triangle, const Vec3d& point);
+
+/// Affine placement of a shape: world = linear * local + translation.
+struct ShapeFrame {
+    Mat3d linear;
+    Mat3d inverse;
+    Vec3d translation;
+    Mat3d metric;       ///< inverse * inverse^T, the local image of a world sphere
+    bool rigid = true;  ///< metric is the identity (no scale or shear)
+    bool valid = true;  ///< the linear part can be inverted
+
+    static ShapeFrame fromAffine(const Mat3d& linear, const Vec3d& translation);
+};
+
+/// The proxy's move for one sweep, in world and shape-local terms.
+struct SweptSphere {
+    Vec3d start;        ///< world, relative to the shape's translation
+    Vec3d move;         ///< world
+    Vec3d localStart;
+    Vec3d localMove;
+    double radius = 0.0;
+    double radius2 = 0.0;
+    double moveLength2 = 0.0;
+    double epsilon = 0.0; ///< |localMove| * machine epsilon: "parallel" threshold
+};
+
+SweptSphere makeSweptSphere(const ShapeFrame& frame, const Vec3d& worldStart,
+                            const Vec3d& worldMove, double radius);
+
+struct SweepHit {
+    double t = 0.0;
+    Vec3d contact;      ///< world orientation, relative to the shape's translation
+    Vec3d barycentric;  ///< of the contact; 0 for the corner opposite a touched edge
+    Vec3d normal;       ///< world unit normal of the touched feature, towards the sphere
+};
+
+/// First contact for t in [minT, 1]. The face is hit only by a sphere moving
+/// towards its plane from the side it starts on; otherwise, or when the touch
+/// point falls outside the triangle, the earliest contact with any of the
+/// three edges and three corners counts.
+bool sweepSphereTriangle(const HapticTriangle& triangle, const ShapeFrame& frame,
+                         const SweptSphere& sphere, double minT, SweepHit& hit);
+
+/// The point of triangle abc nearest to p.
+Vec3d closestPointOnTriangle(const Vec3d& p, const Vec3d& a, const Vec3d& b, const Vec3d& c);
+
+/// Sphere centred at start, moving by move, against the segment p-q (all in
+/// one frame). On a hit gives the entry time t and the position u along the
+/// segment (0 at p, 1 at q); false also when the entry lies beyond an end.
+bool sweepSphereEdge(const Vec3d& start, const Vec3d& move, double radius, const Vec3d& p,
+                     const Vec3d& q, double& t, double& u);
+/// As above against the point x.
+bool sweepSphereVertex(const Vec3d& start, const Vec3d& move, double radius, const Vec3d& x,
+                       double& t);
+
+} // namespace Kiln

@@ -1,0 +1,77 @@
+#pragma once
+// Bounding-volume tree over triangles for box queries: which triangles may
+// touch this region? Nodes sit in one flat array in depth-first order (the
+// left child follows its parent), so a query walks memory mostly forwards and
+// allocates nothing.
+#include "haptics/HapticMath.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Kiln {
+
+struct Box3d {
+    Vec3d min{1e300, 1e300, 1e300};
+    Vec3d max{-1e300, -1e300, -1e300};
+
+    void extend(const Vec3d& p);
+    void extend(const Box3d& b);
+    bool overlaps(const Box3d& b) const {
+        return min.x <= b.max.x && b.min.x <= max.x && min.y <= b.max.y && b.min.y <= max.y &&
+               min.z <= b.max.z && b.min.z <= max.z;
+    }
+};
+
+class TriangleTree {
+public:
+    TriangleTree() = default;
+    /// One box per triangle; the tree refers to triangles by their index.
+    explicit TriangleTree(const std::vector<Box3d>& triangleBoxes);
+
+    /// Calls visit(index) for every triangle whose box meets `query`.
+    template <typename Visit>
+    void forEachOverlap(const Box3d& query, Visit&& visit) const;
+
+    const Box3d& bounds() const { return nodes.empty() ? emptyBox : nodes.front().box; }
+    std::size_t nodeCount() const { return nodes.size(); }
+
+private:
+    struct Node {
+        Box3d box;
+        std::uint32_t first = 0;  ///< leaf: first entry in `order`; inner: right child
+        std::uint32_t count = 0;  ///< leaf: number of triangles; 0 for an inner node
+    };
+
+    std::uint32_t build(const std::vector<Box3d>& boxes, std::vector<Vec3d>& centres,
+                        std::uint32_t begin, std::uint32_t end);
+
+    static const Box3d emptyBox;
+    std::vector<Node> nodes;
+    std::vector<std::uint32_t> order;
+    std::vector<Box3d> orderedBoxes; ///< the triangles' boxes, in `order`
+};
+
+template <typename Visit>
+void TriangleTree::forEachOverlap(const Box3d& query, Visit&& visit) const {
+    if (nodes.empty())
+        return;
+    std::uint32_t stack[64];
+    int top = 0;
+    stack[top++] = 0;
+    while (top > 0) {
+        const std::uint32_t index = stack[--top];
+        const Node& node = nodes[index];
+        if (!node.box.overlaps(query))
+            continue;
+        if (node.count > 0) {
+            for (std::uint32_t i = node.first; i < node.first + node.count; ++i)
+                if (orderedBoxes[i].overlaps(query))
+                    visit(order[i]);
+        } else {
+            stack[top++] = node.first;
+            stack[top++] = index + 1;
+        }
+    }
+}
+
+} // namespace Kiln
