@@ -2,6 +2,8 @@
 // The bundle of managers every part of the program reaches through one
 // non-owning pointer, plus the program-wide interaction state: the flags,
 // the interaction mode and the stack of open interaction states.
+#include "io/FormatRegistry.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +50,9 @@ public:
     std::unique_ptr<Kiln::ObjectGroup> sceneRoot;
     /// Carries the camera and the lights; the scene's active root.
     std::unique_ptr<Kiln::ObjectGroup> viewRoot;
+    /// The file formats by extension ("cr8" first among the exporters).
+    Kiln::ImportRegistry importFormats;
+    Kiln::ExportRegistry exportFormats;
 
     std::uint8_t flags = APP_FLAG_SAVED;
     std::string currentFileName;
