@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test of a configured and built tree. Extra steps (short fuzz
-# runs and the like) live in scripts/test.d/*.sh and get the build folder.
+# runs and the like) live in scripts/test.d/*.sh and get the build folder;
+# they run first so that the test summary closes the output.
 set -euo pipefail
 build=${1:-build}
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 if [ -d scripts/test.d ]; then
   for step in scripts/test.d/*.sh; do
     [ -e "$step" ] || continue
@@ -11,3 +11,4 @@ if [ -d scripts/test.d ]; then
     bash "$step" "$build"
   done
 fi
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
