@@ -1,19 +1,7 @@
 #!/usr/bin/env bash
 # Drives morvel-cli the way scripts do: exit codes, one-line errors, output
 # formats and the atomic replacement of existing files.
-set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect_status() {  # expected-status command...
-  local want=$1; shift
-  "$@" >out.txt 2>err.txt
-  local got=$?
-  [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want ($(cat err.txt))"
-}
+source "$(dirname "$0")/cli_lib.sh" "$1"
 
 for type in plane cube sphere cone cylinder torus; do
   for ext in cr8 stl obj wrl; do

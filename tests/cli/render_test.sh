@@ -2,19 +2,7 @@
 # morvel-cli render: exit codes, messages and the pictures it writes. The
 # drawing itself is checked only when an X display answers (make test
 # provides Xvfb); the refusal without one is checked always.
-set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect_status() {  # expected-status command...
-  local want=$1; shift
-  "$@" >out.txt 2>err.txt
-  local got=$?
-  [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want ($(cat err.txt))"
-}
+source "$(dirname "$0")/cli_lib.sh" "$1"
 png_size() {  # prints "W H" from the PNG header
   od -An -tu1 -j16 -N8 "$1" | awk '{print $3*256+$4, $7*256+$8}'
 }

@@ -1,12 +1,6 @@
 #!/usr/bin/env bash
 # morvel-cli haptic-bench: the summary line, its options and its errors.
-set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/../cli/cli_lib.sh" "$1"
 
 "$cli" primitive sphere sphere.stl || fail "primitive sphere"
 "$cli" haptic-bench sphere.stl --ticks 2000 >out.txt 2>err.txt || fail "bench exited $? ($(cat err.txt))"
