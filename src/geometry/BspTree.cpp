@@ -1,0 +1,393 @@
+#include "geometry/BspTree.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Kiln {
+namespace BSP {
+namespace {
+
+// Edge k of the workspace's current triangle, before its plane is made.
+constexpr std::uint32_t kPendingEdgeTable = 3;
+
+PlaneRef pendingEdge(std::uint32_t k) {
+    return (kPendingEdgeTable << 29) | k;
+}
+
+std::uint32_t tableOf(PlaneRef ref) {
+    return (ref >> 29) & 3u;
+}
+
+std::uint32_t indexOf(PlaneRef ref) {
+    return ref & 0x1fffffffu;
+}
+
+int dominantAxis(const ExactPlane& plane) {
+    const double* n = plane.coefficient;
+    int axis = 0;
+    for (int k = 1; k < 3; ++k)
+        if (std::fabs(n[k]) > std::fabs(n[axis]))
+            axis = k;
+    return axis;
+}
+
+} // namespace
+
+void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t vertices_,
+                      const std::uint32_t* ind, std::size_t triangles) {
+    id = operandId;
+    positions = pos;
+    vertexCount = vertices_;
+    indices = ind;
+    triangleCount = triangles;
+    trianglePlanes.resize(triangles);
+    degenerate.assign(triangles, 0);
+    for (std::size_t t = 0; t < triangles; ++t) {
+        const double* p0 = pos + 3 * ind[3 * t];
+        const double* p1 = pos + 3 * ind[3 * t + 1];
+        const double* p2 = pos + 3 * ind[3 * t + 2];
+        trianglePlanes[t] = planeThroughPoints(p0, p1, p2);
+        degenerate[t] = isDegenerate(trianglePlanes[t]) ? 1 : 0;
+    }
+    edgePlaneOf.assign(3 * triangles, kNone);
+    vertices.resize(vertices_);
+    for (std::size_t v = 0; v < vertices_; ++v)
+        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, 0};
+}
+
+const ExactPlane& Operands::plane(PlaneRef ref) const {
+    const Operand& op = *operand[ref >> 31];
+    switch (tableOf(ref)) {
+    case TrianglePlanes:
+        return op.trianglePlanes[indexOf(ref)];
+    case SplitPlanes:
+        return op.splitPlanes[indexOf(ref)];
+    default:
+        return op.edgePlanes[indexOf(ref)];
+    }
+}
+
+PieceWorkspace::PieceWorkspace(Operands ops, std::uint32_t ownId) : operands(ops), ownOperandId(ownId) {}
+
+void PieceWorkspace::reset() {
+    vertexIds.clear();
+    edgePlanes.clear();
+}
+
+Piece PieceWorkspace::triangle(std::uint32_t t) {
+    currentTriangle = t;
+    const Operand& op = own();
+    Piece p{static_cast<std::uint32_t>(vertexIds.size()), 3};
+    for (std::uint32_t k = 0; k < 3; ++k) {
+        vertexIds.push_back(op.indices[3 * t + k]);
+        edgePlanes.push_back(pendingEdge(k));
+    }
+    return p;
+}
+
+PlaneRef PieceWorkspace::supportingPlane() const {
+    return makePlaneRef(ownOperandId, TrianglePlanes, currentTriangle);
+}
+
+PlaneRef PieceWorkspace::resolveEdgePlane(PlaneRef edge) {
+    if (tableOf(edge) != kPendingEdgeTable)
+        return edge;
+    Operand& op = own();
+    const std::uint32_t k = indexOf(edge);
+    std::uint32_t& slot = op.edgePlaneOf[3 * currentTriangle + k];
+    if (slot == kNone) {
+        const double* p = op.positions + 3 * op.indices[3 * currentTriangle + k];
+        const double* q = op.positions + 3 * op.indices[3 * currentTriangle + (k + 1) % 3];
+        slot = static_cast<std::uint32_t>(op.edgePlanes.size());
+        op.edgePlanes.push_back(planeThroughEdge(p, q, dominantAxis(op.trianglePlanes[currentTriangle])));
+    }
+    return makePlaneRef(ownOperandId, EdgePlanes, slot);
+}
+
+std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
+    const PlaneRef s = supportingPlane();
+    const PlaneRef e = resolveEdgePlane(edge);
+    WorkVertex v{kNone, {s, e, cut}, normalsDeterminantSign(operands.plane(s), operands.plane(e), operands.plane(cut))};
+    Operand& op = own();
+    op.vertices.push_back(v);
+    return static_cast<std::uint32_t>(op.vertices.size() - 1);
+}
+
+int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane) const {
+    const Operand& op = own();
+    const WorkVertex& v = op.vertices[vertex];
+    if (v.inputIndex != kNone)
+        return sideOfPoint(plane, op.positions + 3 * v.inputIndex);
+    return sideOfIntersection(operands.plane(v.planes[0]), operands.plane(v.planes[1]),
+                              operands.plane(v.planes[2]), v.normalsSign, plane);
+}
+
+PieceWorkspace::Side PieceWorkspace::split(const Piece& piece, PlaneRef planeRef, Piece& front, Piece& back) {
+    const ExactPlane& plane = operands.plane(planeRef);
+    sides.resize(piece.count);
+    bool anyFront = false, anyBack = false;
+    for (std::uint32_t k = 0; k < piece.count; ++k) {
+        const int s = side(vertexIds[piece.first + k], plane);
+        sides[k] = static_cast<std::int8_t>(s);
+        anyFront |= s > 0;
+        anyBack |= s < 0;
+    }
+    if (!anyFront && !anyBack)
+        return Side::Coplanar;
+    if (!anyBack)
+        return Side::Front;
+    if (!anyFront)
+        return Side::Back;
+
+    // Convex polygon clipping; each new vertex is where the crossed edge's
+    // line meets the plane, and every edge keeps the plane it lies on.
+    const std::uint32_t frontFirst = static_cast<std::uint32_t>(vertexIds.size());
+    std::vector<std::uint32_t> backIds;
+    std::vector<PlaneRef> backEdges;
+    backIds.reserve(piece.count + 1);
+    backEdges.reserve(piece.count + 1);
+    for (std::uint32_t i = 0; i < piece.count; ++i) {
+        const std::uint32_t j = (i + 1) % piece.count;
+        const std::uint32_t vi = vertexIds[piece.first + i];
+        const PlaneRef ei = edgePlanes[piece.first + i];
+        const int si = sides[i], sj = sides[j];
+        if (si >= 0) {
+            vertexIds.push_back(vi);
+            edgePlanes.push_back(si == 0 && sj < 0 ? planeRef : ei);
+        }
+        if (si <= 0) {
+            backIds.push_back(vi);
+            backEdges.push_back(si == 0 && sj > 0 ? planeRef : ei);
+        }
+        if (si * sj < 0) {
+            const std::uint32_t x = cutVertex(ei, planeRef);
+            vertexIds.push_back(x);
+            edgePlanes.push_back(sj > 0 ? ei : planeRef);
+            backIds.push_back(x);
+            backEdges.push_back(sj < 0 ? ei : planeRef);
+        }
+    }
+    front = {frontFirst, static_cast<std::uint32_t>(vertexIds.size()) - frontFirst};
+    back = {static_cast<std::uint32_t>(vertexIds.size()), static_cast<std::uint32_t>(backIds.size())};
+    vertexIds.insert(vertexIds.end(), backIds.begin(), backIds.end());
+    edgePlanes.insert(edgePlanes.end(), backEdges.begin(), backEdges.end());
+    return Side::Spanning;
+}
+
+namespace {
+
+struct KdBuilder {
+    Operand& op;
+    std::vector<std::uint32_t>& ids;
+
+    double coordinate(std::uint32_t v, int axis) const { return op.positions[3 * v + axis]; }
+
+    std::int32_t build(std::size_t begin, std::size_t end) {
+        if (end - begin <= 1)
+            return kLeafEmptyCell;
+        double lo[3], hi[3];
+        for (int k = 0; k < 3; ++k)
+            lo[k] = hi[k] = coordinate(ids[begin], k);
+        for (std::size_t i = begin + 1; i < end; ++i)
+            for (int k = 0; k < 3; ++k) {
+                lo[k] = std::min(lo[k], coordinate(ids[i], k));
+                hi[k] = std::max(hi[k], coordinate(ids[i], k));
+            }
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (hi[k] - lo[k] > hi[axis] - lo[axis])
+                axis = k;
+        if (hi[axis] - lo[axis] <= 0.0)
+            return kLeafEmptyCell;
+        std::sort(ids.begin() + static_cast<std::ptrdiff_t>(begin), ids.begin() + static_cast<std::ptrdiff_t>(end),
+                  [&](std::uint32_t a, std::uint32_t b) { return coordinate(a, axis) < coordinate(b, axis); });
+        // The median, moved down (or else up) to where the coordinate changes.
+        std::size_t m = begin + (end - begin) / 2;
+        std::size_t k = m;
+        while (k > begin && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
+            --k;
+        if (k == begin) {
+            k = m;
+            while (k < end && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
+                ++k;
+        }
+        const double below = coordinate(ids[k - 1], axis), above = coordinate(ids[k], axis);
+        const std::uint32_t planeIndex = static_cast<std::uint32_t>(op.splitPlanes.size());
+        op.splitPlanes.push_back(planeAtAxis(axis, below + (above - below) * 0.5));
+        const std::int32_t node = static_cast<std::int32_t>(op.nodes.size());
+        op.nodes.push_back({makePlaneRef(op.id, SplitPlanes, planeIndex), kLeafEmptyCell, kLeafEmptyCell});
+        const std::int32_t back = build(begin, k);
+        const std::int32_t front = build(k, end);
+        op.nodes[node].front = front;
+        op.nodes[node].back = back;
+        return node;
+    }
+};
+
+struct Slot {
+    std::int32_t node; ///< -1 for the root
+    bool front;
+};
+
+std::int32_t& slotValue(Operand& op, const Slot& slot) {
+    if (slot.node < 0)
+        return op.root;
+    return slot.front ? op.nodes[slot.node].front : op.nodes[slot.node].back;
+}
+
+} // namespace
+
+void buildTree(Operand& op, Operands operands) {
+    op.nodes.clear();
+    std::vector<std::uint8_t> used(op.vertexCount, 0);
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t t = 0; t < op.triangleCount; ++t) {
+        if (op.degenerate[t])
+            continue;
+        order.push_back(t);
+        for (int k = 0; k < 3; ++k)
+            used[op.indices[3 * t + k]] = 1;
+    }
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t v = 0; v < op.vertexCount; ++v)
+        if (used[v])
+            ids.push_back(v);
+    KdBuilder kd{op, ids};
+    op.root = ids.empty() ? kLeafOutside : kd.build(0, ids.size());
+
+    auto size = [&](std::uint32_t t) {
+        double sum = 0;
+        for (int k = 0; k < 3; ++k) {
+            const double* p = op.positions + 3 * op.indices[3 * t + k];
+            const double* q = op.positions + 3 * op.indices[3 * t + (k + 1) % 3];
+            for (int c = 0; c < 3; ++c)
+                sum += (q[c] - p[c]) * (q[c] - p[c]);
+        }
+        return sum;
+    };
+    std::vector<double> sizes(op.triangleCount, 0.0);
+    for (const std::uint32_t t : order)
+        sizes[t] = size(t);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return sizes[a] > sizes[b]; });
+
+    PieceWorkspace workspace(operands, op.id);
+    struct Pending {
+        Slot slot;
+        Piece piece;
+    };
+    std::vector<Pending> stack;
+    for (const std::uint32_t t : order) {
+        workspace.reset();
+        const PlaneRef own = makePlaneRef(op.id, TrianglePlanes, t);
+        stack.push_back({{-1, true}, workspace.triangle(t)});
+        while (!stack.empty()) {
+            const Pending item = stack.back();
+            stack.pop_back();
+            std::int32_t value = slotValue(op, item.slot);
+            if (value < 0) {
+                value = static_cast<std::int32_t>(op.nodes.size());
+                op.nodes.push_back({own, kLeafOutside, kLeafInside});
+                slotValue(op, item.slot) = value;
+                continue;
+            }
+            const Node node = op.nodes[value];
+            Piece front, back;
+            switch (workspace.split(item.piece, node.plane, front, back)) {
+            case PieceWorkspace::Side::Front:
+                stack.push_back({{value, true}, item.piece});
+                break;
+            case PieceWorkspace::Side::Back:
+                stack.push_back({{value, false}, item.piece});
+                break;
+            case PieceWorkspace::Side::Spanning:
+                stack.push_back({{value, true}, front});
+                stack.push_back({{value, false}, back});
+                break;
+            case PieceWorkspace::Side::Coplanar: {
+                const bool same = normalsAgree(operands.plane(own), operands.plane(node.plane)) > 0;
+                stack.push_back({{value, same}, item.piece});
+                break;
+            }
+            }
+        }
+    }
+}
+
+void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& piece,
+                   std::vector<ClassifiedPiece>& out) {
+    enum Mode : std::uint8_t { Both, FrontOnly, BackOnly };
+    struct Item {
+        std::int32_t node;
+        Piece piece;
+        Mode mode;
+        bool frontInside;
+        std::int32_t resume;
+    };
+    std::vector<Item> stack;
+    stack.push_back({tree.root, piece, Both, false, 0});
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        if (item.node < 0) {
+            const bool inside = item.node == kLeafInside;
+            switch (item.mode) {
+            case Both:
+                out.push_back({item.piece, inside, inside});
+                break;
+            case FrontOnly:
+                stack.push_back({item.resume, item.piece, BackOnly, inside, 0});
+                break;
+            case BackOnly:
+                out.push_back({item.piece, item.frontInside, inside});
+                break;
+            }
+            continue;
+        }
+        const Node& node = tree.nodes[item.node];
+        Piece front, back;
+        switch (workspace.split(item.piece, node.plane, front, back)) {
+        case PieceWorkspace::Side::Front:
+            stack.push_back({node.front, item.piece, item.mode, item.frontInside, item.resume});
+            break;
+        case PieceWorkspace::Side::Back:
+            stack.push_back({node.back, item.piece, item.mode, item.frontInside, item.resume});
+            break;
+        case PieceWorkspace::Side::Spanning:
+            stack.push_back({node.front, front, item.mode, item.frontInside, item.resume});
+            stack.push_back({node.back, back, item.mode, item.frontInside, item.resume});
+            break;
+        case PieceWorkspace::Side::Coplanar: {
+            // The region just in front of the piece lies on one side of the
+            // node's plane and the region just behind it on the other.
+            const PlaneRef support = workspace.supportingPlane();
+            const bool same = normalsAgree(workspace.planes().plane(support), workspace.planes().plane(node.plane)) > 0;
+            const std::int32_t frontChild = same ? node.front : node.back;
+            const std::int32_t backChild = same ? node.back : node.front;
+            switch (item.mode) {
+            case Both:
+                stack.push_back({frontChild, item.piece, FrontOnly, false, backChild});
+                break;
+            case FrontOnly:
+                stack.push_back({frontChild, item.piece, FrontOnly, false, item.resume});
+                break;
+            case BackOnly:
+                stack.push_back({backChild, item.piece, BackOnly, item.frontInside, 0});
+                break;
+            }
+            break;
+        }
+        }
+    }
+}
+
+bool pointInside(const Operand& tree, const Operands& operands, const double point[3]) {
+    std::int32_t node = tree.root;
+    while (node >= 0) {
+        const Node& n = tree.nodes[node];
+        node = sideOfPoint(operands.plane(n.plane), point) >= 0 ? n.front : n.back;
+    }
+    return node == kLeafInside;
+}
+
+} // namespace BSP
+} // namespace Kiln
