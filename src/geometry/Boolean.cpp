@@ -274,6 +274,10 @@ public:
         }
     }
 
+    /// Merges output vertices closer than a few units in the last place of
+    /// the model's size: distinct exact points that round to neighbouring
+    /// doubles would otherwise leave slivers one ulp wide.
+    void weldNearVertices();
     std::size_t removeTJunctions();
     MeshArrays triangulate() const;
 
@@ -294,7 +298,11 @@ private:
         if (w.inputIndex != kNone) {
             std::memcpy(p, op.positions + 3 * w.inputIndex, sizeof p);
         } else {
-            intersectionPoint(operands.plane(w.planes[0]), operands.plane(w.planes[1]), operands.plane(w.planes[2]), p);
+            const ExactPlane& line = operands.plane(w.planes[1]);
+            if (line.kind == ExactPlane::Kind::EdgeAlongAxis)
+                cutPoint(line, operands.plane(w.planes[2]), p);
+            else
+                intersectionPoint(operands.plane(w.planes[0]), line, operands.plane(w.planes[2]), p);
         }
         for (double& c : p)
             if (c == 0.0)
@@ -360,6 +368,62 @@ void ResultAssembler::appendColour(int operandId, std::uint32_t triangle, std::u
             value += weight[k] * colourOf(corner[k], c);
         colours.push_back(static_cast<float>(value));
     }
+}
+
+void ResultAssembler::weldNearVertices() {
+    const std::size_t count = positions.size() / 3;
+    double scale = 0.0;
+    for (const double c : positions)
+        scale = std::max(scale, std::fabs(c));
+    const double tolerance = 1e-14 * scale;
+    std::vector<std::uint32_t> order(count);
+    for (std::uint32_t v = 0; v < count; ++v)
+        order[v] = v;
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return positions[3 * a] < positions[3 * b]; });
+    std::vector<std::uint32_t> representative(count);
+    for (std::uint32_t v = 0; v < count; ++v)
+        representative[v] = v;
+    auto find = [&](std::uint32_t v) {
+        while (representative[v] != v)
+            v = representative[v] = representative[representative[v]];
+        return v;
+    };
+    bool merged = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double* a = &positions[3 * order[i]];
+        for (std::size_t j = i + 1; j < count && positions[3 * order[j]] - a[0] <= tolerance; ++j) {
+            const double* b = &positions[3 * order[j]];
+            if (std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
+                continue;
+            const std::uint32_t ra = find(order[i]), rb = find(order[j]);
+            if (ra != rb) {
+                representative[std::max(ra, rb)] = std::min(ra, rb);
+                merged = true;
+            }
+        }
+    }
+    if (!merged)
+        return;
+    std::vector<Polygon> kept;
+    kept.reserve(polygons.size());
+    for (Polygon p : polygons) {
+        std::uint32_t* v = &polygonVertices[p.first];
+        std::uint32_t n = 0;
+        for (std::uint32_t k = 0; k < p.count; ++k) {
+            const std::uint32_t r = find(v[k]);
+            if (n > 0 && v[n - 1] == r)
+                continue;
+            v[n++] = r;
+        }
+        while (n > 1 && v[n - 1] == v[0])
+            --n;
+        if (n < 3)
+            continue;
+        p.count = n;
+        kept.push_back(p);
+    }
+    polygons.swap(kept);
 }
 
 std::size_t ResultAssembler::removeTJunctions() {
@@ -585,6 +649,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     ResultAssembler assembler(a, b, operands);
     assembler.addPolygons(0, keptA);
     assembler.addPolygons(1, keptB);
+    assembler.weldNearVertices();
     const std::size_t inserted = assembler.removeTJunctions();
     MeshArrays result = assembler.triangulate();
     removeUnusedVertices(result);

@@ -52,7 +52,7 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
     edgePlaneOf.assign(3 * triangles, kNone);
     vertices.resize(vertices_);
     for (std::size_t v = 0; v < vertices_; ++v)
-        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, 0};
+        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, 0, ApproximatePoint{}};
 }
 
 const ExactPlane& Operands::plane(PlaneRef ref) const {
@@ -107,7 +107,10 @@ PlaneRef PieceWorkspace::resolveEdgePlane(PlaneRef edge) {
 std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
     const PlaneRef s = supportingPlane();
     const PlaneRef e = resolveEdgePlane(edge);
-    WorkVertex v{kNone, {s, e, cut}, normalsDeterminantSign(operands.plane(s), operands.plane(e), operands.plane(cut))};
+    const ExactPlane& ps = operands.plane(s);
+    const ExactPlane& pe = operands.plane(e);
+    const ExactPlane& pc = operands.plane(cut);
+    WorkVertex v{kNone, {s, e, cut}, normalsDeterminantSign(ps, pe, pc), approximateIntersection(ps, pe, pc)};
     Operand& op = own();
     op.vertices.push_back(v);
     return static_cast<std::uint32_t>(op.vertices.size() - 1);
@@ -118,6 +121,16 @@ int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane) const {
     const WorkVertex& v = op.vertices[vertex];
     if (v.inputIndex != kNone)
         return sideOfPoint(plane, op.positions + 3 * v.inputIndex);
+    const int estimate = sideOfApproximatePoint(plane, v.approximate);
+    if (estimate != 2)
+        return estimate;
+    const ExactPlane& line = operands.plane(v.planes[1]);
+    if (line.kind == ExactPlane::Kind::EdgeAlongAxis) {
+        const ExactPlane& cut = operands.plane(v.planes[2]);
+        if (&plane == &cut || &plane == &line)
+            return 0;
+        return sideOfCutPoint(line, cut, plane);
+    }
     return sideOfIntersection(operands.plane(v.planes[0]), operands.plane(v.planes[1]),
                               operands.plane(v.planes[2]), v.normalsSign, plane);
 }
@@ -201,19 +214,38 @@ struct KdBuilder {
             return kLeafEmptyCell;
         std::sort(ids.begin() + static_cast<std::ptrdiff_t>(begin), ids.begin() + static_cast<std::ptrdiff_t>(end),
                   [&](std::uint32_t a, std::uint32_t b) { return coordinate(a, axis) < coordinate(b, axis); });
-        // The median, moved down (or else up) to where the coordinate changes.
-        std::size_t m = begin + (end - begin) / 2;
-        std::size_t k = m;
-        while (k > begin && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
-            --k;
-        if (k == begin) {
-            k = m;
-            while (k < end && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
-                ++k;
+        // Split at the widest gap between neighbouring coordinates in the
+        // middle half: balanced, and the plane stays well clear of the
+        // vertices, so the exact side tests of cut points rarely need more
+        // than the floating-point filter.
+        const std::size_t n = end - begin;
+        std::size_t k = 0;
+        double widest = -1.0;
+        for (std::size_t i = begin + std::max<std::size_t>(n / 4, 1); i <= begin + (3 * n) / 4 && i < end; ++i) {
+            const double gap = coordinate(ids[i], axis) - coordinate(ids[i - 1], axis);
+            if (gap > widest) {
+                widest = gap;
+                k = i;
+            }
+        }
+        if (widest <= 0.0) {
+            // All equal in the middle half: take the nearest change outside it.
+            k = begin + n / 2;
+            while (k > begin && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
+                --k;
+            if (k == begin) {
+                k = begin + n / 2;
+                while (k < end && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
+                    ++k;
+            }
         }
         const double below = coordinate(ids[k - 1], axis), above = coordinate(ids[k], axis);
         const std::uint32_t planeIndex = static_cast<std::uint32_t>(op.splitPlanes.size());
-        op.splitPlanes.push_back(planeAtAxis(axis, below + (above - below) * 0.5));
+        // Not the midpoint: a cut at the middle of an edge along one axis
+        // would land exactly on a middle plane along another axis, a
+        // near-coincidence that only exact arithmetic can settle.
+        static const double kFraction[3] = {0.4142135623730951, 0.5773502691896258, 0.3660254037844386};
+        op.splitPlanes.push_back(planeAtAxis(axis, below + (above - below) * kFraction[axis]));
         const std::int32_t node = static_cast<std::int32_t>(op.nodes.size());
         op.nodes.push_back({makePlaneRef(op.id, SplitPlanes, planeIndex), kLeafEmptyCell, kLeafEmptyCell});
         const std::int32_t back = build(begin, k);

@@ -28,6 +28,7 @@ struct WorkVertex {
     std::uint32_t inputIndex; ///< kNone for an intersection point
     PlaneRef planes[3];
     std::int32_t normalsSign;
+    ApproximatePoint approximate; ///< filters side tests of intersection points
 };
 
 /// Leaf values of child slots: front leaves are outside, back leaves inside.

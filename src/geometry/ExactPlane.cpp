@@ -102,8 +102,9 @@ ExactPlane planeThroughPoints(const double p[3], const double q[3], const double
         plane.r[k] = r[k];
         u[k] = q[k] - p[k];
         v[k] = r[k] - p[k];
-        mu[k] = std::fabs(q[k]) + std::fabs(p[k]);
-        mv[k] = std::fabs(r[k]) + std::fabs(p[k]);
+        // One rounding each: the error is within an ulp of the result.
+        mu[k] = std::fabs(u[k]);
+        mv[k] = std::fabs(v[k]);
     }
     double* n = plane.coefficient;
     double* m = plane.magnitude;
@@ -139,7 +140,7 @@ ExactPlane planeThroughEdge(const double p[3], const double q[3], int axis) {
         plane.p[k] = p[k];
         plane.q[k] = q[k];
         u[k] = q[k] - p[k];
-        mu[k] = std::fabs(q[k]) + std::fabs(p[k]);
+        mu[k] = std::fabs(u[k]);
     }
     const int a = axis, b = (a + 1) % 3, c = (a + 2) % 3;
     double* n = plane.coefficient;
@@ -162,18 +163,104 @@ bool isDegenerate(const ExactPlane& plane) {
     return row[0].sign() == 0 && row[1].sign() == 0 && row[2].sign() == 0;
 }
 
-int sideOfPoint(const ExactPlane& plane, const double x[3]) {
+namespace {
+
+bool samePoint(const double a[3], const double b[3]) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+// True when the plane holds a or b by construction (it was made through
+// that point): the common zero case, which no floating-point filter can
+// decide.
+bool definedThrough(const ExactPlane& plane, const double x[3]) {
+    switch (plane.kind) {
+    case ExactPlane::Kind::ThroughPoints:
+        return samePoint(plane.p, x) || samePoint(plane.q, x) || samePoint(plane.r, x);
+    case ExactPlane::Kind::EdgeAlongAxis:
+        return samePoint(plane.p, x) || samePoint(plane.q, x);
+    case ExactPlane::Kind::Axis:
+        return false;
+    }
+    return false;
+}
+
+// True when the plane contains the line through a and b (a != b).
+bool containsLine(const ExactPlane& plane, const double a[3], const double b[3]) {
+    if (plane.kind == ExactPlane::Kind::Axis)
+        return a[plane.axis] == plane.p[plane.axis] && b[plane.axis] == plane.p[plane.axis];
+    return definedThrough(plane, a) && definedThrough(plane, b);
+}
+
+// a x + b y + c z + d at x, evaluated as n . (x - p) around the plane's
+// own point so that the error scales with the distance, not with d.
+double planeValue(const ExactPlane& plane, const double x[3], double& error) {
     const double* n = plane.coefficient;
     const double* m = plane.magnitude;
-    const double value = n[0] * x[0] + n[1] * x[1] + n[2] * x[2] + n[3];
-    const double bound =
-        kFilterBound * (m[0] * std::fabs(x[0]) + m[1] * std::fabs(x[1]) + m[2] * std::fabs(x[2]) + m[3]);
-    if (value > bound)
-        return 1;
-    if (value < -bound)
-        return -1;
+    double value = 0.0, bound = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        const double d = x[k] - plane.p[k];
+        value += n[k] * d;
+        bound += m[k] * std::fabs(d);
+    }
+    error = kFilterBound * bound;
+    return value;
+}
+
+Expansion exactPlaneValue(const ExactPlane& plane, const double x[3]) {
+    if (plane.kind == ExactPlane::Kind::Axis)
+        return Expansion::difference(x[plane.axis], plane.p[plane.axis]);
     const ExpansionRow row = exactRow(plane);
-    return (row[0] * x[0] + row[1] * x[1] + row[2] * x[2] + row[3]).sign();
+    Expansion value;
+    for (int k = 0; k < 3; ++k)
+        value = value + row[k] * Expansion::difference(x[k], plane.p[k]);
+    return value;
+}
+
+} // namespace
+
+int sideOfPoint(const ExactPlane& plane, const double x[3]) {
+    if (plane.kind == ExactPlane::Kind::Axis) {
+        // A difference of two doubles rounds to a value of the exact sign.
+        const double d = x[plane.axis] - plane.p[plane.axis];
+        return (d > 0.0) - (d < 0.0);
+    }
+    if (definedThrough(plane, x))
+        return 0;
+    double error;
+    const double value = planeValue(plane, x, error);
+    if (value > error)
+        return 1;
+    if (value < -error)
+        return -1;
+    return exactPlaneValue(plane, x).sign();
+}
+
+int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane) {
+    const int sp = sideOfPoint(plane, line.p), sq = sideOfPoint(plane, line.q);
+    if (sp == sq)
+        return sp;
+    if (sp == 0)
+        return sq;
+    if (sq == 0)
+        return sp;
+    // With T the plane and K the cut, the point is p + t (q - p) at
+    // t = K(p) / (K(p) - K(q)), so T there has the sign of
+    // (T(p) K(q) - K(p) T(q)) / (K(q) - K(p)); K(q) - K(p) has K(q)'s sign.
+    const int kq = sideOfPoint(cut, line.q);
+    double eTp, eTq, eKp, eKq;
+    const double tp = planeValue(plane, line.p, eTp), tq = planeValue(plane, line.q, eTq);
+    const double kp = planeValue(cut, line.p, eKp), kqValue = planeValue(cut, line.q, eKq);
+    const double value = tp * kqValue - kp * tq;
+    const double bound = (std::fabs(tp) * eKq + eTp * std::fabs(kqValue) + eTp * eKq + std::fabs(kp) * eTq +
+                          eKp * std::fabs(tq) + eKp * eTq) * 1.0000001 +
+                         4.5e-16 * (std::fabs(tp * kqValue) + std::fabs(kp * tq));
+    if (value > bound)
+        return kq;
+    if (value < -bound)
+        return -kq;
+    const Expansion exact = exactPlaneValue(plane, line.p) * exactPlaneValue(cut, line.q) -
+                            exactPlaneValue(cut, line.p) * exactPlaneValue(plane, line.q);
+    return exact.sign() * kq;
 }
 
 int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q) {
@@ -189,6 +276,13 @@ int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const Exact
 
 int sideOfIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q, int normalsSign,
                        const ExactPlane& plane) {
+    if (&plane == &s || &plane == &p || &plane == &q)
+        return 0;
+    // The point lies on the line where s meets an edge plane (made through
+    // two points); a plane through both of those points holds the line.
+    for (const ExactPlane* line : {&p, &q})
+        if (line->kind == ExactPlane::Kind::EdgeAlongAxis && containsLine(plane, line->p, line->q))
+            return 0;
     // Expanding the 4x4 determinant [s; p; q; plane] along its last row.
     double value = 0.0, bound = 0.0;
     for (int j = 0; j < 4; ++j) {
@@ -211,27 +305,99 @@ int sideOfIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlan
     return det.sign() * normalsSign;
 }
 
+namespace {
+
+// The largest double not above numerator / denominator (denominator != 0).
+double roundQuotientDown(const Expansion& numerator, const Expansion& denominator) {
+    if (numerator.sign() == 0)
+        return 0.0;
+    const int denominatorSign = denominator.sign();
+    // The estimates of non-overlapping expansions are accurate to an ulp or
+    // so, which leaves a few steps to the exact rounding. Products with
+    // values near the underflow range are not exact; such tiny coordinates
+    // keep the estimate.
+    double x = numerator.estimate() / denominator.estimate();
+    if (!(std::fabs(x) > 1e-280) || !std::isfinite(x))
+        return x;
+    // x <= value  <=>  sign(numerator - x * denominator) * sign(denominator) >= 0
+    auto notAbove = [&](double candidate) {
+        return (numerator - denominator * candidate).sign() * denominatorSign >= 0;
+    };
+    while (!notAbove(x))
+        x = std::nextafter(x, -HUGE_VAL);
+    for (double up = std::nextafter(x, HUGE_VAL); notAbove(up); up = std::nextafter(x, HUGE_VAL))
+        x = up;
+    return x;
+}
+
+} // namespace
+
 void intersectionPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q, double out[3]) {
     const ExpansionRow rs = exactRow(s), rp = exactRow(p), rq = exactRow(q);
     const Expansion denominator = minor3(rs, rp, rq, 3);
-    const int denominatorSign = denominator.sign();
-    const double denominatorEstimate = denominator.estimate();
     for (int k = 0; k < 3; ++k) {
         // Cramer: x_k = C_k / C_3 with C_k the cofactors of the last row.
         Expansion numerator = minor3(rs, rp, rq, k);
         if (k % 2 == 0)
             numerator = -numerator;
-        double x = numerator.estimate() / denominatorEstimate;
-        // x <= value  <=>  sign(numerator - x * denominator) * sign(denominator) >= 0
-        auto notAbove = [&](double candidate) {
-            return (numerator - denominator * candidate).sign() * denominatorSign >= 0;
-        };
-        while (!notAbove(x))
-            x = std::nextafter(x, -HUGE_VAL);
-        for (double up = std::nextafter(x, HUGE_VAL); notAbove(up); up = std::nextafter(x, HUGE_VAL))
-            x = up;
-        out[k] = x;
+        out[k] = roundQuotientDown(numerator, denominator);
     }
+}
+
+void cutPoint(const ExactPlane& line, const ExactPlane& cut, double out[3]) {
+    // x = (K(p) q - K(q) p) / (K(p) - K(q))
+    const Expansion kp = exactPlaneValue(cut, line.p), kq = exactPlaneValue(cut, line.q);
+    const Expansion denominator = kp - kq;
+    for (int k = 0; k < 3; ++k) {
+        if (line.p[k] == line.q[k]) {
+            out[k] = line.p[k];
+            continue;
+        }
+        out[k] = roundQuotientDown(kp * line.q[k] - kq * line.p[k], denominator);
+    }
+}
+
+ApproximatePoint approximateIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q) {
+    ApproximatePoint a{};
+    const double denominator = minor3(s.coefficient, p.coefficient, q.coefficient, 3);
+    const double denominatorError = kFilterBound * minorPermanent(s.magnitude, p.magnitude, q.magnitude, 3);
+    const double margin = std::fabs(denominator) - denominatorError;
+    if (!(margin > 0.0))
+        return a;
+    for (int k = 0; k < 3; ++k) {
+        double numerator = minor3(s.coefficient, p.coefficient, q.coefficient, k);
+        if (k % 2 == 0)
+            numerator = -numerator;
+        const double numeratorError = kFilterBound * minorPermanent(s.magnitude, p.magnitude, q.magnitude, k);
+        a.x[k] = numerator / denominator;
+        // |n/d - n'/d'| <= (|dn| + |x| |dd|) / (|d| - |dd|), plus the division.
+        a.error[k] = (numeratorError + std::fabs(a.x[k]) * denominatorError) / margin * 1.0000001 +
+                     std::fabs(a.x[k]) * 4.5e-16;
+        if (!std::isfinite(a.x[k]) || !std::isfinite(a.error[k]))
+            return a;
+    }
+    a.valid = true;
+    return a;
+}
+
+int sideOfApproximatePoint(const ExactPlane& plane, const ApproximatePoint& point) {
+    if (!point.valid)
+        return 2;
+    const double* n = plane.coefficient;
+    const double* m = plane.magnitude;
+    double value = n[3], bound = m[3];
+    double spread = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        value += n[k] * point.x[k];
+        bound += m[k] * std::fabs(point.x[k]);
+        spread += (std::fabs(n[k]) + kFilterBound * m[k]) * point.error[k];
+    }
+    bound = kFilterBound * bound + spread * 1.0000001;
+    if (value > bound)
+        return 1;
+    if (value < -bound)
+        return -1;
+    return 2;
 }
 
 int normalsAgree(const ExactPlane& a, const ExactPlane& b) {

@@ -36,6 +36,11 @@ bool isDegenerate(const ExactPlane& plane);
 /// Exact sign of a x + b y + c z + d at the point.
 int sideOfPoint(const ExactPlane& plane, const double point[3]);
 
+/// Exact sign of `plane` at the point where the segment line.p-line.q of an
+/// edge plane meets `cut` (which the segment crosses strictly). Cheaper and
+/// better conditioned than the general three-plane test.
+int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane);
+
 /// Exact sign of the determinant of the three planes' normals; zero when
 /// they do not meet in a single point.
 int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q);
@@ -49,6 +54,24 @@ int sideOfIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlan
 /// largest double not above the exact value, so the same point always
 /// rounds to the same doubles however its planes were chosen.
 void intersectionPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q, double out[3]);
+
+/// The intersection point of three planes in doubles, with a bound on the
+/// error of each coordinate; usable only when `valid`.
+struct ApproximatePoint {
+    double x[3];
+    double error[3];
+    bool valid;
+};
+
+ApproximatePoint approximateIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q);
+
+/// Sign of the plane at the exact point that `point` approximates, when the
+/// error bounds decide it; 2 when they cannot.
+int sideOfApproximatePoint(const ExactPlane& plane, const ApproximatePoint& point);
+
+/// The point where the segment line.p-line.q meets `cut`, rounded like
+/// intersectionPoint (the same point gives the same doubles either way).
+void cutPoint(const ExactPlane& line, const ExactPlane& cut, double out[3]);
 
 /// Sign of the dot product of two planes' normals (approximate; meant for
 /// planes already known to be parallel).
