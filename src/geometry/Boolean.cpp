@@ -375,7 +375,7 @@ void ResultAssembler::weldNearVertices() {
     double scale = 0.0;
     for (const double c : positions)
         scale = std::max(scale, std::fabs(c));
-    const double tolerance = 1e-14 * scale;
+    const double tolerance = 1e-15 * scale;
     std::vector<std::uint32_t> order(count);
     for (std::uint32_t v = 0; v < count; ++v)
         order[v] = v;
@@ -444,7 +444,7 @@ std::size_t ResultAssembler::removeTJunctions() {
     double scale = 0.0;
     for (const double c : positions)
         scale = std::max(scale, std::fabs(c));
-    const double tolerance = 1e-11 * scale;
+    const double tolerance = 2e-15 * scale;
     for (const auto& entry : balance) {
         if (entry.second == 0)
             continue;
