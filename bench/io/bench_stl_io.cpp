@@ -1,0 +1,84 @@
+// Binary STL of about a million triangles: our export and welding import
+// beside assimp's import of the same file (with vertex joining).
+#include "io/Stl.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+// A closed torus of rings x segments x 2 triangles.
+std::unique_ptr<Kiln::DynamicMesh> torus(int rings, int segments) {
+    std::vector<Kiln::Vertex> vertices;
+    vertices.reserve(std::size_t(rings) * segments);
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const float theta = 2.0f * float(M_PI) * i / rings;
+            const float phi = 2.0f * float(M_PI) * j / segments;
+            Kiln::Vertex v;
+            v.position = Ogre::Vector3(std::cos(theta) * (3 + std::cos(phi)), std::sin(theta) * (3 + std::cos(phi)),
+                                       std::sin(phi));
+            vertices.push_back(v);
+        }
+    std::vector<Kiln::Face> faces;
+    faces.reserve(std::size_t(rings) * segments * 2);
+    const auto at = [&](int i, int j) { return std::uint32_t((i % rings) * segments + j % segments); };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            faces.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1)});
+            faces.push_back({at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+        }
+    return std::make_unique<Kiln::DynamicMesh>(std::move(vertices), std::move(faces));
+}
+
+template <typename Work>
+double bestSeconds(int runs, Work&& work) {
+    double best = 1e30;
+    for (int r = 0; r < runs; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+
+} // namespace
+
+int main() {
+    const std::string path = (std::filesystem::temp_directory_path() / "morvel-bench-1m.stl").string();
+    Kiln::ObjectGroup root;
+    auto object = std::make_unique<Kiln::Object>();
+    object->setMesh(torus(1000, 500));
+    root.adoptChild(std::move(object));
+    const std::size_t triangles = root.getChildren()[0]->getMesh()->getFaceCount();
+
+    const int runs = 3;
+    const double exportTime = bestSeconds(runs, [&] { Kiln::ExportStlBinary().save(root, path); });
+    std::size_t ourVertices = 0;
+    const double importTime = bestSeconds(runs, [&] {
+        Kiln::ObjectGroup loaded;
+        Kiln::PlainObjectFactory factory;
+        Kiln::ImportStl().load(path, loaded, factory);
+        ourVertices = loaded.getChildren().at(0)->getMesh()->getVertexCount();
+    });
+    std::size_t assimpVertices = 0;
+    const double assimpTime = bestSeconds(runs, [&] {
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(path, aiProcess_JoinIdenticalVertices);
+        assimpVertices = scene && scene->mNumMeshes ? scene->mMeshes[0]->mNumVertices : 0;
+    });
+    std::filesystem::remove(path);
+
+    std::printf("binary STL, %zu triangles, best of %d runs\n", triangles, runs);
+    std::printf("  morvel export              %8.3f s\n", exportTime);
+    std::printf("  morvel import (welded)     %8.3f s  (%zu vertices, one object)\n", importTime, ourVertices);
+    std::printf("  assimp import (joined)     %8.3f s  (%zu vertices)\n", assimpTime, assimpVertices);
+    std::printf("  import time ratio morvel / assimp: %.2f\n", importTime / assimpTime);
+    return 0;
+}

@@ -1,0 +1,55 @@
+#include "app/AppContext.h"
+
+#include "graphics/GraphicsManager.h"
+#include "scene/ObjectGroup.h"
+#include "scene/Scene.h"
+
+AppContext::AppContext() { stateStack.push_back({}); }
+
+AppContext::~AppContext() {
+    // The graphics manager goes last: the others may still hold engine objects.
+    viewRoot.reset();
+    sceneRoot.reset();
+    scene.reset();
+    graphicsManager.reset();
+}
+
+void AppContext::setInteractionMode(std::uint32_t mode) {
+    if (mode & MODE_GUI_CURSOR)
+        mode &= ~std::uint32_t(MODE_STYLUS | MODE_HAPTIC_MOUSE);
+    // The cursor, stylus and haptic mouse follow the mode once their
+    // managers exist; while a modal state is open the mode is only kept.
+    interactionMode = mode;
+}
+
+void AppContext::beginModal() {
+    ++modalDepth;
+    if (!stateStack.empty())
+        stateStack.back().modalDepth = modalDepth;
+}
+
+void AppContext::endModal() {
+    if (modalDepth > 0)
+        --modalDepth;
+    if (!stateStack.empty())
+        stateStack.back().modalDepth = modalDepth;
+    if (modalDepth == 0)
+        setInteractionMode(interactionMode);
+}
+
+void AppContext::pushState() { stateStack.push_back({modalDepth}); }
+
+void AppContext::popState() {
+    if (!stateStack.empty())
+        stateStack.pop_back();
+    if (stateStack.empty()) {
+        if (keepRunning)
+            keepRunning = false;
+        else
+            flags |= APP_FLAG_END_REQUESTED;
+        return;
+    }
+    modalDepth = stateStack.back().modalDepth;
+    if (modalDepth == 0)
+        setInteractionMode(interactionMode);
+}

@@ -1,0 +1,195 @@
+#include "app/Application.h"
+
+#include "config/ConfigurationFile.h"
+#include "config/KeyValueStore.h"
+#include "graphics/GraphicsManager.h"
+#include "graphics/GraphicsPresenter.h"
+#include "graphics/TextRenderer.h"
+#include "log/Exception.h"
+#include "platform/CrashGuard.h"
+#include "platform/FatalMessage.h"
+#include "platform/UserFolders.h"
+#include "scene/ObjectGroup.h"
+#include "scene/Scene.h"
+
+#include <OgreRenderWindow.h>
+#include <OgreStringConverter.h>
+
+#include <iostream>
+
+namespace CrashTexts {
+namespace {
+const char* const kSaved = "Your work has been saved in Documents/ForcedSave.cr8\n";
+}
+
+std::string unableToStart(const std::string& details) {
+    return "The application was unable to start :(\n"
+           "Check the haptic device is connected and powered.\n"
+           "If this problem persists, please inform Brevant quoting the following details:\n" +
+           details + "\n";
+}
+
+std::string wobbler(bool saved, const std::string& details) {
+    return std::string("The application threw a wobbler :(\n") + (saved ? kSaved : "") +
+           "Please inform Brevant quoting the following details:\n" + details + "\n";
+}
+
+std::string encounteredError(bool saved, const std::string& details) {
+    return std::string("The application encountered an error :(\n") + (saved ? kSaved : "") +
+           "Please inform Brevant quoting the following details:\n" + details + "\n";
+}
+
+std::string sumsWrong(bool saved) {
+    return std::string("It looks like the application got its sums wrong :(\n") +
+           (saved ? kSaved : "") + "Please inform Brevant.\n";
+}
+
+std::string mysterious(bool saved) {
+    return std::string("I'm sorry, something really weird happened :(\n") + (saved ? kSaved : "") +
+           "Please inform Brevant.\n";
+}
+} // namespace CrashTexts
+
+Application::Application(const std::string& settingsFile, const std::string& hapticSettingsFile_)
+    : hapticSettingsFile(hapticSettingsFile_), context(std::make_unique<AppContext>()) {
+    using Kiln::GraphicsManager;
+    GraphicsManager::assign(layoutFile, "DevadaGUIV2.layout", started);
+    GraphicsManager::assign(guiConfigFile, "cegui.config", started);
+
+    const std::string dataDirectory = Kiln::dataDirectory();
+    auto settings = std::make_unique<Kiln::SimpleXMLKeyValueStore>(settingsFile, dataDirectory);
+    Kiln::GraphicsOptions graphicsOptions;
+    graphicsOptions.dataDirectory = dataDirectory;
+    graphicsOptions.logDirectory = Kiln::userStateFolder();
+    context->graphicsManager = GraphicsManager::create(std::move(settings), graphicsOptions);
+    createSceneRoots();
+
+    GraphicsManager::assign(guiResourceGroup, "GUI", started);
+    GraphicsManager::assign(layoutFile, "", started);
+}
+
+Application::~Application() = default;
+
+void Application::createSceneRoots() {
+    Kiln::GraphicsManager& graphics = *context->graphicsManager;
+    context->scene = Kiln::Scene::create();
+    context->scene->addPresenter("graphics", &graphics);
+    const auto presented = [&graphics] {
+        auto root = std::make_unique<Kiln::ObjectGroup>();
+        root->setPresenter("graphics", std::make_unique<Kiln::GraphicsPresenter>(*graphics.getSceneManager()));
+        return root;
+    };
+    context->sceneRoot = presented();
+    context->sceneRoot->setScale(Ogre::Vector3(0.2f));
+    context->viewRoot = presented();
+    context->viewRoot->setPosition(graphics.getCameraPosition());
+}
+
+void Application::addRootsToScene() {
+    context->scene->addObject(context->sceneRoot->getHandle());
+    context->scene->addObject(context->viewRoot->getHandle());
+    // The camera and the lights travel with the view root from now on.
+    context->scene->setActiveObject(context->viewRoot->getHandle());
+}
+
+void Application::setCommandLine(const std::string& text) {
+    if (text.empty())
+        return;
+    commandLine = text;
+    arguments = Kiln::splitCommandLine(text);
+    Kiln::interpretArguments(arguments, options);
+}
+
+void Application::run() {
+    Kiln::GraphicsManager& graphics = *context->graphicsManager;
+    graphics.addListener(this);
+    started = true;
+    graphics.startScene();
+    for (;;) {
+        const float dt = float(graphics.takeFrameMicroseconds()) / 1000000.0f;
+        if (!graphics.renderOneFrame(dt))
+            break;
+    }
+    if (!options.screenshotPath.empty())
+        std::cout << "Screenshot written to " << graphics.saveScreenshot(options.screenshotPath)
+                  << std::endl;
+    graphics.removeListener(this);
+    Kiln::ConfigurationFile::save();
+    if (!context->keepRunning)
+        context->flags |= APP_FLAG_END_REQUESTED;
+    else
+        context->keepRunning = false;
+}
+
+int Application::guardedRun() {
+    try {
+        run();
+        return 0;
+    } catch (const std::exception& e) {
+        const bool saved = forcedSave();
+        Kiln::showFatalMessage("Oops!", CrashTexts::encounteredError(saved, e.what()));
+    } catch (...) {
+        const bool saved = forcedSave();
+        Kiln::showFatalMessage("Mysterious error", CrashTexts::mysterious(saved));
+    }
+    return -1;
+}
+
+int Application::runProtected() {
+    return Kiln::runGuarded([this] { return guardedRun(); },
+                            [this](Kiln::Fault fault) {
+                                const bool saved = forcedSave();
+                                if (fault == Kiln::Fault::Arithmetic)
+                                    Kiln::showFatalMessage("Oops!", CrashTexts::sumsWrong(saved));
+                                else
+                                    Kiln::showFatalMessage(
+                                        "Oops!", CrashTexts::wobbler(saved, "Invalid memory access"));
+                                return -1;
+                            });
+}
+
+bool Application::forcedSave() {
+    // The user's objects and the scene file writer join the context with
+    // the scene model; until then there is nothing to save.
+    return false;
+}
+
+void Application::onStartScene() {
+    Kiln::ConfigurationFile::load("FunctionConfig.cfg");
+    addRootsToScene();
+    if (options.showFrameCount)
+        showFrameCounters();
+}
+
+void Application::showFrameCounters() {
+    Kiln::TextRenderer& text = context->graphicsManager->getTextRenderer();
+    text.addTextBox("HapticFPS", "", 0.04f, 0.8f, 0.1f, 0.05f, Ogre::ColourValue::White, false);
+    text.addTextBox("GraphicsFPS", "", 0.04f, 12.0f, 0.1f, 0.05f, Ogre::ColourValue::Green, false);
+}
+
+void Application::onUpdate(const float&) {
+    Kiln::GraphicsManager& graphics = *context->graphicsManager;
+    ++frameCount;
+    if (options.showFrameCount)
+        graphics.getTextRenderer().setText(
+            "GraphicsFPS", "Graphics FPS: " + Ogre::StringConverter::toString(graphics.getRenderWindow()->getStatistics().lastFPS));
+    if (options.exitAfterFrames > 0 && frameCount >= std::uint64_t(options.exitAfterFrames))
+        context->flags |= APP_FLAG_END_REQUESTED;
+    if (context->isEndRequested()) {
+        std::cout << "GraphicsManager::endScene()" << std::endl;
+        graphics.requestStop();
+    }
+}
+
+void Application::onPreRender() {
+    // Keyboard, mouse and haptic events are polled here once their
+    // managers exist (inputFlags says which).
+}
+
+bool Application::onWindowClosing() {
+    // Without the unsaved-changes question (it comes with the scene file
+    // tools) there is nothing to lose: the window may close.
+    return true;
+}
+
+void Application::onWindowFocusChange(bool focused) { hasFocus = focused; }

@@ -1,0 +1,143 @@
+#include "graphics/OffscreenRender.h"
+
+#include "config/KeyValueStore.h"
+#include "graphics/GraphicsManager.h"
+#include "graphics/GraphicsPresenter.h"
+#include "log/Exception.h"
+#include "platform/FatalMessage.h"
+#include "scene/ObjectGroup.h"
+
+#include <Ogre.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace Kiln {
+namespace {
+
+const char* const kSource = "Kiln::renderSceneToImage()";
+
+/// The shipped settings with the window made small and unsynchronised:
+/// the picture comes from an offscreen target of its own size.
+std::unique_ptr<IKeyValueStore> thumbnailSettings(const std::string& dataDirectory) {
+    std::string xml = "<Config></Config>";
+    std::ifstream file(dataDirectory + "/Config/Settings.xml");
+    if (file) {
+        std::stringstream text;
+        text << file.rdbuf();
+        xml = text.str();
+    }
+    const std::string overrides =
+        "<Application Resolution=\"64x64\" Vsync=\"false\" Fullscreen=\"false\"/>"
+        "<Window UseDesktopResolution=\"false\"/>";
+    const auto end = xml.rfind("</Config>");
+    if (end == std::string::npos)
+        throw Exception(0, "Settings file has no <Config> element: " + dataDirectory +
+                               "/Config/Settings.xml", kSource);
+    xml.insert(end, overrides);
+    return std::make_unique<SimpleXMLKeyValueStore>(SimpleXMLKeyValueStore::fromText(xml));
+}
+
+/// Removes the presenters installed for the render, whatever happens.
+class PresenterScope {
+public:
+    PresenterScope(ObjectGroup& root_, Ogre::SceneManager& sceneManager) : root(root_) {
+        installGraphicsPresenters(root, sceneManager);
+    }
+    ~PresenterScope() { removeGraphicsPresenters(root); }
+    PresenterScope(const PresenterScope&) = delete;
+    PresenterScope& operator=(const PresenterScope&) = delete;
+
+private:
+    ObjectGroup& root;
+};
+
+/// Places `view` so that the camera on it sees all of `box`.
+void frameCamera(ObjectGroup& view, Ogre::Camera& camera, Ogre::AxisAlignedBox box, float aspect) {
+    if (box.isNull() || !box.isFinite())
+        box = Ogre::AxisAlignedBox(-1, -1, -1, 1, 1, 1);
+    const Ogre::Vector3 centre = box.getCenter();
+    const float radius = std::max(box.getHalfSize().length(), 1e-3f);
+    const float halfFovY = camera.getFOVy().valueRadians() * 0.5f;
+    const float halfFovX = std::atan(std::tan(halfFovY) * aspect);
+    const float distance = radius / std::sin(std::min(halfFovX, halfFovY)) * 1.05f;
+    const Ogre::Vector3 direction = Ogre::Vector3(0.0f, 0.35f, 1.0f).normalisedCopy();
+    view.setPosition(centre + direction * distance);
+    view.lookAt(centre);
+    camera.setNearClipDistance(distance * 0.01f);
+    camera.setFarClipDistance(distance * 4.0f);
+}
+
+void writeAtomically(Ogre::RenderTarget& target, const std::string& path) {
+    // Keep the extension last so that the engine picks the right codec.
+    const std::filesystem::path finalPath(path);
+    const std::filesystem::path partial =
+        finalPath.parent_path() / (".partial-" + finalPath.filename().string());
+    try {
+        target.writeContentsToFile(partial.string());
+    } catch (const Ogre::Exception& e) {
+        std::error_code ignored;
+        std::filesystem::remove(partial, ignored);
+        throw Exception(0, "Cannot write " + path + ": " + e.getDescription(), kSource);
+    }
+    std::error_code error;
+    std::filesystem::rename(partial, finalPath, error);
+    if (error) {
+        std::filesystem::remove(partial, error);
+        throw Exception(0, "Cannot write " + path + ": " + error.message(), kSource);
+    }
+}
+
+} // namespace
+
+void renderSceneToImage(ObjectGroup& sceneRoot, const std::string& imagePath,
+                        const OffscreenRenderOptions& options) {
+    if (options.width == 0 || options.height == 0 || options.width > 8192 || options.height > 8192)
+        throw Exception(0, "Image size must be between 1x1 and 8192x8192", kSource);
+    if (!displayAvailable())
+        throw Exception(0, "No X display: rendering needs one (run it under xvfb-run)", kSource);
+
+    GraphicsOptions graphicsOptions;
+    graphicsOptions.dataDirectory = options.dataDirectory;
+    auto graphics = GraphicsManager::create(thumbnailSettings(options.dataDirectory), graphicsOptions);
+    Ogre::SceneManager& sceneManager = *graphics->getSceneManager();
+    Ogre::Camera& camera = *graphics->getCamera();
+
+    Ogre::TexturePtr texture = Ogre::TextureManager::getSingleton().createManual(
+        "Kiln::OffscreenRender", Ogre::RGN_DEFAULT, Ogre::TEX_TYPE_2D, options.width,
+        options.height, 0, Ogre::PF_BYTE_RGBA, Ogre::TU_RENDERTARGET);
+    try {
+        Ogre::RenderTarget& target = *texture->getBuffer()->getRenderTarget();
+        target.setAutoUpdated(false);
+        Ogre::Viewport* viewport = target.addViewport(&camera);
+        viewport->setBackgroundColour(graphics->getViewport()->getBackgroundColour());
+        viewport->setOverlaysEnabled(false);
+        {
+            ObjectGroup view;
+            const PresenterScope scenePresenters(sceneRoot, sceneManager);
+            const PresenterScope viewPresenters(view, sceneManager);
+            const float aspect = float(options.width) / float(options.height);
+            frameCamera(view, camera, GraphicsPresenter::of(sceneRoot)->getWorldBoundingBox(), aspect);
+            graphics->objectAdded(sceneRoot.getHandle());
+            graphics->objectAdded(view.getHandle());
+            graphics->setActiveObject(view.getHandle());
+            graphics->startScene();
+            graphics->renderOneFrame(0.0f);
+            camera.setAspectRatio(aspect);
+            target.update();
+            writeAtomically(target, imagePath);
+            graphics->objectRemoved(view.getHandle());
+            graphics->objectRemoved(sceneRoot.getHandle());
+        }
+        target.removeAllViewports();
+    } catch (...) {
+        Ogre::TextureManager::getSingleton().remove(texture);
+        throw;
+    }
+    Ogre::TextureManager::getSingleton().remove(texture);
+}
+
+} // namespace Kiln

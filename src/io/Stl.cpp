@@ -1,0 +1,237 @@
+#include "io/Stl.h"
+
+#include "io/ByteReader.h"
+#include "io/FileBytes.h"
+#include "io/TextScanner.h"
+#include "io/TriangleSoup.h"
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+namespace Kiln {
+
+namespace {
+
+const char* const importLocation = "Kiln::ImportStl::load()";
+const Ogre::ColourValue defaultColour(0.5f, 0.5f, 0.5f, 1.0f);
+constexpr std::size_t headerSize = 80;
+constexpr std::size_t facetSize = 50;
+
+Vertex cornerAt(const Ogre::Vector3& position, const Ogre::ColourValue& colour) {
+    Vertex v;
+    v.position = position;
+    v.colour = colour;
+    return v;
+}
+
+std::string describeWord(std::string_view word) {
+    return word.empty() ? std::string("end of file") : "'" + std::string(word.substr(0, 40)) + "'";
+}
+
+// Text STL, keyword by keyword: "vertex" lines collect corners and
+// "endfacet" turns them into triangles (fanned when a loop has more than
+// three). Files holding several solids are read whole.
+void readTextStl(std::string_view text, TriangleSoup& soup) {
+    TextScanner scanner(text);
+    scanner.restOfLine();  // "solid name"
+    Vertex corners[3];
+    std::size_t cornerCount = 0;
+    while (true) {
+        const std::string_view keyword = scanner.word();
+        if (keyword.empty())
+            break;
+        if (keyword == "vertex") {
+            Ogre::Vector3 p;
+            for (int k = 0; k < 3; ++k) {
+                const std::string_view number = scanner.word();
+                if (!TextScanner::parseFloat(number, p[k]))
+                    throw Exception(4,
+                                    "Line " + std::to_string(scanner.getLine()) + ": expected a number, found " +
+                                        describeWord(number) + ".",
+                                    importLocation);
+            }
+            const Vertex corner = cornerAt(p, defaultColour);
+            if (cornerCount < 3)
+                corners[cornerCount] = corner;
+            else {  // a polygon loop: fan from the first corner
+                soup.addTriangle(corners[0], corners[2], corner);
+                corners[2] = corner;
+            }
+            ++cornerCount;
+            if (cornerCount == 3)
+                soup.addTriangle(corners[0], corners[1], corners[2]);
+        } else if (keyword == "endfacet") {
+            if (cornerCount != 0 && cornerCount < 3)
+                throw Exception(4, "Line " + std::to_string(scanner.getLine()) + ": a facet has fewer than three vertices.",
+                                importLocation);
+            cornerCount = 0;
+        } else if (keyword == "facet") {
+            cornerCount = 0;
+        } else if (keyword == "solid" || keyword == "endsolid") {
+            scanner.restOfLine();  // the solid's name
+        }
+        // "normal" numbers, "outer loop" and "endloop" carry nothing we keep.
+    }
+}
+
+std::uint32_t facetCountOf(const std::uint8_t* data) {
+    return std::uint32_t(data[80]) | std::uint32_t(data[81]) << 8 | std::uint32_t(data[82]) << 16 |
+           std::uint32_t(data[83]) << 24;
+}
+
+Ogre::ColourValue colourOfAttribute(std::uint16_t attribute) {
+    return Ogre::ColourValue((attribute & 31) / 31.0f, ((attribute >> 5) & 31) / 31.0f,
+                             ((attribute >> 10) & 31) / 31.0f, 1.0f);
+}
+
+void readBinaryStl(const std::uint8_t* data, std::size_t size, TriangleSoup& soup) {
+    if (size < headerSize + 4)
+        throw Exception(4, "The file is too short to be an STL file.", importLocation);
+    const std::uint32_t count = facetCountOf(data);
+    const std::size_t available = (size - headerSize - 4) / facetSize;
+    if (count > available)
+        throw Exception(4,
+                        "The STL file is cut short: it announces " + std::to_string(count) +
+                            " triangles but holds only " + std::to_string(available) + ".",
+                        importLocation);
+    const std::uint8_t* facets = data + headerSize + 4;
+    // Most writers leave every attribute zero: such files carry no colour.
+    bool coloured = false;
+    for (std::uint32_t i = 0; i < count && !coloured; ++i)
+        coloured = facets[i * facetSize + 48] != 0 || facets[i * facetSize + 49] != 0;
+
+    soup.reserve(count);
+    Ogre::ColourValue colour = defaultColour;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint8_t* facet = facets + i * facetSize;
+        float corners[9];
+        std::memcpy(corners, facet + 12, sizeof corners);  // little-endian host
+        const std::uint16_t attribute = static_cast<std::uint16_t>(facet[48] | facet[49] << 8);
+        if (coloured && (attribute & 0x8000) == 0)
+            colour = colourOfAttribute(attribute);
+        soup.addTriangle(cornerAt(Ogre::Vector3(corners[0], corners[1], corners[2]), colour),
+                         cornerAt(Ogre::Vector3(corners[3], corners[4], corners[5]), colour),
+                         cornerAt(Ogre::Vector3(corners[6], corners[7], corners[8]), colour));
+    }
+}
+
+// World positions of an object's vertices, computed once per object.
+std::vector<Ogre::Vector3> worldPositions(const Object& object) {
+    const Ogre::Affine3 world(object.getWorldMatrix());
+    const std::vector<Vertex>& vertices = object.getMesh()->getVertices();
+    std::vector<Ogre::Vector3> positions(vertices.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i)
+        positions[i] = world * vertices[i].position;
+    return positions;
+}
+
+std::uint16_t attributeOf(const Ogre::ColourValue& c0, const Ogre::ColourValue& c1, const Ogre::ColourValue& c2) {
+    const auto channel = [](float a, float b, float c) {
+        const float value = std::floor(((a + b + c) * 0.33333334f) * 31.0f);
+        return static_cast<std::uint16_t>(std::isnan(value) ? 0.0f : std::min(31.0f, std::max(0.0f, value)));
+    };
+    return static_cast<std::uint16_t>(channel(c0.r, c1.r, c2.r) | channel(c0.g, c1.g, c2.g) << 5 |
+                                      channel(c0.b, c1.b, c2.b) << 10);
+}
+
+Ogre::ColourValue cornerColour(const Vertex& v, const std::string& material, ITextureMaterials* textures) {
+    Ogre::ColourValue colour = v.colour;
+    if (textures && isTextureMaterialName(material))
+        textures->sampleColour(material, v.u, v.v, colour);
+    return colour;
+}
+
+} // namespace
+
+bool isTextStl(const std::uint8_t* data, std::size_t size) {
+    if (size < 5 || std::memcmp(data, "solid", 5) != 0)
+        return false;
+    // Many binary writers start their header with "solid" too; their size
+    // gives them away.
+    const bool sizeMatchesBinary =
+        size >= headerSize + 4 && std::uint64_t(facetCountOf(data)) * facetSize + headerSize + 4 == size;
+    return !sizeMatchesBinary;
+}
+
+void readStl(const std::uint8_t* data, std::size_t size, ObjectGroup& root, IObjectFactory& factory) {
+    TriangleSoup soup;
+    if (isTextStl(data, size))
+        readTextStl(std::string_view(reinterpret_cast<const char*>(data), size), soup);
+    else
+        readBinaryStl(data, size, soup);
+    soup.addObjects(root, factory, "defaultMaterial");
+}
+
+std::string stlBinaryHeader() {
+    std::string header = "Brevant-STLIO: coloured triangle mesh export,  ";
+    header += "COLOR=";
+    header += std::string(4, '\xff');
+    header += ",MATERIAL=";
+    const char material[12] = {'\xff', '\xff', '\xff', '\xff', 0, 0, 0, '\xff', 0, 0, 0, '\xff'};
+    header.append(material, sizeof material);
+    header.push_back('\0');
+    return header;
+}
+
+std::string writeStlBinary(const ObjectGroup& root, ITextureMaterials* textures) {
+    const ExportCollection collection = collectExportObjects(root);
+    ByteWriter out;
+    out.reserve(headerSize + 4 + collection.faceCount * facetSize);
+    const std::string header = stlBinaryHeader();
+    out.raw(header.data(), header.size());
+    out.u32(static_cast<std::uint32_t>(collection.faceCount));
+    const float zeroNormal[3] = {0, 0, 0};
+    for (const Object* object : collection.objects) {
+        const std::vector<Ogre::Vector3> positions = worldPositions(*object);
+        const std::vector<Vertex>& vertices = object->getMesh()->getVertices();
+        const std::string material = materialOf(*object);
+        for (const Face& f : object->getMesh()->getFaces()) {
+            out.raw(zeroNormal, sizeof zeroNormal);
+            for (int k = 0; k < 3; ++k)
+                out.raw(positions[f[k]].ptr(), 3 * sizeof(float));
+            out.u16(attributeOf(cornerColour(vertices[f.i0], material, textures),
+                                cornerColour(vertices[f.i1], material, textures),
+                                cornerColour(vertices[f.i2], material, textures)));
+        }
+    }
+    return out.getBytes();
+}
+
+std::string writeStlText(const ObjectGroup& root, const std::string& solidName) {
+    std::ostringstream out;
+    out << "solid " << solidName << "\n";
+    for (const Object* object : collectExportObjects(root).objects) {
+        const std::vector<Ogre::Vector3> positions = worldPositions(*object);
+        for (const Face& f : object->getMesh()->getFaces()) {
+            out << "\tfacet normal 0 0 0\n\t\touter loop\n";
+            for (int k = 0; k < 3; ++k) {
+                const Ogre::Vector3& p = positions[f[k]];
+                out << "\t\t\tvertex " << p.x << " " << p.y << " " << p.z << "\n";
+            }
+            out << "\t\tendloop\n\tendfacet\n";
+        }
+    }
+    out << "endsolid " << solidName << "\n";
+    return out.str();
+}
+
+bool ImportStl::load(const std::string& path, ObjectGroup& root, IObjectFactory& factory) {
+    const std::vector<std::uint8_t> bytes = readFileBytes(path);
+    readStl(bytes.data(), bytes.size(), root, factory);
+    return true;
+}
+
+bool ExportStlBinary::save(const ObjectGroup& root, const std::string& path) {
+    writeFileAtomically(path, writeStlBinary(root, textures), "Kiln::StlIO::openOfstream()",
+                        "Failed to open file '" + path + "'");
+    return true;
+}
+
+bool ExportStlAscii::save(const ObjectGroup& root, const std::string& path) {
+    writeFileAtomically(path, writeStlText(root, path), "Kiln::StlIO::openOfstream()",
+                        "Failed to open file '" + path + "'");
+    return true;
+}
+
+} // namespace Kiln

@@ -1,0 +1,53 @@
+#include "platform/X11WindowEvents.h"
+
+#include <X11/Xlib.h>
+
+namespace Kiln {
+
+X11WindowEvents::X11WindowEvents(void* display_, unsigned long window_)
+    : display(display_), window(window_) {
+    Display* x = static_cast<Display*>(display);
+    Atom atom = XInternAtom(x, "WM_DELETE_WINDOW", False);
+    deleteAtom = atom;
+    XSetWMProtocols(x, window, &atom, 1);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(x, window, &attributes);
+    XSelectInput(x, window, attributes.your_event_mask | StructureNotifyMask | FocusChangeMask);
+    lastWidth = unsigned(attributes.width);
+    lastHeight = unsigned(attributes.height);
+}
+
+void X11WindowEvents::pump(const WindowEventHandlers& handlers) {
+    Display* x = static_cast<Display*>(display);
+    XEvent event;
+    const long mask = StructureNotifyMask | FocusChangeMask;
+    while (XCheckWindowEvent(x, window, mask, &event) ||
+           XCheckTypedWindowEvent(x, window, ClientMessage, &event)) {
+        switch (event.type) {
+        case ConfigureNotify: {
+            const unsigned w = unsigned(event.xconfigure.width);
+            const unsigned h = unsigned(event.xconfigure.height);
+            if ((w != lastWidth || h != lastHeight) && handlers.resized) {
+                lastWidth = w;
+                lastHeight = h;
+                handlers.resized(w, h);
+            }
+            break;
+        }
+        case ClientMessage:
+            if (static_cast<unsigned long>(event.xclient.data.l[0]) == deleteAtom &&
+                handlers.closeRequested)
+                handlers.closeRequested();
+            break;
+        case FocusIn:
+        case FocusOut:
+            if (handlers.focusChanged)
+                handlers.focusChanged(event.type == FocusIn);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+} // namespace Kiln

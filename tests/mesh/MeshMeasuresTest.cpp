@@ -1,0 +1,77 @@
+#include "mesh/MeshMeasures.h"
+
+#include <gtest/gtest.h>
+
+using namespace Kiln;
+
+namespace {
+
+std::vector<Vertex> positions(std::initializer_list<Ogre::Vector3> points) {
+    std::vector<Vertex> vertices;
+    for (const Ogre::Vector3& p : points) {
+        Vertex v;
+        v.position = p;
+        vertices.push_back(v);
+    }
+    return vertices;
+}
+
+// A unit tetrahedron, wound outwards, given as four separate triangles
+// (12 vertices) the way an STL file stores it.
+DynamicMesh soupTetrahedron() {
+    const Ogre::Vector3 a(0, 0, 0), b(1, 0, 0), c(0, 1, 0), d(0, 0, 1);
+    std::vector<Vertex> vertices = positions({a, c, b, a, b, d, a, d, c, b, c, d});
+    std::vector<Face> faces;
+    for (std::uint32_t f = 0; f < 4; ++f)
+        faces.push_back(Face{3 * f, 3 * f + 1, 3 * f + 2});
+    return DynamicMesh(vertices, faces);
+}
+
+} // namespace
+
+TEST(MeshMeasures, WeldedSoupIsClosedWithPositiveVolume) {
+    const DynamicMesh tetra = soupTetrahedron();
+    EXPECT_TRUE(isClosed(tetra));
+    EXPECT_NEAR(1.0 / 6.0, signedVolume(tetra), 1e-12);
+    Ogre::Matrix4 scaled;
+    scaled.makeTransform(Ogre::Vector3(10, 0, 0), Ogre::Vector3(2, 2, 2), Ogre::Quaternion::IDENTITY);
+    EXPECT_NEAR(8.0 / 6.0, signedVolume(tetra, scaled), 1e-9);
+    const Ogre::AxisAlignedBox box = bounds(tetra, scaled);
+    EXPECT_EQ(Ogre::Vector3(10, 0, 0), box.getMinimum());
+    EXPECT_EQ(Ogre::Vector3(12, 2, 2), box.getMaximum());
+}
+
+TEST(MeshMeasures, OpenAndInconsistentMeshesAreNotClosed) {
+    DynamicMesh tetra = soupTetrahedron();
+    std::vector<Face> faces = tetra.getFaces();
+    faces.pop_back();
+    DynamicMesh open(tetra.getVertices(), faces);
+    EXPECT_FALSE(isClosed(open));
+    faces = tetra.getFaces();
+    std::swap(faces[0].i1, faces[0].i2);  // one face flipped
+    EXPECT_FALSE(isClosed(DynamicMesh(tetra.getVertices(), faces)));
+    // Out-of-range indices are never "closed".
+    faces = tetra.getFaces();
+    faces[0].i0 = 100;
+    EXPECT_FALSE(isClosed(DynamicMesh(tetra.getVertices(), faces)));
+    EXPECT_TRUE(isClosed(DynamicMesh()));
+}
+
+TEST(MeshMeasures, NonManifoldButWatertightCounts) {
+    // Two tetrahedra sharing one edge: four faces meet there, every directed
+    // edge still has a reversed partner.
+    const Ogre::Vector3 a(0, 0, 0), b(1, 0, 0), c(0, 1, 0), d(0, 0, 1);
+    const Ogre::Vector3 e(0, -1, 0), f(0, 0, -1);
+    std::vector<Vertex> vertices = positions({a, b, c, d, e, f});
+    std::vector<Face> faces{{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3},
+                            {0, 4, 1}, {0, 1, 5}, {0, 5, 4}, {1, 4, 5}};
+    const DynamicMesh pair(vertices, faces);
+    EXPECT_TRUE(isClosed(pair));
+    EXPECT_NEAR(2.0 / 6.0, signedVolume(pair), 1e-12);
+}
+
+TEST(MeshMeasures, WeldTreatsSignedZerosAsEqual) {
+    const std::vector<Vertex> vertices =
+        positions({{0, 0, 0}, {-0.0f, 0, 0}, {1, 0, 0}, {0, 0, 0}, {1, 0, 0}});
+    EXPECT_EQ((std::vector<std::uint32_t>{0, 0, 2, 0, 2}), weldByPosition(vertices));
+}
