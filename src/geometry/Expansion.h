@@ -31,32 +31,46 @@ inline void twoProduct(double a, double b, double& product, double& err) {
     err = ((aHi * bHi - product) + aHi * bLo + aLo * bHi) + aLo * bLo;
 }
 
-/// An exact real value as a non-overlapping sum of doubles. Arithmetic
-/// allocates, so it is meant for the rare cases that a floating-point
-/// filter cannot decide.
+/// An exact real value as a non-overlapping sum of doubles. Short
+/// expansions live inline; only long ones allocate. Meant for the cases a
+/// floating-point filter cannot decide.
 class Expansion {
 public:
     Expansion() = default;
     /*implicit*/ Expansion(double value) {
         if (value != 0.0)
-            terms.push_back(value);
+            local[count++] = value;
+    }
+    Expansion(const Expansion& other) { assign(other.data(), other.count); }
+    Expansion& operator=(const Expansion& other) {
+        if (this != &other)
+            assign(other.data(), other.count);
+        return *this;
+    }
+    Expansion(Expansion&& other) noexcept { take(other); }
+    Expansion& operator=(Expansion&& other) noexcept {
+        if (this != &other)
+            take(other);
+        return *this;
     }
 
     /// Sign of the exact value: -1, 0 or +1.
     int sign() const {
-        if (terms.empty())
+        if (count == 0)
             return 0;
-        return terms.back() > 0.0 ? 1 : -1;
+        return data()[count - 1] > 0.0 ? 1 : -1;
     }
     /// Approximation of the value (the sum of its terms, largest last).
     double estimate() const {
         double sum = 0.0;
-        for (const double t : terms)
-            sum += t;
+        const double* t = data();
+        for (std::size_t i = 0; i < count; ++i)
+            sum += t[i];
         return sum;
     }
-    std::size_t size() const { return terms.size(); }
-    const std::vector<double>& components() const { return terms; }
+    std::size_t size() const { return count; }
+    /// The terms, increasing in magnitude.
+    const double* data() const { return heap.empty() ? local : heap.data(); }
 
     Expansion operator-() const;
     friend Expansion operator+(const Expansion& a, const Expansion& b);
@@ -71,7 +85,38 @@ public:
     static Expansion product(double a, double b);
 
 private:
-    std::vector<double> terms; // increasing magnitude, no zeros
+    static constexpr std::size_t kLocal = 24;
+
+    /// Room for n terms, returned for writing; the count is set by the caller.
+    double* reserve(std::size_t n) {
+        if (n <= kLocal) {
+            heap.clear();
+            return local;
+        }
+        heap.resize(n);
+        return heap.data();
+    }
+    void assign(const double* terms, std::size_t n) {
+        double* out = reserve(n);
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = terms[i];
+        count = n;
+    }
+    void take(Expansion& other) {
+        if (other.heap.empty()) {
+            heap.clear();
+            for (std::size_t i = 0; i < other.count; ++i)
+                local[i] = other.local[i];
+        } else {
+            heap.swap(other.heap);
+        }
+        count = other.count;
+    }
+    friend struct ExpansionAccess;
+
+    double local[kLocal];
+    std::vector<double> heap; // used instead of local when non-empty
+    std::size_t count = 0;
 };
 
 /// Sign of the exact value a*d - b*c for doubles a, b, c, d.
