@@ -1,0 +1,14 @@
+#pragma once
+// The clean-up that finishes Boolean results and subdivision strokes.
+#include "mesh/DynamicMesh.h"
+
+namespace Kiln {
+
+/// Snaps vertices closer than 1e-7 times the model's size together, merges
+/// the corners of faces that collapsed, removes degenerate and duplicate
+/// faces and vertices no face uses. Swaps the edited lists into the mesh
+/// (advancing its revisions) only when something changed; returns whether
+/// it did.
+bool cleanUpMesh(DynamicMesh& mesh);
+
+} // namespace Kiln
