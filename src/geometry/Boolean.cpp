@@ -556,7 +556,11 @@ MeshArrays ResultAssembler::triangulate() const {
         };
         auto emit = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
             if (a != b && b != c && c != a)
-                result.indices.insert(result.indices.end(), {a, b, c});
+                {
+                    result.indices.push_back(a);
+                    result.indices.push_back(b);
+                    result.indices.push_back(c);
+                }
         };
         while (loop.size() >= 3) {
             std::size_t best = 0;

@@ -20,11 +20,13 @@ MeshArrays toMeshArrays(const DynamicMesh& mesh, const Ogre::Matrix4* transform)
                 p[k] = out[k] / out[3];
         }
         arrays.positions.insert(arrays.positions.end(), p, p + 3);
-        arrays.colours.insert(arrays.colours.end(), {v.colour.r, v.colour.g, v.colour.b, v.colour.a});
+        for (int k = 0; k < 4; ++k)
+            arrays.colours.push_back(v.colour[k]);
     }
     arrays.indices.reserve(3 * mesh.getFaceCount());
     for (const Face& f : mesh.getFaces())
-        arrays.indices.insert(arrays.indices.end(), {f.i0, f.i1, f.i2});
+        for (int k = 0; k < 3; ++k)
+            arrays.indices.push_back(f[k]);
     return arrays;
 }
 

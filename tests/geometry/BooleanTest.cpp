@@ -201,7 +201,8 @@ TEST(Boolean, ColoursComeFromTheOperands) {
 
 TEST(Boolean, DegenerateTrianglesAreLeftOutAndReported) {
     MeshArrays a = cube(0, 0, 0, 1);
-    a.indices.insert(a.indices.end(), {0, 0, 1}); // two equal corners
+    for (const std::uint32_t v : {0u, 0u, 1u}) // two equal corners
+        a.indices.push_back(v);
     Kiln::BooleanReport report;
     const MeshArrays u = computeBoolean(a, cube(0.5, 0.5, 0.5, 1), BooleanOperation::Union, &report);
     EXPECT_EQ(report.degenerateTriangles[0], 1u);

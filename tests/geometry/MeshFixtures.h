@@ -45,15 +45,20 @@ inline Kiln::MeshArrays sphere(double cx, double cy, double cz, double radius, i
     add(0, 0, -radius);
     const std::uint32_t south = static_cast<std::uint32_t>(m.vertexCount() - 1);
     auto ring = [&](int r, int s) { return static_cast<std::uint32_t>(1 + (r - 1) * segments + (s % segments)); };
+    auto triangle = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+        m.indices.push_back(a);
+        m.indices.push_back(b);
+        m.indices.push_back(c);
+    };
     for (int s = 0; s < segments; ++s)
-        m.indices.insert(m.indices.end(), {0u, ring(1, s), ring(1, s + 1)});
+        triangle(0u, ring(1, s), ring(1, s + 1));
     for (int r = 1; r + 1 < rings; ++r)
         for (int s = 0; s < segments; ++s) {
-            m.indices.insert(m.indices.end(), {ring(r, s), ring(r + 1, s), ring(r + 1, s + 1)});
-            m.indices.insert(m.indices.end(), {ring(r, s), ring(r + 1, s + 1), ring(r, s + 1)});
+            triangle(ring(r, s), ring(r + 1, s), ring(r + 1, s + 1));
+            triangle(ring(r, s), ring(r + 1, s + 1), ring(r, s + 1));
         }
     for (int s = 0; s < segments; ++s)
-        m.indices.insert(m.indices.end(), {ring(rings - 1, s), south, ring(rings - 1, s + 1)});
+        triangle(ring(rings - 1, s), south, ring(rings - 1, s + 1));
     return m;
 }
 
