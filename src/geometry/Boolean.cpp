@@ -140,6 +140,84 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
     }
 }
 
+struct PointKey {
+    double x, y, z;
+    bool operator==(const PointKey& o) const { return x == o.x && y == o.y && z == o.z; }
+};
+
+struct PointKeyHash {
+    std::size_t operator()(const PointKey& k) const {
+        std::uint64_t h = 1469598103934665603ull;
+        for (const double d : {k.x, k.y, k.z}) {
+            std::uint64_t bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            h = (h ^ bits) * 1099511628211ull;
+            h ^= h >> 29;
+        }
+        return static_cast<std::size_t>(h);
+    }
+};
+
+// Groups the far triangles of an operand into sets joined across shared
+// edges (vertices compared by position). A set never meets the other
+// operand's surface, so one point decides the whole set. Returns the set of
+// each far triangle (kNone for near and degenerate ones) and fills one
+// representative triangle per set.
+std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& near,
+                                         const std::vector<std::uint8_t>& degenerate,
+                                         std::vector<std::uint32_t>& representatives) {
+    const std::size_t triangles = mesh.triangleCount();
+    std::vector<std::uint32_t> canonical(mesh.vertexCount());
+    {
+        std::unordered_map<PointKey, std::uint32_t, PointKeyHash> first;
+        first.reserve(mesh.vertexCount());
+        for (std::uint32_t v = 0; v < mesh.vertexCount(); ++v) {
+            const double* p = &mesh.positions[3 * v];
+            canonical[v] = first.emplace(PointKey{p[0] + 0.0, p[1] + 0.0, p[2] + 0.0}, v).first->second;
+        }
+    }
+    std::vector<std::uint32_t> parent(triangles);
+    for (std::uint32_t t = 0; t < triangles; ++t)
+        parent[t] = t;
+    auto find = [&](std::uint32_t t) {
+        while (parent[t] != t)
+            t = parent[t] = parent[parent[t]];
+        return t;
+    };
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> edges;
+    edges.reserve(3 * triangles);
+    for (std::uint32_t t = 0; t < triangles; ++t) {
+        if (near[t] || degenerate[t])
+            continue;
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t a = canonical[mesh.indices[3 * t + k]];
+            const std::uint32_t b = canonical[mesh.indices[3 * t + (k + 1) % 3]];
+            edges.emplace_back((static_cast<std::uint64_t>(std::min(a, b)) << 32) | std::max(a, b), t);
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    for (std::size_t i = 1; i < edges.size(); ++i)
+        if (edges[i].first == edges[i - 1].first) {
+            const std::uint32_t x = find(edges[i].second), y = find(edges[i - 1].second);
+            if (x != y)
+                parent[std::max(x, y)] = std::min(x, y);
+        }
+    std::vector<std::uint32_t> component(triangles, kNone);
+    std::vector<std::uint32_t> idOfRoot(triangles, kNone);
+    representatives.clear();
+    for (std::uint32_t t = 0; t < triangles; ++t) {
+        if (near[t] || degenerate[t])
+            continue;
+        const std::uint32_t root = find(t);
+        if (idOfRoot[root] == kNone) {
+            idOfRoot[root] = static_cast<std::uint32_t>(representatives.size());
+            representatives.push_back(t);
+        }
+        component[t] = idOfRoot[root];
+    }
+    return component;
+}
+
 bool inResult(BooleanOperation operation, bool inA, bool inB) {
     switch (operation) {
     case BooleanOperation::Union:
@@ -178,7 +256,12 @@ struct KeptPolygons {
 };
 
 void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& near,
+                 const std::vector<std::uint32_t>& component, const std::vector<std::uint32_t>& representatives,
                  BSP::Operands operands, BooleanOperation operation, KeptPolygons& kept) {
+    std::vector<std::uint8_t> componentInside(representatives.size());
+    for (std::size_t c = 0; c < representatives.size(); ++c)
+        componentInside[c] =
+            BSP::pointInside(other, operands, own.positions + 3 * own.indices[3 * representatives[c]]) ? 1 : 0;
     const bool isB = own.id == 1;
     BSP::PieceWorkspace workspace(operands, own.id);
     std::vector<BSP::ClassifiedPiece> classified;
@@ -191,7 +274,7 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
         if (own.degenerate[t])
             continue;
         if (!near[t]) {
-            const bool inside = BSP::pointInside(other, operands, own.positions + 3 * own.indices[3 * t]);
+            const bool inside = componentInside[component[t]] != 0;
             const int orientation = decide(operation, isB, inside, inside);
             if (orientation != 0)
                 keepWhole(t, orientation);
@@ -219,24 +302,6 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
         }
     }
 }
-
-struct PointKey {
-    double x, y, z;
-    bool operator==(const PointKey& o) const { return x == o.x && y == o.y && z == o.z; }
-};
-
-struct PointKeyHash {
-    std::size_t operator()(const PointKey& k) const {
-        std::uint64_t h = 1469598103934665603ull;
-        for (const double d : {k.x, k.y, k.z}) {
-            std::uint64_t bits;
-            std::memcpy(&bits, &d, sizeof bits);
-            h = (h ^ bits) * 1099511628211ull;
-            h ^= h >> 29;
-        }
-        return static_cast<std::size_t>(h);
-    }
-};
 
 /// Builds the result: shared vertices, seam T-junctions removed, polygons
 /// triangulated.
@@ -639,15 +704,39 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     findNearTriangles(a, b, operandA.degenerate, operandB.degenerate, nearA, nearB);
 
     // Each stage runs one operand on a worker task and the other here; the
-    // two only read each other's planes and trees.
-    auto treeA = std::async(std::launch::async, [&] { BSP::buildTree(operandA, operands); });
-    BSP::buildTree(operandB, operands);
+    // two only read each other's planes, boxes and trees.
+    std::vector<std::uint32_t> representativesA, representativesB;
+    std::vector<std::uint32_t> componentA, componentB;
+    auto partitionA = std::async(std::launch::async, [&] {
+        BSP::buildPartition(operandA);
+        componentA = farComponents(a, nearA, operandA.degenerate, representativesA);
+    });
+    BSP::buildPartition(operandB);
+    componentB = farComponents(b, nearB, operandB.degenerate, representativesB);
+    partitionA.get();
+
+    // A tree is needed only where the other operand's near triangles and the
+    // points that decide its far sets can reach.
+    auto markAndFill = [&](BSP::Operand& tree, const MeshArrays& other, const std::vector<std::uint8_t>& otherNear,
+                           const std::vector<std::uint32_t>& otherRepresentatives) {
+        for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
+            if (otherNear[t]) {
+                const Box box = triangleBox(other, t);
+                BSP::markCells(tree, box.lo, box.hi);
+            }
+        for (const std::uint32_t t : otherRepresentatives)
+            BSP::markCellOfPoint(tree, &other.positions[3 * other.indices[3 * t]]);
+        BSP::fillCells(tree, operands);
+    };
+    auto treeA = std::async(std::launch::async, [&] { markAndFill(operandA, b, nearB, representativesB); });
+    markAndFill(operandB, a, nearA, representativesA);
     treeA.get();
 
     KeptPolygons keptA, keptB;
-    auto clipB = std::async(std::launch::async,
-                            [&] { clipOperand(operandB, operandA, nearB, operands, operation, keptB); });
-    clipOperand(operandA, operandB, nearA, operands, operation, keptA);
+    auto clipB = std::async(std::launch::async, [&] {
+        clipOperand(operandB, operandA, nearB, componentB, representativesB, operands, operation, keptB);
+    });
+    clipOperand(operandA, operandB, nearA, componentA, representativesA, operands, operation, keptA);
     clipB.get();
 
     ResultAssembler assembler(a, b, operands);

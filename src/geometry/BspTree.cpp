@@ -195,9 +195,22 @@ struct KdBuilder {
 
     double coordinate(std::uint32_t v, int axis) const { return op.positions[3 * v + axis]; }
 
-    std::int32_t build(std::size_t begin, std::size_t end) {
+    std::int32_t makeCell(const double lo[3], const double hi[3], std::int32_t parent, bool front) {
+        Cell cell;
+        for (int k = 0; k < 3; ++k) {
+            cell.lo[k] = lo[k];
+            cell.hi[k] = hi[k];
+        }
+        cell.parent = parent;
+        cell.front = front;
+        op.cells.push_back(std::move(cell));
+        return kFirstCell - static_cast<std::int32_t>(op.cells.size() - 1);
+    }
+
+    std::int32_t build(std::size_t begin, std::size_t end, const double boxLo[3], const double boxHi[3],
+                       std::int32_t parent, bool front) {
         if (end - begin <= 1)
-            return kLeafEmptyCell;
+            return makeCell(boxLo, boxHi, parent, front);
         double lo[3], hi[3];
         for (int k = 0; k < 3; ++k)
             lo[k] = hi[k] = coordinate(ids[begin], k);
@@ -211,7 +224,7 @@ struct KdBuilder {
             if (hi[k] - lo[k] > hi[axis] - lo[axis])
                 axis = k;
         if (hi[axis] - lo[axis] <= 0.0)
-            return kLeafEmptyCell;
+            return makeCell(boxLo, boxHi, parent, front);
         std::sort(ids.begin() + static_cast<std::ptrdiff_t>(begin), ids.begin() + static_cast<std::ptrdiff_t>(end),
                   [&](std::uint32_t a, std::uint32_t b) { return coordinate(a, axis) < coordinate(b, axis); });
         // Split at the widest gap between neighbouring coordinates in the
@@ -240,107 +253,249 @@ struct KdBuilder {
             }
         }
         const double below = coordinate(ids[k - 1], axis), above = coordinate(ids[k], axis);
-        const std::uint32_t planeIndex = static_cast<std::uint32_t>(op.splitPlanes.size());
         // Not the midpoint: a cut at the middle of an edge along one axis
         // would land exactly on a middle plane along another axis, a
         // near-coincidence that only exact arithmetic can settle.
         static const double kFraction[3] = {0.4142135623730951, 0.5773502691896258, 0.3660254037844386};
-        op.splitPlanes.push_back(planeAtAxis(axis, below + (above - below) * kFraction[axis]));
+        const double offset = below + (above - below) * kFraction[axis];
+        const std::uint32_t planeIndex = static_cast<std::uint32_t>(op.splitPlanes.size());
+        op.splitPlanes.push_back(planeAtAxis(axis, offset));
         const std::int32_t node = static_cast<std::int32_t>(op.nodes.size());
         op.nodes.push_back({makePlaneRef(op.id, SplitPlanes, planeIndex), kLeafEmptyCell, kLeafEmptyCell});
-        const std::int32_t back = build(begin, k);
-        const std::int32_t front = build(k, end);
-        op.nodes[node].front = front;
+        op.splitParent.push_back(parent);
+        double split[3];
+        for (int j = 0; j < 3; ++j)
+            split[j] = boxHi[j];
+        split[axis] = offset;
+        const std::int32_t back = build(begin, k, boxLo, split, node, false);
+        for (int j = 0; j < 3; ++j)
+            split[j] = boxLo[j];
+        split[axis] = offset;
+        const std::int32_t frontChild = build(k, end, split, boxHi, node, true);
+        op.nodes[node].front = frontChild;
         op.nodes[node].back = back;
         return node;
     }
 };
 
+// Where an inserted piece goes next: a child slot of a node or a cell's root.
 struct Slot {
-    std::int32_t node; ///< -1 for the root
-    bool front;
+    std::int32_t index;
+    enum Kind : std::uint8_t { Front, Back, CellRoot } kind;
 };
 
 std::int32_t& slotValue(Operand& op, const Slot& slot) {
-    if (slot.node < 0)
-        return op.root;
-    return slot.front ? op.nodes[slot.node].front : op.nodes[slot.node].back;
+    switch (slot.kind) {
+    case Slot::Front:
+        return op.nodes[slot.index].front;
+    case Slot::Back:
+        return op.nodes[slot.index].back;
+    default:
+        return op.cells[slot.index].root;
+    }
 }
 
-} // namespace
+const ExactPlane& axisPlaneOf(const Operand& op, std::int32_t node) {
+    return op.splitPlanes[op.nodes[node].plane & 0x1fffffffu];
+}
 
-void buildTree(Operand& op, Operands operands) {
-    op.nodes.clear();
-    std::vector<std::uint8_t> used(op.vertexCount, 0);
-    std::vector<std::uint32_t> order;
-    for (std::uint32_t t = 0; t < op.triangleCount; ++t) {
-        if (op.degenerate[t])
-            continue;
-        order.push_back(t);
-        for (int k = 0; k < 3; ++k)
-            used[op.indices[3 * t + k]] = 1;
+double triangleSize(const Operand& op, std::uint32_t t) {
+    double sum = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double* p = op.positions + 3 * op.indices[3 * t + k];
+        const double* q = op.positions + 3 * op.indices[3 * t + (k + 1) % 3];
+        for (int c = 0; c < 3; ++c)
+            sum += (q[c] - p[c]) * (q[c] - p[c]);
     }
-    std::vector<std::uint32_t> ids;
-    for (std::uint32_t v = 0; v < op.vertexCount; ++v)
-        if (used[v])
-            ids.push_back(v);
-    KdBuilder kd{op, ids};
-    op.root = ids.empty() ? kLeafOutside : kd.build(0, ids.size());
+    return sum;
+}
 
-    auto size = [&](std::uint32_t t) {
-        double sum = 0;
+void triangleBox(const Operand& op, std::uint32_t t, double lo[3], double hi[3]) {
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = HUGE_VAL;
+        hi[k] = -HUGE_VAL;
+    }
+    for (int c = 0; c < 3; ++c) {
+        const double* p = op.positions + 3 * op.indices[3 * t + c];
         for (int k = 0; k < 3; ++k) {
-            const double* p = op.positions + 3 * op.indices[3 * t + k];
-            const double* q = op.positions + 3 * op.indices[3 * t + (k + 1) % 3];
-            for (int c = 0; c < 3; ++c)
-                sum += (q[c] - p[c]) * (q[c] - p[c]);
+            lo[k] = std::min(lo[k], p[k]);
+            hi[k] = std::max(hi[k], p[k]);
         }
-        return sum;
-    };
-    std::vector<double> sizes(op.triangleCount, 0.0);
-    for (const std::uint32_t t : order)
-        sizes[t] = size(t);
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return sizes[a] > sizes[b]; });
+    }
+}
 
-    PieceWorkspace workspace(operands, op.id);
+template <typename Visit>
+void forCellsTouching(const Operand& op, const double lo[3], const double hi[3], Visit&& visit) {
+    std::int32_t stack[128];
+    int top = 0;
+    stack[top++] = op.root;
+    while (top > 0) {
+        const std::int32_t value = stack[--top];
+        if (isCell(value)) {
+            visit(cellIndex(value));
+            continue;
+        }
+        if (value < 0)
+            continue;
+        const ExactPlane& plane = axisPlaneOf(op, value);
+        const double offset = plane.p[plane.axis];
+        if (hi[plane.axis] >= offset && top < 128)
+            stack[top++] = op.nodes[value].front;
+        if (lo[plane.axis] <= offset && top < 128)
+            stack[top++] = op.nodes[value].back;
+    }
+}
+
+// Inserts a piece at a slot: down through the nodes below it, splitting where
+// it spans a plane, until it makes a new node at an empty slot.
+void insertPiece(Operand& op, const Operands& operands, PieceWorkspace& workspace, PlaneRef own, Slot start,
+                 Piece piece) {
     struct Pending {
         Slot slot;
         Piece piece;
     };
     std::vector<Pending> stack;
-    for (const std::uint32_t t : order) {
-        workspace.reset();
-        const PlaneRef own = makePlaneRef(op.id, TrianglePlanes, t);
-        stack.push_back({{-1, true}, workspace.triangle(t)});
-        while (!stack.empty()) {
-            const Pending item = stack.back();
-            stack.pop_back();
-            std::int32_t value = slotValue(op, item.slot);
-            if (value < 0) {
-                value = static_cast<std::int32_t>(op.nodes.size());
-                op.nodes.push_back({own, kLeafOutside, kLeafInside});
-                slotValue(op, item.slot) = value;
-                continue;
-            }
-            const Node node = op.nodes[value];
-            Piece front, back;
-            switch (workspace.split(item.piece, node.plane, front, back)) {
+    stack.push_back({start, piece});
+    while (!stack.empty()) {
+        const Pending item = stack.back();
+        stack.pop_back();
+        const std::int32_t value = slotValue(op, item.slot);
+        if (value < 0) {
+            const std::int32_t node = static_cast<std::int32_t>(op.nodes.size());
+            op.nodes.push_back({own, kLeafOutside, kLeafInside});
+            slotValue(op, item.slot) = node;
+            continue;
+        }
+        const Node node = op.nodes[value];
+        Piece front, back;
+        switch (workspace.split(item.piece, node.plane, front, back)) {
+        case PieceWorkspace::Side::Front:
+            stack.push_back({{value, Slot::Front}, item.piece});
+            break;
+        case PieceWorkspace::Side::Back:
+            stack.push_back({{value, Slot::Back}, item.piece});
+            break;
+        case PieceWorkspace::Side::Spanning:
+            stack.push_back({{value, Slot::Front}, front});
+            stack.push_back({{value, Slot::Back}, back});
+            break;
+        case PieceWorkspace::Side::Coplanar: {
+            const bool same = normalsAgree(operands.plane(own), operands.plane(node.plane)) > 0;
+            stack.push_back({{value, same ? Slot::Front : Slot::Back}, item.piece});
+            break;
+        }
+        }
+    }
+}
+
+// The part of triangle t inside the cell, clipped by the k-d planes above
+// it; false when nothing of it (with positive area) is inside.
+bool clipToCell(const Operand& op, const Operands& operands, PieceWorkspace& workspace, const Cell& cell,
+                std::uint32_t t, Piece& piece) {
+    double lo[3], hi[3];
+    triangleBox(op, t, lo, hi);
+    piece = workspace.triangle(t);
+    const PlaneRef own = makePlaneRef(op.id, TrianglePlanes, t);
+    std::int32_t node = cell.parent;
+    bool front = cell.front;
+    while (node >= 0) {
+        const ExactPlane& plane = axisPlaneOf(op, node);
+        const double offset = plane.p[plane.axis];
+        const bool inside = front ? lo[plane.axis] > offset : hi[plane.axis] < offset;
+        if (!inside) {
+            Piece f, b;
+            switch (workspace.split(piece, op.nodes[node].plane, f, b)) {
             case PieceWorkspace::Side::Front:
-                stack.push_back({{value, true}, item.piece});
+                if (!front)
+                    return false;
                 break;
             case PieceWorkspace::Side::Back:
-                stack.push_back({{value, false}, item.piece});
+                if (front)
+                    return false;
                 break;
             case PieceWorkspace::Side::Spanning:
-                stack.push_back({{value, true}, front});
-                stack.push_back({{value, false}, back});
+                piece = front ? f : b;
                 break;
-            case PieceWorkspace::Side::Coplanar: {
-                const bool same = normalsAgree(operands.plane(own), operands.plane(node.plane)) > 0;
-                stack.push_back({{value, same}, item.piece});
+            case PieceWorkspace::Side::Coplanar:
+                // A piece in the plane itself goes where insertion into the
+                // whole tree would send it.
+                if ((normalsAgree(operands.plane(own), plane) > 0) != front)
+                    return false;
                 break;
             }
-            }
+        }
+        const std::int32_t child = node;
+        node = op.splitParent[child];
+        if (node >= 0)
+            front = op.nodes[node].front == child;
+    }
+    return true;
+}
+
+} // namespace
+
+void buildPartition(Operand& op) {
+    op.nodes.clear();
+    op.cells.clear();
+    op.splitParent.clear();
+    std::vector<std::uint8_t> used(op.vertexCount, 0);
+    for (std::uint32_t t = 0; t < op.triangleCount; ++t)
+        if (!op.degenerate[t])
+            for (int k = 0; k < 3; ++k)
+                used[op.indices[3 * t + k]] = 1;
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t v = 0; v < op.vertexCount; ++v)
+        if (used[v])
+            ids.push_back(v);
+    const double lo[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, hi[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    KdBuilder kd{op, ids};
+    op.root = ids.empty() ? kLeafOutside : kd.build(0, ids.size(), lo, hi, -1, true);
+}
+
+void markCells(Operand& op, const double lo[3], const double hi[3]) {
+    forCellsTouching(op, lo, hi, [&](std::uint32_t cell) { op.cells[cell].needed = true; });
+}
+
+void markCellOfPoint(Operand& op, const double point[3]) {
+    std::int32_t value = op.root;
+    while (value >= 0)
+        value = sideOfPoint(axisPlaneOf(op, value), point) >= 0 ? op.nodes[value].front : op.nodes[value].back;
+    if (isCell(value))
+        op.cells[cellIndex(value)].needed = true;
+}
+
+void fillCells(Operand& op, Operands operands) {
+    bool any = false;
+    for (const Cell& cell : op.cells)
+        any |= cell.needed;
+    if (!any)
+        return;
+    for (std::uint32_t t = 0; t < op.triangleCount; ++t) {
+        if (op.degenerate[t])
+            continue;
+        double lo[3], hi[3];
+        triangleBox(op, t, lo, hi);
+        forCellsTouching(op, lo, hi, [&](std::uint32_t cell) {
+            if (op.cells[cell].needed)
+                op.cells[cell].triangles.push_back(t);
+        });
+    }
+    std::vector<double> sizes(op.triangleCount, 0.0);
+    for (std::uint32_t t = 0; t < op.triangleCount; ++t)
+        if (!op.degenerate[t])
+            sizes[t] = triangleSize(op, t);
+    PieceWorkspace workspace(operands, op.id);
+    for (std::uint32_t c = 0; c < op.cells.size(); ++c) {
+        std::vector<std::uint32_t> triangles = std::move(op.cells[c].triangles);
+        std::stable_sort(triangles.begin(), triangles.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return sizes[a] > sizes[b]; });
+        for (const std::uint32_t t : triangles) {
+            workspace.reset();
+            Piece piece;
+            if (!clipToCell(op, operands, workspace, op.cells[c], t, piece))
+                continue;
+            insertPiece(op, operands, workspace, makePlaneRef(op.id, TrianglePlanes, t), {static_cast<std::int32_t>(c), Slot::CellRoot},
+                        piece);
         }
     }
 }
@@ -360,6 +515,11 @@ void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& 
     while (!stack.empty()) {
         const Item item = stack.back();
         stack.pop_back();
+        if (isCell(item.node)) {
+            stack.push_back({tree.cells[cellIndex(item.node)].root, item.piece, item.mode, item.frontInside,
+                             item.resume});
+            continue;
+        }
         if (item.node < 0) {
             const bool inside = item.node == kLeafInside;
             switch (item.mode) {
@@ -414,7 +574,11 @@ void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& 
 
 bool pointInside(const Operand& tree, const Operands& operands, const double point[3]) {
     std::int32_t node = tree.root;
-    while (node >= 0) {
+    while (node >= 0 || isCell(node)) {
+        if (isCell(node)) {
+            node = tree.cells[cellIndex(node)].root;
+            continue;
+        }
         const Node& n = tree.nodes[node];
         node = sideOfPoint(operands.plane(n.plane), point) >= 0 ? n.front : n.back;
     }

@@ -34,13 +34,34 @@ struct WorkVertex {
 /// Leaf values of child slots: front leaves are outside, back leaves inside.
 constexpr std::int32_t kLeafOutside = -1;
 constexpr std::int32_t kLeafInside = -2;
-/// A k-d cell that received no piece (only when vertices are unused).
+/// An empty slot of a cell that received no piece.
 constexpr std::int32_t kLeafEmptyCell = -3;
+/// Child values from kFirstCell down name k-d cells: kFirstCell - index.
+constexpr std::int32_t kFirstCell = -4;
+
+inline bool isCell(std::int32_t child) {
+    return child <= kFirstCell;
+}
+inline std::uint32_t cellIndex(std::int32_t child) {
+    return static_cast<std::uint32_t>(kFirstCell - child);
+}
 
 struct Node {
     PlaneRef plane;
     std::int32_t front;
     std::int32_t back;
+};
+
+/// A leaf region of the k-d pre-partition. Its own partition tree is built
+/// only when a piece or point of the other operand can reach it.
+struct Cell {
+    double lo[3];
+    double hi[3];
+    std::int32_t parent; ///< the k-d node above, -1 for a lone cell
+    bool front;          ///< which side of the parent's plane
+    bool needed = false;
+    std::int32_t root = kLeafEmptyCell;
+    std::vector<std::uint32_t> triangles; ///< candidates while filling
 };
 
 /// One operand's exact working data. Only the thread working on this
@@ -60,6 +81,8 @@ struct Operand {
     std::vector<std::uint32_t> edgePlaneOf; ///< 3 per triangle, kNone until needed
     std::vector<WorkVertex> vertices;       ///< the input vertices first
     std::vector<Node> nodes;
+    std::vector<std::int32_t> splitParent; ///< per k-d node: its parent node, -1 at the root
+    std::vector<Cell> cells;
     std::int32_t root = kLeafOutside;
 
     /// Fills the triangle planes and the explicit work vertices.
@@ -122,9 +145,18 @@ private:
     std::vector<std::int8_t> sides;
 };
 
-/// Builds the k-d pre-partition over the operand's used vertices and
-/// inserts its triangles, largest first.
-void buildTree(Operand& operand, Operands operands);
+/// Builds the k-d pre-partition over the operand's used vertices.
+void buildPartition(Operand& operand);
+
+/// Marks the cells a box touches (closed boxes) as needed.
+void markCells(Operand& operand, const double lo[3], const double hi[3]);
+
+/// Marks the cell a point descends to as needed.
+void markCellOfPoint(Operand& operand, const double point[3]);
+
+/// Builds the partition trees of the needed cells from the operand's
+/// triangles clipped to each cell, largest triangles first.
+void fillCells(Operand& operand, Operands operands);
 
 /// Exact status of a piece of `workspace`'s operand against the other
 /// operand's tree, splitting it where the tree's planes cross it.
