@@ -325,7 +325,7 @@ void triangleBox(const Operand& op, std::uint32_t t, double lo[3], double hi[3])
 }
 
 template <typename Visit>
-void forCellsTouching(const Operand& op, const double lo[3], const double hi[3], Visit&& visit) {
+void forCellsTouching(const Operand& op, const double lo[3], const double hi[3], bool onlyNeeded, Visit&& visit) {
     std::int32_t stack[128];
     int top = 0;
     stack[top++] = op.root;
@@ -335,7 +335,7 @@ void forCellsTouching(const Operand& op, const double lo[3], const double hi[3],
             visit(cellIndex(value));
             continue;
         }
-        if (value < 0)
+        if (value < 0 || (onlyNeeded && !op.reachesNeededCell[value]))
             continue;
         const ExactPlane& plane = axisPlaneOf(op, value);
         const double offset = plane.p[plane.axis];
@@ -453,7 +453,7 @@ void buildPartition(Operand& op) {
 }
 
 void markCells(Operand& op, const double lo[3], const double hi[3]) {
-    forCellsTouching(op, lo, hi, [&](std::uint32_t cell) { op.cells[cell].needed = true; });
+    forCellsTouching(op, lo, hi, false, [&](std::uint32_t cell) { op.cells[cell].needed = true; });
 }
 
 void markCellOfPoint(Operand& op, const double point[3]) {
@@ -470,12 +470,23 @@ void fillCells(Operand& op, Operands operands) {
         any |= cell.needed;
     if (!any)
         return;
+    // Children come after their parents, so one backward sweep tells each
+    // k-d node whether a needed cell lies below it.
+    const std::size_t splitNodes = op.splitParent.size();
+    op.reachesNeededCell.assign(splitNodes, 0);
+    auto reaches = [&](std::int32_t child) {
+        if (isCell(child))
+            return op.cells[cellIndex(child)].needed;
+        return child >= 0 && op.reachesNeededCell[child] != 0;
+    };
+    for (std::size_t n = splitNodes; n-- > 0;)
+        op.reachesNeededCell[n] = reaches(op.nodes[n].front) || reaches(op.nodes[n].back);
     for (std::uint32_t t = 0; t < op.triangleCount; ++t) {
         if (op.degenerate[t])
             continue;
         double lo[3], hi[3];
         triangleBox(op, t, lo, hi);
-        forCellsTouching(op, lo, hi, [&](std::uint32_t cell) {
+        forCellsTouching(op, lo, hi, true, [&](std::uint32_t cell) {
             if (op.cells[cell].needed)
                 op.cells[cell].triangles.push_back(t);
         });

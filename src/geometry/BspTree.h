@@ -83,6 +83,7 @@ struct Operand {
     std::vector<Node> nodes;
     std::vector<std::int32_t> splitParent; ///< per k-d node: its parent node, -1 at the root
     std::vector<Cell> cells;
+    std::vector<std::uint8_t> reachesNeededCell; ///< per k-d node, set by fillCells
     std::int32_t root = kLeafOutside;
 
     /// Fills the triangle planes and the explicit work vertices.

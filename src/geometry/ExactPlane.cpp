@@ -159,6 +159,9 @@ ExactPlane planeThroughEdge(const double p[3], const double q[3], int axis) {
 bool isDegenerate(const ExactPlane& plane) {
     if (plane.kind == ExactPlane::Kind::Axis)
         return false;
+    for (int k = 0; k < 3; ++k)
+        if (std::fabs(plane.coefficient[k]) > kFilterBound * plane.magnitude[k])
+            return false;
     const ExpansionRow row = exactRow(plane);
     return row[0].sign() == 0 && row[1].sign() == 0 && row[2].sign() == 0;
 }
