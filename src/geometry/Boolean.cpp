@@ -339,9 +339,9 @@ public:
         }
     }
 
-    /// Merges output vertices closer than a few units in the last place of
-    /// the model's size: distinct exact points that round to neighbouring
-    /// doubles would otherwise leave slivers one ulp wide.
+    /// Merges output vertices closer than 1e-14 of the model's size:
+    /// distinct exact points a few units in the last place apart would
+    /// otherwise leave slivers that thin between them.
     void weldNearVertices();
     std::size_t removeTJunctions();
     MeshArrays triangulate() const;
@@ -440,7 +440,7 @@ void ResultAssembler::weldNearVertices() {
     double scale = 0.0;
     for (const double c : positions)
         scale = std::max(scale, std::fabs(c));
-    const double tolerance = 1e-15 * scale;
+    const double tolerance = 1e-14 * scale;
     std::vector<std::uint32_t> order(count);
     for (std::uint32_t v = 0; v < count; ++v)
         order[v] = v;
@@ -509,7 +509,7 @@ std::size_t ResultAssembler::removeTJunctions() {
     double scale = 0.0;
     for (const double c : positions)
         scale = std::max(scale, std::fabs(c));
-    const double tolerance = 2e-15 * scale;
+    const double tolerance = 2e-14 * scale;
     for (const auto& entry : balance) {
         if (entry.second == 0)
             continue;

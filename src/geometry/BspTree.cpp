@@ -225,29 +225,23 @@ struct KdBuilder {
                 axis = k;
         if (hi[axis] - lo[axis] <= 0.0)
             return makeCell(boxLo, boxHi, parent, front);
-        std::sort(ids.begin() + static_cast<std::ptrdiff_t>(begin), ids.begin() + static_cast<std::ptrdiff_t>(end),
-                  [&](std::uint32_t a, std::uint32_t b) { return coordinate(a, axis) < coordinate(b, axis); });
-        // Split at the widest gap between neighbouring coordinates in the
-        // middle half: balanced, and the plane stays well clear of the
-        // vertices, so the exact side tests of cut points rarely need more
-        // than the floating-point filter.
-        const std::size_t n = end - begin;
-        std::size_t k = 0;
-        double widest = -1.0;
-        for (std::size_t i = begin + std::max<std::size_t>(n / 4, 1); i <= begin + (3 * n) / 4 && i < end; ++i) {
-            const double gap = coordinate(ids[i], axis) - coordinate(ids[i - 1], axis);
-            if (gap > widest) {
-                widest = gap;
-                k = i;
-            }
-        }
-        if (widest <= 0.0) {
-            // All equal in the middle half: take the nearest change outside it.
-            k = begin + n / 2;
+        // Split at the median: partition around it, then the plane goes
+        // between the largest coordinate below and the median itself. Equal
+        // coordinates at the median need the full order to find a change.
+        auto less = [&](std::uint32_t a, std::uint32_t b) { return coordinate(a, axis) < coordinate(b, axis); };
+        const auto first = ids.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = ids.begin() + static_cast<std::ptrdiff_t>(end);
+        std::size_t k = begin + (end - begin) / 2;
+        std::nth_element(first, ids.begin() + static_cast<std::ptrdiff_t>(k), last, less);
+        const auto lowerMax = std::max_element(first, ids.begin() + static_cast<std::ptrdiff_t>(k), less);
+        if (coordinate(*lowerMax, axis) < coordinate(ids[k], axis)) {
+            std::iter_swap(lowerMax, ids.begin() + static_cast<std::ptrdiff_t>(k - 1));
+        } else {
+            std::sort(first, last, less);
             while (k > begin && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
                 --k;
             if (k == begin) {
-                k = begin + n / 2;
+                k = begin + (end - begin) / 2;
                 while (k < end && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
                     ++k;
             }
