@@ -1,6 +1,7 @@
 #include "geometry/FastBooleanBuilder.h"
 
 #include "geometry/MeshCleanup.h"
+#include "log/DebugChannel.h"
 
 namespace Kiln {
 
@@ -85,6 +86,14 @@ IBooleanBuilder& FastBooleanBuilder::apply(BooleanOperation operation) {
     const bool sameFrame = relative == Ogre::Matrix4::IDENTITY;
     const MeshArrays arraysB = b.shape ? toMeshArrays(*b.shape, sameFrame ? nullptr : &relative) : MeshArrays{};
     std::unique_ptr<DynamicMesh> result = toDynamicMesh(computeBoolean(arraysA, arraysB, operation, &report));
+    DebugChannel& log = debugChannel("Boolean");
+    for (int i = 0; i < 2; ++i)
+        if (report.degenerateTriangles[i] > 0)
+            log << report.degenerateTriangles[i] << " degenerate triangle(s) in input shape " << (i ? "B" : "A")
+                << " left out" << endl;
+    log << "near triangles " << report.nearTriangles[0] << " + " << report.nearTriangles[1] << ", tree nodes "
+        << report.treeNodes[0] << " + " << report.treeNodes[1] << ", seam points added "
+        << report.seamVerticesInserted << ", result " << (result ? result->getFaceCount() : 0) << " faces" << endl;
     DynamicMesh* shape = result.get();
     entries.push_back({shape, a.transform, std::move(result)});
     return *this;
