@@ -14,6 +14,29 @@ namespace {
 
 using BSP::kNone;
 
+/// Union-find over 0..n-1; the smaller index represents a merged set.
+struct DisjointSets {
+    std::vector<std::uint32_t> parent;
+
+    explicit DisjointSets(std::size_t n) : parent(n) {
+        for (std::uint32_t i = 0; i < n; ++i)
+            parent[i] = i;
+    }
+    std::uint32_t find(std::uint32_t i) {
+        while (parent[i] != i)
+            i = parent[i] = parent[parent[i]];
+        return i;
+    }
+    /// Joins the sets of a and b; false when they were one already.
+    bool join(std::uint32_t a, std::uint32_t b) {
+        const std::uint32_t x = find(a), y = find(b);
+        if (x == y)
+            return false;
+        parent[std::max(x, y)] = std::min(x, y);
+        return true;
+    }
+};
+
 struct Box {
     double lo[3];
     double hi[3];
@@ -176,14 +199,7 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
             canonical[v] = first.emplace(PointKey{p[0] + 0.0, p[1] + 0.0, p[2] + 0.0}, v).first->second;
         }
     }
-    std::vector<std::uint32_t> parent(triangles);
-    for (std::uint32_t t = 0; t < triangles; ++t)
-        parent[t] = t;
-    auto find = [&](std::uint32_t t) {
-        while (parent[t] != t)
-            t = parent[t] = parent[parent[t]];
-        return t;
-    };
+    DisjointSets sets(triangles);
     std::vector<std::pair<std::uint64_t, std::uint32_t>> edges;
     edges.reserve(3 * triangles);
     for (std::uint32_t t = 0; t < triangles; ++t) {
@@ -197,18 +213,15 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
     }
     std::sort(edges.begin(), edges.end());
     for (std::size_t i = 1; i < edges.size(); ++i)
-        if (edges[i].first == edges[i - 1].first) {
-            const std::uint32_t x = find(edges[i].second), y = find(edges[i - 1].second);
-            if (x != y)
-                parent[std::max(x, y)] = std::min(x, y);
-        }
+        if (edges[i].first == edges[i - 1].first)
+            sets.join(edges[i].second, edges[i - 1].second);
     std::vector<std::uint32_t> component(triangles, kNone);
     std::vector<std::uint32_t> idOfRoot(triangles, kNone);
     representatives.clear();
     for (std::uint32_t t = 0; t < triangles; ++t) {
         if (near[t] || degenerate[t])
             continue;
-        const std::uint32_t root = find(t);
+        const std::uint32_t root = sets.find(t);
         if (idOfRoot[root] == kNone) {
             idOfRoot[root] = static_cast<std::uint32_t>(representatives.size());
             representatives.push_back(t);
@@ -446,14 +459,7 @@ void ResultAssembler::weldNearVertices() {
         order[v] = v;
     std::sort(order.begin(), order.end(),
               [&](std::uint32_t a, std::uint32_t b) { return positions[3 * a] < positions[3 * b]; });
-    std::vector<std::uint32_t> representative(count);
-    for (std::uint32_t v = 0; v < count; ++v)
-        representative[v] = v;
-    auto find = [&](std::uint32_t v) {
-        while (representative[v] != v)
-            v = representative[v] = representative[representative[v]];
-        return v;
-    };
+    DisjointSets sets(count);
     bool merged = false;
     for (std::size_t i = 0; i < count; ++i) {
         const double* a = &positions[3 * order[i]];
@@ -461,11 +467,7 @@ void ResultAssembler::weldNearVertices() {
             const double* b = &positions[3 * order[j]];
             if (std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
                 continue;
-            const std::uint32_t ra = find(order[i]), rb = find(order[j]);
-            if (ra != rb) {
-                representative[std::max(ra, rb)] = std::min(ra, rb);
-                merged = true;
-            }
+            merged |= sets.join(order[i], order[j]);
         }
     }
     if (!merged)
@@ -476,7 +478,7 @@ void ResultAssembler::weldNearVertices() {
         std::uint32_t* v = &polygonVertices[p.first];
         std::uint32_t n = 0;
         for (std::uint32_t k = 0; k < p.count; ++k) {
-            const std::uint32_t r = find(v[k]);
+            const std::uint32_t r = sets.find(v[k]);
             if (n > 0 && v[n - 1] == r)
                 continue;
             v[n++] = r;

@@ -9,8 +9,6 @@
 namespace Kiln {
 namespace {
 
-constexpr std::uint32_t kNone = 0xffffffffu;
-
 // Moves each group of vertices whose boxes of half-size t overlap to the
 // group's average, visiting vertices in order.
 bool snapVertices(std::vector<Vertex>& vertices) {
@@ -115,14 +113,17 @@ bool removeDegenerateAndDuplicateFaces(std::vector<Face>& faces) {
     return changed;
 }
 
+} // namespace
+
 bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& faces) {
-    std::vector<std::uint32_t> remap(vertices.size(), kNone);
+    constexpr std::uint32_t kUnused = 0xffffffffu;
+    std::vector<std::uint32_t> remap(vertices.size(), kUnused);
     for (const Face& face : faces)
         for (int k = 0; k < 3; ++k)
             remap[face[k]] = 0;
     std::uint32_t next = 0;
     for (std::uint32_t v = 0; v < vertices.size(); ++v)
-        if (remap[v] != kNone) {
+        if (remap[v] != kUnused) {
             remap[v] = next;
             vertices[next++] = vertices[v];
         }
@@ -136,8 +137,6 @@ bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& face
     }
     return true;
 }
-
-} // namespace
 
 bool cleanUpMesh(DynamicMesh& mesh) {
     std::vector<Vertex> vertices = mesh.getVertices();

@@ -11,4 +11,8 @@ namespace Kiln {
 /// it did.
 bool cleanUpMesh(DynamicMesh& mesh);
 
+/// Drops vertices no face uses, keeping the order of the others, and
+/// renumbers the faces; returns whether any vertex went.
+bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& faces);
+
 } // namespace Kiln

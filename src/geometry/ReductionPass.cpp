@@ -1,5 +1,6 @@
 #include "geometry/ReductionPass.h"
 
+#include "geometry/MeshCleanup.h"
 #include "geometry/MeshEdges.h"
 
 #include <algorithm>
@@ -122,20 +123,7 @@ void finishReduction(std::vector<Vertex>& vertices, std::vector<Face>& faces) {
             ++f;
         }
     }
-    constexpr std::uint32_t kUnused = 0xffffffffu;
-    std::vector<std::uint32_t> remap(vertices.size(), kUnused);
-    for (const Face& face : faces)
-        for (int k = 0; k < 3; ++k)
-            remap[face[k]] = 0;
-    std::uint32_t next = 0;
-    for (std::uint32_t v = 0; v < vertices.size(); ++v)
-        if (remap[v] != kUnused) {
-            remap[v] = next;
-            vertices[next++] = vertices[v];
-        }
-    vertices.resize(next);
-    for (Face& face : faces)
-        face = {remap[face.i0], remap[face.i1], remap[face.i2]};
+    removeUnusedVertices(vertices, faces);
 }
 
 void reduceWholeMesh(DynamicMesh& mesh) {
