@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using Kiln::BooleanOperation;
 using Kiln::computeBoolean;
@@ -180,6 +181,37 @@ TEST(Boolean, OverlappingSpheresSatisfyInclusionExclusion) {
     EXPECT_GT(signedVolume(i), 0.0);
     EXPECT_NEAR(signedVolume(u) + signedVolume(i), va + vb, kRelative);
     EXPECT_NEAR(signedVolume(d) + signedVolume(i), va, kRelative);
+}
+
+TEST(Boolean, RandomlyPlacedOperandsGiveClosedResults) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    for (int run = 0; run < 24; ++run) {
+        MeshArrays a, b;
+        switch (run % 3) {
+        case 0: // a sphere and a rotated cube
+            a = sphere(0, 0, 0, 1, 8, 10);
+            b = cube(0, 0, 0, 1);
+            break;
+        case 1: // two spheres
+            a = sphere(0, 0, 0, 1, 10, 12);
+            b = sphere(0.5 * uniform(random), 0.5 * uniform(random), 0.5 * uniform(random), 0.8, 9, 11);
+            break;
+        default: // a cube and a box through it, sharing two side planes
+            a = cube(0, 0, 0, 2);
+            b = box(0.5 * (1 + uniform(random)), 0, 0.5, 1.5, 2, 1.5 + uniform(random));
+            break;
+        }
+        if (run % 3 != 2)
+            rotateXYZ(b, uniform(random), uniform(random), uniform(random));
+        const MeshArrays u = computeBoolean(a, b, BooleanOperation::Union);
+        const MeshArrays i = computeBoolean(a, b, BooleanOperation::Intersection);
+        const MeshArrays d = computeBoolean(a, b, BooleanOperation::Difference);
+        EXPECT_TRUE(isClosed(u) && isClosed(i) && isClosed(d)) << "run " << run;
+        const double va = signedVolume(a), vb = signedVolume(b);
+        EXPECT_NEAR(signedVolume(u) + signedVolume(i), va + vb, kRelative * (va + vb)) << "run " << run;
+        EXPECT_NEAR(signedVolume(d) + signedVolume(i), va, kRelative * (va + vb)) << "run " << run;
+    }
 }
 
 TEST(Boolean, ColoursComeFromTheOperands) {

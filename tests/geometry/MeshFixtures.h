@@ -72,6 +72,26 @@ inline void rotateZ(Kiln::MeshArrays& m, double angle, double cx, double cy) {
     }
 }
 
+/// Rotates about the x, then y, then z axis through the origin.
+inline void rotateXYZ(Kiln::MeshArrays& m, double ax, double ay, double az) {
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        double* p = &m.positions[3 * v];
+        double x = p[0], y = p[1], z = p[2], t;
+        t = y * std::cos(ax) - z * std::sin(ax);
+        z = y * std::sin(ax) + z * std::cos(ax);
+        y = t;
+        t = x * std::cos(ay) + z * std::sin(ay);
+        z = -x * std::sin(ay) + z * std::cos(ay);
+        x = t;
+        t = x * std::cos(az) - y * std::sin(az);
+        y = x * std::sin(az) + y * std::cos(az);
+        x = t;
+        p[0] = x;
+        p[1] = y;
+        p[2] = z;
+    }
+}
+
 inline double signedVolume(const Kiln::MeshArrays& m) {
     double volume = 0.0;
     for (std::size_t t = 0; t < m.triangleCount(); ++t) {
