@@ -266,7 +266,28 @@ struct KeptPolygons {
     };
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> vertices;
+    /// Rounded positions of the work vertices the polygons use (3 each,
+    /// indexed by work vertex; unused entries are not filled).
+    std::vector<double> positions;
 };
+
+// The position of a work vertex: an input vertex as it is, an intersection
+// point rounded exactly (the same point always gives the same doubles).
+void workVertexPosition(const BSP::Operands& operands, const BSP::Operand& op, std::uint32_t vertex, double p[3]) {
+    const BSP::WorkVertex& w = op.vertices[vertex];
+    if (w.inputIndex != kNone) {
+        std::memcpy(p, op.positions + 3 * w.inputIndex, 3 * sizeof(double));
+    } else {
+        const ExactPlane& line = operands.plane(w.planes[1]);
+        if (line.kind == ExactPlane::Kind::EdgeAlongAxis)
+            cutPoint(line, operands.plane(w.planes[2]), p);
+        else
+            intersectionPoint(operands.plane(w.planes[0]), line, operands.plane(w.planes[2]), p);
+    }
+    for (int k = 0; k < 3; ++k)
+        if (p[k] == 0.0)
+            p[k] = 0.0; // one key for +0 and -0
+}
 
 void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& near,
                  const std::vector<std::uint32_t>& component, const std::vector<std::uint32_t>& representatives,
@@ -314,6 +335,15 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
                 kept.vertices.push_back(workspace.vertex(c.piece, k));
         }
     }
+    // The exact rounding of cut points is the costly part of the output;
+    // done here, it runs on both threads.
+    kept.positions.assign(3 * own.vertices.size(), 0.0);
+    std::vector<std::uint8_t> done(own.vertices.size(), 0);
+    for (const std::uint32_t v : kept.vertices)
+        if (!done[v]) {
+            done[v] = 1;
+            workVertexPosition(operands, own, v, &kept.positions[3 * v]);
+        }
 }
 
 /// Builds the result: shared vertices, seam T-junctions removed, polygons
@@ -333,7 +363,8 @@ public:
             out.first = static_cast<std::uint32_t>(polygonVertices.size());
             for (std::uint32_t k = 0; k < p.count; ++k) {
                 const std::uint32_t index = p.orientation > 0 ? k : p.count - 1 - k;
-                const std::uint32_t v = outputVertex(operandId, p.triangle, kept.vertices[p.first + index]);
+                const std::uint32_t v =
+                    outputVertex(operandId, p.triangle, kept.vertices[p.first + index], kept.positions.data());
                 if (polygonVertices.size() > out.first && polygonVertices.back() == v)
                     continue;
                 polygonVertices.push_back(v);
@@ -366,25 +397,12 @@ private:
         double normal[3];
     };
 
-    std::uint32_t outputVertex(int operandId, std::uint32_t triangle, std::uint32_t workVertex) {
+    std::uint32_t outputVertex(int operandId, std::uint32_t triangle, std::uint32_t workVertex,
+                               const double* computed) {
         std::uint32_t& id = outputIdOf[operandId][workVertex];
         if (id != kNone)
             return id;
-        const BSP::Operand& op = *operands.operand[operandId];
-        const BSP::WorkVertex& w = op.vertices[workVertex];
-        double p[3];
-        if (w.inputIndex != kNone) {
-            std::memcpy(p, op.positions + 3 * w.inputIndex, sizeof p);
-        } else {
-            const ExactPlane& line = operands.plane(w.planes[1]);
-            if (line.kind == ExactPlane::Kind::EdgeAlongAxis)
-                cutPoint(line, operands.plane(w.planes[2]), p);
-            else
-                intersectionPoint(operands.plane(w.planes[0]), line, operands.plane(w.planes[2]), p);
-        }
-        for (double& c : p)
-            if (c == 0.0)
-                c = 0.0; // one key for +0 and -0
+        const double* p = computed + 3 * workVertex;
         const auto found = lookup.find({p[0], p[1], p[2]});
         if (found != lookup.end()) {
             id = found->second;
@@ -394,7 +412,7 @@ private:
         lookup.emplace(PointKey{p[0], p[1], p[2]}, id);
         positions.insert(positions.end(), p, p + 3);
         if (withColours)
-            appendColour(operandId, triangle, w.inputIndex, p);
+            appendColour(operandId, triangle, operands.operand[operandId]->vertices[workVertex].inputIndex, p);
         return id;
     }
 

@@ -336,9 +336,29 @@ double roundQuotientDown(const Expansion& numerator, const Expansion& denominato
 } // namespace
 
 void intersectionPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q, double out[3]) {
+    const bool axisP = p.kind == ExactPlane::Kind::Axis, axisQ = q.kind == ExactPlane::Kind::Axis;
+    if (axisP && axisQ && s.kind != ExactPlane::Kind::Axis && p.axis != q.axis) {
+        // Two coordinates are the axis planes' offsets; s gives the third:
+        // x_c = s.p_c - (n_a (x_a - s.p_a) + n_b (x_b - s.p_b)) / n_c.
+        const int a = p.axis, b = q.axis, k = 3 - a - b;
+        out[a] = p.p[a];
+        out[b] = q.p[b];
+        const ExpansionRow rs = exactRow(s);
+        const Expansion offset = rs[a] * Expansion::difference(out[a], s.p[a]) +
+                                 rs[b] * Expansion::difference(out[b], s.p[b]);
+        out[k] = roundQuotientDown(Expansion(s.p[k]) * rs[k] - offset, rs[k]);
+        if (out[k] == 0.0)
+            out[k] = 0.0;
+        return;
+    }
     const ExpansionRow rs = exactRow(s), rp = exactRow(p), rq = exactRow(q);
     const Expansion denominator = minor3(rs, rp, rq, 3);
     for (int k = 0; k < 3; ++k) {
+        // On an axis plane that coordinate is the plane's offset.
+        if ((axisP && p.axis == k) || (axisQ && q.axis == k)) {
+            out[k] = (axisP && p.axis == k) ? p.p[k] : q.p[k];
+            continue;
+        }
         // Cramer: x_k = C_k / C_3 with C_k the cofactors of the last row.
         Expansion numerator = minor3(rs, rp, rq, k);
         if (k % 2 == 0)
