@@ -62,8 +62,9 @@ int main(int argc, char** argv) {
         const Kiln::MeshArrays a = fixtures::sphere(0, 0, 0, 1.0, n, n);
         const Kiln::MeshArrays b = fixtures::sphere(0.5, 0.3, 0.2, 1.0, n, n);
 
+        Kiln::BooleanReport report;
         auto start = std::chrono::steady_clock::now();
-        const Kiln::MeshArrays ours = Kiln::computeBoolean(a, b, Kiln::BooleanOperation::Difference);
+        const Kiln::MeshArrays ours = Kiln::computeBoolean(a, b, Kiln::BooleanOperation::Difference, &report);
         const double ourMs = millisecondsSince(start);
 
         double cgalMs = NAN, cgalVolume = NAN;
@@ -77,6 +78,9 @@ int main(int argc, char** argv) {
 #endif
         std::printf("%-10zu %12.1f %12.1f %8.2f %12zu %14.9f %14.9f\n", a.triangleCount(), ourMs, cgalMs,
                     ourMs / cgalMs, ours.triangleCount(), fixtures::signedVolume(ours), cgalVolume);
+        std::printf("           our stages ms: prepare %.1f, partition %.1f, trees %.1f, clip %.1f, output %.1f\n",
+                    report.stageMilliseconds[0], report.stageMilliseconds[1], report.stageMilliseconds[2],
+                    report.stageMilliseconds[3], report.stageMilliseconds[4]);
         std::fflush(stdout);
         if (quick)
             break;

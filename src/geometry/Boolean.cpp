@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <future>
@@ -230,6 +231,22 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
     }
     return component;
 }
+
+// Adds the time since the last call to a stage of the report, if any.
+class StageClock {
+public:
+    explicit StageClock(BooleanReport* report) : report(report), last(std::chrono::steady_clock::now()) {}
+    void next(BooleanReport::Stage stage) {
+        const auto now = std::chrono::steady_clock::now();
+        if (report)
+            report->stageMilliseconds[stage] = std::chrono::duration<double, std::milli>(now - last).count();
+        last = now;
+    }
+
+private:
+    BooleanReport* report;
+    std::chrono::steady_clock::time_point last;
+};
 
 bool inResult(BooleanOperation operation, bool inA, bool inB) {
     switch (operation) {
@@ -715,13 +732,18 @@ void removeUnusedVertices(MeshArrays& mesh) {
 
 MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOperation operation,
                           BooleanReport* report) {
+    StageClock clock(report);
     BSP::Operand operandA, operandB;
-    operandA.prepare(0, a.positions.data(), a.vertexCount(), a.indices.data(), a.triangleCount());
+    auto prepareA = std::async(std::launch::async, [&] {
+        operandA.prepare(0, a.positions.data(), a.vertexCount(), a.indices.data(), a.triangleCount());
+    });
     operandB.prepare(1, b.positions.data(), b.vertexCount(), b.indices.data(), b.triangleCount());
+    prepareA.get();
     const BSP::Operands operands{{&operandA, &operandB}};
 
     std::vector<std::uint8_t> nearA, nearB;
     findNearTriangles(a, b, operandA.degenerate, operandB.degenerate, nearA, nearB);
+    clock.next(BooleanReport::Prepare);
 
     // Each stage runs one operand on a worker task and the other here; the
     // two only read each other's planes, boxes and trees.
@@ -734,6 +756,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     BSP::buildPartition(operandB);
     componentB = farComponents(b, nearB, operandB.degenerate, representativesB);
     partitionA.get();
+    clock.next(BooleanReport::Partition);
 
     // A tree is needed only where the other operand's near triangles and the
     // points that decide its far sets can reach.
@@ -751,6 +774,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     auto treeA = std::async(std::launch::async, [&] { markAndFill(operandA, b, nearB, representativesB); });
     markAndFill(operandB, a, nearA, representativesA);
     treeA.get();
+    clock.next(BooleanReport::Trees);
 
     KeptPolygons keptA, keptB;
     auto clipB = std::async(std::launch::async, [&] {
@@ -758,6 +782,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     });
     clipOperand(operandA, operandB, nearA, componentA, representativesA, operands, operation, keptA);
     clipB.get();
+    clock.next(BooleanReport::Clip);
 
     ResultAssembler assembler(a, b, operands);
     assembler.addPolygons(0, keptA);
@@ -766,6 +791,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     const std::size_t inserted = assembler.removeTJunctions();
     MeshArrays result = assembler.triangulate();
     removeUnusedVertices(result);
+    clock.next(BooleanReport::Output);
 
     if (report) {
         for (int i = 0; i < 2; ++i) {

@@ -30,6 +30,16 @@ struct BooleanReport {
     std::size_t nearTriangles[2] = {0, 0};       ///< triangles that went through exact clipping
     std::size_t treeNodes[2] = {0, 0};           ///< nodes of each operand's partition tree
     std::size_t seamVerticesInserted = 0;        ///< points added to edges to remove T-junctions
+
+    enum Stage {
+        Prepare,   ///< exact planes of all triangles, broad phase
+        Partition, ///< k-d pre-partitions, connected sets of far triangles
+        Trees,     ///< partition trees of the cells the other operand reaches
+        Clip,      ///< exact clipping and classification, rounding of cut points
+        Output,    ///< shared vertices, seam T-junctions, triangulation
+        StageCount
+    };
+    double stageMilliseconds[StageCount] = {0, 0, 0, 0, 0};
 };
 
 /// Computes A op B. Both operands are expected to be closed, consistently
