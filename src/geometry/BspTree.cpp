@@ -226,27 +226,27 @@ struct KdBuilder {
         if (hi[axis] - lo[axis] <= 0.0)
             return makeCell(boxLo, boxHi, parent, front);
         // Split at the median: partition around it, then the plane goes
-        // between the largest coordinate below and the median itself. Equal
-        // coordinates at the median need the full order to find a change.
-        auto less = [&](std::uint32_t a, std::uint32_t b) { return coordinate(a, axis) < coordinate(b, axis); };
+        // between the largest coordinate below the median value and the
+        // median value (or, when nothing is below, between the median value
+        // and the smallest coordinate above it).
+        auto coordinateOf = [&](std::uint32_t v) { return coordinate(v, axis); };
+        auto less = [&](std::uint32_t a, std::uint32_t b) { return coordinateOf(a) < coordinateOf(b); };
         const auto first = ids.begin() + static_cast<std::ptrdiff_t>(begin);
         const auto last = ids.begin() + static_cast<std::ptrdiff_t>(end);
-        std::size_t k = begin + (end - begin) / 2;
-        std::nth_element(first, ids.begin() + static_cast<std::ptrdiff_t>(k), last, less);
-        const auto lowerMax = std::max_element(first, ids.begin() + static_cast<std::ptrdiff_t>(k), less);
-        if (coordinate(*lowerMax, axis) < coordinate(ids[k], axis)) {
-            std::iter_swap(lowerMax, ids.begin() + static_cast<std::ptrdiff_t>(k - 1));
+        const auto median = first + static_cast<std::ptrdiff_t>((end - begin) / 2);
+        std::nth_element(first, median, last, less);
+        const double medianValue = coordinateOf(*median);
+        auto middle = std::partition(first, last, [&](std::uint32_t v) { return coordinateOf(v) < medianValue; });
+        double below, above;
+        if (middle != first) {
+            below = coordinateOf(*std::max_element(first, middle, less));
+            above = medianValue;
         } else {
-            std::sort(first, last, less);
-            while (k > begin && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
-                --k;
-            if (k == begin) {
-                k = begin + (end - begin) / 2;
-                while (k < end && coordinate(ids[k - 1], axis) == coordinate(ids[k], axis))
-                    ++k;
-            }
+            middle = std::partition(first, last, [&](std::uint32_t v) { return coordinateOf(v) <= medianValue; });
+            below = medianValue;
+            above = coordinateOf(*std::min_element(middle, last, less));
         }
-        const double below = coordinate(ids[k - 1], axis), above = coordinate(ids[k], axis);
+        const std::size_t k = static_cast<std::size_t>(middle - ids.begin());
         // Not the midpoint: a cut at the middle of an edge along one axis
         // would land exactly on a middle plane along another axis, a
         // near-coincidence that only exact arithmetic can settle.
