@@ -280,6 +280,7 @@ struct KeptPolygons {
         std::int32_t orientation;
         std::uint32_t first;
         std::uint32_t count;
+        bool near; ///< from a triangle near the other operand
     };
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> vertices;
@@ -317,7 +318,7 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     BSP::PieceWorkspace workspace(operands, own.id);
     std::vector<BSP::ClassifiedPiece> classified;
     auto keepWhole = [&](std::uint32_t t, int orientation) {
-        kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3});
+        kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3, near[t] != 0});
         for (int k = 0; k < 3; ++k)
             kept.vertices.push_back(own.indices[3 * t + k]);
     };
@@ -347,7 +348,8 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
             const int orientation = decide(operation, isB, c.frontInside, c.backInside);
             if (orientation == 0)
                 continue;
-            kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), c.piece.count});
+            kept.polygons.push_back(
+                {t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), c.piece.count, true});
             for (std::uint32_t k = 0; k < c.piece.count; ++k)
                 kept.vertices.push_back(workspace.vertex(c.piece, k));
         }
@@ -396,6 +398,11 @@ public:
             const double* n = operands.operand[operandId]->trianglePlanes[p.triangle].coefficient;
             for (int k = 0; k < 3; ++k)
                 out.normal[k] = p.orientation * n[k];
+            if (p.near) {
+                seamVertex.resize(positions.size() / 3, 0);
+                for (std::uint32_t k = 0; k < out.count; ++k)
+                    seamVertex[polygonVertices[out.first + k]] = 1;
+            }
             polygons.push_back(out);
         }
     }
@@ -444,6 +451,9 @@ private:
     std::vector<float> colours;
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> polygonVertices;
+    /// Vertices of polygons from near triangles: only there can kept pieces
+    /// meet with different vertices on the two sides of an edge.
+    std::vector<std::uint8_t> seamVertex;
 };
 
 void ResultAssembler::appendColour(int operandId, std::uint32_t triangle, std::uint32_t inputIndex,
@@ -489,16 +499,18 @@ void ResultAssembler::weldNearVertices() {
     for (const double c : positions)
         scale = std::max(scale, std::fabs(c));
     const double tolerance = 1e-14 * scale;
-    std::vector<std::uint32_t> order(count);
+    seamVertex.resize(count, 0);
+    std::vector<std::uint32_t> order;
     for (std::uint32_t v = 0; v < count; ++v)
-        order[v] = v;
+        if (seamVertex[v])
+            order.push_back(v);
     std::sort(order.begin(), order.end(),
               [&](std::uint32_t a, std::uint32_t b) { return positions[3 * a] < positions[3 * b]; });
     DisjointSets sets(count);
     bool merged = false;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < order.size(); ++i) {
         const double* a = &positions[3 * order[i]];
-        for (std::size_t j = i + 1; j < count && positions[3 * order[j]] - a[0] <= tolerance; ++j) {
+        for (std::size_t j = i + 1; j < order.size() && positions[3 * order[j]] - a[0] <= tolerance; ++j) {
             const double* b = &positions[3 * order[j]];
             if (std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
                 continue;
@@ -531,16 +543,23 @@ void ResultAssembler::weldNearVertices() {
 std::size_t ResultAssembler::removeTJunctions() {
     // Directed edges not matched by a reverse edge mark where pieces meet
     // with different vertices on the two sides.
+    // Only edges between two seam vertices can be unmatched.
+    seamVertex.resize(positions.size() / 3, 0);
+    auto onSeam = [&](std::uint32_t a, std::uint32_t b) { return seamVertex[a] && seamVertex[b]; };
     std::unordered_map<std::uint64_t, std::int32_t> balance;
     auto key = [](std::uint32_t a, std::uint32_t b) { return (static_cast<std::uint64_t>(a) << 32) | b; };
     for (const Polygon& p : polygons)
         for (std::uint32_t k = 0; k < p.count; ++k) {
             const std::uint32_t a = polygonVertices[p.first + k];
             const std::uint32_t b = polygonVertices[p.first + (k + 1) % p.count];
-            balance[key(std::min(a, b), std::max(a, b))] += a < b ? 1 : -1;
+            if (onSeam(a, b))
+                balance[key(std::min(a, b), std::max(a, b))] += a < b ? 1 : -1;
         }
     auto unmatched = [&](std::uint32_t a, std::uint32_t b) {
-        return balance[key(std::min(a, b), std::max(a, b))] != 0;
+        if (!onSeam(a, b))
+            return false;
+        const auto found = balance.find(key(std::min(a, b), std::max(a, b)));
+        return found != balance.end() && found->second != 0;
     };
     std::vector<std::uint32_t> candidates;
     double scale = 0.0;
