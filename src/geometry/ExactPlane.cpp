@@ -277,6 +277,44 @@ int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const Exact
     return minor3(rs, rp, rq, 3).sign();
 }
 
+namespace {
+
+// Plane t at the point on the axis planes x_a = a.p[a] and x_b = b.p[b]
+// that lies in plane s (not an axis plane, with n_k != 0 for the third
+// axis k): with x_k from s,
+//   t(X) n_k = n_k (t_a (x_a - t.p_a) + t_b (x_b - t.p_b) + t_k (s.p_k - t.p_k))
+//              - t_k (n_a (x_a - s.p_a) + n_b (x_b - s.p_b)),
+// a polynomial of lower degree than the general determinant.
+int sideOfPointOnTwoAxisPlanes(const ExactPlane& s, const ExactPlane& a, const ExactPlane& b, const ExactPlane& t) {
+    const int ia = a.axis, ib = b.axis, k = 3 - ia - ib;
+    const double xa = a.p[ia], xb = b.p[ib];
+    const ExpansionRow n = exactRow(s), m = exactRow(t);
+    const Expansion inT = m[ia] * Expansion::difference(xa, t.p[ia]) + m[ib] * Expansion::difference(xb, t.p[ib]) +
+                          m[k] * Expansion::difference(s.p[k], t.p[k]);
+    const Expansion inS = n[ia] * Expansion::difference(xa, s.p[ia]) + n[ib] * Expansion::difference(xb, s.p[ib]);
+    return (n[k] * inT - m[k] * inS).sign() * n[k].sign();
+}
+
+// Plane t at the point where s and q meet on the axis plane x_a = c. In that
+// plane each of s, q, t is a line n_b u + n_c v + h over u = x_b - s.p_b,
+// v = x_c - s.p_c, and t at the point is det [s; q; t] / det [s; q]_(b, c).
+int sideOfPointOnAxisPlane(const ExactPlane& s, const ExactPlane& axis, const ExactPlane& q, const ExactPlane& t) {
+    const int ia = axis.axis, ib = (ia + 1) % 3, ic = (ia + 2) % 3;
+    const double c = axis.p[ia];
+    const ExpansionRow rs = exactRow(s), rq = exactRow(q), rt = exactRow(t);
+    auto offset = [&](const ExpansionRow& row, const ExactPlane& plane) {
+        return row[ia] * Expansion::difference(c, plane.p[ia]) + row[ib] * Expansion::difference(s.p[ib], plane.p[ib]) +
+               row[ic] * Expansion::difference(s.p[ic], plane.p[ic]);
+    };
+    const Expansion hs = rs[ia] * Expansion::difference(c, s.p[ia]);
+    const Expansion hq = offset(rq, q), ht = offset(rt, t);
+    const Expansion det = det3(rs[ib], rs[ic], hs, rq[ib], rq[ic], hq, rt[ib], rt[ic], ht);
+    const Expansion denominator = rs[ib] * rq[ic] - rs[ic] * rq[ib];
+    return det.sign() * denominator.sign();
+}
+
+} // namespace
+
 int sideOfIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q, int normalsSign,
                        const ExactPlane& plane) {
     if (&plane == &s || &plane == &p || &plane == &q)
@@ -299,6 +337,14 @@ int sideOfIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlan
         return normalsSign;
     if (value < -bound)
         return -normalsSign;
+    if (s.kind != ExactPlane::Kind::Axis) {
+        if (p.kind == ExactPlane::Kind::Axis && q.kind == ExactPlane::Kind::Axis && p.axis != q.axis)
+            return sideOfPointOnTwoAxisPlanes(s, p, q, plane);
+        if (p.kind == ExactPlane::Kind::Axis && q.kind != ExactPlane::Kind::Axis)
+            return sideOfPointOnAxisPlane(s, p, q, plane);
+        if (q.kind == ExactPlane::Kind::Axis && p.kind != ExactPlane::Kind::Axis)
+            return sideOfPointOnAxisPlane(s, q, p, plane);
+    }
     const ExpansionRow rs = exactRow(s), rp = exactRow(p), rq = exactRow(q), rr = exactRow(plane);
     Expansion det;
     for (int j = 0; j < 4; ++j) {
