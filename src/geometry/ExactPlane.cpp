@@ -12,23 +12,19 @@ namespace {
 // a few dozen times at most; this keeps a wide margin.
 constexpr double kFilterBound = 1e-13;
 
-void exactCoefficients(const ExactPlane& plane, Expansion out[4]) {
+// The exact normal (a, b, c), without the costlier offset d.
+void exactNormal(const ExactPlane& plane, Expansion out[3]) {
     switch (plane.kind) {
     case ExactPlane::Kind::Axis:
         for (int k = 0; k < 3; ++k)
             out[k] = Expansion(k == plane.axis ? 1.0 : 0.0);
-        out[3] = Expansion(-plane.p[plane.axis]);
         return;
     case ExactPlane::Kind::EdgeAlongAxis: {
-        Expansion u[3];
-        for (int k = 0; k < 3; ++k)
-            u[k] = Expansion::difference(plane.q[k], plane.p[k]);
-        // u x e_axis
         const int a = plane.axis, b = (a + 1) % 3, c = (a + 2) % 3;
         out[a] = Expansion();
-        out[b] = u[c];
-        out[c] = -u[b];
-        break;
+        out[b] = Expansion::difference(plane.q[c], plane.p[c]);
+        out[c] = -Expansion::difference(plane.q[b], plane.p[b]);
+        return;
     }
     case ExactPlane::Kind::ThroughPoints: {
         Expansion u[3], v[3];
@@ -39,9 +35,18 @@ void exactCoefficients(const ExactPlane& plane, Expansion out[4]) {
         out[0] = u[1] * v[2] - u[2] * v[1];
         out[1] = u[2] * v[0] - u[0] * v[2];
         out[2] = u[0] * v[1] - u[1] * v[0];
-        break;
+        return;
     }
     }
+}
+
+void exactCoefficients(const ExactPlane& plane, Expansion out[4]) {
+    if (plane.kind == ExactPlane::Kind::Axis) {
+        exactNormal(plane, out);
+        out[3] = Expansion(-plane.p[plane.axis]);
+        return;
+    }
+    exactNormal(plane, out);
     out[3] = -(out[0] * plane.p[0] + out[1] * plane.p[1] + out[2] * plane.p[2]);
 }
 
@@ -87,6 +92,13 @@ struct ExpansionRow {
 ExpansionRow exactRow(const ExactPlane& plane) {
     ExpansionRow row;
     exactCoefficients(plane, row.e);
+    return row;
+}
+
+/// The normal only: entry 3 stays zero.
+ExpansionRow exactNormalRow(const ExactPlane& plane) {
+    ExpansionRow row;
+    exactNormal(plane, row.e);
     return row;
 }
 
@@ -162,7 +174,7 @@ bool isDegenerate(const ExactPlane& plane) {
     for (int k = 0; k < 3; ++k)
         if (std::fabs(plane.coefficient[k]) > kFilterBound * plane.magnitude[k])
             return false;
-    const ExpansionRow row = exactRow(plane);
+    const ExpansionRow row = exactNormalRow(plane);
     return row[0].sign() == 0 && row[1].sign() == 0 && row[2].sign() == 0;
 }
 
@@ -212,7 +224,7 @@ double planeValue(const ExactPlane& plane, const double x[3], double& error) {
 Expansion exactPlaneValue(const ExactPlane& plane, const double x[3]) {
     if (plane.kind == ExactPlane::Kind::Axis)
         return Expansion::difference(x[plane.axis], plane.p[plane.axis]);
-    const ExpansionRow row = exactRow(plane);
+    const ExpansionRow row = exactNormalRow(plane);
     Expansion value;
     for (int k = 0; k < 3; ++k)
         value = value + row[k] * Expansion::difference(x[k], plane.p[k]);
@@ -273,7 +285,7 @@ int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const Exact
         return 1;
     if (value < -bound)
         return -1;
-    const ExpansionRow rs = exactRow(s), rp = exactRow(p), rq = exactRow(q);
+    const ExpansionRow rs = exactNormalRow(s), rp = exactNormalRow(p), rq = exactNormalRow(q);
     return minor3(rs, rp, rq, 3).sign();
 }
 
@@ -288,7 +300,7 @@ namespace {
 int sideOfPointOnTwoAxisPlanes(const ExactPlane& s, const ExactPlane& a, const ExactPlane& b, const ExactPlane& t) {
     const int ia = a.axis, ib = b.axis, k = 3 - ia - ib;
     const double xa = a.p[ia], xb = b.p[ib];
-    const ExpansionRow n = exactRow(s), m = exactRow(t);
+    const ExpansionRow n = exactNormalRow(s), m = exactNormalRow(t);
     const Expansion inT = m[ia] * Expansion::difference(xa, t.p[ia]) + m[ib] * Expansion::difference(xb, t.p[ib]) +
                           m[k] * Expansion::difference(s.p[k], t.p[k]);
     const Expansion inS = n[ia] * Expansion::difference(xa, s.p[ia]) + n[ib] * Expansion::difference(xb, s.p[ib]);
@@ -301,7 +313,7 @@ int sideOfPointOnTwoAxisPlanes(const ExactPlane& s, const ExactPlane& a, const E
 int sideOfPointOnAxisPlane(const ExactPlane& s, const ExactPlane& axis, const ExactPlane& q, const ExactPlane& t) {
     const int ia = axis.axis, ib = (ia + 1) % 3, ic = (ia + 2) % 3;
     const double c = axis.p[ia];
-    const ExpansionRow rs = exactRow(s), rq = exactRow(q), rt = exactRow(t);
+    const ExpansionRow rs = exactNormalRow(s), rq = exactNormalRow(q), rt = exactNormalRow(t);
     auto offset = [&](const ExpansionRow& row, const ExactPlane& plane) {
         return row[ia] * Expansion::difference(c, plane.p[ia]) + row[ib] * Expansion::difference(s.p[ib], plane.p[ib]) +
                row[ic] * Expansion::difference(s.p[ic], plane.p[ic]);
@@ -389,12 +401,35 @@ void intersectionPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlan
         const int a = p.axis, b = q.axis, k = 3 - a - b;
         out[a] = p.p[a];
         out[b] = q.p[b];
-        const ExpansionRow rs = exactRow(s);
+        const ExpansionRow rs = exactNormalRow(s);
         const Expansion offset = rs[a] * Expansion::difference(out[a], s.p[a]) +
                                  rs[b] * Expansion::difference(out[b], s.p[b]);
         out[k] = roundQuotientDown(Expansion(s.p[k]) * rs[k] - offset, rs[k]);
         if (out[k] == 0.0)
             out[k] = 0.0;
+        return;
+    }
+    if ((axisP != axisQ) && s.kind != ExactPlane::Kind::Axis) {
+        // In the axis plane x_a = c, s and the other plane are lines over
+        // u = x_b - s.p_b, v = x_c - s.p_c; solve the 2x2 system there.
+        const ExactPlane& axis = axisP ? p : q;
+        const ExactPlane& other = axisP ? q : p;
+        const int ia = axis.axis, ib = (ia + 1) % 3, ic = (ia + 2) % 3;
+        const double cValue = axis.p[ia];
+        const ExpansionRow rs = exactNormalRow(s), ro = exactNormalRow(other);
+        const Expansion gs = rs[ia] * Expansion::difference(cValue, s.p[ia]);
+        const Expansion ho = ro[ia] * Expansion::difference(cValue, other.p[ia]) +
+                             ro[ib] * Expansion::difference(s.p[ib], other.p[ib]) +
+                             ro[ic] * Expansion::difference(s.p[ic], other.p[ic]);
+        const Expansion denominator = rs[ib] * ro[ic] - rs[ic] * ro[ib];
+        const Expansion u = ho * rs[ic] - gs * ro[ic];
+        const Expansion v = gs * ro[ib] - ho * rs[ib];
+        out[ia] = cValue;
+        out[ib] = roundQuotientDown(denominator * s.p[ib] + u, denominator);
+        out[ic] = roundQuotientDown(denominator * s.p[ic] + v, denominator);
+        for (int k = 0; k < 3; ++k)
+            if (out[k] == 0.0)
+                out[k] = 0.0;
         return;
     }
     const ExpansionRow rs = exactRow(s), rp = exactRow(p), rq = exactRow(q);
