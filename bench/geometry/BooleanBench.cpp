@@ -6,6 +6,7 @@
 #include "MeshFixtures.h"
 
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -64,20 +65,26 @@ int main(int argc, char** argv) {
 
         Kiln::BooleanReport report;
         auto start = std::chrono::steady_clock::now();
+        std::clock_t cpuStart = std::clock();
         const Kiln::MeshArrays ours = Kiln::computeBoolean(a, b, Kiln::BooleanOperation::Difference, &report);
         const double ourMs = millisecondsSince(start);
+        const double ourCpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
 
-        double cgalMs = NAN, cgalVolume = NAN;
+        double cgalMs = NAN, cgalCpuMs = NAN, cgalVolume = NAN;
 #ifdef MORVEL_WITH_CGAL
         SurfaceMesh ma = toSurfaceMesh(a), mb = toSurfaceMesh(b), out;
         start = std::chrono::steady_clock::now();
+        cpuStart = std::clock();
         const bool ok = CGAL::Polygon_mesh_processing::corefine_and_compute_difference(ma, mb, out);
         cgalMs = millisecondsSince(start);
+        cgalCpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         if (ok)
             cgalVolume = volume(out);
 #endif
         std::printf("%-10zu %12.1f %12.1f %8.2f %12zu %14.9f %14.9f\n", a.triangleCount(), ourMs, cgalMs,
                     ourMs / cgalMs, ours.triangleCount(), fixtures::signedVolume(ours), cgalVolume);
+        std::printf("           cpu ms (all threads): ours %.1f, cgal %.1f, ratio %.2f\n", ourCpuMs, cgalCpuMs,
+                    ourCpuMs / cgalCpuMs);
         std::printf("           our stages ms: prepare %.1f, partition %.1f, trees %.1f, clip %.1f, output %.1f\n",
                     report.stageMilliseconds[0], report.stageMilliseconds[1], report.stageMilliseconds[2],
                     report.stageMilliseconds[3], report.stageMilliseconds[4]);
