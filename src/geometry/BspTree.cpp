@@ -52,7 +52,7 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
     edgePlaneOf.assign(3 * triangles, kNone);
     vertices.resize(vertices_);
     for (std::size_t v = 0; v < vertices_; ++v)
-        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, 0, ApproximatePoint{}};
+        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, 0, false, ApproximatePoint{}};
 }
 
 const ExactPlane& Operands::plane(PlaneRef ref) const {
@@ -110,8 +110,24 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
     const ExactPlane& ps = operands.plane(s);
     const ExactPlane& pe = operands.plane(e);
     const ExactPlane& pc = operands.plane(cut);
-    WorkVertex v{kNone, {s, e, cut}, normalsDeterminantSign(ps, pe, pc), approximateIntersection(ps, pe, pc)};
+    WorkVertex v{kNone, {s, e, cut}, normalsDeterminantSign(ps, pe, pc), pe.kind == ExactPlane::Kind::EdgeAlongAxis,
+                 approximateIntersection(ps, pe, pc)};
     Operand& op = own();
+    double a[3], b[3];
+    if (sharedEdge(pe, pc, a, b)) {
+        // Two neighbouring triangles' planes (often nearly parallel) meet
+        // along their shared edge: the point is where that edge's line
+        // meets s, far better conditioned as such.
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (std::fabs(b[k] - a[k]) < std::fabs(b[axis] - a[axis]))
+                axis = k;
+        const std::uint32_t index = static_cast<std::uint32_t>(op.edgePlanes.size());
+        op.edgePlanes.push_back(planeThroughEdge(a, b, axis));
+        v.planes[1] = makePlaneRef(ownOperandId, EdgePlanes, index);
+        v.planes[2] = s;
+        v.onSegment = false;
+    }
     op.vertices.push_back(v);
     return static_cast<std::uint32_t>(op.vertices.size() - 1);
 }
@@ -129,7 +145,7 @@ int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane) const {
         const ExactPlane& cut = operands.plane(v.planes[2]);
         if (&plane == &cut || &plane == &line)
             return 0;
-        return sideOfCutPoint(line, cut, plane);
+        return v.onSegment ? sideOfCutPoint(line, cut, plane) : sideOfLinePoint(line, cut, plane);
     }
     return sideOfIntersection(operands.plane(v.planes[0]), operands.plane(v.planes[1]),
                               operands.plane(v.planes[2]), v.normalsSign, plane);

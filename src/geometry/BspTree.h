@@ -26,8 +26,12 @@ inline PlaneRef makePlaneRef(std::uint32_t operand, PlaneTable table, std::uint3
 /// the piece's supporting plane meets two other planes.
 struct WorkVertex {
     std::uint32_t inputIndex; ///< kNone for an intersection point
+    /// The supporting plane and two more. When planes[1] is an edge plane
+    /// (made through two points) the vertex is where that line meets
+    /// planes[2], between the two points when `onSegment` is set.
     PlaneRef planes[3];
     std::int32_t normalsSign;
+    bool onSegment;
     ApproximatePoint approximate; ///< filters side tests of intersection points
 };
 

@@ -278,6 +278,43 @@ int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPla
     return exact.sign() * kq;
 }
 
+int sideOfLinePoint(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane) {
+    if (containsLine(plane, line.p, line.q))
+        return 0;
+    // t(X) (K(q) - K(p)) = T(p) K(q) - K(p) T(q) for X on the line with K(X) = 0.
+    double eTp, eTq, eKp, eKq;
+    const double tp = planeValue(plane, line.p, eTp), tq = planeValue(plane, line.q, eTq);
+    const double kp = planeValue(cut, line.p, eKp), kq = planeValue(cut, line.q, eKq);
+    const double value = tp * kq - kp * tq;
+    const double bound = (std::fabs(tp) * eKq + eTp * std::fabs(kq) + eTp * eKq + std::fabs(kp) * eTq +
+                          eKp * std::fabs(tq) + eKp * eTq) * 1.0000001 +
+                         4.5e-16 * (std::fabs(tp * kq) + std::fabs(kp * tq));
+    const double difference = kq - kp;
+    const double differenceBound = (eKp + eKq) * 1.0000001 + 2.3e-16 * (std::fabs(kp) + std::fabs(kq));
+    if (std::fabs(value) > bound && std::fabs(difference) > differenceBound)
+        return signOf(value) * signOf(difference);
+    const Expansion exactTp = exactPlaneValue(plane, line.p), exactTq = exactPlaneValue(plane, line.q);
+    const Expansion exactKp = exactPlaneValue(cut, line.p), exactKq = exactPlaneValue(cut, line.q);
+    return (exactTp * exactKq - exactKp * exactTq).sign() * (exactKq - exactKp).sign();
+}
+
+bool sharedEdge(const ExactPlane& a, const ExactPlane& b, double p[3], double q[3]) {
+    if (a.kind != ExactPlane::Kind::ThroughPoints || b.kind != ExactPlane::Kind::ThroughPoints)
+        return false;
+    const double* found[2];
+    int count = 0;
+    for (const double* x : {a.p, a.q, a.r})
+        if (count < 2 && definedThrough(b, x) && (count == 0 || !samePoint(found[0], x)))
+            found[count++] = x;
+    if (count < 2)
+        return false;
+    for (int k = 0; k < 3; ++k) {
+        p[k] = found[0][k];
+        q[k] = found[1][k];
+    }
+    return true;
+}
+
 int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q) {
     const double value = minor3(s.coefficient, p.coefficient, q.coefficient, 3);
     const double bound = kFilterBound * minorPermanent(s.magnitude, p.magnitude, q.magnitude, 3);

@@ -41,6 +41,15 @@ int sideOfPoint(const ExactPlane& plane, const double point[3]);
 /// better conditioned than the general three-plane test.
 int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane);
 
+/// As sideOfCutPoint for any point of the line through line.p and line.q
+/// where it meets `cut` (the line not parallel to `cut`), inside the segment
+/// or not.
+int sideOfLinePoint(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane);
+
+/// When two planes made through points share two of them, stores those two
+/// in p and q and returns true: the planes meet along the line through them.
+bool sharedEdge(const ExactPlane& a, const ExactPlane& b, double p[3], double q[3]);
+
 /// Exact sign of the determinant of the three planes' normals; zero when
 /// they do not meet in a single point.
 int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q);
