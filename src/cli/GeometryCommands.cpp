@@ -1,0 +1,133 @@
+// boolean, reduce and subdivide: the whole-object geometry operations.
+#include "cli/Command.h"
+
+#include "geometry/FastBooleanBuilder.h"
+#include "geometry/ReductionPass.h"
+#include "geometry/SubdivisionPass.h"
+#include "io/SceneFiles.h"
+#include "mesh/MeshMeasures.h"
+#include "scene/Object.h"
+
+#include <iostream>
+
+namespace cli {
+
+namespace {
+
+void collectObjects(Kiln::ObjectGroup& node, std::vector<Kiln::ObjectGroup*>& out) {
+    for (const auto& child : node.getChildren()) {
+        if (child->isObject() && child->getMesh() && child->getMesh()->getFaceCount() > 0)
+            out.push_back(child.get());
+        collectObjects(*child, out);
+    }
+}
+
+/// The objects of a file as one operand in the frame whose inverse is
+/// `toFrame`; warns when an object's mesh is not closed.
+Kiln::MeshArrays loadOperand(const std::string& path, const Ogre::Matrix4* frame, Ogre::Matrix4& firstWorld) {
+    Kiln::ObjectGroup root;
+    Kiln::PlainObjectFactory factory;
+    std::vector<Kiln::ObjectGroup*> objects;
+    onFile(path, [&] {
+        Kiln::importSceneFile(path, root, factory);
+        collectObjects(root, objects);
+    });
+    if (objects.empty())
+        throw FileError(path, "no object with a mesh to use as an operand");
+    firstWorld = objects.front()->getWorldMatrix();
+    const Ogre::Matrix4 inverseFrame = (frame ? *frame : firstWorld).inverse();
+    Kiln::MeshArrays operand;
+    bool closed = true;
+    for (Kiln::ObjectGroup* object : objects) {
+        const Kiln::DynamicMesh& mesh = *object->getMesh();
+        closed &= Kiln::isClosed(mesh);
+        const Ogre::Matrix4 toFrame = inverseFrame * object->getWorldMatrix();
+        const bool identity = toFrame == Ogre::Matrix4::IDENTITY;
+        const Kiln::MeshArrays part = Kiln::toMeshArrays(mesh, identity ? nullptr : &toFrame);
+        const std::uint32_t offset = static_cast<std::uint32_t>(operand.vertexCount());
+        operand.positions.insert(operand.positions.end(), part.positions.begin(), part.positions.end());
+        operand.colours.insert(operand.colours.end(), part.colours.begin(), part.colours.end());
+        for (const std::uint32_t index : part.indices)
+            operand.indices.push_back(index + offset);
+    }
+    if (!closed)
+        std::cerr << "morvel-cli: warning: " << path << ": the operand is not closed; the result may not be either\n";
+    return operand;
+}
+
+Kiln::BooleanOperation booleanOperation(const std::string& name) {
+    if (name == "union")
+        return Kiln::BooleanOperation::Union;
+    if (name == "intersect")
+        return Kiln::BooleanOperation::Intersection;
+    if (name == "subtract")
+        return Kiln::BooleanOperation::Difference;
+    throw UsageError("unknown operation '" + name + "' (use union, intersect or subtract)");
+}
+
+int runBoolean(const Arguments& args) {
+    std::vector<std::string> flags;
+    const Arguments positional = positionalArguments(args, {}, flags);
+    expectCount(positional, 4);
+    const Kiln::BooleanOperation operation = booleanOperation(positional[0]);
+    Ogre::Matrix4 frame, unused;
+    const Kiln::MeshArrays a = loadOperand(positional[1], nullptr, frame);
+    const Kiln::MeshArrays b = loadOperand(positional[2], &frame, unused);
+    std::unique_ptr<Kiln::DynamicMesh> mesh = Kiln::toDynamicMesh(Kiln::computeBoolean(a, b, operation));
+
+    Kiln::ObjectGroup root;
+    if (mesh) {
+        auto object = std::make_unique<Kiln::Object>();
+        object->setMesh(std::move(mesh));
+        Ogre::Vector3 position, scale;
+        Ogre::Quaternion orientation;
+        Ogre::Affine3(frame).decomposition(position, scale, orientation);
+        object->setTransform(position, orientation, scale);
+        object->setParameter("material", "defaultMaterial");
+        object->setParameter("castShadows", true);
+        root.adoptChild(std::move(object));
+    } else {
+        std::cerr << "morvel-cli: note: the result is empty\n";
+    }
+    onFile(positional[3], [&] { Kiln::exportSceneFile(root, positional[3]); });
+    return 0;
+}
+
+template <typename Operation>
+int runOnEveryObject(const Arguments& args, Operation&& operation) {
+    std::vector<std::string> flags;
+    const Arguments positional = positionalArguments(args, {}, flags);
+    expectCount(positional, 2);
+    Kiln::ObjectGroup root;
+    Kiln::PlainObjectFactory factory;
+    std::vector<Kiln::ObjectGroup*> objects;
+    onFile(positional[0], [&] {
+        Kiln::importSceneFile(positional[0], root, factory);
+        collectObjects(root, objects);
+    });
+    for (Kiln::ObjectGroup* object : objects)
+        operation(*object->getMesh());
+    onFile(positional[1], [&] { Kiln::exportSceneFile(root, positional[1]); });
+    return 0;
+}
+
+int runReduce(const Arguments& args) {
+    return runOnEveryObject(args, [](Kiln::DynamicMesh& mesh) { Kiln::reduceWholeMesh(mesh); });
+}
+
+int runSubdivide(const Arguments& args) {
+    return runOnEveryObject(args, [](Kiln::DynamicMesh& mesh) { Kiln::subdivideWholeMesh(mesh); });
+}
+
+const CommandRegistration booleanCommand{
+    {"boolean", "boolean union|intersect|subtract A B OUT",
+     "Combine the objects of A (first operand) with those of B; the result in A's first object's frame",
+     runBoolean}};
+const CommandRegistration reduceCommand{
+    {"reduce", "reduce IN OUT", "Reduce every object's mesh by collapsing vertices onto neighbours", runReduce}};
+const CommandRegistration subdivideCommand{
+    {"subdivide", "subdivide IN OUT", "Split every edge of every object's mesh at its midpoint", runSubdivide}};
+
+} // namespace
+
+} // namespace cli

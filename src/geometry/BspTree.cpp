@@ -1,0 +1,610 @@
+#include "geometry/BspTree.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Kiln {
+namespace BSP {
+namespace {
+
+// Edge k of the workspace's current triangle, before its plane is made.
+constexpr std::uint32_t kPendingEdgeTable = 3;
+
+PlaneRef pendingEdge(std::uint32_t k) {
+    return (kPendingEdgeTable << 29) | k;
+}
+
+std::uint32_t tableOf(PlaneRef ref) {
+    return (ref >> 29) & 3u;
+}
+
+std::uint32_t indexOf(PlaneRef ref) {
+    return ref & 0x1fffffffu;
+}
+
+int dominantAxis(const ExactPlane& plane) {
+    const double* n = plane.coefficient;
+    int axis = 0;
+    for (int k = 1; k < 3; ++k)
+        if (std::fabs(n[k]) > std::fabs(n[axis]))
+            axis = k;
+    return axis;
+}
+
+} // namespace
+
+void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t vertices_,
+                      const std::uint32_t* ind, std::size_t triangles) {
+    id = operandId;
+    positions = pos;
+    vertexCount = vertices_;
+    indices = ind;
+    triangleCount = triangles;
+    trianglePlanes.resize(triangles);
+    degenerate.assign(triangles, 0);
+    for (std::size_t t = 0; t < triangles; ++t) {
+        const double* p0 = pos + 3 * ind[3 * t];
+        const double* p1 = pos + 3 * ind[3 * t + 1];
+        const double* p2 = pos + 3 * ind[3 * t + 2];
+        trianglePlanes[t] = planeThroughPoints(p0, p1, p2);
+        degenerate[t] = isDegenerate(trianglePlanes[t]) ? 1 : 0;
+    }
+    edgePlaneOf.assign(3 * triangles, kNone);
+    vertices.resize(vertices_);
+    for (std::size_t v = 0; v < vertices_; ++v)
+        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, 0, false, ApproximatePoint{}};
+}
+
+const ExactPlane& Operands::plane(PlaneRef ref) const {
+    const Operand& op = *operand[ref >> 31];
+    switch (tableOf(ref)) {
+    case TrianglePlanes:
+        return op.trianglePlanes[indexOf(ref)];
+    case SplitPlanes:
+        return op.splitPlanes[indexOf(ref)];
+    default:
+        return op.edgePlanes[indexOf(ref)];
+    }
+}
+
+PieceWorkspace::PieceWorkspace(Operands ops, std::uint32_t ownId) : operands(ops), ownOperandId(ownId) {}
+
+void PieceWorkspace::reset() {
+    vertexIds.clear();
+    edgePlanes.clear();
+}
+
+Piece PieceWorkspace::triangle(std::uint32_t t) {
+    currentTriangle = t;
+    const Operand& op = own();
+    Piece p{static_cast<std::uint32_t>(vertexIds.size()), 3};
+    for (std::uint32_t k = 0; k < 3; ++k) {
+        vertexIds.push_back(op.indices[3 * t + k]);
+        edgePlanes.push_back(pendingEdge(k));
+    }
+    return p;
+}
+
+PlaneRef PieceWorkspace::supportingPlane() const {
+    return makePlaneRef(ownOperandId, TrianglePlanes, currentTriangle);
+}
+
+PlaneRef PieceWorkspace::resolveEdgePlane(PlaneRef edge) {
+    if (tableOf(edge) != kPendingEdgeTable)
+        return edge;
+    Operand& op = own();
+    const std::uint32_t k = indexOf(edge);
+    std::uint32_t& slot = op.edgePlaneOf[3 * currentTriangle + k];
+    if (slot == kNone) {
+        const double* p = op.positions + 3 * op.indices[3 * currentTriangle + k];
+        const double* q = op.positions + 3 * op.indices[3 * currentTriangle + (k + 1) % 3];
+        slot = static_cast<std::uint32_t>(op.edgePlanes.size());
+        op.edgePlanes.push_back(planeThroughEdge(p, q, dominantAxis(op.trianglePlanes[currentTriangle])));
+    }
+    return makePlaneRef(ownOperandId, EdgePlanes, slot);
+}
+
+std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
+    const PlaneRef s = supportingPlane();
+    const PlaneRef e = resolveEdgePlane(edge);
+    const ExactPlane& ps = operands.plane(s);
+    const ExactPlane& pe = operands.plane(e);
+    const ExactPlane& pc = operands.plane(cut);
+    WorkVertex v{kNone, {s, e, cut}, normalsDeterminantSign(ps, pe, pc), pe.kind == ExactPlane::Kind::EdgeAlongAxis,
+                 approximateIntersection(ps, pe, pc)};
+    Operand& op = own();
+    double a[3], b[3];
+    if (sharedEdge(pe, pc, a, b)) {
+        // Two neighbouring triangles' planes (often nearly parallel) meet
+        // along their shared edge: the point is where that edge's line
+        // meets s, far better conditioned as such.
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (std::fabs(b[k] - a[k]) < std::fabs(b[axis] - a[axis]))
+                axis = k;
+        const std::uint32_t index = static_cast<std::uint32_t>(op.edgePlanes.size());
+        op.edgePlanes.push_back(planeThroughEdge(a, b, axis));
+        v.planes[1] = makePlaneRef(ownOperandId, EdgePlanes, index);
+        v.planes[2] = s;
+        v.onSegment = false;
+    }
+    op.vertices.push_back(v);
+    return static_cast<std::uint32_t>(op.vertices.size() - 1);
+}
+
+int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane) const {
+    const Operand& op = own();
+    const WorkVertex& v = op.vertices[vertex];
+    if (v.inputIndex != kNone)
+        return sideOfPoint(plane, op.positions + 3 * v.inputIndex);
+    const int estimate = sideOfApproximatePoint(plane, v.approximate);
+    if (estimate != 2)
+        return estimate;
+    const ExactPlane& line = operands.plane(v.planes[1]);
+    if (line.kind == ExactPlane::Kind::EdgeAlongAxis) {
+        const ExactPlane& cut = operands.plane(v.planes[2]);
+        if (&plane == &cut || &plane == &line)
+            return 0;
+        return v.onSegment ? sideOfCutPoint(line, cut, plane) : sideOfLinePoint(line, cut, plane);
+    }
+    return sideOfIntersection(operands.plane(v.planes[0]), operands.plane(v.planes[1]),
+                              operands.plane(v.planes[2]), v.normalsSign, plane);
+}
+
+PieceWorkspace::Side PieceWorkspace::split(const Piece& piece, PlaneRef planeRef, Piece& front, Piece& back) {
+    const ExactPlane& plane = operands.plane(planeRef);
+    sides.resize(piece.count);
+    bool anyFront = false, anyBack = false;
+    for (std::uint32_t k = 0; k < piece.count; ++k) {
+        const int s = side(vertexIds[piece.first + k], plane);
+        sides[k] = static_cast<std::int8_t>(s);
+        anyFront |= s > 0;
+        anyBack |= s < 0;
+    }
+    if (!anyFront && !anyBack)
+        return Side::Coplanar;
+    if (!anyBack)
+        return Side::Front;
+    if (!anyFront)
+        return Side::Back;
+
+    // Convex polygon clipping; each new vertex is where the crossed edge's
+    // line meets the plane, and every edge keeps the plane it lies on.
+    const std::uint32_t frontFirst = static_cast<std::uint32_t>(vertexIds.size());
+    std::vector<std::uint32_t> backIds;
+    std::vector<PlaneRef> backEdges;
+    backIds.reserve(piece.count + 1);
+    backEdges.reserve(piece.count + 1);
+    for (std::uint32_t i = 0; i < piece.count; ++i) {
+        const std::uint32_t j = (i + 1) % piece.count;
+        const std::uint32_t vi = vertexIds[piece.first + i];
+        const PlaneRef ei = edgePlanes[piece.first + i];
+        const int si = sides[i], sj = sides[j];
+        if (si >= 0) {
+            vertexIds.push_back(vi);
+            edgePlanes.push_back(si == 0 && sj < 0 ? planeRef : ei);
+        }
+        if (si <= 0) {
+            backIds.push_back(vi);
+            backEdges.push_back(si == 0 && sj > 0 ? planeRef : ei);
+        }
+        if (si * sj < 0) {
+            const std::uint32_t x = cutVertex(ei, planeRef);
+            vertexIds.push_back(x);
+            edgePlanes.push_back(sj > 0 ? ei : planeRef);
+            backIds.push_back(x);
+            backEdges.push_back(sj < 0 ? ei : planeRef);
+        }
+    }
+    front = {frontFirst, static_cast<std::uint32_t>(vertexIds.size()) - frontFirst};
+    back = {static_cast<std::uint32_t>(vertexIds.size()), static_cast<std::uint32_t>(backIds.size())};
+    vertexIds.insert(vertexIds.end(), backIds.begin(), backIds.end());
+    edgePlanes.insert(edgePlanes.end(), backEdges.begin(), backEdges.end());
+    return Side::Spanning;
+}
+
+namespace {
+
+struct KdBuilder {
+    Operand& op;
+    std::vector<std::uint32_t>& ids;
+
+    double coordinate(std::uint32_t v, int axis) const { return op.positions[3 * v + axis]; }
+
+    std::int32_t makeCell(const double lo[3], const double hi[3], std::int32_t parent, bool front) {
+        Cell cell;
+        for (int k = 0; k < 3; ++k) {
+            cell.lo[k] = lo[k];
+            cell.hi[k] = hi[k];
+        }
+        cell.parent = parent;
+        cell.front = front;
+        op.cells.push_back(std::move(cell));
+        return kFirstCell - static_cast<std::int32_t>(op.cells.size() - 1);
+    }
+
+    std::int32_t build(std::size_t begin, std::size_t end, const double boxLo[3], const double boxHi[3],
+                       std::int32_t parent, bool front) {
+        if (end - begin <= 1)
+            return makeCell(boxLo, boxHi, parent, front);
+        double lo[3], hi[3];
+        for (int k = 0; k < 3; ++k)
+            lo[k] = hi[k] = coordinate(ids[begin], k);
+        for (std::size_t i = begin + 1; i < end; ++i)
+            for (int k = 0; k < 3; ++k) {
+                lo[k] = std::min(lo[k], coordinate(ids[i], k));
+                hi[k] = std::max(hi[k], coordinate(ids[i], k));
+            }
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (hi[k] - lo[k] > hi[axis] - lo[axis])
+                axis = k;
+        if (hi[axis] - lo[axis] <= 0.0)
+            return makeCell(boxLo, boxHi, parent, front);
+        // Split at the median: partition around it, then the plane goes
+        // between the largest coordinate below the median value and the
+        // median value (or, when nothing is below, between the median value
+        // and the smallest coordinate above it).
+        auto coordinateOf = [&](std::uint32_t v) { return coordinate(v, axis); };
+        auto less = [&](std::uint32_t a, std::uint32_t b) { return coordinateOf(a) < coordinateOf(b); };
+        const auto first = ids.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = ids.begin() + static_cast<std::ptrdiff_t>(end);
+        const auto median = first + static_cast<std::ptrdiff_t>((end - begin) / 2);
+        std::nth_element(first, median, last, less);
+        const double medianValue = coordinateOf(*median);
+        auto middle = std::partition(first, last, [&](std::uint32_t v) { return coordinateOf(v) < medianValue; });
+        double below, above;
+        if (middle != first) {
+            below = coordinateOf(*std::max_element(first, middle, less));
+            above = medianValue;
+        } else {
+            middle = std::partition(first, last, [&](std::uint32_t v) { return coordinateOf(v) <= medianValue; });
+            below = medianValue;
+            above = coordinateOf(*std::min_element(middle, last, less));
+        }
+        const std::size_t k = static_cast<std::size_t>(middle - ids.begin());
+        // Not the midpoint: a cut at the middle of an edge along one axis
+        // would land exactly on a middle plane along another axis, a
+        // near-coincidence that only exact arithmetic can settle.
+        static const double kFraction[3] = {0.4142135623730951, 0.5773502691896258, 0.3660254037844386};
+        const double offset = below + (above - below) * kFraction[axis];
+        const std::uint32_t planeIndex = static_cast<std::uint32_t>(op.splitPlanes.size());
+        op.splitPlanes.push_back(planeAtAxis(axis, offset));
+        const std::int32_t node = static_cast<std::int32_t>(op.nodes.size());
+        op.nodes.push_back({makePlaneRef(op.id, SplitPlanes, planeIndex), kLeafEmptyCell, kLeafEmptyCell});
+        op.splitParent.push_back(parent);
+        double split[3];
+        for (int j = 0; j < 3; ++j)
+            split[j] = boxHi[j];
+        split[axis] = offset;
+        const std::int32_t back = build(begin, k, boxLo, split, node, false);
+        for (int j = 0; j < 3; ++j)
+            split[j] = boxLo[j];
+        split[axis] = offset;
+        const std::int32_t frontChild = build(k, end, split, boxHi, node, true);
+        op.nodes[node].front = frontChild;
+        op.nodes[node].back = back;
+        return node;
+    }
+};
+
+// Where an inserted piece goes next: a child slot of a node or a cell's root.
+struct Slot {
+    std::int32_t index;
+    enum Kind : std::uint8_t { Front, Back, CellRoot } kind;
+};
+
+std::int32_t& slotValue(Operand& op, const Slot& slot) {
+    switch (slot.kind) {
+    case Slot::Front:
+        return op.nodes[slot.index].front;
+    case Slot::Back:
+        return op.nodes[slot.index].back;
+    default:
+        return op.cells[slot.index].root;
+    }
+}
+
+const ExactPlane& axisPlaneOf(const Operand& op, std::int32_t node) {
+    return op.splitPlanes[op.nodes[node].plane & 0x1fffffffu];
+}
+
+double triangleSize(const Operand& op, std::uint32_t t) {
+    double sum = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double* p = op.positions + 3 * op.indices[3 * t + k];
+        const double* q = op.positions + 3 * op.indices[3 * t + (k + 1) % 3];
+        for (int c = 0; c < 3; ++c)
+            sum += (q[c] - p[c]) * (q[c] - p[c]);
+    }
+    return sum;
+}
+
+void triangleBox(const Operand& op, std::uint32_t t, double lo[3], double hi[3]) {
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = HUGE_VAL;
+        hi[k] = -HUGE_VAL;
+    }
+    for (int c = 0; c < 3; ++c) {
+        const double* p = op.positions + 3 * op.indices[3 * t + c];
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::min(lo[k], p[k]);
+            hi[k] = std::max(hi[k], p[k]);
+        }
+    }
+}
+
+template <typename Visit>
+void forCellsTouching(const Operand& op, const double lo[3], const double hi[3], bool onlyNeeded, Visit&& visit) {
+    std::int32_t stack[128];
+    int top = 0;
+    stack[top++] = op.root;
+    while (top > 0) {
+        const std::int32_t value = stack[--top];
+        if (isCell(value)) {
+            visit(cellIndex(value));
+            continue;
+        }
+        if (value < 0 || (onlyNeeded && !op.reachesNeededCell[value]))
+            continue;
+        const ExactPlane& plane = axisPlaneOf(op, value);
+        const double offset = plane.p[plane.axis];
+        if (hi[plane.axis] >= offset && top < 128)
+            stack[top++] = op.nodes[value].front;
+        if (lo[plane.axis] <= offset && top < 128)
+            stack[top++] = op.nodes[value].back;
+    }
+}
+
+// Inserts a piece at a slot: down through the nodes below it, splitting where
+// it spans a plane, until it makes a new node at an empty slot.
+void insertPiece(Operand& op, const Operands& operands, PieceWorkspace& workspace, PlaneRef own, Slot start,
+                 Piece piece) {
+    struct Pending {
+        Slot slot;
+        Piece piece;
+    };
+    std::vector<Pending> stack;
+    stack.push_back({start, piece});
+    while (!stack.empty()) {
+        const Pending item = stack.back();
+        stack.pop_back();
+        const std::int32_t value = slotValue(op, item.slot);
+        if (value < 0) {
+            const std::int32_t node = static_cast<std::int32_t>(op.nodes.size());
+            op.nodes.push_back({own, kLeafOutside, kLeafInside});
+            slotValue(op, item.slot) = node;
+            continue;
+        }
+        const Node node = op.nodes[value];
+        Piece front, back;
+        switch (workspace.split(item.piece, node.plane, front, back)) {
+        case PieceWorkspace::Side::Front:
+            stack.push_back({{value, Slot::Front}, item.piece});
+            break;
+        case PieceWorkspace::Side::Back:
+            stack.push_back({{value, Slot::Back}, item.piece});
+            break;
+        case PieceWorkspace::Side::Spanning:
+            stack.push_back({{value, Slot::Front}, front});
+            stack.push_back({{value, Slot::Back}, back});
+            break;
+        case PieceWorkspace::Side::Coplanar: {
+            const bool same = normalsAgree(operands.plane(own), operands.plane(node.plane)) > 0;
+            stack.push_back({{value, same ? Slot::Front : Slot::Back}, item.piece});
+            break;
+        }
+        }
+    }
+}
+
+// The part of triangle t inside the cell, clipped by the k-d planes above
+// it; false when nothing of it (with positive area) is inside.
+bool clipToCell(const Operand& op, const Operands& operands, PieceWorkspace& workspace, const Cell& cell,
+                std::uint32_t t, Piece& piece) {
+    double lo[3], hi[3];
+    triangleBox(op, t, lo, hi);
+    piece = workspace.triangle(t);
+    const PlaneRef own = makePlaneRef(op.id, TrianglePlanes, t);
+    std::int32_t node = cell.parent;
+    bool front = cell.front;
+    while (node >= 0) {
+        const ExactPlane& plane = axisPlaneOf(op, node);
+        const double offset = plane.p[plane.axis];
+        const bool inside = front ? lo[plane.axis] > offset : hi[plane.axis] < offset;
+        if (!inside) {
+            Piece f, b;
+            switch (workspace.split(piece, op.nodes[node].plane, f, b)) {
+            case PieceWorkspace::Side::Front:
+                if (!front)
+                    return false;
+                break;
+            case PieceWorkspace::Side::Back:
+                if (front)
+                    return false;
+                break;
+            case PieceWorkspace::Side::Spanning:
+                piece = front ? f : b;
+                break;
+            case PieceWorkspace::Side::Coplanar:
+                // A piece in the plane itself goes where insertion into the
+                // whole tree would send it.
+                if ((normalsAgree(operands.plane(own), plane) > 0) != front)
+                    return false;
+                break;
+            }
+        }
+        const std::int32_t child = node;
+        node = op.splitParent[child];
+        if (node >= 0)
+            front = op.nodes[node].front == child;
+    }
+    return true;
+}
+
+} // namespace
+
+void buildPartition(Operand& op) {
+    op.nodes.clear();
+    op.cells.clear();
+    op.splitParent.clear();
+    std::vector<std::uint8_t> used(op.vertexCount, 0);
+    for (std::uint32_t t = 0; t < op.triangleCount; ++t)
+        if (!op.degenerate[t])
+            for (int k = 0; k < 3; ++k)
+                used[op.indices[3 * t + k]] = 1;
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t v = 0; v < op.vertexCount; ++v)
+        if (used[v])
+            ids.push_back(v);
+    const double lo[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, hi[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    KdBuilder kd{op, ids};
+    op.root = ids.empty() ? kLeafOutside : kd.build(0, ids.size(), lo, hi, -1, true);
+}
+
+void markCells(Operand& op, const double lo[3], const double hi[3]) {
+    forCellsTouching(op, lo, hi, false, [&](std::uint32_t cell) { op.cells[cell].needed = true; });
+}
+
+void markCellOfPoint(Operand& op, const double point[3]) {
+    std::int32_t value = op.root;
+    while (value >= 0)
+        value = sideOfPoint(axisPlaneOf(op, value), point) >= 0 ? op.nodes[value].front : op.nodes[value].back;
+    if (isCell(value))
+        op.cells[cellIndex(value)].needed = true;
+}
+
+void fillCells(Operand& op, Operands operands) {
+    bool any = false;
+    for (const Cell& cell : op.cells)
+        any |= cell.needed;
+    if (!any)
+        return;
+    // Children come after their parents, so one backward sweep tells each
+    // k-d node whether a needed cell lies below it.
+    const std::size_t splitNodes = op.splitParent.size();
+    op.reachesNeededCell.assign(splitNodes, 0);
+    auto reaches = [&](std::int32_t child) {
+        if (isCell(child))
+            return op.cells[cellIndex(child)].needed;
+        return child >= 0 && op.reachesNeededCell[child] != 0;
+    };
+    for (std::size_t n = splitNodes; n-- > 0;)
+        op.reachesNeededCell[n] = reaches(op.nodes[n].front) || reaches(op.nodes[n].back);
+    for (std::uint32_t t = 0; t < op.triangleCount; ++t) {
+        if (op.degenerate[t])
+            continue;
+        double lo[3], hi[3];
+        triangleBox(op, t, lo, hi);
+        forCellsTouching(op, lo, hi, true, [&](std::uint32_t cell) {
+            if (op.cells[cell].needed)
+                op.cells[cell].triangles.push_back(t);
+        });
+    }
+    std::vector<double> sizes(op.triangleCount, 0.0);
+    for (std::uint32_t t = 0; t < op.triangleCount; ++t)
+        if (!op.degenerate[t])
+            sizes[t] = triangleSize(op, t);
+    PieceWorkspace workspace(operands, op.id);
+    for (std::uint32_t c = 0; c < op.cells.size(); ++c) {
+        std::vector<std::uint32_t> triangles = std::move(op.cells[c].triangles);
+        std::stable_sort(triangles.begin(), triangles.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return sizes[a] > sizes[b]; });
+        for (const std::uint32_t t : triangles) {
+            workspace.reset();
+            Piece piece;
+            if (!clipToCell(op, operands, workspace, op.cells[c], t, piece))
+                continue;
+            insertPiece(op, operands, workspace, makePlaneRef(op.id, TrianglePlanes, t), {static_cast<std::int32_t>(c), Slot::CellRoot},
+                        piece);
+        }
+    }
+}
+
+void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& piece,
+                   std::vector<ClassifiedPiece>& out) {
+    enum Mode : std::uint8_t { Both, FrontOnly, BackOnly };
+    struct Item {
+        std::int32_t node;
+        Piece piece;
+        Mode mode;
+        bool frontInside;
+        std::int32_t resume;
+    };
+    std::vector<Item> stack;
+    stack.push_back({tree.root, piece, Both, false, 0});
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        if (isCell(item.node)) {
+            stack.push_back({tree.cells[cellIndex(item.node)].root, item.piece, item.mode, item.frontInside,
+                             item.resume});
+            continue;
+        }
+        if (item.node < 0) {
+            const bool inside = item.node == kLeafInside;
+            switch (item.mode) {
+            case Both:
+                out.push_back({item.piece, inside, inside});
+                break;
+            case FrontOnly:
+                stack.push_back({item.resume, item.piece, BackOnly, inside, 0});
+                break;
+            case BackOnly:
+                out.push_back({item.piece, item.frontInside, inside});
+                break;
+            }
+            continue;
+        }
+        const Node& node = tree.nodes[item.node];
+        Piece front, back;
+        switch (workspace.split(item.piece, node.plane, front, back)) {
+        case PieceWorkspace::Side::Front:
+            stack.push_back({node.front, item.piece, item.mode, item.frontInside, item.resume});
+            break;
+        case PieceWorkspace::Side::Back:
+            stack.push_back({node.back, item.piece, item.mode, item.frontInside, item.resume});
+            break;
+        case PieceWorkspace::Side::Spanning:
+            stack.push_back({node.front, front, item.mode, item.frontInside, item.resume});
+            stack.push_back({node.back, back, item.mode, item.frontInside, item.resume});
+            break;
+        case PieceWorkspace::Side::Coplanar: {
+            // The region just in front of the piece lies on one side of the
+            // node's plane and the region just behind it on the other.
+            const PlaneRef support = workspace.supportingPlane();
+            const bool same = normalsAgree(workspace.planes().plane(support), workspace.planes().plane(node.plane)) > 0;
+            const std::int32_t frontChild = same ? node.front : node.back;
+            const std::int32_t backChild = same ? node.back : node.front;
+            switch (item.mode) {
+            case Both:
+                stack.push_back({frontChild, item.piece, FrontOnly, false, backChild});
+                break;
+            case FrontOnly:
+                stack.push_back({frontChild, item.piece, FrontOnly, false, item.resume});
+                break;
+            case BackOnly:
+                stack.push_back({backChild, item.piece, BackOnly, item.frontInside, 0});
+                break;
+            }
+            break;
+        }
+        }
+    }
+}
+
+bool pointInside(const Operand& tree, const Operands& operands, const double point[3]) {
+    std::int32_t node = tree.root;
+    while (node >= 0 || isCell(node)) {
+        if (isCell(node)) {
+            node = tree.cells[cellIndex(node)].root;
+            continue;
+        }
+        const Node& n = tree.nodes[node];
+        node = sideOfPoint(operands.plane(n.plane), point) >= 0 ? n.front : n.back;
+    }
+    return node == kLeafInside;
+}
+
+} // namespace BSP
+} // namespace Kiln

@@ -1,0 +1,175 @@
+#pragma once
+// Partition trees over one operand of a Boolean operation, and the exact
+// convex pieces of triangles that are split and classified against them.
+// Internal to the Boolean builder.
+#include "geometry/ExactPlane.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Kiln {
+namespace BSP {
+
+constexpr std::uint32_t kNone = 0xffffffffu;
+
+/// Names a plane of either operand: bit 31 the operand, bits 29-30 the
+/// table (triangle planes, k-d split planes, triangle edge planes).
+using PlaneRef = std::uint32_t;
+enum PlaneTable : std::uint32_t { TrianglePlanes = 0, SplitPlanes = 1, EdgePlanes = 2 };
+
+inline PlaneRef makePlaneRef(std::uint32_t operand, PlaneTable table, std::uint32_t index) {
+    return (operand << 31) | (static_cast<std::uint32_t>(table) << 29) | index;
+}
+
+/// A vertex of a piece: an input vertex of the operand, or the point where
+/// the piece's supporting plane meets two other planes.
+struct WorkVertex {
+    std::uint32_t inputIndex; ///< kNone for an intersection point
+    /// The supporting plane and two more. When planes[1] is an edge plane
+    /// (made through two points) the vertex is where that line meets
+    /// planes[2], between the two points when `onSegment` is set.
+    PlaneRef planes[3];
+    std::int32_t normalsSign;
+    bool onSegment;
+    ApproximatePoint approximate; ///< filters side tests of intersection points
+};
+
+/// Leaf values of child slots: front leaves are outside, back leaves inside.
+constexpr std::int32_t kLeafOutside = -1;
+constexpr std::int32_t kLeafInside = -2;
+/// An empty slot of a cell that received no piece.
+constexpr std::int32_t kLeafEmptyCell = -3;
+/// Child values from kFirstCell down name k-d cells: kFirstCell - index.
+constexpr std::int32_t kFirstCell = -4;
+
+inline bool isCell(std::int32_t child) {
+    return child <= kFirstCell;
+}
+inline std::uint32_t cellIndex(std::int32_t child) {
+    return static_cast<std::uint32_t>(kFirstCell - child);
+}
+
+struct Node {
+    PlaneRef plane;
+    std::int32_t front;
+    std::int32_t back;
+};
+
+/// A leaf region of the k-d pre-partition. Its own partition tree is built
+/// only when a piece or point of the other operand can reach it.
+struct Cell {
+    double lo[3];
+    double hi[3];
+    std::int32_t parent; ///< the k-d node above, -1 for a lone cell
+    bool front;          ///< which side of the parent's plane
+    bool needed = false;
+    std::int32_t root = kLeafEmptyCell;
+    std::vector<std::uint32_t> triangles; ///< candidates while filling
+};
+
+/// One operand's exact working data. Only the thread working on this
+/// operand appends to it; the other thread reads its triangle and split
+/// planes and its tree.
+struct Operand {
+    std::uint32_t id = 0; ///< 0 for A, 1 for B
+    const double* positions = nullptr;
+    std::size_t vertexCount = 0;
+    const std::uint32_t* indices = nullptr;
+    std::size_t triangleCount = 0;
+
+    std::vector<ExactPlane> trianglePlanes;
+    std::vector<std::uint8_t> degenerate;
+    std::vector<ExactPlane> splitPlanes;
+    std::vector<ExactPlane> edgePlanes;
+    std::vector<std::uint32_t> edgePlaneOf; ///< 3 per triangle, kNone until needed
+    std::vector<WorkVertex> vertices;       ///< the input vertices first
+    std::vector<Node> nodes;
+    std::vector<std::int32_t> splitParent; ///< per k-d node: its parent node, -1 at the root
+    std::vector<Cell> cells;
+    std::vector<std::uint8_t> reachesNeededCell; ///< per k-d node, set by fillCells
+    std::int32_t root = kLeafOutside;
+
+    /// Fills the triangle planes and the explicit work vertices.
+    void prepare(std::uint32_t operandId, const double* positions, std::size_t vertexCount,
+                 const std::uint32_t* indices, std::size_t triangleCount);
+};
+
+/// Both operands, for resolving plane references.
+struct Operands {
+    Operand* operand[2];
+    const ExactPlane& plane(PlaneRef ref) const;
+};
+
+/// A convex polygon in a scratch buffer: its vertices (work vertex ids of
+/// its operand) and, per vertex, the plane holding the edge to the next.
+struct Piece {
+    std::uint32_t first;
+    std::uint32_t count;
+};
+
+/// Classification of a piece: the other operand's status just in front of
+/// the piece (outside its own solid) and just behind it.
+struct ClassifiedPiece {
+    Piece piece;
+    bool frontInside;
+    bool backInside;
+};
+
+/// Scratch space for the pieces of one triangle, reused between triangles.
+class PieceWorkspace {
+public:
+    PieceWorkspace(Operands operands, std::uint32_t ownOperand);
+
+    void reset();
+    Piece triangle(std::uint32_t triangle);
+    std::uint32_t vertex(const Piece& p, std::uint32_t k) const { return vertexIds[p.first + k]; }
+    PlaneRef edgePlane(const Piece& p, std::uint32_t k) const { return edgePlanes[p.first + k]; }
+
+    enum class Side { Front, Back, Spanning, Coplanar };
+    /// Exact position of the piece against a plane; for Spanning, splits
+    /// it into `front` and `back`.
+    Side split(const Piece& piece, PlaneRef plane, Piece& front, Piece& back);
+    /// Exact side of one work vertex.
+    int side(std::uint32_t vertex, const ExactPlane& plane) const;
+
+    Operand& own() const { return *operands.operand[ownOperandId]; }
+    /// The plane of the triangle whose pieces the workspace holds.
+    PlaneRef supportingPlane() const;
+    const Operands& planes() const { return operands; }
+
+private:
+    PlaneRef resolveEdgePlane(PlaneRef edge);
+    std::uint32_t cutVertex(PlaneRef edge, PlaneRef cut);
+
+    Operands operands;
+    std::uint32_t ownOperandId;
+    std::uint32_t currentTriangle = kNone;
+    std::vector<std::uint32_t> vertexIds;
+    std::vector<PlaneRef> edgePlanes;
+    std::vector<std::int8_t> sides;
+};
+
+/// Builds the k-d pre-partition over the operand's used vertices.
+void buildPartition(Operand& operand);
+
+/// Marks the cells a box touches (closed boxes) as needed.
+void markCells(Operand& operand, const double lo[3], const double hi[3]);
+
+/// Marks the cell a point descends to as needed.
+void markCellOfPoint(Operand& operand, const double point[3]);
+
+/// Builds the partition trees of the needed cells from the operand's
+/// triangles clipped to each cell, largest triangles first.
+void fillCells(Operand& operand, Operands operands);
+
+/// Exact status of a piece of `workspace`'s operand against the other
+/// operand's tree, splitting it where the tree's planes cross it.
+void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& piece,
+                   std::vector<ClassifiedPiece>& out);
+
+/// Status of a point that is known not to lie on the other operand's surface.
+bool pointInside(const Operand& tree, const Operands& operands, const double point[3]);
+
+} // namespace BSP
+} // namespace Kiln

@@ -1,0 +1,155 @@
+#include "geometry/MeshCleanup.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+#include <unordered_set>
+
+namespace Kiln {
+namespace {
+
+// Moves each group of vertices whose boxes of half-size t overlap to the
+// group's average, visiting vertices in order.
+bool snapVertices(std::vector<Vertex>& vertices) {
+    float largest = 0.0f;
+    for (const Vertex& v : vertices)
+        largest = std::max(largest, v.position.length());
+    const float t = 1e-7f * largest;
+    if (vertices.size() < 2 || t <= 0.0f)
+        return false;
+    // Sorted by x, the candidates of a vertex are a run within 2t (plus the
+    // slack of earlier moves, at most t each way).
+    std::vector<std::uint32_t> order(vertices.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return vertices[a].position.x < vertices[b].position.x; });
+    std::vector<float> sortedX(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        sortedX[i] = vertices[order[i]].position.x;
+    std::vector<std::uint32_t> group;
+    bool moved = false;
+    for (std::uint32_t v = 0; v < vertices.size(); ++v) {
+        const Ogre::Vector3 p = vertices[v].position;
+        group.clear();
+        auto first = std::lower_bound(sortedX.begin(), sortedX.end(), p.x - 4 * t);
+        for (std::size_t i = static_cast<std::size_t>(first - sortedX.begin());
+             i < sortedX.size() && sortedX[i] <= p.x + 4 * t; ++i) {
+            const Ogre::Vector3& q = vertices[order[i]].position;
+            if (std::fabs(q.x - p.x) <= 2 * t && std::fabs(q.y - p.y) <= 2 * t && std::fabs(q.z - p.z) <= 2 * t)
+                group.push_back(order[i]);
+        }
+        if (group.size() < 2)
+            continue;
+        Ogre::Vector3 sum = Ogre::Vector3::ZERO;
+        for (const std::uint32_t g : group)
+            sum += vertices[g].position;
+        const Ogre::Vector3 average = sum / static_cast<float>(group.size());
+        for (const std::uint32_t g : group) {
+            moved |= vertices[g].position != average;
+            vertices[g].position = average;
+        }
+    }
+    return moved;
+}
+
+// Faces with two corners at one position go; the larger index of each such
+// pair is mapped to the smaller for the remaining faces (one level).
+bool mergeCollapsedCorners(const std::vector<Vertex>& vertices, std::vector<Face>& faces) {
+    std::vector<std::uint32_t> map(vertices.size());
+    std::iota(map.begin(), map.end(), 0u);
+    bool removed = false;
+    for (std::size_t f = 0; f < faces.size();) {
+        const Face& face = faces[f];
+        bool collapsed = false;
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t a = face[k], b = face[(k + 1) % 3];
+            if (vertices[a].position == vertices[b].position) {
+                map[std::max(a, b)] = map[std::min(a, b)];
+                collapsed = true;
+            }
+        }
+        if (!collapsed) {
+            ++f;
+            continue;
+        }
+        faces[f] = faces.back();
+        faces.pop_back();
+        removed = true;
+    }
+    if (removed)
+        for (Face& face : faces) {
+            face.i0 = map[face.i0];
+            face.i1 = map[face.i1];
+            face.i2 = map[face.i2];
+        }
+    return removed;
+}
+
+// Removes faces that repeat a corner and faces equal (up to rotation) to an
+// earlier one.
+bool removeDegenerateAndDuplicateFaces(std::vector<Face>& faces) {
+    struct Hash {
+        std::size_t operator()(const std::array<std::uint32_t, 3>& k) const {
+            return (static_cast<std::size_t>(k[0]) * 73856093u) ^ (static_cast<std::size_t>(k[1]) * 19349663u) ^
+                   (static_cast<std::size_t>(k[2]) * 83492791u);
+        }
+    };
+    std::unordered_set<std::array<std::uint32_t, 3>, Hash> seen;
+    seen.reserve(faces.size());
+    std::size_t out = 0;
+    for (const Face& face : faces) {
+        if (face.i0 == face.i1 || face.i1 == face.i2 || face.i2 == face.i0)
+            continue;
+        // Rotate the smallest index first so equal faces give equal keys.
+        std::array<std::uint32_t, 3> key{face.i0, face.i1, face.i2};
+        std::rotate(key.begin(), std::min_element(key.begin(), key.end()), key.end());
+        if (!seen.insert(key).second)
+            continue;
+        faces[out++] = face;
+    }
+    const bool changed = out != faces.size();
+    faces.resize(out);
+    return changed;
+}
+
+} // namespace
+
+bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& faces) {
+    constexpr std::uint32_t kUnused = 0xffffffffu;
+    std::vector<std::uint32_t> remap(vertices.size(), kUnused);
+    for (const Face& face : faces)
+        for (int k = 0; k < 3; ++k)
+            remap[face[k]] = 0;
+    std::uint32_t next = 0;
+    for (std::uint32_t v = 0; v < vertices.size(); ++v)
+        if (remap[v] != kUnused) {
+            remap[v] = next;
+            vertices[next++] = vertices[v];
+        }
+    if (next == vertices.size())
+        return false;
+    vertices.resize(next);
+    for (Face& face : faces) {
+        face.i0 = remap[face.i0];
+        face.i1 = remap[face.i1];
+        face.i2 = remap[face.i2];
+    }
+    return true;
+}
+
+bool cleanUpMesh(DynamicMesh& mesh) {
+    std::vector<Vertex> vertices = mesh.getVertices();
+    std::vector<Face> faces = mesh.getFaces();
+    bool changed = snapVertices(vertices);
+    changed |= mergeCollapsedCorners(vertices, faces);
+    changed |= removeDegenerateAndDuplicateFaces(faces);
+    changed |= removeUnusedVertices(vertices, faces);
+    if (changed) {
+        mesh.swapVertices(vertices);
+        mesh.swapFaces(faces);
+    }
+    return changed;
+}
+
+} // namespace Kiln

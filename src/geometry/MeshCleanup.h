@@ -1,0 +1,18 @@
+#pragma once
+// The clean-up that finishes Boolean results and subdivision strokes.
+#include "mesh/DynamicMesh.h"
+
+namespace Kiln {
+
+/// Snaps vertices closer than 1e-7 times the model's size together, merges
+/// the corners of faces that collapsed, removes degenerate and duplicate
+/// faces and vertices no face uses. Swaps the edited lists into the mesh
+/// (advancing its revisions) only when something changed; returns whether
+/// it did.
+bool cleanUpMesh(DynamicMesh& mesh);
+
+/// Drops vertices no face uses, keeping the order of the others, and
+/// renumbers the faces; returns whether any vertex went.
+bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& faces);
+
+} // namespace Kiln

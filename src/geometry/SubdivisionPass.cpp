@@ -1,0 +1,97 @@
+#include "geometry/SubdivisionPass.h"
+
+#include <algorithm>
+#include <array>
+
+namespace Kiln {
+namespace {
+
+constexpr std::int64_t kNoSplit = -1;
+
+Vertex midpoint(const Vertex& a, const Vertex& b) {
+    Vertex m;
+    m.position = (a.position + b.position) * 0.5f;
+    m.colour = (a.colour + b.colour) * 0.5f;
+    m.u = (a.u + b.u) * 0.5f;
+    m.v = (a.v + b.v) * 0.5f;
+    return m;
+}
+
+void appendSplitFaces(const Face& face, const std::array<std::int64_t, 3>& slot, std::vector<Face>& faces) {
+    const std::uint32_t a = face.i0, b = face.i1, c = face.i2;
+    const bool s0 = slot[0] != kNoSplit, s1 = slot[1] != kNoSplit, s2 = slot[2] != kNoSplit;
+    const auto m0 = static_cast<std::uint32_t>(slot[0]), m1 = static_cast<std::uint32_t>(slot[1]),
+               m2 = static_cast<std::uint32_t>(slot[2]);
+    auto add = [&](std::uint32_t x, std::uint32_t y, std::uint32_t z) { faces.push_back({x, y, z}); };
+    if (s0 && s1 && s2) {
+        add(a, m0, m2);
+        add(m0, b, m1);
+        add(m2, m1, c);
+        add(m0, m1, m2);
+    } else if (s0 && s1) {
+        add(a, m0, m1);
+        add(m0, b, m1);
+        add(a, m1, c);
+    } else if (s0 && s2) {
+        add(a, m0, m2);
+        add(m0, b, c);
+        add(m2, m0, c);
+    } else if (s1 && s2) {
+        add(a, b, m2);
+        add(m2, b, m1);
+        add(m2, m1, c);
+    } else if (s0) {
+        add(a, m0, c);
+        add(m0, b, c);
+    } else if (s1) {
+        add(a, m1, c);
+        add(a, b, m1);
+    } else if (s2) {
+        add(m2, b, c);
+        add(a, b, m2);
+    }
+}
+
+} // namespace
+
+void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vertex>& vertices,
+                     std::vector<Face>& faces) {
+    std::vector<std::array<std::int64_t, 3>> slots(faces.size(), {kNoSplit, kNoSplit, kNoSplit});
+    std::vector<std::uint32_t> touched;
+    touched.reserve(2 * candidates.size());
+    auto record = [&](std::uint32_t f, std::uint32_t a, std::uint32_t b, std::uint32_t m) {
+        const int slot = edgeSlot(faces[f], a, b);
+        if (slot >= 0)
+            slots[f][slot] = m;
+        touched.push_back(f);
+    };
+    for (const EdgeRecord& e : candidates) {
+        const std::uint32_t m = static_cast<std::uint32_t>(vertices.size());
+        vertices.push_back(midpoint(vertices[e.vertexA], vertices[e.vertexB]));
+        record(e.face0, e.vertexA, e.vertexB, m);
+        if (e.face1 != e.face0)
+            record(e.face1, e.vertexA, e.vertexB, m);
+    }
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    for (const std::uint32_t f : touched) {
+        const std::size_t before = faces.size();
+        appendSplitFaces(faces[f], slots[f], faces);
+        if (faces.size() == before)
+            continue;
+        // The face's own sub-faces are the last ones: the last takes its place.
+        faces[f] = faces.back();
+        faces.pop_back();
+    }
+}
+
+void subdivideWholeMesh(DynamicMesh& mesh) {
+    const std::vector<EdgeRecord> edges = edgeList(mesh, mesh.getGraph());
+    std::vector<Vertex> vertices = mesh.getVertices();
+    std::vector<Face> faces = mesh.getFaces();
+    subdivisionPass(edges, vertices, faces);
+    mesh.swapVertices(vertices);
+    mesh.swapFaces(faces);
+}
+
+} // namespace Kiln

@@ -1,0 +1,128 @@
+#pragma once
+// Small closed meshes and measures shared by the geometry tests.
+#include "geometry/Boolean.h"
+
+#include <cmath>
+#include <map>
+#include <utility>
+
+namespace fixtures {
+
+inline Kiln::MeshArrays box(double x0, double y0, double z0, double x1, double y1, double z1) {
+    Kiln::MeshArrays m;
+    for (int i = 0; i < 8; ++i) {
+        m.positions.push_back(i & 1 ? x1 : x0);
+        m.positions.push_back(i & 2 ? y1 : y0);
+        m.positions.push_back(i & 4 ? z1 : z0);
+    }
+    // Outward, counter-clockwise seen from outside.
+    m.indices = {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
+                 2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5};
+    return m;
+}
+
+inline Kiln::MeshArrays cube(double x, double y, double z, double size) {
+    return box(x, y, z, x + size, y + size, z + size);
+}
+
+/// A latitude-longitude sphere with poles, closed.
+inline Kiln::MeshArrays sphere(double cx, double cy, double cz, double radius, int rings, int segments) {
+    Kiln::MeshArrays m;
+    auto add = [&](double x, double y, double z) {
+        m.positions.push_back(cx + x);
+        m.positions.push_back(cy + y);
+        m.positions.push_back(cz + z);
+    };
+    add(0, 0, radius);
+    for (int r = 1; r < rings; ++r) {
+        const double theta = M_PI * r / rings;
+        for (int s = 0; s < segments; ++s) {
+            const double phi = 2.0 * M_PI * s / segments;
+            add(radius * std::sin(theta) * std::cos(phi), radius * std::sin(theta) * std::sin(phi),
+                radius * std::cos(theta));
+        }
+    }
+    add(0, 0, -radius);
+    const std::uint32_t south = static_cast<std::uint32_t>(m.vertexCount() - 1);
+    auto ring = [&](int r, int s) { return static_cast<std::uint32_t>(1 + (r - 1) * segments + (s % segments)); };
+    auto triangle = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+        m.indices.push_back(a);
+        m.indices.push_back(b);
+        m.indices.push_back(c);
+    };
+    for (int s = 0; s < segments; ++s)
+        triangle(0u, ring(1, s), ring(1, s + 1));
+    for (int r = 1; r + 1 < rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            triangle(ring(r, s), ring(r + 1, s), ring(r + 1, s + 1));
+            triangle(ring(r, s), ring(r + 1, s + 1), ring(r, s + 1));
+        }
+    for (int s = 0; s < segments; ++s)
+        triangle(ring(rings - 1, s), south, ring(rings - 1, s + 1));
+    return m;
+}
+
+/// Rotates about the z axis through (cx, cy).
+inline void rotateZ(Kiln::MeshArrays& m, double angle, double cx, double cy) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        const double x = m.positions[3 * v] - cx, y = m.positions[3 * v + 1] - cy;
+        m.positions[3 * v] = cx + c * x - s * y;
+        m.positions[3 * v + 1] = cy + s * x + c * y;
+    }
+}
+
+/// Rotates about the x, then y, then z axis through the origin.
+inline void rotateXYZ(Kiln::MeshArrays& m, double ax, double ay, double az) {
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        double* p = &m.positions[3 * v];
+        double x = p[0], y = p[1], z = p[2], t;
+        t = y * std::cos(ax) - z * std::sin(ax);
+        z = y * std::sin(ax) + z * std::cos(ax);
+        y = t;
+        t = x * std::cos(ay) + z * std::sin(ay);
+        z = -x * std::sin(ay) + z * std::cos(ay);
+        x = t;
+        t = x * std::cos(az) - y * std::sin(az);
+        y = x * std::sin(az) + y * std::cos(az);
+        x = t;
+        p[0] = x;
+        p[1] = y;
+        p[2] = z;
+    }
+}
+
+inline double signedVolume(const Kiln::MeshArrays& m) {
+    double volume = 0.0;
+    for (std::size_t t = 0; t < m.triangleCount(); ++t) {
+        const double* a = &m.positions[3 * m.indices[3 * t]];
+        const double* b = &m.positions[3 * m.indices[3 * t + 1]];
+        const double* c = &m.positions[3 * m.indices[3 * t + 2]];
+        volume += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+                  a[2] * (b[0] * c[1] - b[1] * c[0]);
+    }
+    return volume / 6.0;
+}
+
+/// Closed as `morvel-cli info` counts it: every directed edge is matched by
+/// as many reverse edges, and no face repeats a corner.
+inline bool isClosed(const Kiln::MeshArrays& m) {
+    std::map<std::pair<std::uint32_t, std::uint32_t>, int> balance;
+    for (std::size_t t = 0; t < m.triangleCount(); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t a = m.indices[3 * t + k], b = m.indices[3 * t + (k + 1) % 3];
+            if (a == b)
+                return false;
+            if (a < b)
+                ++balance[{a, b}];
+            else
+                --balance[{b, a}];
+        }
+    }
+    for (const auto& e : balance)
+        if (e.second != 0)
+            return false;
+    return true;
+}
+
+} // namespace fixtures

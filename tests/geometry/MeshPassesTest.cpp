@@ -1,0 +1,188 @@
+#include "geometry/MeshEdges.h"
+#include "geometry/ReductionPass.h"
+#include "geometry/SubdivisionPass.h"
+
+#include "mesh/MeshEditor.h"
+#include "mesh/MeshMeasures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace Kiln;
+
+namespace {
+
+Vertex at(float x, float y, float z = 0.0f) {
+    Vertex v;
+    v.position = {x, y, z};
+    return v;
+}
+
+/// An n x n grid of unit squares in the plane z = 0, facing +z.
+DynamicMesh grid(int n) {
+    std::vector<Vertex> vertices;
+    std::vector<Face> faces;
+    for (int y = 0; y <= n; ++y)
+        for (int x = 0; x <= n; ++x)
+            vertices.push_back(at(static_cast<float>(x), static_cast<float>(y)));
+    auto id = [n](int x, int y) { return static_cast<std::uint32_t>(y * (n + 1) + x); };
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            faces.push_back({id(x, y), id(x + 1, y), id(x + 1, y + 1)});
+            faces.push_back({id(x, y), id(x + 1, y + 1), id(x, y + 1)});
+        }
+    return DynamicMesh(vertices, faces);
+}
+
+/// Twice the signed area of each face seen from +z must be positive.
+void expectAllFacingUp(const std::vector<Vertex>& vertices, const std::vector<Face>& faces, double area) {
+    double sum = 0.0;
+    for (const Face& f : faces) {
+        const Ogre::Vector3 n =
+            (vertices[f.i1].position - vertices[f.i0].position).crossProduct(vertices[f.i2].position - vertices[f.i0].position);
+        EXPECT_GT(n.z, 0.0f);
+        sum += 0.5 * n.z;
+    }
+    EXPECT_NEAR(sum, area, 1e-5);
+}
+
+} // namespace
+
+TEST(MeshEdges, EdgeListSlotsAndNeighbours) {
+    DynamicMesh mesh = grid(1); // two triangles sharing the diagonal 0-3
+    const std::vector<EdgeRecord> edges = edgeList(mesh, mesh.getGraph());
+    ASSERT_EQ(edges.size(), 5u);
+    int boundary = 0;
+    for (const EdgeRecord& e : edges) {
+        if (e.face0 == e.face1)
+            ++boundary;
+        else
+            EXPECT_EQ(std::min(e.vertexA, e.vertexB), 0u);
+    }
+    EXPECT_EQ(boundary, 4);
+    const Face f{4, 7, 9};
+    EXPECT_EQ(edgeSlot(f, 7, 4), 0);
+    EXPECT_EQ(edgeSlot(f, 7, 9), 1);
+    EXPECT_EQ(edgeSlot(f, 4, 9), 2);
+    EXPECT_EQ(edgeSlot(f, 4, 5), -1);
+    std::vector<std::uint32_t> around;
+    verticesAroundVertex(mesh, mesh.getGraph(), 0, around);
+    std::sort(around.begin(), around.end());
+    EXPECT_EQ(around, (std::vector<std::uint32_t>{1, 2, 3}));
+}
+
+TEST(SubdivisionPass, SplitPatterns) {
+    const std::vector<Vertex> triangle = {at(0, 0), at(2, 0), at(0, 2)};
+    const Face face{0, 1, 2};
+    // Edge records of the lone (boundary) face: a-b, b-c, c-a.
+    const EdgeRecord ab{0, 0, 0, 1}, bc{0, 0, 1, 2}, ca{0, 0, 2, 0};
+    for (const auto& chosen : std::vector<std::vector<EdgeRecord>>{{ab}, {bc}, {ca}, {ab, bc}, {ab, ca}, {bc, ca}}) {
+        std::vector<Vertex> vertices = triangle;
+        std::vector<Face> faces = {face};
+        subdivisionPass(chosen, vertices, faces);
+        EXPECT_EQ(faces.size(), chosen.size() + 1);
+        EXPECT_EQ(vertices.size(), 3 + chosen.size());
+        expectAllFacingUp(vertices, faces, 2.0);
+    }
+    std::vector<Vertex> vertices = triangle;
+    std::vector<Face> faces = {face};
+    subdivisionPass({ab, bc, ca}, vertices, faces);
+    ASSERT_EQ(faces.size(), 4u);
+    EXPECT_EQ(faces[0], (Face{3, 4, 5})); // the centre triangle took the face's place
+    expectAllFacingUp(vertices, faces, 2.0);
+    EXPECT_EQ(vertices[3].position, Ogre::Vector3(1, 0, 0));
+}
+
+TEST(SubdivisionPass, AveragesColourAndParameters) {
+    std::vector<Vertex> vertices = {at(0, 0), at(2, 0), at(0, 2)};
+    vertices[0].colour = Ogre::ColourValue(1, 0, 0, 1);
+    vertices[1].colour = Ogre::ColourValue(0, 0, 1, 0);
+    vertices[1].u = 1.0f;
+    std::vector<Face> faces = {{0, 1, 2}};
+    subdivisionPass({{0, 0, 0, 1}}, vertices, faces);
+    EXPECT_EQ(vertices[3].colour, Ogre::ColourValue(0.5f, 0, 0.5f, 0.5f));
+    EXPECT_EQ(vertices[3].u, 0.5f);
+}
+
+TEST(SubdivisionPass, WholeClosedMeshStaysClosed) {
+    auto cube = MeshEditor::createNewDynamicMesh(static_cast<int>(PrimitiveType::Cube), Ogre::ColourValue::White);
+    const double volume = signedVolume(*cube);
+    const std::size_t faces = cube->getFaceCount();
+    subdivideWholeMesh(*cube);
+    EXPECT_EQ(cube->getFaceCount(), 4 * faces);
+    EXPECT_TRUE(isClosed(*cube));
+    EXPECT_NEAR(signedVolume(*cube), volume, 1e-5 * volume);
+}
+
+TEST(ReductionPass, KeepsBoundaryVerticesAndTheRegion) {
+    DynamicMesh mesh = grid(4);
+    std::vector<Ogre::Vector3> boundary;
+    for (const Vertex& v : mesh.getVertices())
+        if (v.position.x == 0 || v.position.y == 0 || v.position.x == 4 || v.position.y == 4)
+            boundary.push_back(v.position);
+    reduceWholeMesh(mesh);
+    EXPECT_LT(mesh.getVertexCount(), 25u);
+    for (const Ogre::Vector3& p : boundary)
+        EXPECT_TRUE(std::any_of(mesh.getVertices().begin(), mesh.getVertices().end(),
+                                [&](const Vertex& v) { return v.position == p; }))
+            << p;
+    expectAllFacingUp(mesh.getVertices(), mesh.getFaces(), 16.0);
+}
+
+TEST(ReductionPass, RejectsACollapseThatFlipsAFaceAndTriesTheNextNeighbour) {
+    // A fan around vertex 0 whose nearest neighbour (vertex 3) cannot see the
+    // whole ring; vertex 1, a little farther, can.
+    std::vector<Vertex> vertices = {at(0, 0),        at(-0.11f, 0.28f), at(-0.98f, -0.03f),
+                                    at(0.18f, -0.16f), at(0.45f, -0.06f), at(0.73f, -0.01f)};
+    std::vector<Face> faces;
+    for (std::uint32_t i = 1; i <= 5; ++i)
+        faces.push_back({0, i, i % 5 + 1});
+    DynamicMesh mesh(vertices, faces);
+    std::vector<std::uint8_t> flags = initialVertexFlags(mesh, mesh.getGraph());
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), VertexLocked), 5);
+    // Locked vertices are no collapse targets either; free the ring, as if
+    // it lay inside a larger mesh.
+    std::fill(flags.begin(), flags.end(), VertexFree);
+    std::vector<Vertex> outVertices;
+    std::vector<Face> outFaces;
+    reductionPass(mesh, mesh.getGraph(), {0}, flags, outVertices, outFaces);
+    EXPECT_EQ(flags[0], VertexRemoved);
+    for (const Face& f : outFaces)
+        EXPECT_NE(f.i0, 0u);
+    EXPECT_EQ(outFaces[0], (Face{1, 1, 2})); // collapsed onto vertex 1, degenerate until the clean-up
+    finishReduction(outVertices, outFaces);
+    EXPECT_EQ(outFaces.size(), 3u);
+    EXPECT_EQ(outVertices.size(), 5u);
+    double area = 0.0;
+    for (const Face& f : faces) {
+        const Ogre::Vector3 n = (vertices[f.i1].position - vertices[f.i0].position)
+                                    .crossProduct(vertices[f.i2].position - vertices[f.i0].position);
+        area += 0.5 * n.z;
+    }
+    expectAllFacingUp(outVertices, outFaces, area);
+}
+
+TEST(ReductionPass, VertexWithFewerThanThreeEdgesStays) {
+    // A two-sided triangle: no boundary, but each corner has only two edges.
+    std::vector<Vertex> vertices = {at(0, 0), at(1, 0), at(0, 1)};
+    DynamicMesh mesh(vertices, {{0, 1, 2}, {0, 2, 1}});
+    std::vector<std::uint8_t> flags = initialVertexFlags(mesh, mesh.getGraph());
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), VertexFree), 3);
+    std::vector<Vertex> outVertices;
+    std::vector<Face> outFaces;
+    reductionPass(mesh, mesh.getGraph(), {0, 1, 2}, flags, outVertices, outFaces);
+    EXPECT_EQ(outFaces, mesh.getFaces());
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), VertexRemoved), 0);
+}
+
+TEST(ReductionPass, PassesRestartFromTheStartingMesh) {
+    DynamicMesh mesh = grid(4);
+    const MeshGraph& graph = mesh.getGraph();
+    std::vector<std::uint8_t> flags = initialVertexFlags(mesh, graph);
+    std::vector<Vertex> firstVertices, secondVertices;
+    std::vector<Face> firstFaces, secondFaces;
+    reductionPass(mesh, graph, {6, 12}, flags, firstVertices, firstFaces);
+    reductionPass(mesh, graph, {12, 6}, flags, secondVertices, secondFaces);
+    EXPECT_EQ(firstFaces, secondFaces); // the same set of candidates gives the same result
+}
