@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #ifdef MORVEL_WITH_CGAL
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
@@ -54,9 +55,14 @@ double volume(const SurfaceMesh& mesh) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // --quick runs only the smallest size (for a fast check of the build).
+    // --quick runs only the smallest size (for a fast check of the build);
+    // --ours N runs only our builder on the size with N segments (100, 200
+    // or 400), for profilers that count instructions.
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    const int resolutions[] = {100, 200, 400};
+    const bool oursOnly = argc > 2 && std::strcmp(argv[1], "--ours") == 0;
+    std::vector<int> resolutions = {100, 200, 400};
+    if (oursOnly)
+        resolutions = {std::atoi(argv[2])};
     std::printf("%-10s %12s %12s %8s %12s %14s %14s\n", "triangles", "ours ms", "cgal ms", "ratio", "result tris",
                 "our volume", "cgal volume");
     for (const int n : resolutions) {
@@ -72,6 +78,11 @@ int main(int argc, char** argv) {
 
         double cgalMs = NAN, cgalCpuMs = NAN, cgalVolume = NAN;
 #ifdef MORVEL_WITH_CGAL
+        if (oursOnly) {
+            std::printf("%-10zu %12.1f %12s %8s %12zu %14.9f\n", a.triangleCount(), ourMs, "-", "-",
+                        ours.triangleCount(), fixtures::signedVolume(ours));
+            continue;
+        }
         SurfaceMesh ma = toSurfaceMesh(a), mb = toSurfaceMesh(b), out;
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
