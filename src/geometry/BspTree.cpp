@@ -132,7 +132,27 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
     return static_cast<std::uint32_t>(op.vertices.size() - 1);
 }
 
-int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane) const {
+bool PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, ExactPlane& hinge, int& factor) const {
+    const ExactPlane& on = operands.plane(onRef);
+    if (on.kind != ExactPlane::Kind::ThroughPoints)
+        return false;
+    // The factor costs an exact test of a point nearly on the other plane;
+    // the same pair of planes comes back for every point cut on them.
+    const std::uint64_t key = (static_cast<std::uint64_t>(onRef) << 32) | otherRef;
+    const auto found = hingeFactors.find(key);
+    if (found != hingeFactors.end()) {
+        if (found->second == kNoHinge)
+            return false;
+        hingePlaneOnSharedEdge(on, operands.plane(otherRef), hinge);
+        factor = found->second;
+        return true;
+    }
+    const bool shared = hingeOnSharedEdge(on, operands.plane(otherRef), hinge, factor);
+    hingeFactors.emplace(key, shared ? static_cast<std::int8_t>(factor) : kNoHinge);
+    return shared;
+}
+
+int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef planeRef) const {
     const Operand& op = own();
     const WorkVertex& v = op.vertices[vertex];
     if (v.inputIndex != kNone)
@@ -140,6 +160,19 @@ int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane) const {
     const int estimate = sideOfApproximatePoint(plane, v.approximate);
     if (estimate != 2)
         return estimate;
+    // The point lies on each of its planes; where one of them is a triangle
+    // plane sharing an edge with `plane`, the side follows from a plane
+    // across that edge, which filters well even when the two triangles are
+    // nearly coplanar.
+    if (planeRef != kNone && plane.kind == ExactPlane::Kind::ThroughPoints)
+        for (const PlaneRef ref : {v.planes[0], v.planes[2], v.planes[1]}) {
+            if (ref == planeRef)
+                return 0;
+            ExactPlane hinge;
+            int factor;
+            if (hingeFor(ref, planeRef, hinge, factor))
+                return factor == 0 ? 0 : factor * side(vertex, hinge);
+        }
     const ExactPlane& line = operands.plane(v.planes[1]);
     if (line.kind == ExactPlane::Kind::EdgeAlongAxis) {
         const ExactPlane& cut = operands.plane(v.planes[2]);
@@ -156,7 +189,7 @@ PieceWorkspace::Side PieceWorkspace::split(const Piece& piece, PlaneRef planeRef
     sides.resize(piece.count);
     bool anyFront = false, anyBack = false;
     for (std::uint32_t k = 0; k < piece.count; ++k) {
-        const int s = side(vertexIds[piece.first + k], plane);
+        const int s = side(vertexIds[piece.first + k], plane, planeRef);
         sides[k] = static_cast<std::int8_t>(s);
         anyFront |= s > 0;
         anyBack |= s < 0;

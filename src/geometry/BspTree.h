@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace Kiln {
@@ -130,8 +131,9 @@ public:
     /// Exact position of the piece against a plane; for Spanning, splits
     /// it into `front` and `back`.
     Side split(const Piece& piece, PlaneRef plane, Piece& front, Piece& back);
-    /// Exact side of one work vertex.
-    int side(std::uint32_t vertex, const ExactPlane& plane) const;
+    /// Exact side of one work vertex; naming the plane lets nearly
+    /// coplanar neighbours be told apart across their shared edge.
+    int side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef planeRef = kNone) const;
 
     Operand& own() const { return *operands.operand[ownOperandId]; }
     /// The plane of the triangle whose pieces the workspace holds.
@@ -140,6 +142,8 @@ public:
 
 private:
     PlaneRef resolveEdgePlane(PlaneRef edge);
+    bool hingeFor(PlaneRef on, PlaneRef other, ExactPlane& hinge, int& factor) const;
+    static constexpr std::int8_t kNoHinge = 2;
     std::uint32_t cutVertex(PlaneRef edge, PlaneRef cut);
 
     Operands operands;
@@ -148,6 +152,9 @@ private:
     std::vector<std::uint32_t> vertexIds;
     std::vector<PlaneRef> edgePlanes;
     std::vector<std::int8_t> sides;
+    /// Per pair of planes (on << 32 | other): hingeOnSharedEdge's factor,
+    /// or kNoHinge.
+    mutable std::unordered_map<std::uint64_t, std::int8_t> hingeFactors;
 };
 
 /// Builds the k-d pre-partition over the operand's used vertices.

@@ -315,6 +315,46 @@ bool sharedEdge(const ExactPlane& a, const ExactPlane& b, double p[3], double q[
     return true;
 }
 
+namespace {
+
+// The hinge plane of hingeOnSharedEdge and the point of `on` off the edge.
+const double* hingeAndApex(const ExactPlane& on, const ExactPlane& other, ExactPlane& hinge) {
+    double a[3], b[3];
+    if (!sharedEdge(on, other, a, b))
+        return nullptr;
+    const double* apex = nullptr;
+    for (const double* x : {on.p, on.q, on.r})
+        if (!samePoint(x, a) && !samePoint(x, b))
+            apex = x;
+    // Along the axis the normal of `on` leans on most, the hinge plane
+    // stands across `on`.
+    int axis = 0;
+    for (int k = 1; k < 3; ++k)
+        if (std::fabs(on.coefficient[k]) > std::fabs(on.coefficient[axis]))
+            axis = k;
+    hinge = planeThroughEdge(a, b, axis);
+    return apex;
+}
+
+} // namespace
+
+bool hingePlaneOnSharedEdge(const ExactPlane& on, const ExactPlane& other, ExactPlane& hinge) {
+    return hingeAndApex(on, other, hinge) != nullptr;
+}
+
+bool hingeOnSharedEdge(const ExactPlane& on, const ExactPlane& other, ExactPlane& hinge, int& factor) {
+    const double* apex = hingeAndApex(on, other, hinge);
+    if (!apex)
+        return false;
+    // Were the hinge to hold `on` after all (a normal that rounds off its
+    // true direction), the apex would lie on it.
+    const int hingeAtApex = sideOfPoint(hinge, apex);
+    if (hingeAtApex == 0)
+        return false;
+    factor = sideOfPoint(other, apex) * hingeAtApex;
+    return true;
+}
+
 int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q) {
     const double value = minor3(s.coefficient, p.coefficient, q.coefficient, 3);
     const double bound = kFilterBound * minorPermanent(s.magnitude, p.magnitude, q.magnitude, 3);

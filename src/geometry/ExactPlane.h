@@ -50,6 +50,22 @@ int sideOfLinePoint(const ExactPlane& line, const ExactPlane& cut, const ExactPl
 /// in p and q and returns true: the planes meet along the line through them.
 bool sharedEdge(const ExactPlane& a, const ExactPlane& b, double p[3], double q[3]);
 
+/// Two triangle planes that share an edge (`on` and `other`, both made
+/// through points) are two half-planes hinged on that edge's line. On `on`,
+/// `other` is then a fixed multiple of `hinge`, a plane through the edge
+/// that crosses `on` steeply: for every point X of `on`,
+///   sign other(X) = factor * sign hinge(X).
+/// When `other` is nearly parallel to `on` (the two halves of a flat quad),
+/// its side of a point of `on` needs deep exact arithmetic, whereas the
+/// hinge's side is well conditioned and `factor` is one point test per pair.
+/// Returns false when the planes share no edge; factor 0 means `other`
+/// holds all of `on`.
+bool hingeOnSharedEdge(const ExactPlane& on, const ExactPlane& other, ExactPlane& hinge, int& factor);
+
+/// The hinge plane alone, without the exact tests (for a factor already
+/// known); false when the planes share no edge.
+bool hingePlaneOnSharedEdge(const ExactPlane& on, const ExactPlane& other, ExactPlane& hinge);
+
 /// Exact sign of the determinant of the three planes' normals; zero when
 /// they do not meet in a single point.
 int normalsDeterminantSign(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q);

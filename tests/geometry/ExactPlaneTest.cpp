@@ -94,3 +94,41 @@ TEST(ExactPlane, IntersectionPointsRoundTheSameWhateverPlanesGiveThem) {
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(first[k], third[k]);
 }
+
+TEST(ExactPlane, HingeAcrossASharedEdgeGivesTheSidesOfNearlyCoplanarNeighbours) {
+    // A skew quad split along a-c: the two halves are within an ulp or so of
+    // one plane, so every point of one is nearly on the other.
+    const double a[3] = {0.1, 0.2, 0.3}, b[3] = {1.7, -0.3, 0.9}, c[3] = {1.1, 1.4, 1.3};
+    // d = a + c - b, then nudged off the plane of a, b, c by one ulp in z.
+    double d[3];
+    for (int k = 0; k < 3; ++k)
+        d[k] = a[k] + c[k] - b[k];
+    for (const double nudge : {-1.0, 0.0, 1.0}) {
+        double dn[3] = {d[0], d[1], d[2]};
+        if (nudge != 0.0)
+            dn[2] = std::nextafter(d[2], nudge * HUGE_VAL);
+        const ExactPlane on = planeThroughPoints(a, b, c), other = planeThroughPoints(a, c, dn);
+        ExactPlane hinge, hingeOnly;
+        int factor = 7;
+        ASSERT_TRUE(hingeOnSharedEdge(on, other, hinge, factor));
+        ASSERT_TRUE(hingePlaneOnSharedEdge(on, other, hingeOnly));
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(hinge.coefficient[k], hingeOnly.coefficient[k]);
+        EXPECT_EQ(factor, sideOfPoint(other, b) * sideOfPoint(hinge, b));
+        // Exact points of `on` where it meets two axis planes, on both
+        // sides of the edge, against the direct (deep) exact test.
+        for (const double x : {0.3, 0.9, 1.5})
+            for (const double y : {-0.2, 0.4, 1.2}) {
+                const ExactPlane kx = planeAtAxis(0, x), ky = planeAtAxis(1, y);
+                const int sign = normalsDeterminantSign(on, kx, ky);
+                ASSERT_NE(sign, 0);
+                EXPECT_EQ(factor * sideOfIntersection(on, kx, ky, sign, hinge),
+                          sideOfIntersection(on, kx, ky, sign, other));
+            }
+    }
+    // Planes that share only one corner have no hinge.
+    const double e[3] = {3, 1, 2}, f[3] = {2, 4, -1};
+    ExactPlane hinge;
+    int factor = 0;
+    EXPECT_FALSE(hingeOnSharedEdge(planeThroughPoints(a, b, c), planeThroughPoints(a, e, f), hinge, factor));
+}
