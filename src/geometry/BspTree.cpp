@@ -52,7 +52,7 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
     edgePlaneOf.assign(3 * triangles, kNone);
     vertices.resize(vertices_);
     for (std::size_t v = 0; v < vertices_; ++v)
-        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, 0, false, ApproximatePoint{}};
+        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, false, ApproximatePoint{}};
 }
 
 const ExactPlane& Operands::plane(PlaneRef ref) const {
@@ -110,7 +110,7 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
     const ExactPlane& ps = operands.plane(s);
     const ExactPlane& pe = operands.plane(e);
     const ExactPlane& pc = operands.plane(cut);
-    WorkVertex v{kNone, {s, e, cut}, normalsDeterminantSign(ps, pe, pc), pe.kind == ExactPlane::Kind::EdgeAlongAxis,
+    WorkVertex v{kNone, {s, e, cut}, pe.kind == ExactPlane::Kind::EdgeAlongAxis,
                  approximateIntersection(ps, pe, pc)};
     Operand& op = own();
     double a[3], b[3];
@@ -155,8 +155,21 @@ bool PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, ExactPlane& hin
 int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef planeRef) const {
     const Operand& op = own();
     const WorkVertex& v = op.vertices[vertex];
-    if (v.inputIndex != kNone)
-        return sideOfPoint(plane, op.positions + 3 * v.inputIndex);
+    if (v.inputIndex != kNone) {
+        const double* x = op.positions + 3 * v.inputIndex;
+        const int estimate = sideOfPointEstimate(plane, x);
+        if (estimate != 2)
+            return estimate;
+        // A corner of the current triangle lies on its plane: the same
+        // hinge as for cut points spares the deep test against a nearly
+        // coplanar neighbour.
+        ExactPlane hinge;
+        int factor;
+        if (planeRef != kNone && plane.kind == ExactPlane::Kind::ThroughPoints &&
+            hingeFor(supportingPlane(), planeRef, hinge, factor))
+            return factor == 0 ? 0 : factor * sideOfPoint(hinge, x);
+        return sideOfPoint(plane, x);
+    }
     const int estimate = sideOfApproximatePoint(plane, v.approximate);
     if (estimate != 2)
         return estimate;
@@ -180,8 +193,10 @@ int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef
             return 0;
         return v.onSegment ? sideOfCutPoint(line, cut, plane) : sideOfLinePoint(line, cut, plane);
     }
-    return sideOfIntersection(operands.plane(v.planes[0]), operands.plane(v.planes[1]),
-                              operands.plane(v.planes[2]), v.normalsSign, plane);
+    // Only this last resort needs the orientation of the three planes.
+    const ExactPlane &s = operands.plane(v.planes[0]), &p = operands.plane(v.planes[1]),
+                     &q = operands.plane(v.planes[2]);
+    return sideOfIntersection(s, p, q, normalsDeterminantSign(s, p, q), plane);
 }
 
 PieceWorkspace::Side PieceWorkspace::split(const Piece& piece, PlaneRef planeRef, Piece& front, Piece& back) {

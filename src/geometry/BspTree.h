@@ -31,7 +31,6 @@ struct WorkVertex {
     /// (made through two points) the vertex is where that line meets
     /// planes[2], between the two points when `onSegment` is set.
     PlaneRef planes[3];
-    std::int32_t normalsSign;
     bool onSegment;
     ApproximatePoint approximate; ///< filters side tests of intersection points
 };

@@ -221,19 +221,25 @@ double planeValue(const ExactPlane& plane, const double x[3], double& error) {
     return value;
 }
 
-Expansion exactPlaneValue(const ExactPlane& plane, const double x[3]) {
+// The value at x given the plane's exact normal (from exactNormalRow).
+Expansion exactPlaneValue(const ExactPlane& plane, const ExpansionRow& row, const double x[3]) {
     if (plane.kind == ExactPlane::Kind::Axis)
         return Expansion::difference(x[plane.axis], plane.p[plane.axis]);
-    const ExpansionRow row = exactNormalRow(plane);
     Expansion value;
     for (int k = 0; k < 3; ++k)
         value = value + row[k] * Expansion::difference(x[k], plane.p[k]);
     return value;
 }
 
+Expansion exactPlaneValue(const ExactPlane& plane, const double x[3]) {
+    if (plane.kind == ExactPlane::Kind::Axis)
+        return Expansion::difference(x[plane.axis], plane.p[plane.axis]);
+    return exactPlaneValue(plane, exactNormalRow(plane), x);
+}
+
 } // namespace
 
-int sideOfPoint(const ExactPlane& plane, const double x[3]) {
+int sideOfPointEstimate(const ExactPlane& plane, const double x[3]) {
     if (plane.kind == ExactPlane::Kind::Axis) {
         // A difference of two doubles rounds to a value of the exact sign.
         const double d = x[plane.axis] - plane.p[plane.axis];
@@ -247,7 +253,12 @@ int sideOfPoint(const ExactPlane& plane, const double x[3]) {
         return 1;
     if (value < -error)
         return -1;
-    return exactPlaneValue(plane, x).sign();
+    return 2;
+}
+
+int sideOfPoint(const ExactPlane& plane, const double x[3]) {
+    const int estimate = sideOfPointEstimate(plane, x);
+    return estimate != 2 ? estimate : exactPlaneValue(plane, x).sign();
 }
 
 int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane) {
@@ -273,8 +284,9 @@ int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPla
         return kq;
     if (value < -bound)
         return -kq;
-    const Expansion exact = exactPlaneValue(plane, line.p) * exactPlaneValue(cut, line.q) -
-                            exactPlaneValue(cut, line.p) * exactPlaneValue(plane, line.q);
+    const ExpansionRow planeNormal = exactNormalRow(plane), cutNormal = exactNormalRow(cut);
+    const Expansion exact = exactPlaneValue(plane, planeNormal, line.p) * exactPlaneValue(cut, cutNormal, line.q) -
+                            exactPlaneValue(cut, cutNormal, line.p) * exactPlaneValue(plane, planeNormal, line.q);
     return exact.sign() * kq;
 }
 
@@ -293,8 +305,10 @@ int sideOfLinePoint(const ExactPlane& line, const ExactPlane& cut, const ExactPl
     const double differenceBound = (eKp + eKq) * 1.0000001 + 2.3e-16 * (std::fabs(kp) + std::fabs(kq));
     if (std::fabs(value) > bound && std::fabs(difference) > differenceBound)
         return signOf(value) * signOf(difference);
-    const Expansion exactTp = exactPlaneValue(plane, line.p), exactTq = exactPlaneValue(plane, line.q);
-    const Expansion exactKp = exactPlaneValue(cut, line.p), exactKq = exactPlaneValue(cut, line.q);
+    const ExpansionRow planeNormal = exactNormalRow(plane), cutNormal = exactNormalRow(cut);
+    const Expansion exactTp = exactPlaneValue(plane, planeNormal, line.p);
+    const Expansion exactTq = exactPlaneValue(plane, planeNormal, line.q);
+    const Expansion exactKp = exactPlaneValue(cut, cutNormal, line.p), exactKq = exactPlaneValue(cut, cutNormal, line.q);
     return (exactTp * exactKq - exactKp * exactTq).sign() * (exactKq - exactKp).sign();
 }
 
@@ -461,6 +475,26 @@ double roundQuotientDown(const Expansion& numerator, const Expansion& denominato
     auto notAbove = [&](double candidate) {
         return (numerator - denominator * candidate).sign() * denominatorSign >= 0;
     };
+    // One exact residual usually settles it: value - x = residual /
+    // denominator, whose estimate is good to a few ulps of itself, so it
+    // tells whether the next double up (or down) passes the value.
+    {
+        const Expansion residual = numerator - denominator * x;
+        const int side = residual.sign() * denominatorSign;
+        if (side == 0)
+            return x;
+        const double offset = residual.estimate() / denominator.estimate();
+        constexpr double kMargin = 1.0 - 1e-9;
+        if (side > 0) {
+            const double step = std::nextafter(x, HUGE_VAL) - x;
+            if (offset > 0.0 && offset < step * kMargin)
+                return x;
+        } else {
+            const double below = std::nextafter(x, -HUGE_VAL);
+            if (offset < 0.0 && -offset < (x - below) * kMargin)
+                return below;
+        }
+    }
     while (!notAbove(x))
         x = std::nextafter(x, -HUGE_VAL);
     for (double up = std::nextafter(x, HUGE_VAL); notAbove(up); up = std::nextafter(x, HUGE_VAL))
@@ -527,7 +561,8 @@ void intersectionPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlan
 
 void cutPoint(const ExactPlane& line, const ExactPlane& cut, double out[3]) {
     // x = (K(p) q - K(q) p) / (K(p) - K(q))
-    const Expansion kp = exactPlaneValue(cut, line.p), kq = exactPlaneValue(cut, line.q);
+    const ExpansionRow cutNormal = exactNormalRow(cut);
+    const Expansion kp = exactPlaneValue(cut, cutNormal, line.p), kq = exactPlaneValue(cut, cutNormal, line.q);
     const Expansion denominator = kp - kq;
     for (int k = 0; k < 3; ++k) {
         if (line.p[k] == line.q[k]) {

@@ -36,6 +36,10 @@ bool isDegenerate(const ExactPlane& plane);
 /// Exact sign of a x + b y + c z + d at the point.
 int sideOfPoint(const ExactPlane& plane, const double point[3]);
 
+/// The sign sideOfPoint gives when doubles with an error bound settle it,
+/// 2 when only exact arithmetic can.
+int sideOfPointEstimate(const ExactPlane& plane, const double point[3]);
+
 /// Exact sign of `plane` at the point where the segment line.p-line.q of an
 /// edge plane meets `cut` (which the segment crosses strictly). Cheaper and
 /// better conditioned than the general three-plane test.
