@@ -183,7 +183,7 @@ struct PointKeyHash {
 };
 
 // Groups the far triangles of an operand into sets joined across shared
-// edges (vertices compared by position). A set never meets the other
+// corners (vertices compared by position). A set never meets the other
 // operand's surface, so one point decides the whole set. Returns the set of
 // each far triangle (kNone for near and degenerate ones) and fills one
 // representative triangle per set.
@@ -200,29 +200,24 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
             canonical[v] = first.emplace(PointKey{p[0] + 0.0, p[1] + 0.0, p[2] + 0.0}, v).first->second;
         }
     }
-    DisjointSets sets(triangles);
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> edges;
-    edges.reserve(3 * triangles);
+    // Far triangles meet no part of the other surface, so two that touch
+    // anywhere, a corner being enough, are on the same side of it: joining
+    // through shared corners needs no edge list.
+    DisjointSets corners(mesh.vertexCount());
     for (std::uint32_t t = 0; t < triangles; ++t) {
         if (near[t] || degenerate[t])
             continue;
-        for (int k = 0; k < 3; ++k) {
-            const std::uint32_t a = canonical[mesh.indices[3 * t + k]];
-            const std::uint32_t b = canonical[mesh.indices[3 * t + (k + 1) % 3]];
-            edges.emplace_back((static_cast<std::uint64_t>(std::min(a, b)) << 32) | std::max(a, b), t);
-        }
+        const std::uint32_t first = canonical[mesh.indices[3 * t]];
+        corners.join(first, canonical[mesh.indices[3 * t + 1]]);
+        corners.join(first, canonical[mesh.indices[3 * t + 2]]);
     }
-    std::sort(edges.begin(), edges.end());
-    for (std::size_t i = 1; i < edges.size(); ++i)
-        if (edges[i].first == edges[i - 1].first)
-            sets.join(edges[i].second, edges[i - 1].second);
     std::vector<std::uint32_t> component(triangles, kNone);
-    std::vector<std::uint32_t> idOfRoot(triangles, kNone);
+    std::vector<std::uint32_t> idOfRoot(mesh.vertexCount(), kNone);
     representatives.clear();
     for (std::uint32_t t = 0; t < triangles; ++t) {
         if (near[t] || degenerate[t])
             continue;
-        const std::uint32_t root = sets.find(t);
+        const std::uint32_t root = corners.find(canonical[mesh.indices[3 * t]]);
         if (idOfRoot[root] == kNone) {
             idOfRoot[root] = static_cast<std::uint32_t>(representatives.size());
             representatives.push_back(t);

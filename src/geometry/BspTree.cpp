@@ -219,10 +219,10 @@ PieceWorkspace::Side PieceWorkspace::split(const Piece& piece, PlaneRef planeRef
     // Convex polygon clipping; each new vertex is where the crossed edge's
     // line meets the plane, and every edge keeps the plane it lies on.
     const std::uint32_t frontFirst = static_cast<std::uint32_t>(vertexIds.size());
-    std::vector<std::uint32_t> backIds;
-    std::vector<PlaneRef> backEdges;
-    backIds.reserve(piece.count + 1);
-    backEdges.reserve(piece.count + 1);
+    std::vector<std::uint32_t>& backIds = backIdsScratch;
+    std::vector<PlaneRef>& backEdges = backEdgesScratch;
+    backIds.clear();
+    backEdges.clear();
     for (std::uint32_t i = 0; i < piece.count; ++i) {
         const std::uint32_t j = (i + 1) % piece.count;
         const std::uint32_t vi = vertexIds[piece.first + i];

@@ -151,6 +151,8 @@ private:
     std::vector<std::uint32_t> vertexIds;
     std::vector<PlaneRef> edgePlanes;
     std::vector<std::int8_t> sides;
+    std::vector<std::uint32_t> backIdsScratch; ///< the back piece while splitting
+    std::vector<PlaneRef> backEdgesScratch;
     /// Per pair of planes (on << 32 | other): hingeOnSharedEdge's factor,
     /// or kNoHinge.
     mutable std::unordered_map<std::uint64_t, std::int8_t> hingeFactors;
