@@ -1,5 +1,6 @@
 #include "geometry/Expansion.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Kiln {
@@ -24,8 +25,14 @@ inline void fastTwoSum(double a, double b, double& sum, double& err) {
 
 // Shewchuk's fast-expansion-sum with zero elimination. The inputs are the
 // outputs of two-sum, two-product, scale-expansion and this function, all
-// strongly non-overlapping, which is what it needs.
-std::size_t sumTerms(const double* e, std::size_t elen, const double* f, std::size_t flen, double* h) {
+// strongly non-overlapping, which is what it needs. With `Negate` it sums
+// e and -f, sparing a negated copy of f.
+template <bool Negate>
+std::size_t sumTerms(const double* e, std::size_t elen, const double* fIn, std::size_t flen, double* h) {
+    struct Terms {
+        const double* t;
+        double operator[](std::size_t i) const { return Negate ? -t[i] : t[i]; }
+    } const f{fIn};
     if (elen == 0) {
         for (std::size_t i = 0; i < flen; ++i)
             h[i] = f[i];
@@ -124,12 +131,61 @@ std::size_t scaleTerms(const double* e, std::size_t elen, double b, double* h) {
     return hi;
 }
 
+// Shewchuk's compress: the same value in fewer terms (usually far fewer
+// after a chain of sums), which is what keeps products short. Works in place.
+std::size_t compressTerms(const double* e, std::size_t elen, double* h) {
+    if (elen == 0)
+        return 0;
+    std::size_t bottom = elen - 1;
+    double q = e[bottom];
+    for (std::size_t i = elen - 1; i-- > 0;) {
+        double qNew, small;
+        fastTwoSum(q, e[i], qNew, small);
+        if (small != 0.0) {
+            h[bottom--] = qNew;
+            q = small;
+        } else {
+            q = qNew;
+        }
+    }
+    h[bottom] = q;
+    std::size_t top = 0;
+    for (std::size_t i = bottom + 1; i < elen; ++i) {
+        double qNew, small;
+        fastTwoSum(h[i], q, qNew, small);
+        q = qNew;
+        if (small != 0.0)
+            h[top++] = small;
+    }
+    h[top++] = q;
+    return top;
+}
+
+template <bool Negate>
 Expansion sum(const double* e, std::size_t elen, const double* f, std::size_t flen) {
     Expansion r;
     double* out = ExpansionAccess::reserve(r, elen + flen);
-    ExpansionAccess::setCount(r, sumTerms(e, elen, f, flen, out));
+    ExpansionAccess::setCount(r, sumTerms<Negate>(e, elen, f, flen, out));
     return r;
 }
+
+// Scratch for products: on the stack unless the product is long.
+class ProductBuffer {
+public:
+    explicit ProductBuffer(std::size_t n) {
+        if (n > kStack) {
+            heap.resize(n);
+            terms = heap.data();
+        }
+    }
+    double* data() { return terms; }
+
+private:
+    static constexpr std::size_t kStack = 256;
+    double stack[kStack];
+    std::vector<double> heap;
+    double* terms = stack;
+};
 
 } // namespace
 
@@ -142,11 +198,11 @@ Expansion Expansion::operator-() const {
 }
 
 Expansion operator+(const Expansion& a, const Expansion& b) {
-    return sum(a.data(), a.size(), b.data(), b.size());
+    return sum<false>(a.data(), a.size(), b.data(), b.size());
 }
 
 Expansion operator-(const Expansion& a, const Expansion& b) {
-    return a + (-b);
+    return sum<true>(a.data(), a.size(), b.data(), b.size());
 }
 
 Expansion operator*(const Expansion& a, double b) {
@@ -157,12 +213,38 @@ Expansion operator*(const Expansion& a, double b) {
 }
 
 Expansion operator*(const Expansion& a, const Expansion& b) {
-    const Expansion& shorter = a.size() < b.size() ? a : b;
-    const Expansion& longer = a.size() < b.size() ? b : a;
+    if (a.size() == 0 || b.size() == 0)
+        return Expansion();
+    // Both factors compressed first: the product's cost is the product of
+    // their lengths.
+    ProductBuffer factors(a.size() + b.size());
+    double* fa = factors.data();
+    double* fb = fa + a.size();
+    const std::size_t na = a.size() > 2 ? compressTerms(a.data(), a.size(), fa) : a.size();
+    const std::size_t nb = b.size() > 2 ? compressTerms(b.data(), b.size(), fb) : b.size();
+    const double* da = a.size() > 2 ? fa : a.data();
+    const double* db = b.size() > 2 ? fb : b.data();
+    const double* l = na < nb ? db : da;
+    const double* s = na < nb ? da : db;
+    const std::size_t n = std::max(na, nb), m = std::min(na, nb);
+    // Partial sums alternate between two halves of one buffer; each scaled
+    // row goes into a third part.
+    const std::size_t total = 2 * n * m;
+    ProductBuffer buffer(2 * total + 2 * n);
+    double* sums[2] = {buffer.data(), buffer.data() + total};
+    double* row = buffer.data() + 2 * total;
+    std::size_t length = scaleTerms(l, n, s[0], sums[0]);
+    int current = 0;
+    for (std::size_t i = 1; i < m; ++i) {
+        const std::size_t rowLength = scaleTerms(l, n, s[i], row);
+        length = sumTerms<false>(sums[current], length, row, rowLength, sums[1 - current]);
+        current = 1 - current;
+    }
     Expansion r;
-    const double* s = shorter.data();
-    for (std::size_t i = 0; i < shorter.size(); ++i)
-        r = r + longer * s[i];
+    double* out = ExpansionAccess::reserve(r, length);
+    for (std::size_t i = 0; i < length; ++i)
+        out[i] = sums[current][i];
+    ExpansionAccess::setCount(r, length);
     return r;
 }
 
