@@ -256,9 +256,45 @@ int sideOfPointEstimate(const ExactPlane& plane, const double x[3]) {
     return 2;
 }
 
+namespace {
+
+// Exact differences a - b, false when one of them does not fit a double.
+bool exactDifferences(const double a[3], const double b[3], double out[3]) {
+    for (int k = 0; k < 3; ++k) {
+        double tail;
+        twoSum(a[k], -b[k], out[k], tail);
+        if (tail != 0.0)
+            return false;
+    }
+    return true;
+}
+
+// The exact side when the plane's edge vectors and the offset of x are
+// doubles, as they are between nearby mesh points: one triple product (or
+// 2x2 determinant) on the stack instead of expansions of the normal. 2 when
+// a difference does not fit.
+int sideOfPointFromDifferences(const ExactPlane& plane, const double x[3]) {
+    double w[3], u[3], v[3];
+    if (!exactDifferences(x, plane.p, w) || !exactDifferences(plane.q, plane.p, u))
+        return 2;
+    if (plane.kind == ExactPlane::Kind::EdgeAlongAxis) {
+        // n = (q - p) x axis: value u_c w_b - u_b w_c.
+        const int b = (plane.axis + 1) % 3, c = (plane.axis + 2) % 3;
+        return signOfDeterminant2(u[c], u[b], w[c], w[b]);
+    }
+    if (!exactDifferences(plane.r, plane.p, v))
+        return 2;
+    return signOfTripleProduct(u, v, w);
+}
+
+} // namespace
+
 int sideOfPoint(const ExactPlane& plane, const double x[3]) {
     const int estimate = sideOfPointEstimate(plane, x);
-    return estimate != 2 ? estimate : exactPlaneValue(plane, x).sign();
+    if (estimate != 2)
+        return estimate;
+    const int fromDifferences = sideOfPointFromDifferences(plane, x);
+    return fromDifferences != 2 ? fromDifferences : exactPlaneValue(plane, x).sign();
 }
 
 int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane) {

@@ -282,4 +282,23 @@ int signOfDeterminant2(double a, double b, double c, double d) {
     return (Expansion::product(a, d) - Expansion::product(b, c)).sign();
 }
 
+int signOfTripleProduct(const double u[3], const double v[3], const double w[3]) {
+    double terms[24], partial[24], scaled[8];
+    std::size_t length = 0;
+    for (int k = 0; k < 3; ++k) {
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        double left[2], right[2], cross[4];
+        twoProduct(u[i], v[j], left[1], left[0]);
+        twoProduct(u[j], v[i], right[1], right[0]);
+        const std::size_t crossLength = sumTerms<true>(left, 2, right, 2, cross);
+        const std::size_t scaledLength = scaleTerms(cross, crossLength, w[k], scaled);
+        length = sumTerms<false>(terms, length, scaled, scaledLength, partial);
+        for (std::size_t t = 0; t < length; ++t)
+            terms[t] = partial[t];
+    }
+    if (length == 0)
+        return 0;
+    return terms[length - 1] > 0.0 ? 1 : (terms[length - 1] < 0.0 ? -1 : 0);
+}
+
 } // namespace Kiln

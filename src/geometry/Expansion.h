@@ -122,4 +122,9 @@ private:
 /// Sign of the exact value a*d - b*c for doubles a, b, c, d.
 int signOfDeterminant2(double a, double b, double c, double d);
 
+/// Sign of the exact triple product w . (u x v) of three double vectors,
+/// on stack buffers: the orientation test behind most exact point-plane
+/// decisions.
+int signOfTripleProduct(const double u[3], const double v[3], const double w[3]);
+
 } // namespace Kiln

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using Kiln::Expansion;
 
@@ -58,4 +59,41 @@ TEST(Expansion, NearlyCollinearOrientationIsDecidedExactly) {
                             Expansion::difference(qy, py) * Expansion::difference(rx, px);
     EXPECT_EQ(exact.sign(), 1);
     EXPECT_EQ(naive, 0.0) << "the example no longer defeats plain doubles";
+}
+
+TEST(Expansion, TripleProductSignMatchesExpansionsOnNearlyFlatVectors) {
+    // w nearly in the plane of u and v, off by a few units in the last
+    // place: the stack-buffer triple product must agree with the sign the
+    // general expansions give, zero included.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> coordinate(-1.0, 1.0);
+    int positive = 0, negative = 0, zero = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        double u[3], v[3], w[3];
+        const double s = coordinate(random), t = coordinate(random);
+        for (int k = 0; k < 3; ++k) {
+            u[k] = coordinate(random);
+            v[k] = coordinate(random);
+            w[k] = s * u[k] + t * v[k];
+        }
+        const int nudge = trial % 5 - 2;
+        for (int n = 0; n < std::abs(nudge); ++n)
+            w[trial % 3] = std::nextafter(w[trial % 3], nudge > 0 ? 2.0 : -2.0);
+        if (trial % 7 == 0)
+            for (int k = 0; k < 3; ++k)
+                w[k] = 2.0 * u[k]; // parallel to u: exactly zero
+        Expansion expected;
+        for (int k = 0; k < 3; ++k) {
+            const int i = (k + 1) % 3, j = (k + 2) % 3;
+            expected = expected + (Expansion::product(u[i], v[j]) - Expansion::product(u[j], v[i])) * w[k];
+        }
+        const int sign = Kiln::signOfTripleProduct(u, v, w);
+        EXPECT_EQ(sign, expected.sign()) << "trial " << trial;
+        positive += sign > 0;
+        negative += sign < 0;
+        zero += sign == 0;
+    }
+    EXPECT_GT(positive, 100);
+    EXPECT_GT(negative, 100);
+    EXPECT_GT(zero, 100);
 }
