@@ -12,6 +12,17 @@ namespace {
 // a few dozen times at most; this keeps a wide margin.
 constexpr double kFilterBound = 1e-13;
 
+// Exact differences a - b, false when one of them does not fit a double.
+bool exactDifferences(const double a[3], const double b[3], double out[3]) {
+    for (int k = 0; k < 3; ++k) {
+        double tail;
+        twoSum(a[k], -b[k], out[k], tail);
+        if (tail != 0.0)
+            return false;
+    }
+    return true;
+}
+
 // The exact normal (a, b, c), without the costlier offset d.
 void exactNormal(const ExactPlane& plane, Expansion out[3]) {
     switch (plane.kind) {
@@ -258,16 +269,6 @@ int sideOfPointEstimate(const ExactPlane& plane, const double x[3]) {
 
 namespace {
 
-// Exact differences a - b, false when one of them does not fit a double.
-bool exactDifferences(const double a[3], const double b[3], double out[3]) {
-    for (int k = 0; k < 3; ++k) {
-        double tail;
-        twoSum(a[k], -b[k], out[k], tail);
-        if (tail != 0.0)
-            return false;
-    }
-    return true;
-}
 
 // The exact side when the plane's edge vectors and the offset of x are
 // doubles, as they are between nearby mesh points: one triple product (or
@@ -595,10 +596,31 @@ void intersectionPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlan
     }
 }
 
+namespace {
+
+// The cut plane's exact value at the two ends of a segment; the stack-buffer
+// triple product when all differences fit doubles.
+void valuesAtEnds(const ExactPlane& cut, const double p[3], const double q[3], Expansion& kp, Expansion& kq) {
+    if (cut.kind == ExactPlane::Kind::ThroughPoints) {
+        double u[3], v[3], wp[3], wq[3];
+        if (exactDifferences(cut.q, cut.p, u) && exactDifferences(cut.r, cut.p, v) &&
+            exactDifferences(p, cut.p, wp) && exactDifferences(q, cut.p, wq)) {
+            kp = tripleProduct(u, v, wp);
+            kq = tripleProduct(u, v, wq);
+            return;
+        }
+    }
+    const ExpansionRow cutNormal = exactNormalRow(cut);
+    kp = exactPlaneValue(cut, cutNormal, p);
+    kq = exactPlaneValue(cut, cutNormal, q);
+}
+
+} // namespace
+
 void cutPoint(const ExactPlane& line, const ExactPlane& cut, double out[3]) {
     // x = (K(p) q - K(q) p) / (K(p) - K(q))
-    const ExpansionRow cutNormal = exactNormalRow(cut);
-    const Expansion kp = exactPlaneValue(cut, cutNormal, line.p), kq = exactPlaneValue(cut, cutNormal, line.q);
+    Expansion kp, kq;
+    valuesAtEnds(cut, line.p, line.q, kp, kq);
     const Expansion denominator = kp - kq;
     for (int k = 0; k < 3; ++k) {
         if (line.p[k] == line.q[k]) {

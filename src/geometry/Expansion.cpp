@@ -282,8 +282,11 @@ int signOfDeterminant2(double a, double b, double c, double d) {
     return (Expansion::product(a, d) - Expansion::product(b, c)).sign();
 }
 
-int signOfTripleProduct(const double u[3], const double v[3], const double w[3]) {
-    double terms[24], partial[24], scaled[8];
+namespace {
+
+// The triple product's terms into `terms` (room for 24); returns the count.
+std::size_t tripleProductTerms(const double u[3], const double v[3], const double w[3], double* terms) {
+    double partial[24], scaled[8];
     std::size_t length = 0;
     for (int k = 0; k < 3; ++k) {
         const int i = (k + 1) % 3, j = (k + 2) % 3;
@@ -296,9 +299,24 @@ int signOfTripleProduct(const double u[3], const double v[3], const double w[3])
         for (std::size_t t = 0; t < length; ++t)
             terms[t] = partial[t];
     }
+    return length;
+}
+
+} // namespace
+
+int signOfTripleProduct(const double u[3], const double v[3], const double w[3]) {
+    double terms[24];
+    const std::size_t length = tripleProductTerms(u, v, w, terms);
     if (length == 0)
         return 0;
     return terms[length - 1] > 0.0 ? 1 : (terms[length - 1] < 0.0 ? -1 : 0);
+}
+
+Expansion tripleProduct(const double u[3], const double v[3], const double w[3]) {
+    Expansion r;
+    double* out = ExpansionAccess::reserve(r, 24);
+    ExpansionAccess::setCount(r, tripleProductTerms(u, v, w, out));
+    return r;
 }
 
 } // namespace Kiln

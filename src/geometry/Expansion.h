@@ -127,4 +127,7 @@ int signOfDeterminant2(double a, double b, double c, double d);
 /// decisions.
 int signOfTripleProduct(const double u[3], const double v[3], const double w[3]);
 
+/// The exact triple product w . (u x v) itself.
+Expansion tripleProduct(const double u[3], const double v[3], const double w[3]);
+
 } // namespace Kiln
