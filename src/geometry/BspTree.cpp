@@ -139,17 +139,23 @@ bool PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, ExactPlane& hin
     // The factor costs an exact test of a point nearly on the other plane;
     // the same pair of planes comes back for every point cut on them.
     const std::uint64_t key = (static_cast<std::uint64_t>(onRef) << 32) | otherRef;
-    const auto found = hingeFactors.find(key);
-    if (found != hingeFactors.end()) {
-        if (found->second == kNoHinge)
+    const auto found = hingeIndex.find(key);
+    if (found != hingeIndex.end()) {
+        if (found->second == kNoHingeIndex)
             return false;
-        hingePlaneOnSharedEdge(on, operands.plane(otherRef), hinge);
-        factor = found->second;
+        const Hinge& known = hinges[found->second];
+        hinge = known.plane;
+        factor = known.factor;
         return true;
     }
     const bool shared = hingeOnSharedEdge(on, operands.plane(otherRef), hinge, factor);
-    hingeFactors.emplace(key, shared ? static_cast<std::int8_t>(factor) : kNoHinge);
-    return shared;
+    if (!shared) {
+        hingeIndex.emplace(key, kNoHingeIndex);
+        return false;
+    }
+    hingeIndex.emplace(key, static_cast<std::uint32_t>(hinges.size()));
+    hinges.push_back({hinge, static_cast<std::int8_t>(factor)});
+    return true;
 }
 
 int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef planeRef) const {

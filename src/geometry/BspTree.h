@@ -142,7 +142,7 @@ public:
 private:
     PlaneRef resolveEdgePlane(PlaneRef edge);
     bool hingeFor(PlaneRef on, PlaneRef other, ExactPlane& hinge, int& factor) const;
-    static constexpr std::int8_t kNoHinge = 2;
+    static constexpr std::uint32_t kNoHingeIndex = kNone;
     std::uint32_t cutVertex(PlaneRef edge, PlaneRef cut);
 
     Operands operands;
@@ -153,9 +153,16 @@ private:
     std::vector<std::int8_t> sides;
     std::vector<std::uint32_t> backIdsScratch; ///< the back piece while splitting
     std::vector<PlaneRef> backEdgesScratch;
-    /// Per pair of planes (on << 32 | other): hingeOnSharedEdge's factor,
-    /// or kNoHinge.
-    mutable std::unordered_map<std::uint64_t, std::int8_t> hingeFactors;
+    /// A hinge found for a pair of planes, kept whole: the same pair comes
+    /// back for every point cut on it.
+    struct Hinge {
+        ExactPlane plane;
+        std::int8_t factor;
+    };
+    /// Per pair of planes (on << 32 | other): the index of its hinge, or
+    /// kNoHingeIndex.
+    mutable std::unordered_map<std::uint64_t, std::uint32_t> hingeIndex;
+    mutable std::vector<Hinge> hinges;
 };
 
 /// Builds the k-d pre-partition over the operand's used vertices.

@@ -631,18 +631,38 @@ void cutPoint(const ExactPlane& line, const ExactPlane& cut, double out[3]) {
     }
 }
 
+namespace {
+
+// The four 3x3 minors of the rows s, p, q (column j left out, as minor3)
+// from the six 2x2 minors of p and q, which they share; `Permanent` gives
+// the permanent (of magnitudes) instead of the determinant.
+template <bool Permanent>
+void allMinors(const double* s, const double* p, const double* q, double out[4]) {
+    auto pair = [&](int i, int j) { return Permanent ? p[i] * q[j] + p[j] * q[i] : p[i] * q[j] - p[j] * q[i]; };
+    const double m01 = pair(0, 1), m02 = pair(0, 2), m03 = pair(0, 3);
+    const double m12 = pair(1, 2), m13 = pair(1, 3), m23 = pair(2, 3);
+    const double sign = Permanent ? 1.0 : -1.0;
+    out[0] = s[1] * m23 + sign * s[2] * m13 + s[3] * m12;
+    out[1] = s[0] * m23 + sign * s[2] * m03 + s[3] * m02;
+    out[2] = s[0] * m13 + sign * s[1] * m03 + s[3] * m01;
+    out[3] = s[0] * m12 + sign * s[1] * m02 + s[2] * m01;
+}
+
+} // namespace
+
 ApproximatePoint approximateIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q) {
     ApproximatePoint a{};
-    const double denominator = minor3(s.coefficient, p.coefficient, q.coefficient, 3);
-    const double denominatorError = kFilterBound * minorPermanent(s.magnitude, p.magnitude, q.magnitude, 3);
+    double minors[4], permanents[4];
+    allMinors<false>(s.coefficient, p.coefficient, q.coefficient, minors);
+    allMinors<true>(s.magnitude, p.magnitude, q.magnitude, permanents);
+    const double denominator = minors[3];
+    const double denominatorError = kFilterBound * permanents[3];
     const double margin = std::fabs(denominator) - denominatorError;
     if (!(margin > 0.0))
         return a;
     for (int k = 0; k < 3; ++k) {
-        double numerator = minor3(s.coefficient, p.coefficient, q.coefficient, k);
-        if (k % 2 == 0)
-            numerator = -numerator;
-        const double numeratorError = kFilterBound * minorPermanent(s.magnitude, p.magnitude, q.magnitude, k);
+        const double numerator = k % 2 == 0 ? -minors[k] : minors[k];
+        const double numeratorError = kFilterBound * permanents[k];
         a.x[k] = numerator / denominator;
         // |n/d - n'/d'| <= (|dn| + |x| |dd|) / (|d| - |dd|), plus the division.
         a.error[k] = (numeratorError + std::fabs(a.x[k]) * denominatorError) / margin * 1.0000001 +
