@@ -67,6 +67,47 @@ const ExactPlane& Operands::plane(PlaneRef ref) const {
     }
 }
 
+std::size_t FlatKeyMap::slotOf(std::uint64_t key) const {
+    // Plane references differ mostly in their low bits; mixing spreads
+    // neighbouring pairs over the table.
+    std::uint64_t h = key * 0x9e3779b97f4a7c15ull;
+    h ^= h >> 29;
+    const std::size_t mask = keys.size() - 1;
+    std::size_t slot = static_cast<std::size_t>(h) & mask;
+    while (keys[slot] != key && keys[slot] != kEmptyKey)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+const std::uint32_t* FlatKeyMap::find(std::uint64_t key) const {
+    if (keys.empty())
+        return nullptr;
+    const std::size_t slot = slotOf(key);
+    return keys[slot] == key ? &values[slot] : nullptr;
+}
+
+void FlatKeyMap::grow() {
+    std::vector<std::uint64_t> oldKeys(keys.empty() ? 64 : 2 * keys.size(), kEmptyKey);
+    std::vector<std::uint32_t> oldValues(oldKeys.size());
+    oldKeys.swap(keys);
+    oldValues.swap(values);
+    for (std::size_t i = 0; i < oldKeys.size(); ++i)
+        if (oldKeys[i] != kEmptyKey) {
+            const std::size_t slot = slotOf(oldKeys[i]);
+            keys[slot] = oldKeys[i];
+            values[slot] = oldValues[i];
+        }
+}
+
+void FlatKeyMap::insert(std::uint64_t key, std::uint32_t value) {
+    if (2 * (count + 1) > keys.size())
+        grow();
+    const std::size_t slot = slotOf(key);
+    keys[slot] = key;
+    values[slot] = value;
+    ++count;
+}
+
 PieceWorkspace::PieceWorkspace(Operands ops, std::uint32_t ownId) : operands(ops), ownOperandId(ownId) {}
 
 void PieceWorkspace::reset() {
@@ -139,21 +180,20 @@ bool PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, ExactPlane& hin
     // The factor costs an exact test of a point nearly on the other plane;
     // the same pair of planes comes back for every point cut on them.
     const std::uint64_t key = (static_cast<std::uint64_t>(onRef) << 32) | otherRef;
-    const auto found = hingeIndex.find(key);
-    if (found != hingeIndex.end()) {
-        if (found->second == kNoHingeIndex)
+    if (const std::uint32_t* found = hingeIndex.find(key)) {
+        if (*found == kNoHingeIndex)
             return false;
-        const Hinge& known = hinges[found->second];
+        const Hinge& known = hinges[*found];
         hinge = known.plane;
         factor = known.factor;
         return true;
     }
     const bool shared = hingeOnSharedEdge(on, operands.plane(otherRef), hinge, factor);
     if (!shared) {
-        hingeIndex.emplace(key, kNoHingeIndex);
+        hingeIndex.insert(key, kNoHingeIndex);
         return false;
     }
-    hingeIndex.emplace(key, static_cast<std::uint32_t>(hinges.size()));
+    hingeIndex.insert(key, static_cast<std::uint32_t>(hinges.size()));
     hinges.push_back({hinge, static_cast<std::int8_t>(factor)});
     return true;
 }

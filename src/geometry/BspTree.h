@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 namespace Kiln {
@@ -101,6 +100,25 @@ struct Operands {
     const ExactPlane& plane(PlaneRef ref) const;
 };
 
+/// Open-addressing map from a 64-bit key to a 32-bit value: one flat
+/// allocation instead of a node per entry, for lookups in the clip loops.
+class FlatKeyMap {
+public:
+    static constexpr std::uint64_t kEmptyKey = ~std::uint64_t{0};
+    /// The value stored for the key, or nullptr.
+    const std::uint32_t* find(std::uint64_t key) const;
+    /// Stores the value for a key not yet present (never kEmptyKey).
+    void insert(std::uint64_t key, std::uint32_t value);
+
+private:
+    std::size_t slotOf(std::uint64_t key) const;
+    void grow();
+
+    std::vector<std::uint64_t> keys;
+    std::vector<std::uint32_t> values;
+    std::size_t count = 0;
+};
+
 /// A convex polygon in a scratch buffer: its vertices (work vertex ids of
 /// its operand) and, per vertex, the plane holding the edge to the next.
 struct Piece {
@@ -161,7 +179,7 @@ private:
     };
     /// Per pair of planes (on << 32 | other): the index of its hinge, or
     /// kNoHingeIndex.
-    mutable std::unordered_map<std::uint64_t, std::uint32_t> hingeIndex;
+    mutable FlatKeyMap hingeIndex;
     mutable std::vector<Hinge> hinges;
 };
 
