@@ -11,6 +11,7 @@ AppContext::~AppContext() {
     viewRoot.reset();
     sceneRoot.reset();
     scene.reset();
+    textureMaterials.reset();
     graphicsManager.reset();
 }
 

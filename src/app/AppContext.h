@@ -53,6 +53,8 @@ public:
     /// The file formats by extension ("cr8" first among the exporters).
     Kiln::ImportRegistry importFormats;
     Kiln::ExportRegistry exportFormats;
+    /// Image materials named by scene files, shared by the formats above.
+    std::unique_ptr<Kiln::ITextureMaterials> textureMaterials;
 
     std::uint8_t flags = APP_FLAG_SAVED;
     std::string currentFileName;

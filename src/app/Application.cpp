@@ -5,6 +5,7 @@
 #include "graphics/GraphicsManager.h"
 #include "graphics/GraphicsPresenter.h"
 #include "graphics/TextRenderer.h"
+#include "graphics/TextureMaterials.h"
 #include "log/Exception.h"
 #include "platform/CrashGuard.h"
 #include "platform/FatalMessage.h"
@@ -68,6 +69,11 @@ Application::Application(const std::string& settingsFile, const std::string& hap
     GraphicsManager::assign(layoutFile, "", started);
     context->exportFormats = Kiln::makeExportRegistry();
     context->importFormats = Kiln::makeImportRegistry();
+    context->textureMaterials = std::make_unique<Kiln::EngineTextureMaterials>();
+    for (const auto& format : context->importFormats.getAllFormats())
+        format->setTextureMaterials(context->textureMaterials.get());
+    for (const auto& format : context->exportFormats.getAllFormats())
+        format->setTextureMaterials(context->textureMaterials.get());
 }
 
 Application::~Application() = default;
