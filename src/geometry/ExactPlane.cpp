@@ -38,6 +38,15 @@ void exactNormal(const ExactPlane& plane, Expansion out[3]) {
         return;
     }
     case ExactPlane::Kind::ThroughPoints: {
+        // Between nearby mesh points the edge vectors are exact doubles, and
+        // each component is one 2x2 determinant of them.
+        double du[3], dv[3];
+        if (exactDifferences(plane.q, plane.p, du) && exactDifferences(plane.r, plane.p, dv)) {
+            out[0] = Expansion::determinant2(du[1], du[2], dv[1], dv[2]);
+            out[1] = Expansion::determinant2(du[2], du[0], dv[2], dv[0]);
+            out[2] = Expansion::determinant2(du[0], du[1], dv[0], dv[1]);
+            return;
+        }
         Expansion u[3], v[3];
         for (int k = 0; k < 3; ++k) {
             u[k] = Expansion::difference(plane.q[k], plane.p[k]);
@@ -221,9 +230,15 @@ Expansion exactPlaneValue(const ExactPlane& plane, const Expansion normal[3], co
     if (plane.kind == ExactPlane::Kind::Axis)
         return Expansion::difference(x[plane.axis], plane.p[plane.axis]);
     Expansion value;
-    for (int k = 0; k < 3; ++k)
-        if (normal[k].sign() != 0)
-            value = value + normal[k] * Expansion::difference(x[k], plane.p[k]);
+    for (int k = 0; k < 3; ++k) {
+        if (normal[k].sign() == 0)
+            continue;
+        double difference, tail;
+        twoSum(x[k], -plane.p[k], difference, tail);
+        if (difference == 0.0)
+            continue;
+        value = value + (tail == 0.0 ? normal[k] * difference : normal[k] * Expansion::difference(x[k], plane.p[k]));
+    }
     return value;
 }
 
