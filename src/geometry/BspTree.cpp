@@ -173,29 +173,28 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
     return static_cast<std::uint32_t>(op.vertices.size() - 1);
 }
 
-bool PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, ExactPlane& hinge, int& factor) const {
+const ExactPlane* PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, int& factor) const {
     const ExactPlane& on = operands.plane(onRef);
     if (on.kind != ExactPlane::Kind::ThroughPoints)
-        return false;
+        return nullptr;
     // The factor costs an exact test of a point nearly on the other plane;
     // the same pair of planes comes back for every point cut on them.
     const std::uint64_t key = (static_cast<std::uint64_t>(onRef) << 32) | otherRef;
     if (const std::uint32_t* found = hingeIndex.find(key)) {
         if (*found == kNoHingeIndex)
-            return false;
+            return nullptr;
         const Hinge& known = hinges[*found];
-        hinge = known.plane;
         factor = known.factor;
-        return true;
+        return &known.plane;
     }
-    const bool shared = hingeOnSharedEdge(on, operands.plane(otherRef), hinge, factor);
-    if (!shared) {
+    ExactPlane hinge;
+    if (!hingeOnSharedEdge(on, operands.plane(otherRef), hinge, factor)) {
         hingeIndex.insert(key, kNoHingeIndex);
-        return false;
+        return nullptr;
     }
     hingeIndex.insert(key, static_cast<std::uint32_t>(hinges.size()));
     hinges.push_back({hinge, static_cast<std::int8_t>(factor)});
-    return true;
+    return &hinges.back().plane;
 }
 
 int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef planeRef) const {
@@ -209,11 +208,12 @@ int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef
         // A corner of the current triangle lies on its plane: the same
         // hinge as for cut points spares the deep test against a nearly
         // coplanar neighbour.
-        ExactPlane hinge;
         int factor;
-        if (planeRef != kNone && plane.kind == ExactPlane::Kind::ThroughPoints &&
-            hingeFor(supportingPlane(), planeRef, hinge, factor))
-            return factor == 0 ? 0 : factor * sideOfPoint(hinge, x);
+        const ExactPlane* hinge = planeRef != kNone && plane.kind == ExactPlane::Kind::ThroughPoints
+                                      ? hingeFor(supportingPlane(), planeRef, factor)
+                                      : nullptr;
+        if (hinge)
+            return factor == 0 ? 0 : factor * sideOfPoint(*hinge, x);
         return sideOfPoint(plane, x);
     }
     const int estimate = sideOfApproximatePoint(plane, v.approximate);
@@ -227,10 +227,9 @@ int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef
         for (const PlaneRef ref : {v.planes[0], v.planes[2], v.planes[1]}) {
             if (ref == planeRef)
                 return 0;
-            ExactPlane hinge;
             int factor;
-            if (hingeFor(ref, planeRef, hinge, factor))
-                return factor == 0 ? 0 : factor * side(vertex, hinge);
+            if (const ExactPlane* hinge = hingeFor(ref, planeRef, factor))
+                return factor == 0 ? 0 : factor * side(vertex, *hinge);
         }
     const ExactPlane& line = operands.plane(v.planes[1]);
     if (line.kind == ExactPlane::Kind::EdgeAlongAxis) {

@@ -159,7 +159,9 @@ public:
 
 private:
     PlaneRef resolveEdgePlane(PlaneRef edge);
-    bool hingeFor(PlaneRef on, PlaneRef other, ExactPlane& hinge, int& factor) const;
+    /// The hinge of a pair of planes (stays valid until the next new pair),
+    /// or nullptr when they share no edge.
+    const ExactPlane* hingeFor(PlaneRef on, PlaneRef other, int& factor) const;
     static constexpr std::uint32_t kNoHingeIndex = kNone;
     std::uint32_t cutVertex(PlaneRef edge, PlaneRef cut);
 

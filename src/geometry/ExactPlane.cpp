@@ -38,6 +38,15 @@ void exactNormal(const ExactPlane& plane, Expansion out[3]) {
         return;
     }
     case ExactPlane::Kind::ThroughPoints: {
+        // Between nearby mesh points the edge vectors are exact doubles, and
+        // each component is one 2x2 determinant of them.
+        double du[3], dv[3];
+        if (exactDifferences(plane.q, plane.p, du) && exactDifferences(plane.r, plane.p, dv)) {
+            out[0] = Expansion::determinant2(du[1], du[2], dv[1], dv[2]);
+            out[1] = Expansion::determinant2(du[2], du[0], dv[2], dv[0]);
+            out[2] = Expansion::determinant2(du[0], du[1], dv[0], dv[1]);
+            return;
+        }
         Expansion u[3], v[3];
         for (int k = 0; k < 3; ++k) {
             u[k] = Expansion::difference(plane.q[k], plane.p[k]);
@@ -49,16 +58,6 @@ void exactNormal(const ExactPlane& plane, Expansion out[3]) {
         return;
     }
     }
-}
-
-void exactCoefficients(const ExactPlane& plane, Expansion out[4]) {
-    if (plane.kind == ExactPlane::Kind::Axis) {
-        exactNormal(plane, out);
-        out[3] = Expansion(-plane.p[plane.axis]);
-        return;
-    }
-    exactNormal(plane, out);
-    out[3] = -(out[0] * plane.p[0] + out[1] * plane.p[1] + out[2] * plane.p[2]);
 }
 
 template <typename T>
@@ -99,12 +98,6 @@ struct ExpansionRow {
     Expansion e[4];
     const Expansion& operator[](int k) const { return e[k]; }
 };
-
-ExpansionRow exactRow(const ExactPlane& plane) {
-    ExpansionRow row;
-    exactCoefficients(plane, row.e);
-    return row;
-}
 
 /// The normal only: entry 3 stays zero.
 ExpansionRow exactNormalRow(const ExactPlane& plane) {
@@ -232,14 +225,25 @@ double planeValue(const ExactPlane& plane, const double x[3], double& error) {
     return value;
 }
 
-// The value at x given the plane's exact normal (from exactNormalRow).
-Expansion exactPlaneValue(const ExactPlane& plane, const ExpansionRow& row, const double x[3]) {
+// The value at x given the plane's exact normal (from exactNormal).
+Expansion exactPlaneValue(const ExactPlane& plane, const Expansion normal[3], const double x[3]) {
     if (plane.kind == ExactPlane::Kind::Axis)
         return Expansion::difference(x[plane.axis], plane.p[plane.axis]);
     Expansion value;
-    for (int k = 0; k < 3; ++k)
-        value = value + row[k] * Expansion::difference(x[k], plane.p[k]);
+    for (int k = 0; k < 3; ++k) {
+        if (normal[k].sign() == 0)
+            continue;
+        double difference, tail;
+        twoSum(x[k], -plane.p[k], difference, tail);
+        if (difference == 0.0)
+            continue;
+        value = value + (tail == 0.0 ? normal[k] * difference : normal[k] * Expansion::difference(x[k], plane.p[k]));
+    }
     return value;
+}
+
+Expansion exactPlaneValue(const ExactPlane& plane, const ExpansionRow& row, const double x[3]) {
+    return exactPlaneValue(plane, row.e, x);
 }
 
 Expansion exactPlaneValue(const ExactPlane& plane, const double x[3]) {
@@ -248,6 +252,51 @@ Expansion exactPlaneValue(const ExactPlane& plane, const double x[3]) {
     return exactPlaneValue(plane, exactNormalRow(plane), x);
 }
 
+
+// The point X where s, p and q meet, measured from s's own point:
+// X = s.p + u with n_s . u = 0, n_p . u = -h_p, n_q . u = -h_q, where
+// h_p = n_p . (s.p - p.p). By the adjugate,
+//   u = -(h_p (n_q x n_s) + h_q (n_s x n_p)) / D,  D = n_p . (n_q x n_s).
+// No plane offset enters, so the terms stay far shorter than those of the
+// general 4x4 cofactor expansion.
+struct MeetingPoint {
+    MeetingPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlane& q) : s(s) {
+        Expansion ns[3], np[3], nq[3];
+        exactNormal(s, ns);
+        exactNormal(p, np);
+        exactNormal(q, nq);
+        cross(nq, ns, alongP);
+        cross(ns, np, alongQ);
+        determinant = np[0] * alongP[0] + np[1] * alongP[1] + np[2] * alongP[2];
+        hp = exactPlaneValue(p, np, s.p);
+        hq = exactPlaneValue(q, nq, s.p);
+    }
+
+    /// D (x_k - 0): the numerator of coordinate k over `determinant`.
+    Expansion coordinateTimesDeterminant(int k) const {
+        return determinant * s.p[k] - (hp * alongP[k] + hq * alongQ[k]);
+    }
+
+    /// D t(X) for the plane t.
+    Expansion valueTimesDeterminant(const ExactPlane& t) const {
+        Expansion nt[3];
+        exactNormal(t, nt);
+        const Expansion ht = exactPlaneValue(t, nt, s.p);
+        const Expansion alongPt = nt[0] * alongP[0] + nt[1] * alongP[1] + nt[2] * alongP[2];
+        const Expansion alongQt = nt[0] * alongQ[0] + nt[1] * alongQ[1] + nt[2] * alongQ[2];
+        return ht * determinant - (hp * alongPt + hq * alongQt);
+    }
+
+    const ExactPlane& s;
+    Expansion alongP[3], alongQ[3], hp, hq, determinant;
+
+private:
+    static void cross(const Expansion a[3], const Expansion b[3], Expansion out[3]) {
+        out[0] = a[1] * b[2] - a[2] * b[1];
+        out[1] = a[2] * b[0] - a[0] * b[2];
+        out[2] = a[0] * b[1] - a[1] * b[0];
+    }
+};
 } // namespace
 
 int sideOfPointEstimate(const ExactPlane& plane, const double x[3]) {
@@ -485,13 +534,8 @@ int sideOfIntersection(const ExactPlane& s, const ExactPlane& p, const ExactPlan
         if (q.kind == ExactPlane::Kind::Axis && p.kind != ExactPlane::Kind::Axis)
             return sideOfPointOnAxisPlane(s, q, p, plane);
     }
-    const ExpansionRow rs = exactRow(s), rp = exactRow(p), rq = exactRow(q), rr = exactRow(plane);
-    Expansion det;
-    for (int j = 0; j < 4; ++j) {
-        const Expansion term = rr[j] * minor3(rs, rp, rq, j);
-        det = (j % 2 == 1) ? det + term : det - term;
-    }
-    return det.sign() * normalsSign;
+    const MeetingPoint point(s, p, q);
+    return point.valueTimesDeterminant(plane).sign() * normalsSign;
 }
 
 namespace {
@@ -580,19 +624,14 @@ void intersectionPoint(const ExactPlane& s, const ExactPlane& p, const ExactPlan
                 out[k] = 0.0;
         return;
     }
-    const ExpansionRow rs = exactRow(s), rp = exactRow(p), rq = exactRow(q);
-    const Expansion denominator = minor3(rs, rp, rq, 3);
+    const MeetingPoint point(s, p, q);
     for (int k = 0; k < 3; ++k) {
         // On an axis plane that coordinate is the plane's offset.
         if ((axisP && p.axis == k) || (axisQ && q.axis == k)) {
             out[k] = (axisP && p.axis == k) ? p.p[k] : q.p[k];
             continue;
         }
-        // Cramer: x_k = C_k / C_3 with C_k the cofactors of the last row.
-        Expansion numerator = minor3(rs, rp, rq, k);
-        if (k % 2 == 0)
-            numerator = -numerator;
-        out[k] = roundQuotientDown(numerator, denominator);
+        out[k] = roundQuotientDown(point.coordinateTimesDeterminant(k), point.determinant);
     }
 }
 

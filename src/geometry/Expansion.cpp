@@ -270,6 +270,15 @@ Expansion Expansion::product(double a, double b) {
     return r;
 }
 
+Expansion Expansion::determinant2(double a, double b, double c, double d) {
+    double left[2], right[2];
+    twoProduct(a, d, left[1], left[0]);
+    twoProduct(b, c, right[1], right[0]);
+    Expansion r;
+    r.count = sumTerms<true>(left, 2, right, 2, r.local);
+    return r;
+}
+
 int signOfDeterminant2(double a, double b, double c, double d) {
     const double left = a * d;
     const double right = b * c;

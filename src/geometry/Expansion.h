@@ -83,6 +83,8 @@ public:
     static Expansion difference(double a, double b);
     /// Exact product of two doubles as an expansion of at most two terms.
     static Expansion product(double a, double b);
+    /// Exact a*d - b*c of four doubles as an expansion of at most four terms.
+    static Expansion determinant2(double a, double b, double c, double d);
 
 private:
     static constexpr std::size_t kLocal = 24;

@@ -44,6 +44,17 @@ TEST(Expansion, DeterminantSignIsExactWherePlainDoublesFail) {
     EXPECT_EQ(Kiln::signOfDeterminant2(1.0, 1.0, 1.0, 1.0), 0);
     EXPECT_EQ(Kiln::signOfDeterminant2(d, 1.0, 1.0, a), -1);
     EXPECT_EQ(Kiln::signOfDeterminant2(1.0, a, d, 1.0), 1);
+
+    // The value itself, not just its sign: a*d - 1 = -2^-60 exactly.
+    EXPECT_EQ(Expansion::determinant2(a, 1.0, 1.0, d).estimate(), -std::ldexp(1.0, -60));
+    EXPECT_EQ(Expansion::determinant2(3.0, 2.0, 3.0, 2.0).sign(), 0);
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (int i = 0; i < 200; ++i) {
+        const double w = u(rng), x = u(rng), y = u(rng), z = std::ldexp(u(rng), -40);
+        const Expansion general = Expansion::product(w, z) - Expansion::product(x, y);
+        EXPECT_EQ((Expansion::determinant2(w, x, y, z) - general).sign(), 0);
+    }
 }
 
 TEST(Expansion, NearlyCollinearOrientationIsDecidedExactly) {
