@@ -302,6 +302,23 @@ void workVertexPosition(const BSP::Operands& operands, const BSP::Operand& op, s
             p[k] = 0.0; // one key for +0 and -0
 }
 
+constexpr std::int8_t kMixedFate = 2;
+
+// The decision (see `decide`) for each fragment of a classified piece, or
+// kMixedFate where its halves differ. Halves come after their piece, so one
+// backward pass settles every piece from its halves.
+void fateOfFragments(const std::vector<BSP::ClassifiedPiece>& fragments, BooleanOperation operation, bool isB,
+                     std::vector<std::int8_t>& fate) {
+    fate.resize(fragments.size());
+    for (std::size_t f = fragments.size(); f-- > 0;) {
+        const BSP::ClassifiedPiece& c = fragments[f];
+        if (!c.isSplit())
+            fate[f] = static_cast<std::int8_t>(decide(operation, isB, c.frontInside, c.backInside));
+        else
+            fate[f] = fate[c.front] == fate[c.back] ? fate[c.front] : kMixedFate;
+    }
+}
+
 void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& near,
                  const std::vector<std::uint32_t>& component, const std::vector<std::uint32_t>& representatives,
                  BSP::Operands operands, BooleanOperation operation, KeptPolygons& kept) {
@@ -312,6 +329,9 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     const bool isB = own.id == 1;
     BSP::PieceWorkspace workspace(operands, own.id);
     std::vector<BSP::ClassifiedPiece> classified;
+    std::vector<std::int8_t> fate;
+    std::vector<std::uint32_t> pending;
+    std::vector<BSP::Piece> keptForward, keptReversed;
     auto keepWhole = [&](std::uint32_t t, int orientation) {
         kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3, near[t] != 0});
         for (int k = 0; k < 3; ++k)
@@ -328,25 +348,40 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
             continue;
         }
         workspace.reset();
-        classified.clear();
         BSP::classifyPiece(other, workspace, workspace.triangle(t), classified);
-        const int firstDecision = decide(operation, isB, classified[0].frontInside, classified[0].backInside);
-        bool uniform = true;
-        for (const BSP::ClassifiedPiece& c : classified)
-            uniform &= decide(operation, isB, c.frontInside, c.backInside) == firstDecision;
-        if (uniform) {
-            if (firstDecision != 0)
-                keepWhole(t, firstDecision);
+        fateOfFragments(classified, operation, isB, fate);
+        if (fate[0] != kMixedFate) {
+            if (fate[0] != 0)
+                keepWhole(t, fate[0]);
             continue;
         }
-        for (const BSP::ClassifiedPiece& c : classified) {
-            const int orientation = decide(operation, isB, c.frontInside, c.backInside);
-            if (orientation == 0)
-                continue;
-            kept.polygons.push_back(
-                {t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), c.piece.count, true});
-            for (std::uint32_t k = 0; k < c.piece.count; ++k)
-                kept.vertices.push_back(workspace.vertex(c.piece, k));
+        // Halves with one fate go out as the piece they were cut from: the
+        // cuts that made them changed nothing, and each one kept would add
+        // triangles. Neighbours with one fate are joined where they stay
+        // convex, for the same reason.
+        keptForward.clear();
+        keptReversed.clear();
+        pending.assign(1, 0);
+        while (!pending.empty()) {
+            const std::uint32_t f = pending.back();
+            pending.pop_back();
+            const BSP::ClassifiedPiece& c = classified[f];
+            if (fate[f] == kMixedFate) {
+                pending.push_back(c.back);
+                pending.push_back(c.front);
+            } else if (fate[f] != 0) {
+                (fate[f] > 0 ? keptForward : keptReversed).push_back(c.piece);
+            }
+        }
+        for (const int orientation : {1, -1}) {
+            std::vector<BSP::Piece>& pieces = orientation > 0 ? keptForward : keptReversed;
+            workspace.joinPieces(pieces);
+            for (const BSP::Piece& piece : pieces) {
+                kept.polygons.push_back(
+                    {t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), piece.count, true});
+                for (std::uint32_t k = 0; k < piece.count; ++k)
+                    kept.vertices.push_back(workspace.vertex(piece, k));
+            }
         }
     }
     // The exact rounding of cut points is the costly part of the output;

@@ -296,6 +296,117 @@ PieceWorkspace::Side PieceWorkspace::split(const Piece& piece, PlaneRef planeRef
     return Side::Spanning;
 }
 
+int PieceWorkspace::turn(const Piece& piece, std::uint32_t k, PlaneRef outPlane, std::uint32_t outVertex) const {
+    const std::uint32_t previous = (k + piece.count - 1) % piece.count;
+    const PlaneRef in = edgePlanes[piece.first + previous];
+    if (in == outPlane)
+        return 0;
+    // Every piece lies inside its triangle, so nothing turns outwards
+    // across one of the triangle's own sides.
+    if (tableOf(in) == kPendingEdgeTable)
+        return 1;
+    const ExactPlane& plane = operands.plane(in);
+    const int s = side(outVertex, plane, in);
+    if (s == 0)
+        return 0;
+    for (std::uint32_t j = 0; j < piece.count; ++j) {
+        if (j == k || j == previous)
+            continue;
+        const int inner = side(vertexIds[piece.first + j], plane, in);
+        if (inner != 0)
+            return inner == s ? 1 : -1;
+    }
+    return -1;
+}
+
+bool PieceWorkspace::samePoint(std::uint32_t a, std::uint32_t b) const {
+    if (a == b)
+        return true;
+    // Pieces cut apart on different branches make their own vertex where
+    // the same two planes meet the triangle.
+    const WorkVertex& p = own().vertices[a];
+    const WorkVertex& q = own().vertices[b];
+    if (p.inputIndex != kNone || q.inputIndex != kNone || p.planes[0] != q.planes[0])
+        return false;
+    return (p.planes[1] == q.planes[1] && p.planes[2] == q.planes[2]) ||
+           (p.planes[1] == q.planes[2] && p.planes[2] == q.planes[1]);
+}
+
+bool PieceWorkspace::join(const Piece& a, const Piece& b, Piece& joined) {
+    const std::uint32_t* va = &vertexIds[a.first];
+    const std::uint32_t* vb = &vertexIds[b.first];
+    // a runs u -> v along one edge; b runs back from v to u, along one
+    // edge or, where b was cut further than a, along several on one plane.
+    std::uint32_t i = 0, j = 0, k = 0, steps = 0;
+    bool shared = false;
+    for (i = 0; i < a.count && !shared; ++i) {
+        const PlaneRef plane = edgePlanes[a.first + i];
+        const std::uint32_t u = va[i], v = va[(i + 1) % a.count];
+        for (j = 0; j < b.count && !shared; ++j) {
+            if (!samePoint(vb[j], v))
+                continue;
+            k = (j + 1) % b.count;
+            steps = 1;
+            while (!samePoint(vb[k], u) && steps + 1 < b.count && edgePlanes[b.first + k] == plane) {
+                k = (k + 1) % b.count;
+                ++steps;
+            }
+            shared = samePoint(vb[k], u) && (steps == 1 || edgePlanes[b.first + j] == plane);
+        }
+    }
+    if (!shared)
+        return false;
+    --i;
+    --j;
+    const std::uint32_t afterU = (k + 1) % b.count, afterV = (i + 2) % a.count;
+    const int atU = turn(a, i, edgePlanes[b.first + k], vb[afterU]);
+    if (atU < 0)
+        return false;
+    const int atV = turn(b, j, edgePlanes[a.first + (i + 1) % a.count], va[afterV]);
+    if (atV < 0)
+        return false;
+    const std::uint32_t count = a.count + b.count - steps - 1 - (atU == 0 ? 1 : 0) - (atV == 0 ? 1 : 0);
+    if (count < 3)
+        return false;
+    // The joined outline: a from v round to u, then b from after u to
+    // before v. A dropped corner leaves the edge before it to run on.
+    joined = {static_cast<std::uint32_t>(vertexIds.size()), count};
+    for (std::uint32_t m = 1; m <= a.count; ++m) {
+        const std::uint32_t at = (i + m) % a.count;
+        if ((m == 1 && atV == 0) || (m == a.count && atU == 0))
+            continue;
+        const std::uint32_t vertex = vertexIds[a.first + at];
+        const PlaneRef edge = m == a.count ? edgePlanes[b.first + k] : edgePlanes[a.first + at];
+        vertexIds.push_back(vertex);
+        edgePlanes.push_back(edge);
+    }
+    for (std::uint32_t m = 1; m + steps < b.count; ++m) {
+        const std::uint32_t at = (k + m) % b.count;
+        const std::uint32_t vertex = vertexIds[b.first + at];
+        const PlaneRef edge = edgePlanes[b.first + at];
+        vertexIds.push_back(vertex);
+        edgePlanes.push_back(edge);
+    }
+    return true;
+}
+
+void PieceWorkspace::joinPieces(std::vector<Piece>& pieces) {
+    bool joinedAny = true;
+    while (joinedAny) {
+        joinedAny = false;
+        for (std::size_t a = 0; a < pieces.size(); ++a)
+            for (std::size_t b = a + 1; b < pieces.size(); ++b) {
+                Piece joined;
+                if (!join(pieces[a], pieces[b], joined) && !join(pieces[b], pieces[a], joined))
+                    continue;
+                pieces[a] = joined;
+                pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(b));
+                joinedAny = true;
+                b = a;
+            }
+    }
+}
+
 namespace {
 
 struct KdBuilder {
@@ -623,28 +734,35 @@ void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& 
         Mode mode;
         bool frontInside;
         std::int32_t resume;
+        std::uint32_t fragment;
     };
     std::vector<Item> stack;
-    stack.push_back({tree.root, piece, Both, false, 0});
+    out.clear();
+    out.push_back({piece});
+    stack.push_back({tree.root, piece, Both, false, 0, 0});
+    auto classify = [&](std::uint32_t fragment, bool frontInside, bool backInside) {
+        out[fragment].frontInside = frontInside;
+        out[fragment].backInside = backInside;
+    };
     while (!stack.empty()) {
         const Item item = stack.back();
         stack.pop_back();
         if (isCell(item.node)) {
             stack.push_back({tree.cells[cellIndex(item.node)].root, item.piece, item.mode, item.frontInside,
-                             item.resume});
+                             item.resume, item.fragment});
             continue;
         }
         if (item.node < 0) {
             const bool inside = item.node == kLeafInside;
             switch (item.mode) {
             case Both:
-                out.push_back({item.piece, inside, inside});
+                classify(item.fragment, inside, inside);
                 break;
             case FrontOnly:
-                stack.push_back({item.resume, item.piece, BackOnly, inside, 0});
+                stack.push_back({item.resume, item.piece, BackOnly, inside, 0, item.fragment});
                 break;
             case BackOnly:
-                out.push_back({item.piece, item.frontInside, inside});
+                classify(item.fragment, item.frontInside, inside);
                 break;
             }
             continue;
@@ -653,15 +771,21 @@ void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& 
         Piece front, back;
         switch (workspace.split(item.piece, node.plane, front, back)) {
         case PieceWorkspace::Side::Front:
-            stack.push_back({node.front, item.piece, item.mode, item.frontInside, item.resume});
+            stack.push_back({node.front, item.piece, item.mode, item.frontInside, item.resume, item.fragment});
             break;
         case PieceWorkspace::Side::Back:
-            stack.push_back({node.back, item.piece, item.mode, item.frontInside, item.resume});
+            stack.push_back({node.back, item.piece, item.mode, item.frontInside, item.resume, item.fragment});
             break;
-        case PieceWorkspace::Side::Spanning:
-            stack.push_back({node.front, front, item.mode, item.frontInside, item.resume});
-            stack.push_back({node.back, back, item.mode, item.frontInside, item.resume});
+        case PieceWorkspace::Side::Spanning: {
+            const std::uint32_t halves = static_cast<std::uint32_t>(out.size());
+            out[item.fragment].front = halves;
+            out[item.fragment].back = halves + 1;
+            out.push_back({front});
+            out.push_back({back});
+            stack.push_back({node.front, front, item.mode, item.frontInside, item.resume, halves});
+            stack.push_back({node.back, back, item.mode, item.frontInside, item.resume, halves + 1});
             break;
+        }
         case PieceWorkspace::Side::Coplanar: {
             // The region just in front of the piece lies on one side of the
             // node's plane and the region just behind it on the other.
@@ -671,13 +795,13 @@ void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& 
             const std::int32_t backChild = same ? node.back : node.front;
             switch (item.mode) {
             case Both:
-                stack.push_back({frontChild, item.piece, FrontOnly, false, backChild});
+                stack.push_back({frontChild, item.piece, FrontOnly, false, backChild, item.fragment});
                 break;
             case FrontOnly:
-                stack.push_back({frontChild, item.piece, FrontOnly, false, item.resume});
+                stack.push_back({frontChild, item.piece, FrontOnly, false, item.resume, item.fragment});
                 break;
             case BackOnly:
-                stack.push_back({backChild, item.piece, BackOnly, item.frontInside, 0});
+                stack.push_back({backChild, item.piece, BackOnly, item.frontInside, 0, item.fragment});
                 break;
             }
             break;

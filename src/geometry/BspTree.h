@@ -126,12 +126,19 @@ struct Piece {
     std::uint32_t count;
 };
 
-/// Classification of a piece: the other operand's status just in front of
-/// the piece (outside its own solid) and just behind it.
+/// A piece met on the way down the other operand's tree. Either the tree
+/// split it in two (`front` and `back` name the halves' fragments) or it
+/// reached leaves, and then it carries the other operand's status just in
+/// front of it (outside its own solid) and just behind it. Keeping the
+/// splits lets halves that end up with the same fate be joined again.
 struct ClassifiedPiece {
     Piece piece;
-    bool frontInside;
-    bool backInside;
+    std::uint32_t front = kNone;
+    std::uint32_t back = kNone;
+    bool frontInside = false;
+    bool backInside = false;
+
+    bool isSplit() const { return front != kNone; }
 };
 
 /// Scratch space for the pieces of one triangle, reused between triangles.
@@ -152,6 +159,11 @@ public:
     /// coplanar neighbours be told apart across their shared edge.
     int side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef planeRef = kNone) const;
 
+    /// Joins pieces of the current triangle that share a whole edge while
+    /// the union stays convex; a corner left on a straight side is dropped.
+    /// All pieces must keep the same side of the result.
+    void joinPieces(std::vector<Piece>& pieces);
+
     Operand& own() const { return *operands.operand[ownOperandId]; }
     /// The plane of the triangle whose pieces the workspace holds.
     PlaneRef supportingPlane() const;
@@ -164,6 +176,13 @@ private:
     const ExactPlane* hingeFor(PlaneRef on, PlaneRef other, int& factor) const;
     static constexpr std::uint32_t kNoHingeIndex = kNone;
     std::uint32_t cutVertex(PlaneRef edge, PlaneRef cut);
+    /// How the outline turns at corner k of `piece` when it goes on along
+    /// `outPlane` towards `outVertex` instead of the piece's own next edge:
+    /// 1 convex, 0 straight on, -1 reflex.
+    int turn(const Piece& piece, std::uint32_t k, PlaneRef outPlane, std::uint32_t outVertex) const;
+    /// Whether two work vertices are one point by construction.
+    bool samePoint(std::uint32_t a, std::uint32_t b) const;
+    bool join(const Piece& a, const Piece& b, Piece& joined);
 
     Operands operands;
     std::uint32_t ownOperandId;
@@ -199,7 +218,9 @@ void markCellOfPoint(Operand& operand, const double point[3]);
 void fillCells(Operand& operand, Operands operands);
 
 /// Exact status of a piece of `workspace`'s operand against the other
-/// operand's tree, splitting it where the tree's planes cross it.
+/// operand's tree, splitting it where the tree's planes cross it. Fills
+/// `out` with the fragments: the given piece first, each half after the
+/// piece it came from.
 void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& piece,
                    std::vector<ClassifiedPiece>& out);
 

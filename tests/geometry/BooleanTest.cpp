@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <map>
 #include <random>
 
 using Kiln::BooleanOperation;
@@ -257,4 +259,67 @@ TEST(Boolean, OpenOrSelfIntersectingOperandsDoNotFail) {
         crossing.indices.push_back(v + offset);
     EXPECT_NO_THROW(computeBoolean(crossing, b, BooleanOperation::Union));
     EXPECT_NO_THROW(computeBoolean(MeshArrays{}, b, BooleanOperation::Union));
+}
+
+namespace {
+
+/// A box whose faces are grids of n x n quads (two triangles each): many
+/// vertices, so its pre-partition cuts the other operand into many cells.
+MeshArrays gridBox(const double lo[3], const double hi[3], int n) {
+    MeshArrays m;
+    std::map<std::array<double, 3>, std::uint32_t> index;
+    auto vertex = [&](const std::array<double, 3>& p) {
+        const auto found = index.emplace(p, static_cast<std::uint32_t>(m.vertexCount()));
+        if (found.second)
+            m.positions.insert(m.positions.end(), p.begin(), p.end());
+        return found.first->second;
+    };
+    for (int axis = 0; axis < 3; ++axis)
+        for (int high = 0; high < 2; ++high) {
+            const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+            auto at = [&](int i, int j) {
+                std::array<double, 3> p;
+                p[axis] = high ? hi[axis] : lo[axis];
+                p[u] = lo[u] + (hi[u] - lo[u]) * i / n;
+                p[v] = lo[v] + (hi[v] - lo[v]) * j / n;
+                return vertex(p);
+            };
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    const std::uint32_t a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+                    // (u, v, axis) is right-handed: counter-clockwise in (u, v) faces +axis.
+                    if (high)
+                        m.indices.insert(m.indices.end(), {a, b, c, a, c, d});
+                    else
+                        m.indices.insert(m.indices.end(), {a, c, b, a, d, c});
+                }
+        }
+    return m;
+}
+
+
+} // namespace
+
+TEST(Boolean, PiecesJoinedAcrossPrePartitionCutsStayClosed) {
+    // The finely gridded box cuts the cube at x = 2; its pre-partition
+    // slices the cube's faces everywhere, so most kept pieces are joined
+    // back across straight cuts, dropping the corners those cuts left.
+    const MeshArrays a = cube(0, 0, 0, 4);
+    const double lo[3] = {2, -1, -1}, hi[3] = {6, 5, 5};
+    const MeshArrays b = gridBox(lo, hi, 9);
+    ASSERT_TRUE(isClosed(b));
+    ASSERT_NEAR(signedVolume(b), 4.0 * 6.0 * 6.0, 1e-9);
+    expectClosedWithVolume(computeBoolean(a, b, BooleanOperation::Difference), 2.0 * 4.0 * 4.0, "difference");
+    expectClosedWithVolume(computeBoolean(a, b, BooleanOperation::Intersection), 2.0 * 4.0 * 4.0, "intersection");
+    expectClosedWithVolume(computeBoolean(a, b, BooleanOperation::Union), 64.0 + 4.0 * 6.0 * 6.0 - 32.0, "union");
+}
+
+TEST(Boolean, SphereBreakingThroughAFaceGivesClosedResults) {
+    // The sphere breaks through the top face's lower-left triangle only;
+    // the other top triangle shares its cells but never meets it.
+    const MeshArrays a = cube(0, 0, 0, 4), b = sphere(1, 1, 3.9, 0.8, 23, 32);
+    const MeshArrays d = computeBoolean(a, b, BooleanOperation::Difference);
+    const MeshArrays i = computeBoolean(a, b, BooleanOperation::Intersection);
+    EXPECT_TRUE(isClosed(d) && isClosed(i));
+    EXPECT_NEAR(signedVolume(d) + signedVolume(i), 64.0, 64.0 * kRelative);
 }
