@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <string>
 
 namespace Kiln {
@@ -32,6 +34,7 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
                            const std::uint32_t* indices, std::size_t triangleCount) {
     auto built = std::make_shared<Geometry>();
     built->triangles.reserve(triangleCount);
+    std::vector<std::uint32_t> validFaces;
     std::vector<Box3d> boxes;
     boxes.reserve(triangleCount);
     for (std::size_t f = 0; f < triangleCount; ++f) {
@@ -46,9 +49,18 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
         built->triangles.push_back(makeHapticTriangle(vertexAt(positions, face[0]),
                                                       vertexAt(positions, face[1]),
                                                       vertexAt(positions, face[2])));
+        if (!built->triangles.back().valid)
+            continue;
+        validFaces.push_back(static_cast<std::uint32_t>(f));
         boxes.push_back(triangleBox(built->triangles.back()));
     }
     built->tree = TriangleTree(boxes);
+    built->faceOfSlot.reserve(validFaces.size());
+    built->reach.reserve(validFaces.size());
+    for (const std::uint32_t index : built->tree.leafOrder()) {
+        built->faceOfSlot.push_back(validFaces[index]);
+        built->reach.push_back(makeTriangleReach(built->triangles[validFaces[index]]));
+    }
     geometry = std::move(built);
 }
 
@@ -80,8 +92,8 @@ std::shared_ptr<IHapticShape> IndexedShape::clone() const {
 }
 
 void IndexedShape::sweep(ConstraintRecord& record, const SweptSphere& sphere, double minT) const {
-    const HapticTriangle& tri = geometry->triangles[record.triangle];
-    if (!tri.valid || !sideAccepts(tri, sphere.localStart))
+    const HapticTriangle& tri = triangleInSlot(record.triangle);
+    if (!sideAccepts(dot(tri.n, sphere.localStart) - tri.d))
         return;
     SweepHit hit;
     if (!sweepSphereTriangle(tri, tickState().frame, sphere, minT, hit))
@@ -99,58 +111,141 @@ void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& out, const 
     const ShapeFrame& frame = tickState().frame;
     if (!frame.valid)
         return;
-    const SweptSphere sphere = makeSweptSphere(frame, proxy, move, radius);
     // Every position the proxy can take this tick lies within reach of the
     // goal. A stretched shape may report touches in the past that the
     // caller did not foresee, so it allows for the whole back tolerance.
-    const double moveLength = length(move);
     const double back = frame.rigid ? backUp : std::max(backUp, backTolerance);
-    const double reach = moveLength * (1.0 + back) + radius;
-    const Vec3d goal = proxy + move - frame.translation;
-    const Vec3d centre = frame.inverse * goal;
+    const double reach = length(move) * (1.0 + back) + radius;
+    const std::size_t firstNew = out.size();
+    gatherCandidates(out, proxy, move, reach);
+    sweepEarliest(out.data() + firstNew, out.data() + out.size(),
+                  makeSweptSphere(frame, proxy, move, radius), -backTolerance);
+}
+
+// A rigidly placed shape keeps world distances, so a triangle counts when
+// its bounding sphere and its plane come within reach of the goal. A
+// stretched one takes what meets the local image of the box around it.
+void IndexedShape::gatherCandidates(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
+                                    const Vec3d& move, double reach) {
+    const ShapeFrame& frame = tickState().frame;
+    const Geometry& geo = *geometry;
+    const Vec3d goal = frame.inverse * (proxy + move - frame.translation);
+    ConstraintRecord record;
+    record.shape = this;
+    const auto add = [&](std::uint32_t slot) {
+        record.triangle = static_cast<int>(slot);
+        out.push_back(record);
+    };
+    if (frame.rigid) {
+        geo.tree.forEachLeaf(
+            [&](const Box3d& box) { return box.squaredDistanceTo(goal) <= reach * reach; },
+            [&](std::uint32_t first, std::uint32_t count) {
+                for (std::uint32_t slot = first; slot < first + count; ++slot) {
+                    const TriangleReach& tri = geo.reach[slot];
+                    const double near = reach + tri.bound;
+                    if (squaredLength(tri.centre - goal) <= near * near &&
+                        std::fabs(dot(tri.n, goal) - tri.d) <= reach)
+                        add(slot);
+                }
+            });
+        return;
+    }
     const Vec3d half = Vec3d(length(frame.inverse.row(0)), length(frame.inverse.row(1)),
                              length(frame.inverse.row(2))) * reach;
     Box3d query;
-    query.min = centre - half;
-    query.max = centre + half;
-    geometry->tree.forEachOverlap(query, [&](std::uint32_t index) {
-        const HapticTriangle& tri = geometry->triangles[index];
-        if (frame.rigid && squaredLength(frame.linear * tri.centre - goal) >
-                               (reach + tri.bound) * (reach + tri.bound))
-            return;
-        ConstraintRecord record;
-        record.shape = this;
-        record.triangle = static_cast<int>(index);
-        sweep(record, sphere, -backTolerance);
-        out.push_back(record);
-    });
+    query.min = goal - half;
+    query.max = goal + half;
+    geo.tree.forEachLeaf([&](const Box3d& box) { return box.overlaps(query); },
+                         [&](std::uint32_t first, std::uint32_t count) {
+                             for (std::uint32_t slot = first; slot < first + count; ++slot) {
+                                 const TriangleReach& tri = geo.reach[slot];
+                                 if (query.squaredDistanceTo(tri.centre) <= tri.bound * tri.bound)
+                                     add(slot);
+                             }
+                         });
+}
+
+// Cheapest tests first: the sphere around the whole sweep (a touch before
+// the start needs an overlap at the start, which lies inside it too), the
+// side, the plane and the bounding sphere, then the distance bound.
+void IndexedShape::queueReachable(ConstraintRecord* first, ConstraintRecord* last,
+                                  const SweptSphere& sphere, double minT) {
+    const ShapeFrame& frame = tickState().frame;
+    const Geometry& geo = *geometry;
+    const double from = std::max(minT, -2.0 * sweepTouchingNow);
+    const Vec3d middle = sphere.localStart + sphere.localMove * (0.5 * (1.0 + from));
+    const double span = 0.5 * (1.0 - from) * std::sqrt(sphere.moveLength2) +
+                        sphere.radius * (1.0 + 1e-9);
+    auto& queue = scratch.queue;
+    queue.clear();
+    for (ConstraintRecord* record = first; record != last; ++record) {
+        if (record->removed)
+            continue;
+        record->active = false;
+        const TriangleReach& tri = geo.reach[record->triangle];
+        if (frame.rigid) {
+            const double near = span + tri.bound;
+            if (squaredLength(tri.centre - middle) > near * near)
+                continue;
+        }
+        if (!sideAccepts(dot(tri.n, sphere.localStart) - tri.d))
+            continue;
+        double t = earliestPossibleHit(tri, frame, sphere, minT);
+        if (frame.rigid && t <= 1.0)
+            t = earliestHitByDistance(triangleInSlot(record->triangle), sphere, t);
+        if (t <= 1.0)
+            queue.push_back({t, static_cast<std::uint32_t>(record - first)});
+    }
+}
+
+void IndexedShape::sweepEarliest(ConstraintRecord* first, ConstraintRecord* last,
+                                 const SweptSphere& sphere, double minT) {
+    queueReachable(first, last, sphere, minT);
+    // Exact sweeps in the order of the bounds, until no bound can come
+    // within simultaneousHit of the earliest hit found. The slack covers the
+    // rounding of times, which grows as the move shrinks against the radius.
+    auto& queue = scratch.queue;
+    const double slack = 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
+    const auto later = [](const QueuedRecord& a, const QueuedRecord& b) {
+        return a.earliest > b.earliest;
+    };
+    std::make_heap(queue.begin(), queue.end(), later);
+    double earliest = std::numeric_limits<double>::infinity();
+    for (auto end = queue.end(); end != queue.begin(); --end) {
+        if (queue.front().earliest > earliest + simultaneousHit + slack)
+            break;
+        std::pop_heap(queue.begin(), end, later);
+        ConstraintRecord& record = first[(end - 1)->offset];
+        sweep(record, sphere, minT);
+        if (record.active)
+            earliest = std::min(earliest, record.t);
+    }
 }
 
 double IndexedShape::localDistance(const Vec3d& point, double reach) const {
-    Box3d query;
-    query.min = point - Vec3d(reach, reach, reach);
-    query.max = point + Vec3d(reach, reach, reach);
+    const Geometry& geo = *geometry;
     double best = reach * reach;
-    geometry->tree.forEachOverlap(query, [&](std::uint32_t index) {
-        const HapticTriangle& tri = geometry->triangles[index];
-        best = std::min(best,
-                        squaredLength(point - closestPointOnTriangle(point, tri.p0, tri.p1, tri.p2)));
-    });
+    geo.tree.forEachLeaf(
+        [&](const Box3d& box) { return box.squaredDistanceTo(point) <= best; },
+        [&](std::uint32_t first, std::uint32_t count) {
+            for (std::uint32_t slot = first; slot < first + count; ++slot) {
+                const HapticTriangle& tri = triangleInSlot(static_cast<int>(slot));
+                best = std::min(best, squaredLength(point - closestPointOnTriangle(
+                                                                point, tri.p0, tri.p1, tri.p2)));
+            }
+        });
     return std::sqrt(best);
 }
 
 ConstraintRecord* IndexedShape::updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
                                                   const Vec3d& proxy, const Vec3d& move,
                                                   double radius, double backTolerance) {
-    const SweptSphere sphere = makeSweptSphere(tickState().frame, proxy, move, radius);
-    ConstraintRecord* record = first;
-    for (; record != last && record->shape == this; ++record) {
-        if (record->removed)
-            continue;
-        record->active = false;
-        sweep(*record, sphere, -backTolerance);
-    }
-    return record;
+    ConstraintRecord* end = first;
+    while (end != last && end->shape == this)
+        ++end;
+    sweepEarliest(first, end, makeSweptSphere(tickState().frame, proxy, move, radius),
+                  -backTolerance);
+    return end;
 }
 
 } // namespace Kiln

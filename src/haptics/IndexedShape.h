@@ -42,15 +42,50 @@ public:
     const Box3d& getBounds() const { return geometry->tree.bounds(); }
 
 private:
+    /// Triangles are numbered in the records by their slot: their position
+    /// in the tree's leaf order, in which the data read for every candidate
+    /// lies. Degenerate triangles touch nothing and have no slot.
     struct Geometry {
-        std::vector<HapticTriangle> triangles;
-        TriangleTree tree;
+        std::vector<HapticTriangle> triangles; ///< in face order
+        TriangleTree tree;                     ///< over the valid triangles
+        std::vector<std::uint32_t> faceOfSlot;
+        std::vector<TriangleReach> reach;      ///< by slot
     };
 
+    /// One record still in play while finding the earliest hits.
+    struct QueuedRecord {
+        double earliest;      ///< no hit before this
+        std::uint32_t offset; ///< from the first record of the run
+    };
+
+    /// Haptic-thread working memory. A copy starts empty: the copy may be
+    /// made on another thread while the original is in use.
+    struct SweepScratch {
+        SweepScratch() = default;
+        SweepScratch(const SweepScratch&) {}
+        SweepScratch& operator=(const SweepScratch&) { return *this; }
+        std::vector<QueuedRecord> queue;
+    };
+
+    const HapticTriangle& triangleInSlot(int slot) const {
+        return geometry->triangles[geometry->faceOfSlot[slot]];
+    }
+    /// Appends an inactive record for every triangle within reach this tick.
+    void gatherCandidates(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
+                          const Vec3d& move, double reach);
     /// Sweeps one triangle and fills the record's hit fields.
     void sweep(ConstraintRecord& record, const SweptSphere& sphere, double minT) const;
+    /// Marks active, with exact times, every record of [first, last) (except
+    /// those removed) hit within simultaneousHit of the earliest hit, and
+    /// leaves the rest inactive.
+    void sweepEarliest(ConstraintRecord* first, ConstraintRecord* last, const SweptSphere& sphere,
+                       double minT);
+    /// Fills the queue with the records the sweep may hit, and a bound each.
+    void queueReachable(ConstraintRecord* first, ConstraintRecord* last,
+                        const SweptSphere& sphere, double minT);
 
     std::shared_ptr<const Geometry> geometry;
+    SweepScratch scratch;
 };
 
 } // namespace Kiln

@@ -7,9 +7,6 @@
 namespace Kiln {
 namespace {
 
-// Candidates hit within this fraction of the move of the first one are
-// taken together: they are one contact seen through several triangles.
-constexpr double simultaneousHit = 1e-8;
 // Normals closer than this (squared) are one constraint.
 constexpr double duplicateNormal = 1e-12;
 // Sweeps after the first of a tick accept almost no back-up.

@@ -10,7 +10,7 @@ namespace {
 constexpr double machineEpsilon = 2.220446049250313e-16;
 // A proxy resting on a surface sits at its radius up to rounding: touches
 // this recent, or this close, still count as touching now.
-constexpr double touchingNow = 1e-9;
+constexpr double touchingNow = sweepTouchingNow;
 constexpr double touchingSlack = 1.0 + 1e-9;
 
 struct Candidate {
@@ -100,6 +100,10 @@ HapticTriangle makeHapticTriangle(const Vec3d& p0, const Vec3d& p1, const Vec3d&
     tri.bound = std::sqrt(std::max({squaredLength(p0 - tri.centre), squaredLength(p1 - tri.centre),
                                     squaredLength(p2 - tri.centre)}));
     return tri;
+}
+
+TriangleReach makeTriangleReach(const HapticTriangle& tri) {
+    return {tri.n, tri.d, tri.centre, tri.bound};
 }
 
 Vec3d barycentric(const HapticTriangle& tri, const Vec3d& point) {
@@ -216,6 +220,78 @@ bool sweepSphereTriangle(const HapticTriangle& tri, const ShapeFrame& frame,
     const Vec3d away = sphere.start + sphere.move * best.t - best.contact;
     hit.normal = away * (1.0 / length(away));
     return true;
+}
+
+// Mirrors the rejections of sweepSphereTriangle. Every contact it reports
+// puts the sphere within its radius of the triangle, so no earlier than the
+// sphere reaches the triangle's plane (when moving towards it) and no
+// earlier than it enters the triangle's bounding sphere grown by the radius.
+double earliestPossibleHit(const TriangleReach& tri, const ShapeFrame& frame,
+                           const SweptSphere& sphere, double minT) {
+    constexpr double never = std::numeric_limits<double>::infinity();
+    if (sphere.moveLength2 <= 0.0)
+        return never;
+    const Vec3d& P0 = sphere.localStart;
+    const Vec3d& m = sphere.localMove;
+    const double s = tri.d - dot(tri.n, P0);
+    const double q = dot(tri.n, m);
+    const double L = frame.rigid ? 1.0 : std::sqrt(dot(tri.n, frame.metric * tri.n));
+    const double rL = sphere.radius * L;
+    const double eps2 = 2.0 * sphere.epsilon;
+    double earliest = minT;
+    if (std::fabs(q) >= eps2) {
+        const bool behind = s >= 0.0;
+        if (behind ? q > 0.0 : q < 0.0) {
+            const double t = behind ? (s - rL) / q : (s + rL) / q;
+            if (t > 1.0)
+                return never;
+            earliest = std::max(minT, t);
+        } else if (!(std::fabs(s) < rL)) {
+            return never;
+        }
+    } else if (!(s + rL >= eps2 * L && s - rL <= -eps2 * L)) {
+        return never;
+    }
+    if (!frame.rigid)
+        return earliest;
+    // Entry into the grown bounding sphere, by the cancellation-free form of
+    // the smaller root; the slack keeps grazing touches in.
+    const double reach = (tri.bound + sphere.radius) * (1.0 + 1e-9);
+    const Vec3d g = tri.centre - P0;
+    const double mm = dot(m, m);
+    const double beta = dot(m, g);
+    const double gamma = dot(g, g) - reach * reach;
+    const double disc = beta * beta - gamma * mm;
+    if (disc < 0.0)
+        return never;
+    const double root = std::sqrt(disc);
+    const double enter = beta > 0.0 ? gamma / (beta + root) : (beta - root) / mm;
+    const double leave = beta > 0.0 ? (beta + root) / mm : gamma / (beta - root);
+    if (enter > 1.0 || leave < minT)
+        return never;
+    return std::max(earliest, enter);
+}
+
+// The distance from the moving centre to the triangle (a convex set) is a
+// convex function of time, so it stays above its tangent at the start: a
+// sphere clear of the triangle that is not closing in on it never touches,
+// and one closing in needs at least gap / closing speed. "Clear" leaves out
+// the touches sweepSphereTriangle still counts: overlaps within rounding,
+// and contacts up to touchingNow in the past.
+double earliestHitByDistance(const HapticTriangle& tri, const SweptSphere& sphere,
+                             double earliest) {
+    const Vec3d& P0 = sphere.localStart;
+    const Vec3d away = P0 - closestPointOnTriangle(P0, tri.p0, tri.p1, tri.p2);
+    const double gap2 = squaredLength(away);
+    const double moveLength = std::sqrt(sphere.moveLength2);
+    const double touching = sphere.radius * touchingSlack + 2.0 * moveLength * touchingNow;
+    if (gap2 <= touching * touching)
+        return earliest;
+    const double gap = std::sqrt(gap2);
+    const double closing = -dot(sphere.localMove, away) / gap;
+    if (closing <= 0.0)
+        return std::numeric_limits<double>::infinity();
+    return std::max(earliest, (gap - sphere.radius) / closing);
 }
 
 // Region tests on the corners, edges and face (Ericson, Real-Time Collision

@@ -6,6 +6,11 @@
 
 namespace Kiln {
 
+/// Contacts this recent (as a fraction of the move) count as touching now,
+/// whether or not the sphere still overlaps the feature at its start. Any
+/// earlier contact needs that overlap.
+constexpr double sweepTouchingNow = 1e-9;
+
 /// One touchable triangle in its shape's local frame.
 struct HapticTriangle {
     bool valid = false; ///< false for a degenerate triangle (no normal)
@@ -19,6 +24,17 @@ struct HapticTriangle {
 };
 
 HapticTriangle makeHapticTriangle(const Vec3d& p0, const Vec3d& p1, const Vec3d& p2);
+
+/// What it takes to rule a triangle out of a sweep, or to bound its time of
+/// contact from below, in one cache line: its plane and a sphere around it.
+struct TriangleReach {
+    Vec3d n;            ///< unit normal
+    double d = 0.0;     ///< plane offset
+    Vec3d centre;       ///< centre of a sphere around the corners
+    double bound = 0.0; ///< its radius
+};
+
+TriangleReach makeTriangleReach(const HapticTriangle& triangle);
 /// (u, v, w) of a point of the triangle's plane.
 Vec3d barycentric(const HapticTriangle& triangle, const Vec3d& point);
 
@@ -62,6 +78,20 @@ struct SweepHit {
 /// three edges and three corners counts.
 bool sweepSphereTriangle(const HapticTriangle& triangle, const ShapeFrame& frame,
                          const SweptSphere& sphere, double minT, SweepHit& hit);
+
+/// A time no later than any contact sweepSphereTriangle can report for this
+/// triangle (up to rounding of the order of 1e-12), or +infinity when it can
+/// report none. Costs a small fraction of the full sweep, so callers after
+/// the earliest contact sweep only the triangles whose bound comes first.
+double earliestPossibleHit(const TriangleReach& triangle, const ShapeFrame& frame,
+                           const SweptSphere& sphere, double minT);
+
+/// A tighter bound than earliestPossibleHit (passed in as `earliest`) for a
+/// shape placed without scale or shear, from the triangle's distance to the
+/// start and how fast the move closes it: +infinity when the sphere is clear
+/// of the triangle and moving away from it.
+double earliestHitByDistance(const HapticTriangle& triangle, const SweptSphere& sphere,
+                             double earliest);
 
 /// The point of triangle abc nearest to p.
 Vec3d closestPointOnTriangle(const Vec3d& p, const Vec3d& a, const Vec3d& b, const Vec3d& c);
