@@ -167,7 +167,7 @@ void IndexedShape::gatherCandidates(std::vector<ConstraintRecord>& out, const Ve
 
 // Cheapest tests first: the sphere around the whole sweep (a touch before
 // the start needs an overlap at the start, which lies inside it too), the
-// side, the plane and the bounding sphere, then the distance bound.
+// side, then the plane and the bounding sphere.
 void IndexedShape::queueReachable(ConstraintRecord* first, ConstraintRecord* last,
                                   const SweptSphere& sphere, double minT) {
     const ShapeFrame& frame = tickState().frame;
@@ -190,36 +190,47 @@ void IndexedShape::queueReachable(ConstraintRecord* first, ConstraintRecord* las
         }
         if (!sideAccepts(dot(tri.n, sphere.localStart) - tri.d))
             continue;
-        double t = earliestPossibleHit(tri, frame, sphere, minT);
-        if (frame.rigid && t <= 1.0)
-            t = earliestHitByDistance(triangleInSlot(record->triangle), sphere, t);
+        const double t = earliestPossibleHit(tri, frame, sphere, minT);
         if (t <= 1.0)
-            queue.push_back({t, static_cast<std::uint32_t>(record - first)});
+            queue.push_back({t, static_cast<std::uint32_t>(record - first), !frame.rigid});
     }
 }
 
 void IndexedShape::sweepEarliest(ConstraintRecord* first, ConstraintRecord* last,
                                  const SweptSphere& sphere, double minT) {
     queueReachable(first, last, sphere, minT);
-    // Exact sweeps in the order of the bounds, until no bound can come
-    // within simultaneousHit of the earliest hit found. The slack covers the
-    // rounding of times, which grows as the move shrinks against the radius.
+    // A record whose bound (first the cheap one, then the distance bound)
+    // falls after the earliest hit found so far by more than simultaneousHit
+    // cannot be among the earliest hits, as that only moves earlier. Taking
+    // the smallest cheap bound first usually finds the earliest hit at once.
+    // The slack covers the rounding of times, which grows as the move
+    // shrinks against the radius.
     auto& queue = scratch.queue;
-    const double slack = 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
-    const auto later = [](const QueuedRecord& a, const QueuedRecord& b) {
-        return a.earliest > b.earliest;
-    };
-    std::make_heap(queue.begin(), queue.end(), later);
+    if (queue.empty())
+        return;
+    const double slack = simultaneousHit + 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
     double earliest = std::numeric_limits<double>::infinity();
-    for (auto end = queue.end(); end != queue.begin(); --end) {
-        if (queue.front().earliest > earliest + simultaneousHit + slack)
-            break;
-        std::pop_heap(queue.begin(), end, later);
-        ConstraintRecord& record = first[(end - 1)->offset];
+    const auto consider = [&](QueuedRecord& next) {
+        if (next.earliest > earliest + slack)
+            return;
+        ConstraintRecord& record = first[next.offset];
+        if (!next.byDistance) {
+            const double bound =
+                earliestHitByDistance(triangleInSlot(record.triangle), sphere, next.earliest);
+            if (bound > 1.0 || bound > earliest + slack)
+                return;
+        }
         sweep(record, sphere, minT);
         if (record.active)
             earliest = std::min(earliest, record.t);
-    }
+    };
+    const auto soonest = std::min_element(
+        queue.begin(), queue.end(),
+        [](const QueuedRecord& a, const QueuedRecord& b) { return a.earliest < b.earliest; });
+    consider(*soonest);
+    soonest->earliest = std::numeric_limits<double>::infinity();
+    for (QueuedRecord& next : queue)
+        consider(next);
 }
 
 double IndexedShape::localDistance(const Vec3d& point, double reach) const {

@@ -56,6 +56,7 @@ private:
     struct QueuedRecord {
         double earliest;      ///< no hit before this
         std::uint32_t offset; ///< from the first record of the run
+        bool byDistance;      ///< `earliest` is the distance bound already
     };
 
     /// Haptic-thread working memory. A copy starts empty: the copy may be
