@@ -101,23 +101,21 @@ public:
     void beginTick();
     const ShapeTickState& tickState() const { return tick; }
 
-    /// Appends one record per triangle that the proxy may reach this tick:
-    /// the sphere of `radius` moving from `proxy` by `move`, backed up by
-    /// `backUp` of the move at most, then sliding (never further from the
-    /// goal proxy + move than where the slide starts). Hits as far back as
-    /// backTolerance of the move count. Only the earliest hits need to be
-    /// exact: every record hit within simultaneousHit of the shape's
-    /// earliest hit is active with its time; the others may be left
-    /// inactive, as they are passed over this sweep anyway.
-    virtual void collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                                    const Vec3d& move, double radius, double backTolerance,
-                                    double backUp) = 0;
-    /// Sweeps again the records of this shape from `first` on (leaving those
-    /// marked removed alone) and returns the record after them. As for
-    /// collectConstraints, only the earliest hits need to be marked active.
-    virtual ConstraintRecord* updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
-                                                const Vec3d& proxy, const Vec3d& move,
-                                                double radius, double backTolerance) = 0;
+    /// Starts the shape's part of a tick: appends a record for every
+    /// triangle the sphere of `radius` may touch moving from `proxy` by
+    /// `move`, and sweeps them; hits as far back as backTolerance of the move
+    /// count. Only the earliest hits need to be exact: every record hit
+    /// within simultaneousHit of the shape's earliest hit is active with its
+    /// time; the others may be left inactive, as the proxy stops before them.
+    virtual void collectConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                                    const Vec3d& move, double radius, double backTolerance) = 0;
+    /// The next move of the same tick: sweeps the shape's records again
+    /// (leaving those marked removed alone), appending records for triangles
+    /// only this move comes near. Records are known by their position in
+    /// `records`, which may grow here. Only the earliest hits need to be
+    /// exact, as for collectConstraints.
+    virtual void updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                                   const Vec3d& move, double radius, double backTolerance) = 0;
 
 protected:
     RuspiniShape();

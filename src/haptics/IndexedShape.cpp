@@ -62,6 +62,7 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
         built->reach.push_back(makeTriangleReach(built->triangles[validFaces[index]]));
     }
     geometry = std::move(built);
+    scratch = SweepScratch(geometry->reach.size());
 }
 
 namespace {
@@ -105,101 +106,106 @@ void IndexedShape::sweep(ConstraintRecord& record, const SweptSphere& sphere, do
     record.normal = hit.normal;
 }
 
-void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                                      const Vec3d& move, double radius, double backTolerance,
-                                      double backUp) {
+void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& records,
+                                      const Vec3d& proxy, const Vec3d& move, double radius,
+                                      double backTolerance) {
+    scratch.madeActive.clear();
+    if (++scratch.tick == 0) { // wrapped: forget every old tick at once
+        std::fill(scratch.tickOfSlot.begin(), scratch.tickOfSlot.end(), 0u);
+        scratch.tick = 1;
+    }
+    updateConstraints(records, proxy, move, radius, backTolerance);
+}
+
+void IndexedShape::updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                                     const Vec3d& move, double radius, double backTolerance) {
     const ShapeFrame& frame = tickState().frame;
     if (!frame.valid)
         return;
-    // Every position the proxy can take this tick lies within reach of the
-    // goal. A stretched shape may report touches in the past that the
-    // caller did not foresee, so it allows for the whole back tolerance.
-    const double back = frame.rigid ? backUp : std::max(backUp, backTolerance);
-    const double reach = length(move) * (1.0 + back) + radius;
-    const std::size_t firstNew = out.size();
-    gatherCandidates(out, proxy, move, reach);
-    sweepEarliest(out.data() + firstNew, out.data() + out.size(),
-                  makeSweptSphere(frame, proxy, move, radius), -backTolerance);
+    sweepEarliest(records, makeSweptSphere(frame, proxy, move, radius), -backTolerance);
 }
 
-// A rigidly placed shape keeps world distances, so a triangle counts when
-// its bounding sphere and its plane come within reach of the goal. A
-// stretched one takes what meets the local image of the box around it.
-void IndexedShape::gatherCandidates(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                                    const Vec3d& move, double reach) {
-    const ShapeFrame& frame = tickState().frame;
-    const Geometry& geo = *geometry;
-    const Vec3d goal = frame.inverse * (proxy + move - frame.translation);
+std::uint32_t IndexedShape::recordFor(std::vector<ConstraintRecord>& records, std::uint32_t slot) {
+    if (scratch.tickOfSlot[slot] == scratch.tick)
+        return scratch.recordOfSlot[slot];
+    const auto position = static_cast<std::uint32_t>(records.size());
     ConstraintRecord record;
     record.shape = this;
-    const auto add = [&](std::uint32_t slot) {
-        record.triangle = static_cast<int>(slot);
-        out.push_back(record);
-    };
+    record.triangle = static_cast<int>(slot);
+    records.push_back(record);
+    scratch.tickOfSlot[slot] = scratch.tick;
+    scratch.recordOfSlot[slot] = position;
+    return position;
+}
+
+// Every contact of a sweep lies within the radius of the path from the
+// start (or from a little before it: touches up to sweepTouchingNow in the
+// past count as now; earlier ones need an overlap at the start, which is
+// near the start too) to the end. A rigidly placed shape keeps world
+// distances, so the sphere around that path finds them in the local frame;
+// a stretched one uses the local image of the box around the path.
+template <typename Consider>
+void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, Consider&& consider) const {
+    const ShapeFrame& frame = tickState().frame;
+    const Geometry& geo = *geometry;
+    const double radius = sphere.radius * (1.0 + 1e-9);
     if (frame.rigid) {
+        const double from = std::max(minT, -2.0 * sweepTouchingNow);
+        const Vec3d middle = sphere.localStart + sphere.localMove * (0.5 * (1.0 + from));
+        const double span = 0.5 * (1.0 - from) * std::sqrt(sphere.moveLength2) + radius;
         geo.tree.forEachLeaf(
-            [&](const Box3d& box) { return box.squaredDistanceTo(goal) <= reach * reach; },
+            [&](const Box3d& box) { return box.squaredDistanceTo(middle) <= span * span; },
             [&](std::uint32_t first, std::uint32_t count) {
                 for (std::uint32_t slot = first; slot < first + count; ++slot) {
                     const TriangleReach& tri = geo.reach[slot];
-                    const double near = reach + tri.bound;
-                    if (squaredLength(tri.centre - goal) <= near * near &&
-                        std::fabs(dot(tri.n, goal) - tri.d) <= reach)
-                        add(slot);
+                    const double near = span + tri.bound;
+                    if (squaredLength(tri.centre - middle) <= near * near)
+                        consider(slot, tri);
                 }
             });
         return;
     }
-    const Vec3d half = Vec3d(length(frame.inverse.row(0)), length(frame.inverse.row(1)),
-                             length(frame.inverse.row(2))) * reach;
+    const Vec3d grow = Vec3d(length(frame.inverse.row(0)), length(frame.inverse.row(1)),
+                             length(frame.inverse.row(2))) * radius;
     Box3d query;
-    query.min = goal - half;
-    query.max = goal + half;
+    query.extend(sphere.localStart + sphere.localMove * minT);
+    query.extend(sphere.localStart + sphere.localMove);
+    query.min -= grow;
+    query.max += grow;
     geo.tree.forEachLeaf([&](const Box3d& box) { return box.overlaps(query); },
                          [&](std::uint32_t first, std::uint32_t count) {
                              for (std::uint32_t slot = first; slot < first + count; ++slot) {
                                  const TriangleReach& tri = geo.reach[slot];
                                  if (query.squaredDistanceTo(tri.centre) <= tri.bound * tri.bound)
-                                     add(slot);
+                                     consider(slot, tri);
                              }
                          });
 }
 
-// Cheapest tests first: the sphere around the whole sweep (a touch before
-// the start needs an overlap at the start, which lies inside it too), the
-// side, then the plane and the bounding sphere.
-void IndexedShape::queueReachable(ConstraintRecord* first, ConstraintRecord* last,
+void IndexedShape::queueReachable(const std::vector<ConstraintRecord>& records,
                                   const SweptSphere& sphere, double minT) {
-    const ShapeFrame& frame = tickState().frame;
-    const Geometry& geo = *geometry;
-    const double from = std::max(minT, -2.0 * sweepTouchingNow);
-    const Vec3d middle = sphere.localStart + sphere.localMove * (0.5 * (1.0 + from));
-    const double span = 0.5 * (1.0 - from) * std::sqrt(sphere.moveLength2) +
-                        sphere.radius * (1.0 + 1e-9);
+    const bool rigid = tickState().frame.rigid;
     auto& queue = scratch.queue;
     queue.clear();
-    for (ConstraintRecord* record = first; record != last; ++record) {
-        if (record->removed)
-            continue;
-        record->active = false;
-        const TriangleReach& tri = geo.reach[record->triangle];
-        if (frame.rigid) {
-            const double near = span + tri.bound;
-            if (squaredLength(tri.centre - middle) > near * near)
-                continue;
-        }
+    forEachNear(sphere, minT, [&](std::uint32_t slot, const TriangleReach& tri) {
+        if (scratch.tickOfSlot[slot] == scratch.tick && records[scratch.recordOfSlot[slot]].removed)
+            return;
         if (!sideAccepts(dot(tri.n, sphere.localStart) - tri.d))
-            continue;
-        const double t = earliestPossibleHit(tri, frame, sphere, minT);
+            return;
+        const double t = earliestPossibleHit(tri, tickState().frame, sphere, minT);
         if (t <= 1.0)
-            queue.push_back({t, static_cast<std::uint32_t>(record - first), !frame.rigid});
-    }
+            queue.push_back({t, slot, !rigid});
+    });
 }
 
-void IndexedShape::sweepEarliest(ConstraintRecord* first, ConstraintRecord* last,
+void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
                                  const SweptSphere& sphere, double minT) {
-    queueReachable(first, last, sphere, minT);
-    // A record whose bound (first the cheap one, then the distance bound)
+    for (const std::uint32_t position : scratch.madeActive)
+        if (!records[position].removed)
+            records[position].active = false;
+    scratch.madeActive.clear();
+    queueReachable(records, sphere, minT);
+    // A triangle whose bound (first the cheap one, then the distance bound)
     // falls after the earliest hit found so far by more than simultaneousHit
     // cannot be among the earliest hits, as that only moves earlier. Taking
     // the smallest cheap bound first usually finds the earliest hit at once.
@@ -208,28 +214,31 @@ void IndexedShape::sweepEarliest(ConstraintRecord* first, ConstraintRecord* last
     auto& queue = scratch.queue;
     if (queue.empty())
         return;
-    const double slack = simultaneousHit + 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
+    const double slack =
+        simultaneousHit + 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
     double earliest = std::numeric_limits<double>::infinity();
-    const auto consider = [&](QueuedRecord& next) {
+    const auto consider = [&](const QueuedTriangle& next) {
         if (next.earliest > earliest + slack)
             return;
-        ConstraintRecord& record = first[next.offset];
         if (!next.byDistance) {
-            const double bound =
-                earliestHitByDistance(triangleInSlot(record.triangle), sphere, next.earliest);
+            const double bound = earliestHitByDistance(triangleInSlot(next.slot), sphere, next.earliest);
             if (bound > 1.0 || bound > earliest + slack)
                 return;
         }
+        const std::uint32_t position = recordFor(records, next.slot);
+        ConstraintRecord& record = records[position];
         sweep(record, sphere, minT);
-        if (record.active)
-            earliest = std::min(earliest, record.t);
+        if (!record.active)
+            return;
+        scratch.madeActive.push_back(position);
+        earliest = std::min(earliest, record.t);
     };
     const auto soonest = std::min_element(
         queue.begin(), queue.end(),
-        [](const QueuedRecord& a, const QueuedRecord& b) { return a.earliest < b.earliest; });
+        [](const QueuedTriangle& a, const QueuedTriangle& b) { return a.earliest < b.earliest; });
     consider(*soonest);
     soonest->earliest = std::numeric_limits<double>::infinity();
-    for (QueuedRecord& next : queue)
+    for (const QueuedTriangle& next : queue)
         consider(next);
 }
 
@@ -240,23 +249,12 @@ double IndexedShape::localDistance(const Vec3d& point, double reach) const {
         [&](const Box3d& box) { return box.squaredDistanceTo(point) <= best; },
         [&](std::uint32_t first, std::uint32_t count) {
             for (std::uint32_t slot = first; slot < first + count; ++slot) {
-                const HapticTriangle& tri = triangleInSlot(static_cast<int>(slot));
+                const HapticTriangle& tri = triangleInSlot(slot);
                 best = std::min(best, squaredLength(point - closestPointOnTriangle(
                                                                 point, tri.p0, tri.p1, tri.p2)));
             }
         });
     return std::sqrt(best);
-}
-
-ConstraintRecord* IndexedShape::updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
-                                                  const Vec3d& proxy, const Vec3d& move,
-                                                  double radius, double backTolerance) {
-    ConstraintRecord* end = first;
-    while (end != last && end->shape == this)
-        ++end;
-    sweepEarliest(first, end, makeSweptSphere(tickState().frame, proxy, move, radius),
-                  -backTolerance);
-    return end;
 }
 
 } // namespace Kiln

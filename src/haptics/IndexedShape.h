@@ -26,12 +26,10 @@ public:
 
     std::shared_ptr<IHapticShape> clone() const override;
 
-    void collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                            const Vec3d& move, double radius, double backTolerance,
-                            double backUp) override;
-    ConstraintRecord* updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
-                                        const Vec3d& proxy, const Vec3d& move, double radius,
-                                        double backTolerance) override;
+    void collectConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                            const Vec3d& move, double radius, double backTolerance) override;
+    void updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                           const Vec3d& move, double radius, double backTolerance) override;
 
     /// Distance from a local-frame point to the nearest triangle, looking
     /// only within `reach` of it (reach when nothing is that close).
@@ -52,38 +50,51 @@ private:
         std::vector<TriangleReach> reach;      ///< by slot
     };
 
-    /// One record still in play while finding the earliest hits.
-    struct QueuedRecord {
-        double earliest;      ///< no hit before this
-        std::uint32_t offset; ///< from the first record of the run
-        bool byDistance;      ///< `earliest` is the distance bound already
+    /// One triangle still in play while finding the earliest hits.
+    struct QueuedTriangle {
+        double earliest;    ///< no hit before this
+        std::uint32_t slot;
+        bool byDistance;    ///< `earliest` is the distance bound already
     };
 
-    /// Haptic-thread working memory. A copy starts empty: the copy may be
-    /// made on another thread while the original is in use.
+    /// Haptic-thread working memory: which records of the tick are this
+    /// shape's. Sized for the triangles when the shape is built (on the
+    /// main thread), so a tick allocates nothing; a copy starts afresh, as
+    /// it may be made on another thread while the original is in use.
     struct SweepScratch {
-        SweepScratch() = default;
-        SweepScratch(const SweepScratch&) {}
-        SweepScratch& operator=(const SweepScratch&) { return *this; }
-        std::vector<QueuedRecord> queue;
+        explicit SweepScratch(std::size_t slots = 0) : recordOfSlot(slots), tickOfSlot(slots) {}
+        SweepScratch(const SweepScratch& other) : SweepScratch(other.tickOfSlot.size()) {}
+        SweepScratch& operator=(const SweepScratch&) = delete;
+        SweepScratch& operator=(SweepScratch&&) = default;
+
+        std::vector<std::uint32_t> recordOfSlot; ///< valid where tickOfSlot is `tick`
+        std::vector<std::uint32_t> tickOfSlot;
+        std::uint32_t tick = 0;
+        /// Records this shape marked active, to be cleared before the next sweep.
+        std::vector<std::uint32_t> madeActive;
+        std::vector<QueuedTriangle> queue;
     };
 
-    const HapticTriangle& triangleInSlot(int slot) const {
+    const HapticTriangle& triangleInSlot(std::uint32_t slot) const {
         return geometry->triangles[geometry->faceOfSlot[slot]];
     }
-    /// Appends an inactive record for every triangle within reach this tick.
-    void gatherCandidates(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                          const Vec3d& move, double reach);
+    /// Finds this tick's record of a triangle, or adds one; its position.
+    std::uint32_t recordFor(std::vector<ConstraintRecord>& records, std::uint32_t slot);
     /// Sweeps one triangle and fills the record's hit fields.
     void sweep(ConstraintRecord& record, const SweptSphere& sphere, double minT) const;
-    /// Marks active, with exact times, every record of [first, last) (except
-    /// those removed) hit within simultaneousHit of the earliest hit, and
-    /// leaves the rest inactive.
-    void sweepEarliest(ConstraintRecord* first, ConstraintRecord* last, const SweptSphere& sphere,
+    /// Makes sure every triangle hit within simultaneousHit of the earliest
+    /// hit of this move has an active record with its exact time, and every
+    /// other record of the shape (except those removed) is inactive.
+    void sweepEarliest(std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
                        double minT);
-    /// Fills the queue with the records the sweep may hit, and a bound each.
-    void queueReachable(ConstraintRecord* first, ConstraintRecord* last,
-                        const SweptSphere& sphere, double minT);
+    /// Fills the queue with the triangles the sweep may hit and a bound for
+    /// each, leaving out those whose record is marked removed.
+    void queueReachable(const std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
+                        double minT);
+    /// Calls consider(slot, triangle) for the triangles whose bounding
+    /// sphere comes within reach of the sweep.
+    template <typename Consider>
+    void forEachNear(const SweptSphere& sphere, double minT, Consider&& consider) const;
 
     std::shared_ptr<const Geometry> geometry;
     SweepScratch scratch;
