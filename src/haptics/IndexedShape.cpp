@@ -185,14 +185,16 @@ void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, Consider&
 void IndexedShape::queueReachable(const std::vector<ConstraintRecord>& records,
                                   const SweptSphere& sphere, double minT) {
     const bool rigid = tickState().frame.rigid;
+    const SweepReach reach = makeSweepReach(tickState().frame, sphere, minT);
     auto& queue = scratch.queue;
     queue.clear();
     forEachNear(sphere, minT, [&](std::uint32_t slot, const TriangleReach& tri) {
         if (scratch.tickOfSlot[slot] == scratch.tick && records[scratch.recordOfSlot[slot]].removed)
             return;
-        if (!sideAccepts(dot(tri.n, sphere.localStart) - tri.d))
+        const double height = dot(tri.n, sphere.localStart) - tri.d;
+        if (!sideAccepts(height))
             return;
-        const double t = earliestPossibleHit(tri, tickState().frame, sphere, minT);
+        const double t = earliestPossibleHit(tri, reach, height);
         if (t <= 1.0)
             queue.push_back({t, slot, !rigid});
     });

@@ -222,54 +222,16 @@ bool sweepSphereTriangle(const HapticTriangle& tri, const ShapeFrame& frame,
     return true;
 }
 
-// Mirrors the rejections of sweepSphereTriangle. Every contact it reports
-// puts the sphere within its radius of the triangle, so no earlier than the
-// sphere reaches the triangle's plane (when moving towards it) and no
-// earlier than it enters the triangle's bounding sphere grown by the radius.
-double earliestPossibleHit(const TriangleReach& tri, const ShapeFrame& frame,
-                           const SweptSphere& sphere, double minT) {
-    constexpr double never = std::numeric_limits<double>::infinity();
-    if (sphere.moveLength2 <= 0.0)
-        return never;
-    const Vec3d& P0 = sphere.localStart;
-    const Vec3d& m = sphere.localMove;
-    const double s = tri.d - dot(tri.n, P0);
-    const double q = dot(tri.n, m);
-    const double L = frame.rigid ? 1.0 : std::sqrt(dot(tri.n, frame.metric * tri.n));
-    const double rL = sphere.radius * L;
-    const double eps2 = 2.0 * sphere.epsilon;
-    double earliest = minT;
-    if (std::fabs(q) >= eps2) {
-        const bool behind = s >= 0.0;
-        if (behind ? q > 0.0 : q < 0.0) {
-            const double t = behind ? (s - rL) / q : (s + rL) / q;
-            if (t > 1.0)
-                return never;
-            earliest = std::max(minT, t);
-        } else if (!(std::fabs(s) < rL)) {
-            return never;
-        }
-    } else if (!(s + rL >= eps2 * L && s - rL <= -eps2 * L)) {
-        return never;
-    }
-    if (!frame.rigid)
-        return earliest;
-    // Entry into the grown bounding sphere, by the cancellation-free form of
-    // the smaller root; the slack keeps grazing touches in.
-    const double reach = (tri.bound + sphere.radius) * (1.0 + 1e-9);
-    const Vec3d g = tri.centre - P0;
-    const double mm = dot(m, m);
-    const double beta = dot(m, g);
-    const double gamma = dot(g, g) - reach * reach;
-    const double disc = beta * beta - gamma * mm;
-    if (disc < 0.0)
-        return never;
-    const double root = std::sqrt(disc);
-    const double enter = beta > 0.0 ? gamma / (beta + root) : (beta - root) / mm;
-    const double leave = beta > 0.0 ? (beta + root) / mm : gamma / (beta - root);
-    if (enter > 1.0 || leave < minT)
-        return never;
-    return std::max(earliest, enter);
+SweepReach makeSweepReach(const ShapeFrame& frame, const SweptSphere& sphere, double minT) {
+    SweepReach reach;
+    reach.start = sphere.localStart;
+    reach.move = sphere.localMove;
+    reach.moveLength2 = frame.rigid ? sphere.moveLength2 : squaredLength(sphere.localMove);
+    reach.radius = sphere.radius;
+    reach.epsilon2 = 2.0 * sphere.epsilon;
+    reach.minT = minT;
+    reach.frame = &frame;
+    return reach;
 }
 
 // The distance from the moving centre to the triangle (a convex set) is a
