@@ -30,12 +30,18 @@ IndexedShape::IndexedShape(const std::vector<float>& positions,
                            const std::vector<std::uint32_t>& indices)
     : IndexedShape(positions.data(), positions.size() / 3, indices.data(), indices.size() / 3) {}
 
+// Two passes over the faces, so that the triangle records are made once,
+// straight into their slots.
 IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
                            const std::uint32_t* indices, std::size_t triangleCount) {
-    auto built = std::make_shared<Geometry>();
-    built->triangles.reserve(triangleCount);
-    std::vector<std::uint32_t> validFaces;
+    const auto triangleAt = [&](std::size_t f) {
+        const std::uint32_t* face = indices + 3 * f;
+        return makeHapticTriangle(vertexAt(positions, face[0]), vertexAt(positions, face[1]),
+                                  vertexAt(positions, face[2]));
+    };
+    std::vector<std::uint32_t> validFaces, degenerateFaces;
     std::vector<Box3d> boxes;
+    validFaces.reserve(triangleCount);
     boxes.reserve(triangleCount);
     for (std::size_t f = 0; f < triangleCount; ++f) {
         const std::uint32_t* face = indices + 3 * f;
@@ -46,21 +52,27 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
                                     std::to_string(face[k]) + " of " +
                                     std::to_string(vertexCount) + ".",
                                 "Kiln::IndexedShape::IndexedShape()");
-        built->triangles.push_back(makeHapticTriangle(vertexAt(positions, face[0]),
-                                                      vertexAt(positions, face[1]),
-                                                      vertexAt(positions, face[2])));
-        if (!built->triangles.back().valid)
-            continue;
-        validFaces.push_back(static_cast<std::uint32_t>(f));
-        boxes.push_back(triangleBox(built->triangles.back()));
+        const HapticTriangle tri = triangleAt(f);
+        (tri.valid ? validFaces : degenerateFaces).push_back(static_cast<std::uint32_t>(f));
+        if (tri.valid)
+            boxes.push_back(triangleBox(tri));
     }
+    auto built = std::make_shared<Geometry>();
     built->tree = TriangleTree(boxes);
-    built->faceOfSlot.reserve(validFaces.size());
+    HapticTriangleList& list = built->triangles;
+    list.bySlot.reserve(triangleCount);
+    list.slotOfFace.resize(triangleCount);
     built->reach.reserve(validFaces.size());
+    const auto place = [&](std::uint32_t face) {
+        list.slotOfFace[face] = static_cast<std::uint32_t>(list.bySlot.size());
+        list.bySlot.push_back(triangleAt(face));
+    };
     for (const std::uint32_t index : built->tree.leafOrder()) {
-        built->faceOfSlot.push_back(validFaces[index]);
-        built->reach.push_back(makeTriangleReach(built->triangles[validFaces[index]]));
+        place(validFaces[index]);
+        built->reach.push_back(makeTriangleReach(list.bySlot.back()));
     }
+    for (const std::uint32_t face : degenerateFaces)
+        place(face);
     geometry = std::move(built);
     scratch = SweepScratch(geometry->reach.size());
 }
@@ -153,13 +165,19 @@ void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, Consider&
         const double from = std::max(minT, -2.0 * sweepTouchingNow);
         const Vec3d middle = sphere.localStart + sphere.localMove * (0.5 * (1.0 + from));
         const double span = 0.5 * (1.0 - from) * std::sqrt(sphere.moveLength2) + radius;
+        // Triangles come out of the leaves met by the sphere around the path
+        // when their bounding sphere meets the capsule around it.
+        const Vec3d half = sphere.localMove * (0.5 * (1.0 - from));
+        const double inverseHalf2 = 1.0 / std::max(squaredLength(half), 1e-300);
         geo.tree.forEachLeaf(
             [&](const Box3d& box) { return box.squaredDistanceTo(middle) <= span * span; },
             [&](std::uint32_t first, std::uint32_t count) {
                 for (std::uint32_t slot = first; slot < first + count; ++slot) {
                     const TriangleReach& tri = geo.reach[slot];
-                    const double near = span + tri.bound;
-                    if (squaredLength(tri.centre - middle) <= near * near)
+                    const Vec3d offset = tri.centre - middle;
+                    const double along = std::clamp(dot(offset, half) * inverseHalf2, -1.0, 1.0);
+                    const double near = radius + tri.bound;
+                    if (squaredLength(offset - half * along) <= near * near)
                         consider(slot, tri);
                 }
             });
@@ -209,25 +227,19 @@ void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
     queueReachable(records, sphere, minT);
     // A triangle whose bound (first the cheap one, then the distance bound)
     // falls after the earliest hit found so far by more than simultaneousHit
-    // cannot be among the earliest hits, as that only moves earlier. Taking
-    // the smallest cheap bound first usually finds the earliest hit at once.
-    // The slack covers the rounding of times, which grows as the move
-    // shrinks against the radius.
+    // cannot be among the earliest hits, as that only moves earlier. The
+    // smallest cheap bound is often the earliest hit when pressing on a
+    // surface, so it goes first; the rest are swept in the order of their
+    // distance bounds. The slack covers the rounding of times, which grows
+    // as the move shrinks against the radius.
     auto& queue = scratch.queue;
     if (queue.empty())
         return;
     const double slack =
         simultaneousHit + 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
     double earliest = std::numeric_limits<double>::infinity();
-    const auto consider = [&](const QueuedTriangle& next) {
-        if (next.earliest > earliest + slack)
-            return;
-        if (!next.byDistance) {
-            const double bound = earliestHitByDistance(triangleInSlot(next.slot), sphere, next.earliest);
-            if (bound > 1.0 || bound > earliest + slack)
-                return;
-        }
-        const std::uint32_t position = recordFor(records, next.slot);
+    const auto sweepExactly = [&](std::uint32_t slot) {
+        const std::uint32_t position = recordFor(records, slot);
         ConstraintRecord& record = records[position];
         sweep(record, sphere, minT);
         if (!record.active)
@@ -235,13 +247,28 @@ void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
         scratch.madeActive.push_back(position);
         earliest = std::min(earliest, record.t);
     };
-    const auto soonest = std::min_element(
-        queue.begin(), queue.end(),
-        [](const QueuedTriangle& a, const QueuedTriangle& b) { return a.earliest < b.earliest; });
-    consider(*soonest);
-    soonest->earliest = std::numeric_limits<double>::infinity();
-    for (const QueuedTriangle& next : queue)
-        consider(next);
+    const auto byBound = [](const QueuedTriangle& a, const QueuedTriangle& b) {
+        return a.earliest < b.earliest;
+    };
+    std::iter_swap(queue.begin(), std::min_element(queue.begin(), queue.end(), byBound));
+    auto kept = queue.begin();
+    for (QueuedTriangle& next : queue) {
+        if (next.earliest > earliest + slack)
+            continue;
+        if (!next.byDistance) {
+            next.earliest =
+                earliestHitByDistance(triangleInSlot(next.slot), sphere, next.earliest);
+            if (next.earliest > 1.0 || next.earliest > earliest + slack)
+                continue;
+        }
+        if (&next == &queue.front())
+            sweepExactly(next.slot);
+        else
+            *kept++ = next;
+    }
+    std::sort(queue.begin(), kept, byBound);
+    for (auto next = queue.begin(); next != kept && next->earliest <= earliest + slack; ++next)
+        sweepExactly(next->slot);
 }
 
 double IndexedShape::localDistance(const Vec3d& point, double reach) const {

@@ -13,6 +13,18 @@
 
 namespace Kiln {
 
+/// A shape's triangles in face order (the shape keeps them in its own order).
+class HapticTriangleList {
+public:
+    std::size_t size() const { return slotOfFace.size(); }
+    const HapticTriangle& operator[](std::size_t face) const { return bySlot[slotOfFace[face]]; }
+
+private:
+    friend class IndexedShape;
+    std::vector<HapticTriangle> bySlot;
+    std::vector<std::uint32_t> slotOfFace;
+};
+
 class IndexedShape : public RuspiniShape {
 public:
     /// positions: x, y, z per vertex; indices: three per triangle, front
@@ -35,19 +47,18 @@ public:
     /// only within `reach` of it (reach when nothing is that close).
     double localDistance(const Vec3d& point, double reach) const;
 
-    const std::vector<HapticTriangle>& getTriangles() const { return geometry->triangles; }
+    const HapticTriangleList& getTriangles() const { return geometry->triangles; }
     /// Local-frame bounds of all triangles.
     const Box3d& getBounds() const { return geometry->tree.bounds(); }
 
 private:
-    /// Triangles are numbered in the records by their slot: their position
-    /// in the tree's leaf order, in which the data read for every candidate
-    /// lies. Degenerate triangles touch nothing and have no slot.
+    /// Triangles are kept, and numbered in the records, by slot: the valid
+    /// ones in the tree's leaf order, so that the data read near the proxy
+    /// lies together, then the degenerate ones, which touch nothing.
     struct Geometry {
-        std::vector<HapticTriangle> triangles; ///< in face order
-        TriangleTree tree;                     ///< over the valid triangles
-        std::vector<std::uint32_t> faceOfSlot;
-        std::vector<TriangleReach> reach;      ///< by slot
+        HapticTriangleList triangles;
+        TriangleTree tree;                ///< over the valid triangles
+        std::vector<TriangleReach> reach; ///< by slot, for the valid triangles
     };
 
     /// One triangle still in play while finding the earliest hits.
@@ -76,7 +87,7 @@ private:
     };
 
     const HapticTriangle& triangleInSlot(std::uint32_t slot) const {
-        return geometry->triangles[geometry->faceOfSlot[slot]];
+        return geometry->triangles.bySlot[slot];
     }
     /// Finds this tick's record of a triangle, or adds one; its position.
     std::uint32_t recordFor(std::vector<ConstraintRecord>& records, std::uint32_t slot);
