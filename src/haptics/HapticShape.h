@@ -101,19 +101,18 @@ public:
     void beginTick();
     const ShapeTickState& tickState() const { return tick; }
 
-    /// Starts the shape's part of a tick: appends a record for every
-    /// triangle the sphere of `radius` may touch moving from `proxy` by
-    /// `move`, and sweeps them; hits as far back as backTolerance of the move
-    /// count. Only the earliest hits need to be exact: every record hit
-    /// within simultaneousHit of the shape's earliest hit is active with its
-    /// time; the others may be left inactive, as the proxy stops before them.
+    /// Starts the shape's part of a tick: sweeps the sphere of `radius`
+    /// moving from `proxy` by `move` against the shape, hits as far back as
+    /// backTolerance of the move counting, and appends records for what it
+    /// touches first. Every triangle hit within simultaneousHit of the
+    /// shape's earliest hit gets an active record with its exact time; the
+    /// others may get an inactive record or none, as the proxy stops before
+    /// them.
     virtual void collectConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
                                     const Vec3d& move, double radius, double backTolerance) = 0;
-    /// The next move of the same tick: sweeps the shape's records again
-    /// (leaving those marked removed alone), appending records for triangles
-    /// only this move comes near. Records are known by their position in
-    /// `records`, which may grow here. Only the earliest hits need to be
-    /// exact, as for collectConstraints.
+    /// The next move of the same tick, likewise: the shape's records (known
+    /// by their position in `records`, which may grow here) are swept again
+    /// or made inactive, except those marked removed, which are left alone.
     virtual void updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
                                    const Vec3d& move, double radius, double backTolerance) = 0;
 

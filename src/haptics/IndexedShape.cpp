@@ -238,7 +238,12 @@ void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
     const double slack =
         simultaneousHit + 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
     double earliest = std::numeric_limits<double>::infinity();
-    const auto sweepExactly = [&](std::uint32_t slot) {
+    const bool rigid = tickState().frame.rigid;
+    const auto sweepExactly = [&](std::uint32_t slot, double from) {
+        // A contact must also come before the latest time the distance at
+        // the end allows: often none does when the move ends near but clear.
+        if (rigid && latestHitByDistance(triangleInSlot(slot), sphere) + slack < from)
+            return;
         const std::uint32_t position = recordFor(records, slot);
         ConstraintRecord& record = records[position];
         sweep(record, sphere, minT);
@@ -262,13 +267,13 @@ void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
                 continue;
         }
         if (&next == &queue.front())
-            sweepExactly(next.slot);
+            sweepExactly(next.slot, next.earliest);
         else
             *kept++ = next;
     }
     std::sort(queue.begin(), kept, byBound);
     for (auto next = queue.begin(); next != kept && next->earliest <= earliest + slack; ++next)
-        sweepExactly(next->slot);
+        sweepExactly(next->slot, next->earliest);
 }
 
 double IndexedShape::localDistance(const Vec3d& point, double reach) const {

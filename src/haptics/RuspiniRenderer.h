@@ -46,7 +46,7 @@ public:
 
 /// Work counts of one tick, for benchmarks.
 struct RendererTickStats {
-    std::size_t candidates = 0;
+    std::size_t candidates = 0; ///< constraint records: triangles swept exactly
     std::size_t iterations = 0;
     std::size_t contacts = 0;
 };

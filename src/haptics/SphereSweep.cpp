@@ -256,6 +256,23 @@ double earliestHitByDistance(const HapticTriangle& tri, const SweptSphere& spher
     return std::max(earliest, (gap - sphere.radius) / closing);
 }
 
+// The same convexity from the other end: the distance stays above its
+// tangent at the end of the move, which rises backwards in time when the
+// sphere is still closing in.
+double latestHitByDistance(const HapticTriangle& tri, const SweptSphere& sphere) {
+    const Vec3d end = sphere.localStart + sphere.localMove;
+    const Vec3d away = end - closestPointOnTriangle(end, tri.p0, tri.p1, tri.p2);
+    const double gap2 = squaredLength(away);
+    const double touching = sphere.radius * touchingSlack;
+    if (gap2 <= touching * touching)
+        return 1.0;
+    const double gap = std::sqrt(gap2);
+    const double opening = dot(sphere.localMove, away) / gap;
+    if (opening <= 0.0)
+        return -std::numeric_limits<double>::infinity();
+    return 1.0 - (gap - sphere.radius) / opening;
+}
+
 // Region tests on the corners, edges and face (Ericson, Real-Time Collision
 // Detection, 5.1.5).
 Vec3d closestPointOnTriangle(const Vec3d& p, const Vec3d& a, const Vec3d& b, const Vec3d& c) {

@@ -110,6 +110,12 @@ inline double earliestPossibleHit(const TriangleReach& tri, const SweepReach& sw
 double earliestHitByDistance(const HapticTriangle& triangle, const SweptSphere& sphere,
                              double earliest);
 
+/// The other end of that bound: no contact comes after this time, judged
+/// from the distance at the end of the move and how fast it changes there;
+/// -infinity when the sphere ends clear of the triangle and still closing in
+/// on it, as it was then clear all along. Also for rigid placements only.
+double latestHitByDistance(const HapticTriangle& triangle, const SweptSphere& sphere);
+
 /// The point of triangle abc nearest to p.
 Vec3d closestPointOnTriangle(const Vec3d& p, const Vec3d& a, const Vec3d& b, const Vec3d& c);
 

@@ -175,6 +175,9 @@ TEST(SphereSweep, ContactTimeBoundsNeverComeAfterTheContact) {
                 continue;
             ++hits;
             EXPECT_LE(bound, hit.t + 1e-12) << "sweep " << i;
+            if (frame.rigid) {
+                EXPECT_GE(latestHitByDistance(tri, sphere), hit.t - 1e-12) << "sweep " << i;
+            }
         }
     EXPECT_GT(hits, 1000) << "the sweeps must touch often enough to mean something";
     EXPECT_GT(ruledOut, 1000);
