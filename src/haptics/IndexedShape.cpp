@@ -70,6 +70,7 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
     for (const std::uint32_t index : built->tree.leafOrder()) {
         place(validFaces[index]);
         built->reach.push_back(makeTriangleReach(list.bySlot.back()));
+        built->largestBound = std::max(built->largestBound, built->reach.back().bound);
     }
     for (const std::uint32_t face : degenerateFaces)
         place(face);
@@ -126,15 +127,16 @@ void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& records,
         std::fill(scratch.tickOfSlot.begin(), scratch.tickOfSlot.end(), 0u);
         scratch.tick = 1;
     }
-    updateConstraints(records, proxy, move, radius, backTolerance);
+    const ShapeFrame& frame = tickState().frame;
+    if (frame.valid)
+        sweepEarliest(records, makeSweptSphere(frame, proxy, move, radius), -backTolerance, true);
 }
 
 void IndexedShape::updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
                                      const Vec3d& move, double radius, double backTolerance) {
     const ShapeFrame& frame = tickState().frame;
-    if (!frame.valid)
-        return;
-    sweepEarliest(records, makeSweptSphere(frame, proxy, move, radius), -backTolerance);
+    if (frame.valid)
+        sweepEarliest(records, makeSweptSphere(frame, proxy, move, radius), -backTolerance, false);
 }
 
 std::uint32_t IndexedShape::recordFor(std::vector<ConstraintRecord>& records, std::uint32_t slot) {
@@ -157,7 +159,8 @@ std::uint32_t IndexedShape::recordFor(std::vector<ConstraintRecord>& records, st
 // distances, so the sphere around that path finds them in the local frame;
 // a stretched one uses the local image of the box around the path.
 template <typename Consider>
-void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, Consider&& consider) const {
+void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, StartRegion region,
+                               Consider&& consider) const {
     const ShapeFrame& frame = tickState().frame;
     const Geometry& geo = *geometry;
     const double radius = sphere.radius * (1.0 + 1e-9);
@@ -169,15 +172,31 @@ void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, Consider&
         // when their bounding sphere meets the capsule around it.
         const Vec3d half = sphere.localMove * (0.5 * (1.0 - from));
         const double inverseHalf2 = 1.0 / std::max(squaredLength(half), 1e-300);
+        const Vec3d& start = sphere.localStart;
+        // A triangle near the start has its centre, so its leaf's box, within
+        // reach and its bound of the start.
+        const double leafReach = region.reach + geo.largestBound;
+        const double leafReach2 = leafReach * leafReach;
+        const auto inRegion = [&](const TriangleReach& tri) {
+            if (region.part == StartRegion::All)
+                return true;
+            const double near = region.reach + tri.bound;
+            return (squaredLength(tri.centre - start) <= near * near) ==
+                   (region.part == StartRegion::Near);
+        };
         geo.tree.forEachLeaf(
-            [&](const Box3d& box) { return box.squaredDistanceTo(middle) <= span * span; },
+            [&](const Box3d& box) {
+                return box.squaredDistanceTo(middle) <= span * span &&
+                       (region.part != StartRegion::Near ||
+                        box.squaredDistanceTo(start) <= leafReach2);
+            },
             [&](std::uint32_t first, std::uint32_t count) {
                 for (std::uint32_t slot = first; slot < first + count; ++slot) {
                     const TriangleReach& tri = geo.reach[slot];
                     const Vec3d offset = tri.centre - middle;
                     const double along = std::clamp(dot(offset, half) * inverseHalf2, -1.0, 1.0);
                     const double near = radius + tri.bound;
-                    if (squaredLength(offset - half * along) <= near * near)
+                    if (squaredLength(offset - half * along) <= near * near && inRegion(tri))
                         consider(slot, tri);
                 }
             });
@@ -201,12 +220,12 @@ void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, Consider&
 }
 
 void IndexedShape::queueReachable(const std::vector<ConstraintRecord>& records,
-                                  const SweptSphere& sphere, double minT) {
+                                  const SweptSphere& sphere, double minT, StartRegion region) {
     const bool rigid = tickState().frame.rigid;
     const SweepReach reach = makeSweepReach(tickState().frame, sphere, minT);
     auto& queue = scratch.queue;
     queue.clear();
-    forEachNear(sphere, minT, [&](std::uint32_t slot, const TriangleReach& tri) {
+    forEachNear(sphere, minT, region, [&](std::uint32_t slot, const TriangleReach& tri) {
         if (scratch.tickOfSlot[slot] == scratch.tick && records[scratch.recordOfSlot[slot]].removed)
             return;
         const double height = dot(tri.n, sphere.localStart) - tri.d;
@@ -219,12 +238,33 @@ void IndexedShape::queueReachable(const std::vector<ConstraintRecord>& records,
 }
 
 void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
-                                 const SweptSphere& sphere, double minT) {
+                                 const SweptSphere& sphere, double minT, bool nearFirst) {
     for (const std::uint32_t position : scratch.madeActive)
         if (!records[position].removed)
             records[position].active = false;
     scratch.madeActive.clear();
-    queueReachable(records, sphere, minT);
+    double earliest = std::numeric_limits<double>::infinity();
+    if (!nearFirst || !tickState().frame.rigid) {
+        queueReachable(records, sphere, minT, {});
+        sweepQueued(records, sphere, minT, earliest);
+        return;
+    }
+    // The triangles near the start first: those further than `ahead` of the
+    // move beyond the radius cannot be touched before that fraction of it,
+    // so they need no look when a nearer one is touched sooner.
+    constexpr double ahead = 0.03;
+    const double moveLength = std::sqrt(sphere.moveLength2);
+    const double nearStart = sphere.radius * (1.0 + 1e-9) + ahead * moveLength;
+    queueReachable(records, sphere, minT, {StartRegion::Near, nearStart});
+    sweepQueued(records, sphere, minT, earliest);
+    if (earliest + simultaneousHit + 1e-9 < ahead)
+        return;
+    queueReachable(records, sphere, minT, {StartRegion::Far, nearStart});
+    sweepQueued(records, sphere, minT, earliest);
+}
+
+void IndexedShape::sweepQueued(std::vector<ConstraintRecord>& records,
+                               const SweptSphere& sphere, double minT, double& earliest) {
     // A triangle whose bound (first the cheap one, then the distance bound)
     // falls after the earliest hit found so far by more than simultaneousHit
     // cannot be among the earliest hits, as that only moves earlier. The
@@ -237,7 +277,6 @@ void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
         return;
     const double slack =
         simultaneousHit + 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
-    double earliest = std::numeric_limits<double>::infinity();
     const bool rigid = tickState().frame.rigid;
     const auto sweepExactly = [&](std::uint32_t slot, double from) {
         // A contact must also come before the latest time the distance at

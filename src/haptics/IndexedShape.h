@@ -59,6 +59,7 @@ private:
         HapticTriangleList triangles;
         TriangleTree tree;                ///< over the valid triangles
         std::vector<TriangleReach> reach; ///< by slot, for the valid triangles
+        double largestBound = 0.0;        ///< of the bounding spheres
     };
 
     /// One triangle still in play while finding the earliest hits.
@@ -96,16 +97,31 @@ private:
     /// Makes sure every triangle hit within simultaneousHit of the earliest
     /// hit of this move has an active record with its exact time, and every
     /// other record of the shape (except those removed) is inactive.
+    /// nearFirst: the triangles near the start are likely hit at once (as
+    /// at the start of a tick, when the proxy rests on the surface and is
+    /// pressed into it), so they are looked at before the others.
     void sweepEarliest(std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
-                       double minT);
-    /// Fills the queue with the triangles the sweep may hit and a bound for
-    /// each, leaving out those whose record is marked removed.
+                       double minT, bool nearFirst);
+    /// Which of the triangles near a sweep to take: those whose bounding
+    /// sphere comes within `reach` of the start, the others, or all.
+    struct StartRegion {
+        enum Part { All, Near, Far } part = All;
+        double reach = 0.0;
+    };
+    /// Fills the queue with the triangles of the region the sweep may hit,
+    /// and a bound for each, leaving out those whose record is removed.
     void queueReachable(const std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
-                        double minT);
-    /// Calls consider(slot, triangle) for the triangles whose bounding
-    /// sphere comes within reach of the sweep.
+                        double minT, StartRegion region);
+    /// Sweeps the queued triangles exactly in the order of their bounds, as
+    /// long as they may come within simultaneousHit of `earliest`, the
+    /// earliest hit so far, which this lowers.
+    void sweepQueued(std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
+                     double minT, double& earliest);
+    /// Calls consider(slot, triangle) for the triangles of the region whose
+    /// bounding sphere comes within reach of the sweep.
     template <typename Consider>
-    void forEachNear(const SweptSphere& sphere, double minT, Consider&& consider) const;
+    void forEachNear(const SweptSphere& sphere, double minT, StartRegion region,
+                     Consider&& consider) const;
 
     std::shared_ptr<const Geometry> geometry;
     SweepScratch scratch;
