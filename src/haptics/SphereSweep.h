@@ -37,6 +37,7 @@ struct TriangleReach {
 };
 
 TriangleReach makeTriangleReach(const HapticTriangle& triangle);
+
 /// (u, v, w) of a point of the triangle's plane.
 Vec3d barycentric(const HapticTriangle& triangle, const Vec3d& point);
 
