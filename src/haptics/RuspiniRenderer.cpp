@@ -14,6 +14,9 @@ constexpr double updateBackTolerance = 1e-7;
 // The active-set search tries every subset of at most three constraints;
 // beyond this many distinct normals the proxy simply stops for the tick.
 constexpr std::size_t maxSolvedConstraints = 12;
+// Contact events one tick may resolve before the proxy stops for the tick:
+// far more than a tick needs (a dozen in a fold), so only a cycle ends here.
+constexpr std::size_t maxIterations = 64;
 
 Ogre::Vector3 toOgre(const Vec3d& v) {
     return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
@@ -177,7 +180,7 @@ Vec3d RuspiniRenderer::tick(const DeviceSample& sample, double forceGain) {
         for (const auto& shape : tickShapes)
             shape->collectConstraints(candidates, proxy, move, r, backTolerance);
         while (advanceToNextContact(move)) {
-            if (++stats.iterations > 2 * candidates.size() + 8 || !solve(goal - proxy, move)) {
+            if (++stats.iterations > maxIterations || !solve(goal - proxy, move)) {
                 move = Vec3d();
                 break;
             }
