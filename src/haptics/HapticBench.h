@@ -26,7 +26,7 @@ struct HapticBenchResult {
     double maxMicros = 0.0;
     double maxPenetration = 0.0; ///< deepest the proxy sphere got inside a surface
     double radius = 0.0;
-    double meanCandidates = 0.0; ///< triangles swept per tick
+    double meanCandidates = 0.0; ///< triangles swept exactly per tick
     double meanIterations = 0.0; ///< contact events resolved per tick
 
     /// "ticks=N contact_ticks=N median_us=X p99_us=X max_us=X max_penetration=X"

@@ -58,10 +58,14 @@ public:
     virtual std::shared_ptr<IHapticShape> clone() const = 0;
 };
 
+/// Candidates hit within this fraction of the move of the earliest one are
+/// taken together: they are one contact seen through several triangles.
+constexpr double simultaneousHit = 1e-8;
+
 /// One candidate triangle of one tick, in the renderer's reused list.
 struct ConstraintRecord {
     RuspiniShape* shape = nullptr;
-    int triangle = 0;
+    int triangle = 0;    ///< the shape's own number for the triangle
     bool active = false;
     bool removed = false;
     double t = 0.0;      ///< time of impact, fraction of the move
@@ -97,26 +101,38 @@ public:
     void beginTick();
     const ShapeTickState& tickState() const { return tick; }
 
-    /// Appends one record per triangle that the proxy may reach this tick:
-    /// the sphere of `radius` moving from `proxy` by `move`, backed up by
-    /// `backUp` of the move at most, then sliding (never further from the
-    /// goal proxy + move than where the slide starts). Hits as far back as
-    /// backTolerance of the move count.
-    virtual void collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                                    const Vec3d& move, double radius, double backTolerance,
-                                    double backUp) = 0;
-    /// Sweeps again the records of this shape from `first` on (leaving those
-    /// marked removed alone) and returns the record after them.
-    virtual ConstraintRecord* updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
-                                                const Vec3d& proxy, const Vec3d& move,
-                                                double radius, double backTolerance) = 0;
+    /// Starts the shape's part of a tick: sweeps the sphere of `radius`
+    /// moving from `proxy` by `move` against the shape, hits as far back as
+    /// backTolerance of the move counting, and appends records for what it
+    /// touches first. Every triangle hit within simultaneousHit of the
+    /// shape's earliest hit gets an active record with its exact time; the
+    /// others may get an inactive record or none, as the proxy stops before
+    /// them.
+    virtual void collectConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                                    const Vec3d& move, double radius, double backTolerance) = 0;
+    /// The next move of the same tick, likewise: the shape's records (known
+    /// by their position in `records`, which may grow here) are swept again
+    /// or made inactive, except those marked removed, which are left alone.
+    virtual void updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                                   const Vec3d& move, double radius, double backTolerance) = 0;
 
 protected:
     RuspiniShape();
     RuspiniShape(const RuspiniShape& other);
-    /// Whether the side setting lets a triangle with unit normal n and
-    /// offset d hold the proxy back when it starts at localStart.
-    bool sideAccepts(const HapticTriangle& triangle, const Vec3d& localStart) const;
+    /// Whether the side setting lets a triangle hold the proxy back when
+    /// the proxy starts `height` in front of its plane (n . x - d).
+    bool sideAccepts(double height) const {
+        switch (tick.side) {
+        case HapticSideBoth:
+            return true;
+        case HapticSideOuter:
+            return height >= 0.0;
+        case HapticSideInner:
+            return height < 0.0;
+        default:
+            return false;
+        }
+    }
 
 private:
     HapticsPresenter* owner = nullptr;

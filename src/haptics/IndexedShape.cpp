@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <string>
 
 namespace Kiln {
@@ -28,11 +30,18 @@ IndexedShape::IndexedShape(const std::vector<float>& positions,
                            const std::vector<std::uint32_t>& indices)
     : IndexedShape(positions.data(), positions.size() / 3, indices.data(), indices.size() / 3) {}
 
+// Two passes over the faces, so that the triangle records are made once,
+// straight into their slots.
 IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
                            const std::uint32_t* indices, std::size_t triangleCount) {
-    auto built = std::make_shared<Geometry>();
-    built->triangles.reserve(triangleCount);
+    const auto triangleAt = [&](std::size_t f) {
+        const std::uint32_t* face = indices + 3 * f;
+        return makeHapticTriangle(vertexAt(positions, face[0]), vertexAt(positions, face[1]),
+                                  vertexAt(positions, face[2]));
+    };
+    std::vector<std::uint32_t> validFaces, degenerateFaces;
     std::vector<Box3d> boxes;
+    validFaces.reserve(triangleCount);
     boxes.reserve(triangleCount);
     for (std::size_t f = 0; f < triangleCount; ++f) {
         const std::uint32_t* face = indices + 3 * f;
@@ -43,13 +52,30 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
                                     std::to_string(face[k]) + " of " +
                                     std::to_string(vertexCount) + ".",
                                 "Kiln::IndexedShape::IndexedShape()");
-        built->triangles.push_back(makeHapticTriangle(vertexAt(positions, face[0]),
-                                                      vertexAt(positions, face[1]),
-                                                      vertexAt(positions, face[2])));
-        boxes.push_back(triangleBox(built->triangles.back()));
+        const HapticTriangle tri = triangleAt(f);
+        (tri.valid ? validFaces : degenerateFaces).push_back(static_cast<std::uint32_t>(f));
+        if (tri.valid)
+            boxes.push_back(triangleBox(tri));
     }
+    auto built = std::make_shared<Geometry>();
     built->tree = TriangleTree(boxes);
+    HapticTriangleList& list = built->triangles;
+    list.bySlot.reserve(triangleCount);
+    list.slotOfFace.resize(triangleCount);
+    built->reach.reserve(validFaces.size());
+    const auto place = [&](std::uint32_t face) {
+        list.slotOfFace[face] = static_cast<std::uint32_t>(list.bySlot.size());
+        list.bySlot.push_back(triangleAt(face));
+    };
+    for (const std::uint32_t index : built->tree.leafOrder()) {
+        place(validFaces[index]);
+        built->reach.push_back(makeTriangleReach(list.bySlot.back()));
+        built->largestBound = std::max(built->largestBound, built->reach.back().bound);
+    }
+    for (const std::uint32_t face : degenerateFaces)
+        place(face);
     geometry = std::move(built);
+    scratch = SweepScratch(geometry->reach.size());
 }
 
 namespace {
@@ -80,8 +106,8 @@ std::shared_ptr<IHapticShape> IndexedShape::clone() const {
 }
 
 void IndexedShape::sweep(ConstraintRecord& record, const SweptSphere& sphere, double minT) const {
-    const HapticTriangle& tri = geometry->triangles[record.triangle];
-    if (!tri.valid || !sideAccepts(tri, sphere.localStart))
+    const HapticTriangle& tri = triangleInSlot(record.triangle);
+    if (!sideAccepts(dot(tri.n, sphere.localStart) - tri.d))
         return;
     SweepHit hit;
     if (!sweepSphereTriangle(tri, tickState().frame, sphere, minT, hit))
@@ -93,64 +119,215 @@ void IndexedShape::sweep(ConstraintRecord& record, const SweptSphere& sphere, do
     record.normal = hit.normal;
 }
 
-void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                                      const Vec3d& move, double radius, double backTolerance,
-                                      double backUp) {
+void IndexedShape::collectConstraints(std::vector<ConstraintRecord>& records,
+                                      const Vec3d& proxy, const Vec3d& move, double radius,
+                                      double backTolerance) {
+    scratch.madeActive.clear();
+    if (++scratch.tick == 0) { // wrapped: forget every old tick at once
+        std::fill(scratch.tickOfSlot.begin(), scratch.tickOfSlot.end(), 0u);
+        scratch.tick = 1;
+    }
     const ShapeFrame& frame = tickState().frame;
-    if (!frame.valid)
+    if (frame.valid)
+        sweepEarliest(records, makeSweptSphere(frame, proxy, move, radius), -backTolerance, true);
+}
+
+void IndexedShape::updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                                     const Vec3d& move, double radius, double backTolerance) {
+    const ShapeFrame& frame = tickState().frame;
+    if (frame.valid)
+        sweepEarliest(records, makeSweptSphere(frame, proxy, move, radius), -backTolerance, false);
+}
+
+std::uint32_t IndexedShape::recordFor(std::vector<ConstraintRecord>& records, std::uint32_t slot) {
+    if (scratch.tickOfSlot[slot] == scratch.tick)
+        return scratch.recordOfSlot[slot];
+    const auto position = static_cast<std::uint32_t>(records.size());
+    ConstraintRecord record;
+    record.shape = this;
+    record.triangle = static_cast<int>(slot);
+    records.push_back(record);
+    scratch.tickOfSlot[slot] = scratch.tick;
+    scratch.recordOfSlot[slot] = position;
+    return position;
+}
+
+// Every contact of a sweep lies within the radius of the path from the
+// start (or from a little before it: touches up to sweepTouchingNow in the
+// past count as now; earlier ones need an overlap at the start, which is
+// near the start too) to the end. A rigidly placed shape keeps world
+// distances, so the sphere around that path finds them in the local frame;
+// a stretched one uses the local image of the box around the path.
+template <typename Consider>
+void IndexedShape::forEachNear(const SweptSphere& sphere, double minT, StartRegion region,
+                               Consider&& consider) const {
+    const ShapeFrame& frame = tickState().frame;
+    const Geometry& geo = *geometry;
+    const double radius = sphere.radius * (1.0 + 1e-9);
+    if (frame.rigid) {
+        const double from = std::max(minT, -2.0 * sweepTouchingNow);
+        const Vec3d middle = sphere.localStart + sphere.localMove * (0.5 * (1.0 + from));
+        const double span = 0.5 * (1.0 - from) * std::sqrt(sphere.moveLength2) + radius;
+        // Triangles come out of the leaves met by the sphere around the path
+        // when their bounding sphere meets the capsule around it.
+        const Vec3d half = sphere.localMove * (0.5 * (1.0 - from));
+        const double inverseHalf2 = 1.0 / std::max(squaredLength(half), 1e-300);
+        const Vec3d& start = sphere.localStart;
+        // A triangle near the start has its centre, so its leaf's box, within
+        // reach and its bound of the start.
+        const double leafReach = region.reach + geo.largestBound;
+        const double leafReach2 = leafReach * leafReach;
+        const auto inRegion = [&](const TriangleReach& tri) {
+            if (region.part == StartRegion::All)
+                return true;
+            const double near = region.reach + tri.bound;
+            return (squaredLength(tri.centre - start) <= near * near) ==
+                   (region.part == StartRegion::Near);
+        };
+        geo.tree.forEachLeaf(
+            [&](const Box3d& box) {
+                return box.squaredDistanceTo(middle) <= span * span &&
+                       (region.part != StartRegion::Near ||
+                        box.squaredDistanceTo(start) <= leafReach2);
+            },
+            [&](std::uint32_t first, std::uint32_t count) {
+                for (std::uint32_t slot = first; slot < first + count; ++slot) {
+                    const TriangleReach& tri = geo.reach[slot];
+                    const Vec3d offset = tri.centre - middle;
+                    const double along = std::clamp(dot(offset, half) * inverseHalf2, -1.0, 1.0);
+                    const double near = radius + tri.bound;
+                    if (squaredLength(offset - half * along) <= near * near && inRegion(tri))
+                        consider(slot, tri);
+                }
+            });
         return;
-    const SweptSphere sphere = makeSweptSphere(frame, proxy, move, radius);
-    // Every position the proxy can take this tick lies within reach of the
-    // goal. A stretched shape may report touches in the past that the
-    // caller did not foresee, so it allows for the whole back tolerance.
-    const double moveLength = length(move);
-    const double back = frame.rigid ? backUp : std::max(backUp, backTolerance);
-    const double reach = moveLength * (1.0 + back) + radius;
-    const Vec3d goal = proxy + move - frame.translation;
-    const Vec3d centre = frame.inverse * goal;
-    const Vec3d half = Vec3d(length(frame.inverse.row(0)), length(frame.inverse.row(1)),
-                             length(frame.inverse.row(2))) * reach;
+    }
+    const Vec3d grow = Vec3d(length(frame.inverse.row(0)), length(frame.inverse.row(1)),
+                             length(frame.inverse.row(2))) * radius;
     Box3d query;
-    query.min = centre - half;
-    query.max = centre + half;
-    geometry->tree.forEachOverlap(query, [&](std::uint32_t index) {
-        const HapticTriangle& tri = geometry->triangles[index];
-        if (frame.rigid && squaredLength(frame.linear * tri.centre - goal) >
-                               (reach + tri.bound) * (reach + tri.bound))
+    query.extend(sphere.localStart + sphere.localMove * minT);
+    query.extend(sphere.localStart + sphere.localMove);
+    query.min -= grow;
+    query.max += grow;
+    geo.tree.forEachLeaf([&](const Box3d& box) { return box.overlaps(query); },
+                         [&](std::uint32_t first, std::uint32_t count) {
+                             for (std::uint32_t slot = first; slot < first + count; ++slot) {
+                                 const TriangleReach& tri = geo.reach[slot];
+                                 if (query.squaredDistanceTo(tri.centre) <= tri.bound * tri.bound)
+                                     consider(slot, tri);
+                             }
+                         });
+}
+
+void IndexedShape::queueReachable(const std::vector<ConstraintRecord>& records,
+                                  const SweptSphere& sphere, double minT, StartRegion region) {
+    const bool rigid = tickState().frame.rigid;
+    const SweepReach reach = makeSweepReach(tickState().frame, sphere, minT);
+    auto& queue = scratch.queue;
+    queue.clear();
+    forEachNear(sphere, minT, region, [&](std::uint32_t slot, const TriangleReach& tri) {
+        if (scratch.tickOfSlot[slot] == scratch.tick && records[scratch.recordOfSlot[slot]].removed)
             return;
-        ConstraintRecord record;
-        record.shape = this;
-        record.triangle = static_cast<int>(index);
-        sweep(record, sphere, -backTolerance);
-        out.push_back(record);
+        const double height = dot(tri.n, sphere.localStart) - tri.d;
+        if (!sideAccepts(height))
+            return;
+        const double t = earliestPossibleHit(tri, reach, height);
+        if (t <= 1.0)
+            queue.push_back({t, slot, !rigid});
     });
+}
+
+void IndexedShape::sweepEarliest(std::vector<ConstraintRecord>& records,
+                                 const SweptSphere& sphere, double minT, bool nearFirst) {
+    for (const std::uint32_t position : scratch.madeActive)
+        if (!records[position].removed)
+            records[position].active = false;
+    scratch.madeActive.clear();
+    double earliest = std::numeric_limits<double>::infinity();
+    if (!nearFirst || !tickState().frame.rigid) {
+        queueReachable(records, sphere, minT, {});
+        sweepQueued(records, sphere, minT, earliest);
+        return;
+    }
+    // The triangles near the start first: those further than `ahead` of the
+    // move beyond the radius cannot be touched before that fraction of it,
+    // so they need no look when a nearer one is touched sooner.
+    constexpr double ahead = 0.03;
+    const double moveLength = std::sqrt(sphere.moveLength2);
+    const double nearStart = sphere.radius * (1.0 + 1e-9) + ahead * moveLength;
+    queueReachable(records, sphere, minT, {StartRegion::Near, nearStart});
+    sweepQueued(records, sphere, minT, earliest);
+    if (earliest + simultaneousHit + 1e-9 < ahead)
+        return;
+    queueReachable(records, sphere, minT, {StartRegion::Far, nearStart});
+    sweepQueued(records, sphere, minT, earliest);
+}
+
+void IndexedShape::sweepQueued(std::vector<ConstraintRecord>& records,
+                               const SweptSphere& sphere, double minT, double& earliest) {
+    // A triangle whose bound (first the cheap one, then the distance bound)
+    // falls after the earliest hit found so far by more than simultaneousHit
+    // cannot be among the earliest hits, as that only moves earlier. The
+    // smallest cheap bound is often the earliest hit when pressing on a
+    // surface, so it goes first; the rest are swept in the order of their
+    // distance bounds. The slack covers the rounding of times, which grows
+    // as the move shrinks against the radius.
+    auto& queue = scratch.queue;
+    if (queue.empty())
+        return;
+    const double slack =
+        simultaneousHit + 1e-9 + 1e-13 * sphere.radius / std::sqrt(sphere.moveLength2);
+    const bool rigid = tickState().frame.rigid;
+    const auto sweepExactly = [&](std::uint32_t slot, double from) {
+        // A contact must also come before the latest time the distance at
+        // the end allows: often none does when the move ends near but clear.
+        if (rigid && latestHitByDistance(triangleInSlot(slot), sphere) + slack < from)
+            return;
+        const std::uint32_t position = recordFor(records, slot);
+        ConstraintRecord& record = records[position];
+        sweep(record, sphere, minT);
+        if (!record.active)
+            return;
+        scratch.madeActive.push_back(position);
+        earliest = std::min(earliest, record.t);
+    };
+    const auto byBound = [](const QueuedTriangle& a, const QueuedTriangle& b) {
+        return a.earliest < b.earliest;
+    };
+    std::iter_swap(queue.begin(), std::min_element(queue.begin(), queue.end(), byBound));
+    auto kept = queue.begin();
+    for (QueuedTriangle& next : queue) {
+        if (next.earliest > earliest + slack)
+            continue;
+        if (!next.byDistance) {
+            next.earliest =
+                earliestHitByDistance(triangleInSlot(next.slot), sphere, next.earliest);
+            if (next.earliest > 1.0 || next.earliest > earliest + slack)
+                continue;
+        }
+        if (&next == &queue.front())
+            sweepExactly(next.slot, next.earliest);
+        else
+            *kept++ = next;
+    }
+    std::sort(queue.begin(), kept, byBound);
+    for (auto next = queue.begin(); next != kept && next->earliest <= earliest + slack; ++next)
+        sweepExactly(next->slot, next->earliest);
 }
 
 double IndexedShape::localDistance(const Vec3d& point, double reach) const {
-    Box3d query;
-    query.min = point - Vec3d(reach, reach, reach);
-    query.max = point + Vec3d(reach, reach, reach);
+    const Geometry& geo = *geometry;
     double best = reach * reach;
-    geometry->tree.forEachOverlap(query, [&](std::uint32_t index) {
-        const HapticTriangle& tri = geometry->triangles[index];
-        best = std::min(best,
-                        squaredLength(point - closestPointOnTriangle(point, tri.p0, tri.p1, tri.p2)));
-    });
+    geo.tree.forEachLeaf(
+        [&](const Box3d& box) { return box.squaredDistanceTo(point) <= best; },
+        [&](std::uint32_t first, std::uint32_t count) {
+            for (std::uint32_t slot = first; slot < first + count; ++slot) {
+                const HapticTriangle& tri = triangleInSlot(slot);
+                best = std::min(best, squaredLength(point - closestPointOnTriangle(
+                                                                point, tri.p0, tri.p1, tri.p2)));
+            }
+        });
     return std::sqrt(best);
-}
-
-ConstraintRecord* IndexedShape::updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
-                                                  const Vec3d& proxy, const Vec3d& move,
-                                                  double radius, double backTolerance) {
-    const SweptSphere sphere = makeSweptSphere(tickState().frame, proxy, move, radius);
-    ConstraintRecord* record = first;
-    for (; record != last && record->shape == this; ++record) {
-        if (record->removed)
-            continue;
-        record->active = false;
-        sweep(*record, sphere, -backTolerance);
-    }
-    return record;
 }
 
 } // namespace Kiln

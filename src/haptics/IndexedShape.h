@@ -13,6 +13,18 @@
 
 namespace Kiln {
 
+/// A shape's triangles in face order (the shape keeps them in its own order).
+class HapticTriangleList {
+public:
+    std::size_t size() const { return slotOfFace.size(); }
+    const HapticTriangle& operator[](std::size_t face) const { return bySlot[slotOfFace[face]]; }
+
+private:
+    friend class IndexedShape;
+    std::vector<HapticTriangle> bySlot;
+    std::vector<std::uint32_t> slotOfFace;
+};
+
 class IndexedShape : public RuspiniShape {
 public:
     /// positions: x, y, z per vertex; indices: three per triangle, front
@@ -26,31 +38,93 @@ public:
 
     std::shared_ptr<IHapticShape> clone() const override;
 
-    void collectConstraints(std::vector<ConstraintRecord>& out, const Vec3d& proxy,
-                            const Vec3d& move, double radius, double backTolerance,
-                            double backUp) override;
-    ConstraintRecord* updateConstraints(ConstraintRecord* first, ConstraintRecord* last,
-                                        const Vec3d& proxy, const Vec3d& move, double radius,
-                                        double backTolerance) override;
+    void collectConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                            const Vec3d& move, double radius, double backTolerance) override;
+    void updateConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
+                           const Vec3d& move, double radius, double backTolerance) override;
 
     /// Distance from a local-frame point to the nearest triangle, looking
     /// only within `reach` of it (reach when nothing is that close).
     double localDistance(const Vec3d& point, double reach) const;
 
-    const std::vector<HapticTriangle>& getTriangles() const { return geometry->triangles; }
+    const HapticTriangleList& getTriangles() const { return geometry->triangles; }
     /// Local-frame bounds of all triangles.
     const Box3d& getBounds() const { return geometry->tree.bounds(); }
 
 private:
+    /// Triangles are kept, and numbered in the records, by slot: the valid
+    /// ones in the tree's leaf order, so that the data read near the proxy
+    /// lies together, then the degenerate ones, which touch nothing.
     struct Geometry {
-        std::vector<HapticTriangle> triangles;
-        TriangleTree tree;
+        HapticTriangleList triangles;
+        TriangleTree tree;                ///< over the valid triangles
+        std::vector<TriangleReach> reach; ///< by slot, for the valid triangles
+        double largestBound = 0.0;        ///< of the bounding spheres
     };
 
+    /// One triangle still in play while finding the earliest hits.
+    struct QueuedTriangle {
+        double earliest;    ///< no hit before this
+        std::uint32_t slot;
+        bool byDistance;    ///< `earliest` is the distance bound already
+    };
+
+    /// Haptic-thread working memory: which records of the tick are this
+    /// shape's. Sized for the triangles when the shape is built (on the
+    /// main thread), so a tick allocates nothing; a copy starts afresh, as
+    /// it may be made on another thread while the original is in use.
+    struct SweepScratch {
+        explicit SweepScratch(std::size_t slots = 0) : recordOfSlot(slots), tickOfSlot(slots) {}
+        SweepScratch(const SweepScratch& other) : SweepScratch(other.tickOfSlot.size()) {}
+        SweepScratch& operator=(const SweepScratch&) = delete;
+        SweepScratch& operator=(SweepScratch&&) = default;
+
+        std::vector<std::uint32_t> recordOfSlot; ///< valid where tickOfSlot is `tick`
+        std::vector<std::uint32_t> tickOfSlot;
+        std::uint32_t tick = 0;
+        /// Records this shape marked active, to be cleared before the next sweep.
+        std::vector<std::uint32_t> madeActive;
+        std::vector<QueuedTriangle> queue;
+    };
+
+    const HapticTriangle& triangleInSlot(std::uint32_t slot) const {
+        return geometry->triangles.bySlot[slot];
+    }
+    /// Finds this tick's record of a triangle, or adds one; its position.
+    std::uint32_t recordFor(std::vector<ConstraintRecord>& records, std::uint32_t slot);
     /// Sweeps one triangle and fills the record's hit fields.
     void sweep(ConstraintRecord& record, const SweptSphere& sphere, double minT) const;
+    /// Makes sure every triangle hit within simultaneousHit of the earliest
+    /// hit of this move has an active record with its exact time, and every
+    /// other record of the shape (except those removed) is inactive.
+    /// nearFirst: the triangles near the start are likely hit at once (as
+    /// at the start of a tick, when the proxy rests on the surface and is
+    /// pressed into it), so they are looked at before the others.
+    void sweepEarliest(std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
+                       double minT, bool nearFirst);
+    /// Which of the triangles near a sweep to take: those whose bounding
+    /// sphere comes within `reach` of the start, the others, or all.
+    struct StartRegion {
+        enum Part { All, Near, Far } part = All;
+        double reach = 0.0;
+    };
+    /// Fills the queue with the triangles of the region the sweep may hit,
+    /// and a bound for each, leaving out those whose record is removed.
+    void queueReachable(const std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
+                        double minT, StartRegion region);
+    /// Sweeps the queued triangles exactly in the order of their bounds, as
+    /// long as they may come within simultaneousHit of `earliest`, the
+    /// earliest hit so far, which this lowers.
+    void sweepQueued(std::vector<ConstraintRecord>& records, const SweptSphere& sphere,
+                     double minT, double& earliest);
+    /// Calls consider(slot, triangle) for the triangles of the region whose
+    /// bounding sphere comes within reach of the sweep.
+    template <typename Consider>
+    void forEachNear(const SweptSphere& sphere, double minT, StartRegion region,
+                     Consider&& consider) const;
 
     std::shared_ptr<const Geometry> geometry;
+    SweepScratch scratch;
 };
 
 } // namespace Kiln

@@ -7,9 +7,6 @@
 namespace Kiln {
 namespace {
 
-// Candidates hit within this fraction of the move of the first one are
-// taken together: they are one contact seen through several triangles.
-constexpr double simultaneousHit = 1e-8;
 // Normals closer than this (squared) are one constraint.
 constexpr double duplicateNormal = 1e-12;
 // Sweeps after the first of a tick accept almost no back-up.
@@ -17,6 +14,9 @@ constexpr double updateBackTolerance = 1e-7;
 // The active-set search tries every subset of at most three constraints;
 // beyond this many distinct normals the proxy simply stops for the tick.
 constexpr std::size_t maxSolvedConstraints = 12;
+// Contact events one tick may resolve before the proxy stops for the tick:
+// far more than a tick needs (a dozen in a fold), so only a cycle ends here.
+constexpr std::size_t maxIterations = 64;
 
 Ogre::Vector3 toOgre(const Vec3d& v) {
     return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
@@ -177,8 +177,8 @@ Vec3d RuspiniRenderer::tick(const DeviceSample& sample, double forceGain) {
 
         for (const auto& shape : tickShapes)
             shape->beginTick();
-        collectCandidates(move, r, backTolerance);
-        const std::size_t maxIterations = 2 * candidates.size() + 8;
+        for (const auto& shape : tickShapes)
+            shape->collectConstraints(candidates, proxy, move, r, backTolerance);
         while (advanceToNextContact(move)) {
             if (++stats.iterations > maxIterations || !solve(goal - proxy, move)) {
                 move = Vec3d();
@@ -203,20 +203,6 @@ Vec3d RuspiniRenderer::tick(const DeviceSample& sample, double forceGain) {
     return isFinite(force) ? force : Vec3d();
 }
 
-// Shapes first collect the triangles within reach of a proxy that does not
-// back up. Only when a touch lies in the past (the proxy overlaps a surface)
-// is the wider region around the backed-up proxy collected.
-void RuspiniRenderer::collectCandidates(const Vec3d& move, double r, double backTolerance) {
-    for (const auto& shape : tickShapes)
-        shape->collectConstraints(candidates, proxy, move, r, backTolerance, 0.0);
-    const double first = earliestHit();
-    if (first >= 0.0)
-        return;
-    candidates.clear();
-    for (const auto& shape : tickShapes)
-        shape->collectConstraints(candidates, proxy, move, r, backTolerance, -first);
-}
-
 double RuspiniRenderer::earliestHit() const {
     double t0 = std::numeric_limits<double>::infinity();
     for (const ConstraintRecord& c : candidates)
@@ -234,7 +220,8 @@ bool RuspiniRenderer::advanceToNextContact(Vec3d& move) {
     proxy += move * t0;
     move *= 1.0 - t0;
     const std::size_t firstNew = activeSet.size();
-    for (ConstraintRecord& c : candidates) {
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        ConstraintRecord& c = candidates[i];
         if (!c.active || c.removed || c.t > t0 + simultaneousHit)
             continue;
         c.removed = true;
@@ -243,7 +230,7 @@ bool RuspiniRenderer::advanceToNextContact(Vec3d& move) {
         // The sweep's own normal stands in when the proxy sits on the contact.
         if (distance > 1e-12 * std::max(1.0, tickRadius))
             c.normal = away * (1.0 / distance);
-        activeSet.push_back(&c);
+        activeSet.push_back(i);
     }
     dropDuplicateNormals(firstNew);
     return true;
@@ -254,7 +241,7 @@ void RuspiniRenderer::dropDuplicateNormals(std::size_t firstNew) {
     for (std::size_t i = firstNew; i < activeSet.size(); ++i) {
         bool duplicate = false;
         for (std::size_t j = 0; j < kept && !duplicate; ++j)
-            duplicate = squaredLength(activeSet[i]->normal - activeSet[j]->normal) < duplicateNormal;
+            duplicate = squaredLength(active(i).normal - active(j).normal) < duplicateNormal;
         if (!duplicate)
             activeSet[kept++] = activeSet[i];
     }
@@ -271,8 +258,8 @@ bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
     const std::size_t n = activeSet.size();
     const double tolerance = 1e-12 * std::max(length(d), 1e-300);
     if (n > maxSolvedConstraints) {
-        for (ConstraintRecord* c : activeSet)
-            c->lambda = std::max(0.0, -dot(c->normal, d));
+        for (const std::size_t i : activeSet)
+            candidates[i].lambda = std::max(0.0, -dot(candidates[i].normal, d));
         return false;
     }
     // Subsets are tried from the smallest up; the first one whose
@@ -283,8 +270,8 @@ bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
     Vec3d x = d;
     bool found = false;
     const auto feasible = [&](const Vec3d& candidate) {
-        for (const ConstraintRecord* c : activeSet)
-            if (dot(c->normal, candidate) < -tolerance)
+        for (const std::size_t i : activeSet)
+            if (dot(candidates[i].normal, candidate) < -tolerance)
                 return false;
         return true;
     };
@@ -293,7 +280,7 @@ bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
         double b[3];
         double l[3];
         for (int k = 0; k < count; ++k) {
-            normals[k] = activeSet[members[k]]->normal;
+            normals[k] = active(members[k]).normal;
             b[k] = dot(normals[k], d);
         }
         if (count > 0 && !solveGram(normals, b, count, l))
@@ -332,8 +319,8 @@ bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
                 found = trySubset(s, 3);
             }
     if (!found) {
-        for (ConstraintRecord* c : activeSet)
-            c->lambda = std::max(0.0, -dot(c->normal, d));
+        for (const std::size_t i : activeSet)
+            candidates[i].lambda = std::max(0.0, -dot(candidates[i].normal, d));
         return false;
     }
     for (int k = 0; k < 3; ++k)
@@ -341,9 +328,9 @@ bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
             size = k + 1;
 
     // Keep the chosen constraints with their multipliers; release the rest.
-    std::vector<ConstraintRecord*>::iterator keep = activeSet.begin();
+    auto keep = activeSet.begin();
     for (std::size_t i = 0; i < n; ++i) {
-        ConstraintRecord* c = activeSet[i];
+        ConstraintRecord* c = &active(i);
         const int slot = static_cast<int>(std::find(chosen, chosen + size, static_cast<int>(i)) - chosen);
         if (slot < size) {
             c->lambda = lambda[slot];
@@ -363,16 +350,15 @@ bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
 }
 
 void RuspiniRenderer::updateCandidates(const Vec3d& move, double r) {
-    ConstraintRecord* record = candidates.data();
-    ConstraintRecord* const end = record + candidates.size();
-    while (record != end)
-        record = record->shape->updateConstraints(record, end, proxy, move, r, updateBackTolerance);
+    for (const auto& shape : tickShapes)
+        shape->updateConstraints(candidates, proxy, move, r, updateBackTolerance);
 }
 
 Vec3d RuspiniRenderer::contactForces(const Vec3d& velocity) {
     Vec3d total;
     const double depthScale = 1.0 / approachRate;
-    for (const ConstraintRecord* c : activeSet) {
+    for (const std::size_t i : activeSet) {
+        const ConstraintRecord* c = &candidates[i];
         const ShapeTickState& surface = c->shape->tickState();
         const double A = surface.damping;
         const double B = surface.stiffness;

@@ -46,7 +46,7 @@ public:
 
 /// Work counts of one tick, for benchmarks.
 struct RendererTickStats {
-    std::size_t candidates = 0;
+    std::size_t candidates = 0; ///< constraint records: triangles swept exactly
     std::size_t iterations = 0;
     std::size_t contacts = 0;
 };
@@ -85,7 +85,6 @@ public:
     const RendererTickStats& lastTickStats() const { return stats; }
 
 private:
-    void collectCandidates(const Vec3d& move, double radius, double backTolerance);
     double earliestHit() const;
     bool advanceToNextContact(Vec3d& move);
     void dropDuplicateNormals(std::size_t firstNew);
@@ -114,8 +113,9 @@ private:
 
     // Haptic-thread working sets, reused from tick to tick.
     std::vector<std::shared_ptr<RuspiniShape>> tickShapes;
-    std::vector<ConstraintRecord> candidates;
-    std::vector<ConstraintRecord*> activeSet;
+    std::vector<ConstraintRecord> candidates; // shapes may add to it during the tick
+    std::vector<std::size_t> activeSet;       // positions in candidates
+    ConstraintRecord& active(std::size_t i) { return candidates[activeSet[i]]; }
     RendererTickStats stats;
 };
 

@@ -74,18 +74,4 @@ void RuspiniShape::beginTick() {
     tick.side = side.load(std::memory_order_relaxed);
 }
 
-bool RuspiniShape::sideAccepts(const HapticTriangle& triangle, const Vec3d& localStart) const {
-    const double s = dot(triangle.n, localStart) - triangle.d;
-    switch (tick.side) {
-    case HapticSideBoth:
-        return true;
-    case HapticSideOuter:
-        return s >= 0.0;
-    case HapticSideInner:
-        return s < 0.0;
-    default:
-        return false;
-    }
-}
-
 } // namespace Kiln

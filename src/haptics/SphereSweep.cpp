@@ -10,7 +10,7 @@ namespace {
 constexpr double machineEpsilon = 2.220446049250313e-16;
 // A proxy resting on a surface sits at its radius up to rounding: touches
 // this recent, or this close, still count as touching now.
-constexpr double touchingNow = 1e-9;
+constexpr double touchingNow = sweepTouchingNow;
 constexpr double touchingSlack = 1.0 + 1e-9;
 
 struct Candidate {
@@ -100,6 +100,10 @@ HapticTriangle makeHapticTriangle(const Vec3d& p0, const Vec3d& p1, const Vec3d&
     tri.bound = std::sqrt(std::max({squaredLength(p0 - tri.centre), squaredLength(p1 - tri.centre),
                                     squaredLength(p2 - tri.centre)}));
     return tri;
+}
+
+TriangleReach makeTriangleReach(const HapticTriangle& tri) {
+    return {tri.n, tri.d, tri.centre, tri.bound};
 }
 
 Vec3d barycentric(const HapticTriangle& tri, const Vec3d& point) {
@@ -216,6 +220,57 @@ bool sweepSphereTriangle(const HapticTriangle& tri, const ShapeFrame& frame,
     const Vec3d away = sphere.start + sphere.move * best.t - best.contact;
     hit.normal = away * (1.0 / length(away));
     return true;
+}
+
+SweepReach makeSweepReach(const ShapeFrame& frame, const SweptSphere& sphere, double minT) {
+    SweepReach reach;
+    reach.start = sphere.localStart;
+    reach.move = sphere.localMove;
+    reach.moveLength2 = frame.rigid ? sphere.moveLength2 : squaredLength(sphere.localMove);
+    reach.radius = sphere.radius;
+    reach.epsilon2 = 2.0 * sphere.epsilon;
+    reach.minT = minT;
+    reach.frame = &frame;
+    return reach;
+}
+
+// The distance from the moving centre to the triangle (a convex set) is a
+// convex function of time, so it stays above its tangent at the start: a
+// sphere clear of the triangle that is not closing in on it never touches,
+// and one closing in needs at least gap / closing speed. "Clear" leaves out
+// the touches sweepSphereTriangle still counts: overlaps within rounding,
+// and contacts up to touchingNow in the past.
+double earliestHitByDistance(const HapticTriangle& tri, const SweptSphere& sphere,
+                             double earliest) {
+    const Vec3d& P0 = sphere.localStart;
+    const Vec3d away = P0 - closestPointOnTriangle(P0, tri.p0, tri.p1, tri.p2);
+    const double gap2 = squaredLength(away);
+    const double moveLength = std::sqrt(sphere.moveLength2);
+    const double touching = sphere.radius * touchingSlack + 2.0 * moveLength * touchingNow;
+    if (gap2 <= touching * touching)
+        return earliest;
+    const double gap = std::sqrt(gap2);
+    const double closing = -dot(sphere.localMove, away) / gap;
+    if (closing <= 0.0)
+        return std::numeric_limits<double>::infinity();
+    return std::max(earliest, (gap - sphere.radius) / closing);
+}
+
+// The same convexity from the other end: the distance stays above its
+// tangent at the end of the move, which rises backwards in time when the
+// sphere is still closing in.
+double latestHitByDistance(const HapticTriangle& tri, const SweptSphere& sphere) {
+    const Vec3d end = sphere.localStart + sphere.localMove;
+    const Vec3d away = end - closestPointOnTriangle(end, tri.p0, tri.p1, tri.p2);
+    const double gap2 = squaredLength(away);
+    const double touching = sphere.radius * touchingSlack;
+    if (gap2 <= touching * touching)
+        return 1.0;
+    const double gap = std::sqrt(gap2);
+    const double opening = dot(sphere.localMove, away) / gap;
+    if (opening <= 0.0)
+        return -std::numeric_limits<double>::infinity();
+    return 1.0 - (gap - sphere.radius) / opening;
 }
 
 // Region tests on the corners, edges and face (Ericson, Real-Time Collision

@@ -6,7 +6,7 @@
 namespace Kiln {
 namespace {
 
-constexpr std::uint32_t leafSize = 4;
+constexpr std::uint32_t leafSize = 8;
 
 int longestAxis(const Box3d& box) {
     const Vec3d size = box.max - box.min;

@@ -20,6 +20,13 @@ struct Box3d {
         return min.x <= b.max.x && b.min.x <= max.x && min.y <= b.max.y && b.min.y <= max.y &&
                min.z <= b.max.z && b.min.z <= max.z;
     }
+    /// 0 for a point inside.
+    double squaredDistanceTo(const Vec3d& p) const {
+        const double dx = p.x < min.x ? min.x - p.x : (p.x > max.x ? p.x - max.x : 0.0);
+        const double dy = p.y < min.y ? min.y - p.y : (p.y > max.y ? p.y - max.y : 0.0);
+        const double dz = p.z < min.z ? min.z - p.z : (p.z > max.z ? p.z - max.z : 0.0);
+        return dx * dx + dy * dy + dz * dz;
+    }
 };
 
 class TriangleTree {
@@ -31,6 +38,16 @@ public:
     /// Calls visit(index) for every triangle whose box meets `query`.
     template <typename Visit>
     void forEachOverlap(const Box3d& query, Visit&& visit) const;
+
+    /// Calls visit(first, count) for every leaf whose box passes
+    /// enter(box), skipping whole subtrees whose box fails it. The leaf holds
+    /// the triangles leafOrder()[first], ..., leafOrder()[first + count - 1].
+    template <typename Enter, typename Visit>
+    void forEachLeaf(Enter&& enter, Visit&& visit) const;
+
+    /// The triangle indices in leaf order: triangles close in space are
+    /// close in this order, so data kept in it is read mostly forwards.
+    const std::vector<std::uint32_t>& leafOrder() const { return order; }
 
     const Box3d& bounds() const { return nodes.empty() ? emptyBox : nodes.front().box; }
     std::size_t nodeCount() const { return nodes.size(); }
@@ -51,8 +68,8 @@ private:
     std::vector<Box3d> orderedBoxes; ///< the triangles' boxes, in `order`
 };
 
-template <typename Visit>
-void TriangleTree::forEachOverlap(const Box3d& query, Visit&& visit) const {
+template <typename Enter, typename Visit>
+void TriangleTree::forEachLeaf(Enter&& enter, Visit&& visit) const {
     if (nodes.empty())
         return;
     std::uint32_t stack[64];
@@ -61,17 +78,25 @@ void TriangleTree::forEachOverlap(const Box3d& query, Visit&& visit) const {
     while (top > 0) {
         const std::uint32_t index = stack[--top];
         const Node& node = nodes[index];
-        if (!node.box.overlaps(query))
+        if (!enter(node.box))
             continue;
         if (node.count > 0) {
-            for (std::uint32_t i = node.first; i < node.first + node.count; ++i)
-                if (orderedBoxes[i].overlaps(query))
-                    visit(order[i]);
+            visit(node.first, node.count);
         } else {
             stack[top++] = node.first;
             stack[top++] = index + 1;
         }
     }
+}
+
+template <typename Visit>
+void TriangleTree::forEachOverlap(const Box3d& query, Visit&& visit) const {
+    forEachLeaf([&](const Box3d& box) { return box.overlaps(query); },
+                [&](std::uint32_t first, std::uint32_t count) {
+                    for (std::uint32_t i = first; i < first + count; ++i)
+                        if (orderedBoxes[i].overlaps(query))
+                            visit(order[i]);
+                });
 }
 
 } // namespace Kiln

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 
 using namespace Kiln;
 
@@ -84,4 +85,112 @@ TEST(TriangleTree, ReturnsEveryTriangleWhoseBoxMeetsTheQuery) {
     int visits = 0;
     empty.forEachOverlap(boxes[0], [&](std::uint32_t) { ++visits; });
     EXPECT_EQ(visits, 0);
+}
+
+namespace {
+
+struct Hit {
+    double t;
+    Vec3d contact;
+    bool operator==(const Hit& o) const {
+        return t == o.t && contact.x == o.contact.x && contact.y == o.contact.y &&
+               contact.z == o.contact.z;
+    }
+};
+
+// What sweeping every triangle of the shape, one by one, finds.
+std::vector<Hit> hitsOfEveryTriangle(const IndexedShape& shape, const Vec3d& proxy,
+                                     const Vec3d& move, double radius, double minT) {
+    const ShapeFrame& frame = shape.tickState().frame;
+    const SweptSphere sphere = makeSweptSphere(frame, proxy, move, radius);
+    std::vector<Hit> hits;
+    for (std::size_t f = 0; f < shape.getTriangles().size(); ++f) {
+        const HapticTriangle& tri = shape.getTriangles()[f];
+        const double height = dot(tri.n, sphere.localStart) - tri.d;
+        const int side = shape.getSide();
+        if (!tri.valid || (side == HapticSideOuter && height < 0.0) ||
+            (side == HapticSideInner && height >= 0.0))
+            continue;
+        SweepHit hit;
+        if (sweepSphereTriangle(tri, frame, sphere, minT, hit))
+            hits.push_back({hit.t, hit.contact + frame.translation});
+    }
+    return hits;
+}
+
+// The shape may leave later hits out, but must report every hit within
+// simultaneousHit of the earliest, exactly, and nothing that is no hit.
+void expectEarliestHits(const std::vector<ConstraintRecord>& records,
+                        const std::vector<Hit>& expected) {
+    std::vector<Hit> reported;
+    for (const ConstraintRecord& record : records)
+        if (record.active)
+            reported.push_back({record.t, record.contact});
+    double earliest = 1e300;
+    for (const Hit& hit : expected)
+        earliest = std::min(earliest, hit.t);
+    for (const Hit& hit : reported)
+        EXPECT_NE(std::find(expected.begin(), expected.end(), hit), expected.end())
+            << "reported a hit at t = " << hit.t << " that is none";
+    for (const Hit& hit : expected) {
+        if (hit.t <= earliest + simultaneousHit) {
+            EXPECT_NE(std::find(reported.begin(), reported.end(), hit), reported.end())
+                << "missed the hit at t = " << hit.t;
+        }
+    }
+}
+
+} // namespace
+
+// The shape sweeps exactly only the triangles that may come first; checked
+// against sweeping every triangle of a torus (convex and saddle-shaped
+// parts) from on, near and inside its surface, placed as given, rotated, and
+// stretched, for each side setting, and again for a second move of the tick.
+TEST(IndexedShape, SweepsFindTheEarliestHitsOfSweepingEveryTriangle) {
+    const std::unique_ptr<DynamicMesh> torus =
+        MeshEditor::createNewDynamicMesh(int(PrimitiveType::Torus), Ogre::ColourValue::White);
+    IndexedShape shape(torus->getFaces(), torus->getVertices());
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const auto direction = [&] {
+        return normalised(Vec3d(unit(random), unit(random), unit(random)));
+    };
+    const Ogre::Quaternion tilt(Ogre::Degree(50), Ogre::Vector3(1, 2, 0).normalisedCopy());
+    const Ogre::Vector3 scales[] = {Ogre::Vector3::UNIT_SCALE, Ogre::Vector3::UNIT_SCALE,
+                                    {1.6f, 0.7f, 1.0f}};
+    const Ogre::Vector3 positions[] = {Ogre::Vector3::ZERO, {2, -1, 3}, {0, 1, 0}};
+    const double radius = 0.2;
+    int hitSweeps = 0;
+    for (int placement = 0; placement < 3; ++placement)
+        for (const int side : {HapticSideOuter, HapticSideBoth, HapticSideInner}) {
+            shape.setTransform(positions[placement], placement ? tilt : Ogre::Quaternion::IDENTITY,
+                               scales[placement]);
+            shape.setSide(side);
+            shape.beginTick();
+            const ShapeFrame& frame = shape.tickState().frame;
+            for (int i = 0; i < 60; ++i) {
+                SCOPED_TRACE("placement " + std::to_string(placement) + ", side " +
+                             std::to_string(side) + ", sweep " + std::to_string(i));
+                const auto& tri = shape.getTriangles()[random() % shape.getTriangles().size()];
+                const Vec3d surface = frame.linear * tri.centre + frame.translation;
+                const Vec3d normal = normalised(frame.inverse.transposed() * tri.n);
+                const Vec3d proxy = surface + normal * (radius * (1.0 + unit(random))) +
+                                    direction() * (0.05 * radius);
+                const Vec3d move = (i % 2 ? -normal : direction()) * (radius * 2.0 * (1.1 + unit(random)));
+                const double backTolerance = std::min(1.0, radius / length(move));
+                std::vector<ConstraintRecord> records;
+                shape.collectConstraints(records, proxy, move, radius, backTolerance);
+                const std::vector<Hit> first =
+                    hitsOfEveryTriangle(shape, proxy, move, radius, -backTolerance);
+                expectEarliestHits(records, first);
+
+                const Vec3d next = proxy + move * 0.3;
+                const Vec3d slide = direction() * (radius * 0.8);
+                shape.updateConstraints(records, next, slide, radius, 1e-7);
+                const std::vector<Hit> second = hitsOfEveryTriangle(shape, next, slide, radius, -1e-7);
+                expectEarliestHits(records, second);
+                hitSweeps += !first.empty() + !second.empty();
+            }
+        }
+    EXPECT_GT(hitSweeps, 300) << "most sweeps must touch the torus";
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 using namespace Kiln;
 
 namespace {
@@ -126,4 +129,56 @@ TEST(SphereSweep, ScaledShapeKeepsTheWorldRadius) {
     Mat3d singular;
     singular.m[0][0] = 0.0;
     EXPECT_FALSE(ShapeFrame::fromAffine(singular, {}).valid);
+}
+
+// The bounds decide which triangles are never swept exactly, so a bound
+// above a real contact would let the proxy through: every contact the full
+// sweep reports must come at or after both bounds, and a triangle the bounds
+// rule out must have none. Sweeps start on, near and inside the triangle,
+// for rigid and stretched placements.
+TEST(SphereSweep, ContactTimeBoundsNeverComeAfterTheContact) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const auto point = [&](double scale) {
+        return Vec3d(unit(random), unit(random), unit(random)) * scale;
+    };
+    Mat3d stretch = rotationMatrix({0.9, 0.3, -0.2, 0.1});
+    for (int i = 0; i < 3; ++i)
+        stretch.m[i][0] *= 1.7;
+    const ShapeFrame frames[] = {
+        identity, ShapeFrame::fromAffine(rotationMatrix({0.8, 0.1, 0.5, -0.3}), {1, -2, 0.5}),
+        ShapeFrame::fromAffine(stretch, {0.3, 0, 0})};
+    int hits = 0, ruledOut = 0;
+    for (const ShapeFrame& frame : frames)
+        for (int i = 0; i < 4000; ++i) {
+            const HapticTriangle tri = makeHapticTriangle(point(1.0), point(1.0), point(1.0));
+            const double radius = 0.05 + 0.5 * std::fabs(unit(random));
+            const Vec3d start = frame.linear * (tri.centre + point(1.5)) + frame.translation;
+            // Half the moves head for the triangle.
+            const Vec3d aim = frame.linear * tri.centre + frame.translation - start;
+            const Vec3d move = point(i % 3 == 0 ? 0.05 : 1.5) + (i % 4 < 2 ? aim : Vec3d());
+            const double minT = i % 2 ? -1.0 : -1e-7;
+            const SweptSphere sphere = makeSweptSphere(frame, start, move, radius);
+            double bound = earliestPossibleHit(makeTriangleReach(tri),
+                                               makeSweepReach(frame, sphere, minT),
+                                               dot(tri.n, sphere.localStart) - tri.d);
+            if (frame.rigid && bound <= 1.0)
+                bound = earliestHitByDistance(tri, sphere, bound);
+            SweepHit hit;
+            const bool touched = sweepSphereTriangle(tri, frame, sphere, minT, hit);
+            if (!(bound <= 1.0)) {
+                ++ruledOut;
+                EXPECT_FALSE(touched) << "ruled out, yet touched at t = " << hit.t;
+                continue;
+            }
+            if (!touched)
+                continue;
+            ++hits;
+            EXPECT_LE(bound, hit.t + 1e-12) << "sweep " << i;
+            if (frame.rigid) {
+                EXPECT_GE(latestHitByDistance(tri, sphere), hit.t - 1e-12) << "sweep " << i;
+            }
+        }
+    EXPECT_GT(hits, 1000) << "the sweeps must touch often enough to mean something";
+    EXPECT_GT(ruledOut, 1000);
 }
