@@ -1,19 +1,7 @@
 #!/usr/bin/env bash
 # morvel-cli boolean, reduce and subdivide: closed results with the right
 # volumes, warnings for open operands, usage errors.
-set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect_status() {  # expected-status command...
-  local want=$1; shift
-  "$@" >out.txt 2>err.txt
-  local got=$?
-  [ "$got" = "$want" ] || fail "'$*' exited $got, expected $want ($(cat err.txt))"
-}
+source "$(dirname "$0")/../cli/cli_lib.sh" "$1"
 box() {  # file x0 y0 z0 x1 y1 z1 [faces to leave out]
   local f=$1 x0=$2 y0=$3 z0=$4 x1=$5 y1=$6 z1=$7 skip=${8:-0}
   {
