@@ -1,6 +1,7 @@
 #include "graphics/MeshRenderer.h"
 
 #include "graphics/BufferCapacity.h"
+#include "graphics/ShadowEdges.h"
 #include "graphics/VertexNormals.h"
 #include "log/DebugChannel.h"
 
@@ -8,11 +9,14 @@
 #include <OgreHardwareBufferManager.h>
 #include <OgreMaterialManager.h>
 #include <OgreMeshManager.h>
+#include <OgreRenderSystem.h>
+#include <OgreRoot.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <OgreSubEntity.h>
 #include <OgreSubMesh.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -60,14 +64,18 @@ MeshRenderer::MeshRenderer(Ogre::SceneManager& sceneManager_, Ogre::SceneNode& n
     : sceneManager(sceneManager_), node(node_), mesh(&mesh_), name(nextMeshName()) {
     engineMesh = Ogre::MeshManager::getSingleton().createManual(
         name, Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
-    // Shadow volumes would read the write-only buffers back; the edge
-    // lists they need are not kept for meshes that change every frame.
+    // The engine's builder would read the write-only buffers back: the
+    // edge list is built from the mesh's own lists instead.
     engineMesh->setAutoBuildEdgeLists(false);
     Ogre::SubMesh* subMesh = engineMesh->createSubMesh();
     subMesh->useSharedVertices = false;
     subMesh->operationType = Ogre::RenderOperation::OT_TRIANGLE_LIST;
     subMesh->vertexData = new Ogre::VertexData();
     subMesh->indexData->indexStart = 0;
+    // Marks the mesh prepared while it has no position yet (so the engine
+    // changes nothing): otherwise the entity would double the position
+    // buffer on its own, over the extruded copy this renderer keeps.
+    engineMesh->prepareForShadowVolume();
     buildDeclaration();
     fill(true);
     engineMesh->load();
@@ -86,6 +94,8 @@ MeshRenderer::~MeshRenderer() {
         sceneManager.destroyEntity(entity);
     }
     if (engineMesh) {
+        // The edge list is ours, not the engine mesh's to delete.
+        engineMesh->getLodLevel(0).edgeData = nullptr;
         Ogre::MeshManager::getSingleton().remove(engineMesh);
         engineMesh.reset();
     }
@@ -117,21 +127,28 @@ void MeshRenderer::setDeformation(VertexListWorker* worker) {
     fill(true);
 }
 
-bool MeshRenderer::prepareVertexBuffers(std::size_t count) {
+Ogre::VertexData& MeshRenderer::vertexData() const { return *engineMesh->getSubMesh(0)->vertexData; }
+
+bool MeshRenderer::prepareVertexBuffers(std::size_t count, bool doubled) {
     channel() << "prepareBuffers(): current vertex count = " << count << endl;
     const std::size_t capacity = bufferCapacityFor(count, vertexCapacity);
-    if (capacity == vertexCapacity)
+    if (capacity == vertexCapacity && doubled == positionsDoubled)
         return false;
-    Ogre::VertexData& data = *engineMesh->getSubMesh(0)->vertexData;
+    // Only the position buffer grows for a shadow volume.
+    const unsigned short first = capacity == vertexCapacity ? SOURCE_POSITION : 0;
+    const unsigned short end = capacity == vertexCapacity ? SOURCE_POSITION + 1 : SOURCE_COUNT;
+    Ogre::VertexData& data = vertexData();
     auto& buffers = Ogre::HardwareBufferManager::getSingleton();
-    for (unsigned short source = 0; source < SOURCE_COUNT; ++source) {
+    for (unsigned short source = first; source < end; ++source) {
+        const std::size_t elements = source == SOURCE_POSITION && doubled ? 2 * capacity : capacity;
         data.vertexBufferBinding->setBinding(
-            source, buffers.createVertexBuffer(data.vertexDeclaration->getVertexSize(source), capacity,
+            source, buffers.createVertexBuffer(data.vertexDeclaration->getVertexSize(source), elements,
                                                Ogre::HardwareBuffer::HBU_DYNAMIC_WRITE_ONLY_DISCARDABLE,
                                                false));
         ++uploads.reallocations;
     }
     vertexCapacity = capacity;
+    positionsDoubled = doubled;
     return true;
 }
 
@@ -160,20 +177,40 @@ const std::vector<Vertex>& MeshRenderer::drawnVertices() {
     return deformed;
 }
 
+bool MeshRenderer::wantsShadowVolume(std::size_t count) {
+    const Ogre::RenderSystem* renderSystem = Ogre::Root::getSingleton().getRenderSystem();
+    // Without vertex programs the engine would extrude on the CPU, reading
+    // the write-only position buffer back.
+    if (!castShadows || !sceneManager.isShadowTechniqueStencilBased() || !renderSystem ||
+        !renderSystem->getCapabilities()->hasCapability(Ogre::RSC_VERTEX_PROGRAM))
+        return false;
+    if (count <= kMaxShadowVolumeVertices) {
+        tooLargeReported = false;
+        return count > 0;
+    }
+    if (!tooLargeReported)
+        channel() << name << ": " << count << " vertices are more than a stencil shadow can take ("
+                  << kMaxShadowVolumeVertices << "): it casts no shadow" << endl;
+    tooLargeReported = true;
+    return false;
+}
+
 void MeshRenderer::fill(bool everything) {
     const std::size_t newVertexCount = mesh->getVertexCount();
     const std::size_t newIndexCount = mesh->getFaceCount() * 3;
-    const bool vertexBuffersNew = prepareVertexBuffers(newVertexCount);
+    const bool volumeWanted = wantsShadowVolume(newVertexCount);
+    const bool vertexBuffersNew = prepareVertexBuffers(newVertexCount, volumeWanted);
     const bool indexBufferNew = prepareIndexBuffer(newIndexCount);
-    const bool allVertices = everything || !filledOnce || vertexBuffersNew ||
-                             newVertexCount != vertexCount;
+    const bool countChanged = newVertexCount != vertexCount;
+    const bool allVertices = everything || !filledOnce || vertexBuffersNew || countChanged;
     const bool topologyChanged = mesh->getTopologyRevision() != written.topology;
     const bool positionsDue = allVertices || deformation || topologyChanged ||
                               mesh->getPositionRevision() != written.position;
     const bool coloursDue = allVertices || deformation || mesh->getColourRevision() != written.colour;
     const bool indicesDue = everything || !filledOnce || indexBufferNew || topologyChanged ||
                             newIndexCount != indexCount;
-    if (!positionsDue && !coloursDue && !indicesDue)
+    const bool volumeDue = volumeWanted != volumeReady;
+    if (!positionsDue && !coloursDue && !indicesDue && !volumeDue)
         return;
     if (positionsDue || coloursDue)
         channel() << "fillBuffers(): vertex list has changed..." << endl;
@@ -188,13 +225,15 @@ void MeshRenderer::fill(bool everything) {
 
     const std::vector<Vertex>& vertices = drawnVertices();
     if (positionsDue) {
-        writePositionsAndNormals(vertices);
+        writePositionsAndNormals(vertices, volumeWanted);
         writeTextureCoords(vertices);
     }
     if (coloursDue)
         writeColours(vertices);
     if (indicesDue)
         writeIndices();
+    updateShadowVolume(vertices, volumeWanted, vertexBuffersNew, countChanged, topologyChanged || everything,
+                       positionsDue);
 
     written = {mesh->getPositionRevision(), mesh->getColourRevision(), mesh->getTopologyRevision()};
     filledOnce = true;
@@ -203,19 +242,28 @@ void MeshRenderer::fill(bool everything) {
 }
 
 
-void MeshRenderer::writePositionsAndNormals(const std::vector<Vertex>& vertices) {
+void MeshRenderer::writePositionsAndNormals(const std::vector<Vertex>& vertices, bool doubled) {
     computeVertexNormals(vertices, mesh->getFaces(), normals);
     Ogre::VertexBufferBinding& binding = *engineMesh->getSubMesh(0)->vertexData->vertexBufferBinding;
     bounds.setNull();
     {
         const DiscardLock lock(binding.getBuffer(SOURCE_POSITION));
         float* out = lock.as<float>();
+        // The shadow volume's extruded copy follows the vertices; written
+        // from the source, as mapped write-only memory is slow to read.
+        float* copy = doubled ? out + 3 * vertices.size() : nullptr;
         for (const Vertex& vertex : vertices) {
             *out++ = vertex.position.x;
             *out++ = vertex.position.y;
             *out++ = vertex.position.z;
             bounds.merge(vertex.position);
         }
+        if (copy)
+            for (const Vertex& vertex : vertices) {
+                *copy++ = vertex.position.x;
+                *copy++ = vertex.position.y;
+                *copy++ = vertex.position.z;
+            }
     }
     {
         const DiscardLock lock(binding.getBuffer(SOURCE_NORMAL));
@@ -226,6 +274,63 @@ void MeshRenderer::writePositionsAndNormals(const std::vector<Vertex>& vertices)
     engineMesh->_setBoundingSphereRadius(bounds.isFinite() ? bounds.getHalfSize().length() : 0.0f);
     if (entity && entity->getParentSceneNode())
         entity->getParentSceneNode()->needUpdate();
+}
+
+void MeshRenderer::updateShadowVolume(const std::vector<Vertex>& vertices, bool wanted,
+                                      bool buffersReplaced, bool countChanged, bool topologyChanged,
+                                      bool positionsWritten) {
+    if (!wanted) {
+        dropShadowVolume();
+        return;
+    }
+    const bool rebind = !volumeReady || buffersReplaced || countChanged;
+    if (rebind)
+        writeExtrusionWeights();
+    if (rebind || topologyChanged || !shadowEdges) {
+        engineMesh->getLodLevel(0).edgeData = nullptr;
+        shadowEdges = buildShadowEdges(vertices, mesh->getFaces(), &vertexData());
+        if (!shadowEdges)
+            channel() << name << ": no face to cast a stencil shadow from" << endl;
+        engineMesh->getLodLevel(0).edgeData = shadowEdges.get();
+    } else if (positionsWritten) {
+        updateShadowFaceNormals(*shadowEdges, vertices);
+    }
+    volumeReady = true;
+    if (rebind)
+        rebindEntity();
+}
+
+void MeshRenderer::writeExtrusionWeights() {
+    // The extrusion program moves a vertex to infinity where its weight is 0:
+    // the copy behind the vertices.
+    Ogre::VertexData& data = vertexData();
+    if (!data.hardwareShadowVolWBuffer || data.hardwareShadowVolWBuffer->getNumVertices() != 2 * vertexCapacity) {
+        data.hardwareShadowVolWBuffer = Ogre::HardwareBufferManager::getSingleton().createVertexBuffer(
+            sizeof(float), 2 * vertexCapacity, Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, false);
+        ++uploads.reallocations;
+    }
+    const DiscardLock lock(data.hardwareShadowVolWBuffer);
+    float* out = lock.as<float>();
+    std::fill(out, out + vertexCount, 1.0f);
+    std::fill(out + vertexCount, out + 2 * vertexCapacity, 0.0f);
+}
+
+void MeshRenderer::dropShadowVolume() {
+    if (!volumeReady)
+        return;
+    engineMesh->getLodLevel(0).edgeData = nullptr;
+    shadowEdges.reset();
+    vertexData().hardwareShadowVolWBuffer.reset();
+    volumeReady = false;
+    rebindEntity();
+}
+
+void MeshRenderer::rebindEntity() {
+    if (!entity)
+        return;
+    entity->_initialise(true);
+    applyMaterial();
+    entity->getSubEntity(0)->setVisible(indexCount > 0);
 }
 
 void MeshRenderer::writeColours(const std::vector<Vertex>& vertices) {
@@ -266,14 +371,16 @@ void MeshRenderer::writeIndices() {
 
 void MeshRenderer::setMaterial(const std::string& material) {
     requestedMaterial = material;
-    std::string used = material;
-    if (!materialExists(used)) {
+    if (!materialExists(material))
         channel() << "material \"" << material << "\" does not exist: using \"" << kDefaultMaterial
                   << "\" instead" << endl;
-        used = kDefaultMaterial;
-    }
+    applyMaterial();
+}
+
+void MeshRenderer::applyMaterial() {
     if (!entity)
         return;
+    const std::string used = materialExists(requestedMaterial) ? requestedMaterial : kDefaultMaterial;
     if (materialExists(used))
         entity->setMaterialName(used);
     else
@@ -285,8 +392,10 @@ std::string MeshRenderer::getEffectiveMaterial() const {
 }
 
 void MeshRenderer::setCastShadows(bool cast) {
+    castShadows = cast;
     if (entity)
         entity->setCastShadows(cast);
+    fill(false);
 }
 
 bool MeshRenderer::getCastShadows() const { return entity && entity->getCastShadows(); }

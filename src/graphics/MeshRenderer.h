@@ -10,10 +10,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace Ogre {
+class EdgeData;
 class Entity;
 class SceneManager;
 class SceneNode;
@@ -61,8 +63,14 @@ public:
     const std::string& getMaterial() const { return requestedMaterial; }
     /// The material actually drawn with.
     std::string getEffectiveMaterial() const;
+    /// Under a stencil shadow technique a caster keeps what its shadow
+    /// volume needs (an edge list and the extruded copy of its positions);
+    /// a mesh of more than kMaxShadowVolumeVertices vertices, or without a
+    /// proper face, casts no stencil shadow (one "MeshPresenter" line).
     void setCastShadows(bool cast);
     bool getCastShadows() const;
+    /// Whether the mesh is ready to cast a stencil shadow volume.
+    bool hasShadowVolume() const { return shadowEdges != nullptr; }
 
     /// Mesh-local bounds of the vertices last written.
     const Ogre::AxisAlignedBox& getBounds() const { return bounds; }
@@ -78,11 +86,24 @@ private:
     };
 
     void buildDeclaration();
-    /// Applies the capacity rule; true when a buffer was replaced.
-    bool prepareVertexBuffers(std::size_t count);
+    Ogre::VertexData& vertexData() const;
+    /// Applies the capacity rule; true when a buffer was replaced. With
+    /// `doubled` the position buffer holds room for the extruded copy.
+    bool prepareVertexBuffers(std::size_t count, bool doubled);
+    /// True when this fill should keep shadow volume data for `count`
+    /// vertices; reports once when a caster is too large.
+    bool wantsShadowVolume(std::size_t count);
+    void updateShadowVolume(const std::vector<Vertex>& vertices, bool wanted, bool buffersReplaced,
+                            bool countChanged, bool topologyChanged, bool positionsWritten);
+    void writeExtrusionWeights();
+    void dropShadowVolume();
+    /// The entity keeps its shadow renderables bound to the buffers and
+    /// vertex count it first saw: rebuild them after those change.
+    void rebindEntity();
+    void applyMaterial();
     bool prepareIndexBuffer(std::size_t count);
     void fill(bool everything);
-    void writePositionsAndNormals(const std::vector<Vertex>& vertices);
+    void writePositionsAndNormals(const std::vector<Vertex>& vertices, bool doubled);
     void writeColours(const std::vector<Vertex>& vertices);
     void writeTextureCoords(const std::vector<Vertex>& vertices);
     void writeIndices();
@@ -103,6 +124,11 @@ private:
     Revisions written;
     bool filledOnce = false;
     std::string requestedMaterial = "defaultMaterial";
+    bool castShadows = true;
+    bool positionsDoubled = false;
+    bool volumeReady = false;
+    bool tooLargeReported = false;
+    std::unique_ptr<Ogre::EdgeData> shadowEdges;
     Ogre::AxisAlignedBox bounds;
     MeshUploadCounts uploads;
     // Scratch kept between fills so that a mesh deformed every frame

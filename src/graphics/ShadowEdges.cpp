@@ -1,0 +1,134 @@
+#include "graphics/ShadowEdges.h"
+
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+
+namespace Kiln {
+namespace {
+
+constexpr std::size_t kNoTriangle = ~std::size_t(0);
+
+struct PositionKey {
+    std::uint32_t bits[3];
+    bool operator==(const PositionKey& other) const {
+        return bits[0] == other.bits[0] && bits[1] == other.bits[1] && bits[2] == other.bits[2];
+    }
+};
+
+struct PositionHash {
+    std::size_t operator()(const PositionKey& key) const {
+        std::uint64_t h = 1469598103934665603ull;
+        for (std::uint32_t b : key.bits)
+            h = (h ^ b) * 1099511628211ull;
+        return std::size_t(h);
+    }
+};
+
+PositionKey keyOf(const Ogre::Vector3& position) {
+    // -0 and +0 are the same place.
+    const Ogre::Vector3 p(position.x + 0.0f, position.y + 0.0f, position.z + 0.0f);
+    PositionKey key;
+    std::memcpy(key.bits, p.ptr(), sizeof(key.bits));
+    return key;
+}
+
+/// For each vertex, the index of the first vertex at its position.
+std::vector<std::size_t> weldByPosition(const std::vector<Vertex>& vertices) {
+    std::unordered_map<PositionKey, std::size_t, PositionHash> first;
+    first.reserve(vertices.size());
+    std::vector<std::size_t> shared(vertices.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i)
+        shared[i] = first.emplace(keyOf(vertices[i].position), i).first->second;
+    return shared;
+}
+
+Ogre::Vector4 faceNormal(const Ogre::Vector3& a, const Ogre::Vector3& b, const Ogre::Vector3& c) {
+    // Unnormalised, as the engine's light facing test expects.
+    const Ogre::Vector3 n = (b - a).crossProduct(c - a);
+    return {n.x, n.y, n.z, -n.dotProduct(a)};
+}
+
+std::uint64_t edgeKey(std::size_t from, std::size_t to) {
+    return (std::uint64_t(from) << 32) | std::uint64_t(to);
+}
+
+/// Adds the edge from corner `from` to corner `to` of triangle `t`: it
+/// closes an open edge running the other way, or starts a new one.
+void connectOrCreateEdge(Ogre::EdgeData::EdgeList& edges,
+                         std::unordered_map<std::uint64_t, std::size_t>& openEdges, std::size_t t,
+                         std::size_t from, std::size_t to, std::size_t sharedFrom, std::size_t sharedTo) {
+    const auto reverse = openEdges.find(edgeKey(sharedTo, sharedFrom));
+    if (reverse != openEdges.end()) {
+        Ogre::EdgeData::Edge& edge = edges[reverse->second];
+        edge.triIndex[1] = t;
+        edge.degenerate = false;
+        openEdges.erase(reverse);
+        return;
+    }
+    Ogre::EdgeData::Edge edge;
+    edge.triIndex[0] = t;
+    edge.triIndex[1] = kNoTriangle;
+    edge.vertIndex[0] = from;
+    edge.vertIndex[1] = to;
+    edge.sharedVertIndex[0] = sharedFrom;
+    edge.sharedVertIndex[1] = sharedTo;
+    edge.degenerate = true;
+    // A third face on the same directed edge starts a pair of its own.
+    openEdges[edgeKey(sharedFrom, sharedTo)] = edges.size();
+    edges.push_back(edge);
+}
+
+} // namespace
+
+std::unique_ptr<Ogre::EdgeData> buildShadowEdges(const std::vector<Vertex>& vertices,
+                                                 const std::vector<Face>& faces,
+                                                 const Ogre::VertexData* vertexData) {
+    const std::vector<std::size_t> shared = weldByPosition(vertices);
+    auto data = std::make_unique<Ogre::EdgeData>();
+    Ogre::EdgeData::EdgeGroup group;
+    group.vertexSet = 0;
+    group.vertexData = vertexData;
+    group.triStart = 0;
+    std::unordered_map<std::uint64_t, std::size_t> openEdges;
+    const std::size_t count = vertices.size();
+    for (const Face& face : faces) {
+        const std::size_t corner[3] = {face.i0, face.i1, face.i2};
+        if (corner[0] >= count || corner[1] >= count || corner[2] >= count)
+            continue;
+        const std::size_t s[3] = {shared[corner[0]], shared[corner[1]], shared[corner[2]]};
+        if (s[0] == s[1] || s[1] == s[2] || s[0] == s[2])
+            continue;
+        const std::size_t t = data->triangles.size();
+        Ogre::EdgeData::Triangle triangle;
+        for (int k = 0; k < 3; ++k) {
+            triangle.vertIndex[k] = corner[k];
+            triangle.sharedVertIndex[k] = s[k];
+        }
+        data->triangles.push_back(triangle);
+        for (int k = 0; k < 3; ++k)
+            connectOrCreateEdge(group.edges, openEdges, t, corner[k], corner[(k + 1) % 3], s[k],
+                                s[(k + 1) % 3]);
+    }
+    if (data->triangles.empty())
+        return nullptr;
+    group.triCount = data->triangles.size();
+    data->isClosed = openEdges.empty();
+    data->edgeGroups.push_back(std::move(group));
+    data->triangleFaceNormals.resize(data->triangles.size());
+    data->triangleLightFacings.resize(data->triangles.size());
+    updateShadowFaceNormals(*data, vertices);
+    return data;
+}
+
+void updateShadowFaceNormals(Ogre::EdgeData& edges, const std::vector<Vertex>& vertices) {
+    const std::size_t count = edges.triangles.size();
+    for (std::size_t t = 0; t < count; ++t) {
+        const std::size_t* corner = edges.triangles[t].vertIndex;
+        edges.triangleFaceNormals[t] = faceNormal(vertices[corner[0]].position,
+                                                  vertices[corner[1]].position,
+                                                  vertices[corner[2]].position);
+    }
+}
+
+} // namespace Kiln
