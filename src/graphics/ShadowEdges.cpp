@@ -1,47 +1,14 @@
 #include "graphics/ShadowEdges.h"
 
+#include "mesh/MeshMeasures.h"
+
 #include <cstdint>
-#include <cstring>
 #include <unordered_map>
 
 namespace Kiln {
 namespace {
 
 constexpr std::size_t kNoTriangle = ~std::size_t(0);
-
-struct PositionKey {
-    std::uint32_t bits[3];
-    bool operator==(const PositionKey& other) const {
-        return bits[0] == other.bits[0] && bits[1] == other.bits[1] && bits[2] == other.bits[2];
-    }
-};
-
-struct PositionHash {
-    std::size_t operator()(const PositionKey& key) const {
-        std::uint64_t h = 1469598103934665603ull;
-        for (std::uint32_t b : key.bits)
-            h = (h ^ b) * 1099511628211ull;
-        return std::size_t(h);
-    }
-};
-
-PositionKey keyOf(const Ogre::Vector3& position) {
-    // -0 and +0 are the same place.
-    const Ogre::Vector3 p(position.x + 0.0f, position.y + 0.0f, position.z + 0.0f);
-    PositionKey key;
-    std::memcpy(key.bits, p.ptr(), sizeof(key.bits));
-    return key;
-}
-
-/// For each vertex, the index of the first vertex at its position.
-std::vector<std::size_t> weldByPosition(const std::vector<Vertex>& vertices) {
-    std::unordered_map<PositionKey, std::size_t, PositionHash> first;
-    first.reserve(vertices.size());
-    std::vector<std::size_t> shared(vertices.size());
-    for (std::size_t i = 0; i < vertices.size(); ++i)
-        shared[i] = first.emplace(keyOf(vertices[i].position), i).first->second;
-    return shared;
-}
 
 Ogre::Vector4 faceNormal(const Ogre::Vector3& a, const Ogre::Vector3& b, const Ogre::Vector3& c) {
     // Unnormalised, as the engine's light facing test expects.
@@ -84,7 +51,7 @@ void connectOrCreateEdge(Ogre::EdgeData::EdgeList& edges,
 std::unique_ptr<Ogre::EdgeData> buildShadowEdges(const std::vector<Vertex>& vertices,
                                                  const std::vector<Face>& faces,
                                                  const Ogre::VertexData* vertexData) {
-    const std::vector<std::size_t> shared = weldByPosition(vertices);
+    const std::vector<std::uint32_t> shared = weldByPosition(vertices);
     auto data = std::make_unique<Ogre::EdgeData>();
     Ogre::EdgeData::EdgeGroup group;
     group.vertexSet = 0;
