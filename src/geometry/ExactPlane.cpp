@@ -337,6 +337,27 @@ int sideOfPointFromDifferences(const ExactPlane& plane, const double x[3]) {
     return signOfTripleProduct(u, v, w);
 }
 
+/// T(p) K(q) - K(p) T(q) in doubles for the line's end points p and q (T the
+/// plane, K the cut), with a bound on its rounding error, and the cut's
+/// values at both ends with their own bounds.
+struct LineCrossValue {
+    double kp, kq, eKp, eKq;
+    double value, bound;
+};
+
+LineCrossValue lineCrossValue(const ExactPlane& line, const ExactPlane& cut, const ExactPlane& plane) {
+    LineCrossValue c;
+    double eTp, eTq;
+    const double tp = planeValue(plane, line.p, eTp), tq = planeValue(plane, line.q, eTq);
+    c.kp = planeValue(cut, line.p, c.eKp);
+    c.kq = planeValue(cut, line.q, c.eKq);
+    c.value = tp * c.kq - c.kp * tq;
+    c.bound = (std::fabs(tp) * c.eKq + eTp * std::fabs(c.kq) + eTp * c.eKq + std::fabs(c.kp) * eTq +
+               c.eKp * std::fabs(tq) + c.eKp * eTq) * 1.0000001 +
+              4.5e-16 * (std::fabs(tp * c.kq) + std::fabs(c.kp * tq));
+    return c;
+}
+
 } // namespace
 
 int sideOfPoint(const ExactPlane& plane, const double x[3]) {
@@ -359,16 +380,10 @@ int sideOfCutPoint(const ExactPlane& line, const ExactPlane& cut, const ExactPla
     // t = K(p) / (K(p) - K(q)), so T there has the sign of
     // (T(p) K(q) - K(p) T(q)) / (K(q) - K(p)); K(q) - K(p) has K(q)'s sign.
     const int kq = sideOfPoint(cut, line.q);
-    double eTp, eTq, eKp, eKq;
-    const double tp = planeValue(plane, line.p, eTp), tq = planeValue(plane, line.q, eTq);
-    const double kp = planeValue(cut, line.p, eKp), kqValue = planeValue(cut, line.q, eKq);
-    const double value = tp * kqValue - kp * tq;
-    const double bound = (std::fabs(tp) * eKq + eTp * std::fabs(kqValue) + eTp * eKq + std::fabs(kp) * eTq +
-                          eKp * std::fabs(tq) + eKp * eTq) * 1.0000001 +
-                         4.5e-16 * (std::fabs(tp * kqValue) + std::fabs(kp * tq));
-    if (value > bound)
+    const LineCrossValue cross = lineCrossValue(line, cut, plane);
+    if (cross.value > cross.bound)
         return kq;
-    if (value < -bound)
+    if (cross.value < -cross.bound)
         return -kq;
     const ExpansionRow planeNormal = exactNormalRow(plane), cutNormal = exactNormalRow(cut);
     const Expansion exact = exactPlaneValue(plane, planeNormal, line.p) * exactPlaneValue(cut, cutNormal, line.q) -
@@ -380,17 +395,12 @@ int sideOfLinePoint(const ExactPlane& line, const ExactPlane& cut, const ExactPl
     if (containsLine(plane, line.p, line.q))
         return 0;
     // t(X) (K(q) - K(p)) = T(p) K(q) - K(p) T(q) for X on the line with K(X) = 0.
-    double eTp, eTq, eKp, eKq;
-    const double tp = planeValue(plane, line.p, eTp), tq = planeValue(plane, line.q, eTq);
-    const double kp = planeValue(cut, line.p, eKp), kq = planeValue(cut, line.q, eKq);
-    const double value = tp * kq - kp * tq;
-    const double bound = (std::fabs(tp) * eKq + eTp * std::fabs(kq) + eTp * eKq + std::fabs(kp) * eTq +
-                          eKp * std::fabs(tq) + eKp * eTq) * 1.0000001 +
-                         4.5e-16 * (std::fabs(tp * kq) + std::fabs(kp * tq));
-    const double difference = kq - kp;
-    const double differenceBound = (eKp + eKq) * 1.0000001 + 2.3e-16 * (std::fabs(kp) + std::fabs(kq));
-    if (std::fabs(value) > bound && std::fabs(difference) > differenceBound)
-        return signOf(value) * signOf(difference);
+    const LineCrossValue cross = lineCrossValue(line, cut, plane);
+    const double difference = cross.kq - cross.kp;
+    const double differenceBound =
+        (cross.eKp + cross.eKq) * 1.0000001 + 2.3e-16 * (std::fabs(cross.kp) + std::fabs(cross.kq));
+    if (std::fabs(cross.value) > cross.bound && std::fabs(difference) > differenceBound)
+        return signOf(cross.value) * signOf(difference);
     const ExpansionRow planeNormal = exactNormalRow(plane), cutNormal = exactNormalRow(cut);
     const Expansion exactTp = exactPlaneValue(plane, planeNormal, line.p);
     const Expansion exactTq = exactPlaneValue(plane, planeNormal, line.q);
