@@ -82,7 +82,7 @@ std::optional<Kiln::SurfaceHit> surfaceAlong(Kiln::ObjectGroup& root, const Ogre
 std::unique_ptr<Kiln::IHapticsDevice> Application::chooseDevice(Kiln::ConfigReader& hapticSettings) {
     const std::string choice = hapticSettings.readString("Haptic.Device", "auto");
     // A script drives the stylus itself, unless a real device is asked for.
-    if (!options.scriptPath.empty() && choice != "falcon") {
+    if (!options.scriptPath.empty() && choice != "falcon" && !Kiln::usesMouseStylus(scriptCommands)) {
         auto driven = std::make_unique<Kiln::HapticsDeviceDriven>();
         drivenDevice = driven.get();
         deviceName = "script";

@@ -133,6 +133,14 @@ ScriptCommand parseLine(const std::string& text, int line, bool (*isKnownKey)(co
             throw ScriptError(line, "usage: " + verb + " PATH");
         c.kind = verb == "dump" ? Kind::Dump : Kind::Screenshot;
         c.name = restAfter(text, 1);
+    } else if (verb == "waitfile") {
+        if (w.size() < 2)
+            throw ScriptError(line, "usage: waitfile PATH");
+        c.kind = Kind::WaitFile;
+        c.name = restAfter(text, 1);
+    } else if (verb == "mousestylus") {
+        expectWords(w, 1, 1, line, verb);
+        c.kind = Kind::MouseStylus;
     } else if (verb == "quit" || verb == "exit") {
         expectWords(w, 1, 1, line, verb);
         c.kind = verb == "quit" ? Kind::Quit : Kind::Exit;
@@ -157,7 +165,18 @@ std::vector<ScriptCommand> parseScript(const std::string& text,
             continue;
         commands.push_back(parseLine(raw.substr(start), line, isKnownKey));
     }
+    if (usesMouseStylus(commands))
+        for (const ScriptCommand& c : commands)
+            if (c.kind == Kind::Stylus)
+                throw ScriptError(c.line, "the stylus belongs to the mouse in this script (mousestylus)");
     return commands;
+}
+
+bool usesMouseStylus(const std::vector<ScriptCommand>& commands) {
+    for (const ScriptCommand& c : commands)
+        if (c.kind == Kind::MouseStylus)
+            return true;
+    return false;
 }
 
 std::vector<ScriptCommand> loadScript(const std::string& path,
@@ -183,6 +202,12 @@ bool ScriptRunner::stillWaiting(double seconds) {
         if (secondsLeft > 0.0)
             return true;
         secondsLeft = 0.0;
+    }
+    if (!awaitedFile.empty()) {
+        std::ifstream probe(awaitedFile);
+        if (!probe)
+            return true;
+        awaitedFile.clear();
     }
     if (awaitingStylus) {
         // Hold for one more frame once the device got there, so that the
@@ -223,6 +248,8 @@ void ScriptRunner::run(const ScriptCommand& command) {
         case Kind::Screenshot: host.screenshot(command.name); break;
         case Kind::Quit: host.quit(); break;
         case Kind::Exit: host.exitNow(); break;
+        case Kind::WaitFile: awaitedFile = command.name; break;
+        case Kind::MouseStylus: break; // decided before the first frame
         }
     } catch (const ScriptError&) {
         throw;

@@ -23,21 +23,22 @@ public:
 
 struct ScriptCommand {
     enum class Kind { Frames, Sleep, Stylus, Invoke, Key, KeyDown, KeyUp, Dump, Screenshot, Quit,
-                      Exit };
+                      Exit, WaitFile, MouseStylus };
     Kind kind = Kind::Frames;
     int line = 0;
     std::uint64_t count = 0;           ///< Frames
     double seconds = 0.0;              ///< Sleep, Stylus
     Ogre::Vector3 point = Ogre::Vector3::ZERO; ///< Stylus, scene root coordinates
     std::uint32_t buttons = 0;         ///< Stylus: bit i = button ID i
-    std::string name;                  ///< Invoke: function; Key*: key name; Dump/Screenshot: path
+    std::string name;                  ///< Invoke: function; Key*: key name; Dump/Screenshot/WaitFile: path
     bool hasArgument = false;          ///< Invoke
     std::string argument;              ///< Invoke: the rest of the line
     bool ctrl = false, shift = false, alt = false; ///< Key
 };
 
 /// Parses the script text. `isKnownKey` answers whether a key name exists.
-/// Throws ScriptError for the first line that does not parse.
+/// Throws ScriptError for the first line that does not parse, and for a
+/// script that both moves the stylus and hands it to the mouse.
 std::vector<ScriptCommand> parseScript(const std::string& text,
                                        bool (*isKnownKey)(const std::string& name));
 
@@ -68,6 +69,11 @@ public:
 
 /// Runs parsed commands, a few per frame: `frames`, `sleep` and stylus moves
 /// hold the script until their frames or seconds have passed.
+/// Whether the script hands the stylus to the system mouse (`mousestylus`):
+/// then the mouse drives it as without a script, for tests of real pointer
+/// input, and the script only waits, types and reports.
+bool usesMouseStylus(const std::vector<ScriptCommand>& commands);
+
 class ScriptRunner {
 public:
     ScriptRunner(std::vector<ScriptCommand> commands, IScriptHost& host);
@@ -78,7 +84,9 @@ public:
     bool isFinished() const { return next >= commands.size() && !waiting(); }
 
 private:
-    bool waiting() const { return framesLeft > 0 || secondsLeft > 0.0 || awaitingStylus; }
+    bool waiting() const {
+        return framesLeft > 0 || secondsLeft > 0.0 || awaitingStylus || !awaitedFile.empty();
+    }
     /// Advances the current wait; true while the script must still wait.
     bool stillWaiting(double seconds);
     void run(const ScriptCommand& command);
@@ -90,6 +98,7 @@ private:
     std::uint64_t framesLeft = 0;
     double secondsLeft = 0.0;
     bool awaitingStylus = false;
+    std::string awaitedFile;
 };
 
 } // namespace Kiln

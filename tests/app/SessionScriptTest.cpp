@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,8 @@ TEST(SessionScript, ReportsTheFirstBadLine) {
     EXPECT_EQ(errorLine("\n\nkey ctrl+hyper\n"), 3);
     EXPECT_EQ(errorLine("invoke\n"), 1);
     EXPECT_EQ(errorLine("quit now\n"), 1);
+    EXPECT_EQ(errorLine("mousestylus\nframes 1\nstylus 1 2 3\n"), 3)
+        << "a script cannot both hand the stylus to the mouse and move it";
 }
 
 struct FakeHost : Kiln::IScriptHost {
@@ -121,6 +125,20 @@ TEST(ScriptRunner, WaitsForFramesSecondsAndTheStylus) {
     runner.onFrame(0.016);
     EXPECT_EQ(host.log.back(), "dump d");
     EXPECT_TRUE(runner.isFinished());
+}
+
+TEST(ScriptRunner, WaitfileHoldsUntilTheFileExists) {
+    FakeHost host;
+    const std::string flag = testing::TempDir() + "/morvel-waitfile-flag";
+    std::remove(flag.c_str());
+    Kiln::ScriptRunner runner(Kiln::parseScript("waitfile " + flag + "\ndump x\n", knownKey), host);
+    runner.onFrame(0.0);
+    runner.onFrame(0.5);
+    EXPECT_TRUE(host.log.empty());
+    std::ofstream(flag) << "go";
+    runner.onFrame(0.0);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"dump x"}));
+    std::remove(flag.c_str());
 }
 
 TEST(ScriptRunner, KeyChordsPressModifiersAroundTheKeyAndFailuresNameTheLine) {
