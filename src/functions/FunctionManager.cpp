@@ -331,8 +331,10 @@ bool FunctionManager::keyPressed(const OIS::KeyEvent& event) {
     }
     if (backgroundEnabled())
         forBackgroundCommands(tool, [&](FunctionBase& command) {
+            if (index < keyCount && !keyDown[index])
+                return false;  // consumed: later commands do not see it
             command.keyPressed(event);
-            return index >= keyCount || keyDown[index];  // stop once consumed
+            return true;
         });
     return true;
 }
