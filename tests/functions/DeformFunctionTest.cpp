@@ -137,19 +137,6 @@ TEST(DeformState, SkipsObjectsThatDiedOrChangedShapeAndRestoresTheRest) {
     EXPECT_FALSE(bitwiseEqual(positionsOf(*kept->getMesh()), original));
 }
 
-TEST(DeformState, ADentThatMovesNothingRecordsNothing) {
-    Kiln::ObjectGroup root;
-    PresenterLog presenter;
-    Kiln::Object* object = addGridObject(root, 10, presenter);
-    SphereDent farAway(Ogre::Vector3(500.f, 500.f, 0.f), 2.f, Ogre::Vector3(0.f, 0.f, 1.f));
-    std::vector<Ogre::Vector3> scratch;
-    DeformState state(nullptr);
-    presenter.calls.clear();
-    EXPECT_EQ(state.commitDent(*object, farAway, scratch), 0u);
-    EXPECT_TRUE(state.isEmpty());
-    EXPECT_EQ(presenter.count("mesh"), 0);
-}
-
 // -------------------------------------------------------------------- tool
 
 class DeformFunctionTest : public ::testing::Test, public FunctionFixture {
