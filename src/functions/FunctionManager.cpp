@@ -201,7 +201,7 @@ void FunctionManager::bindHistoryButton(const std::string& name, const std::stri
                               "FunctionManager::setFunctionArgument()");
     const bool isUndo = name == "Undo";
     (isUndo ? undoButton : redoButton) = window;
-    context.gui->subscribeClick(window, [this, isUndo] { isUndo ? undo() : redo(); });
+    context.gui->subscribeClick(window, [this, isUndo] { stepHistoryGuarded(isUndo); });
     updateHistoryButtons();
 }
 
@@ -236,10 +236,11 @@ void FunctionManager::undo() {
     std::unique_ptr<FunctionState> state = std::move(undoStack.back());
     undoStack.pop_back();
     post("Undo " + state->getName(), HISTORY_STEP_SECONDS, MESSAGE_WARNING);
+    // The scene now differs from any saved copy, whichever way history moved
+    // (and also after a step that failed halfway; the failed entry is dropped).
+    markModified();
     state->undo();
     redoStack.push_back(std::move(state));
-    // The scene now differs from any saved copy, whichever way history moved.
-    markModified();
     updateHistoryButtons();
 }
 
@@ -252,10 +253,20 @@ void FunctionManager::redo() {
     std::unique_ptr<FunctionState> state = std::move(redoStack.back());
     redoStack.pop_back();
     post("Redo " + state->getName(), HISTORY_STEP_SECONDS, MESSAGE_WARNING);
+    markModified();
     state->redo();
     undoStack.push_back(std::move(state));  // the limit applies to new entries only
-    markModified();
     updateHistoryButtons();
+}
+
+void FunctionManager::stepHistoryGuarded(bool backwards) {
+    // Keys and GUI buttons have nobody above them to catch a failing entry.
+    try {
+        backwards ? undo() : redo();
+    } catch (const std::exception& error) {
+        reportError(error.what());
+        updateHistoryButtons();
+    }
 }
 
 void FunctionManager::clearHistory() {
@@ -350,9 +361,9 @@ bool FunctionManager::keyReleased(const OIS::KeyEvent& event) {
     }
     if (backgroundEnabled()) {
         if (event.key == OIS::KC_Z && isControlHeld())
-            undo();
+            stepHistoryGuarded(true);
         else if (event.key == OIS::KC_Y && isControlHeld())
-            redo();
+            stepHistoryGuarded(false);
         else if (event.key == OIS::KC_M)
             activateShortcut("MoveObject", "MoveButton");
         else if (event.key == OIS::KC_R)

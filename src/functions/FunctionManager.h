@@ -64,6 +64,8 @@ public:
     /// operation). Marks the scene modified, drops the oldest entries beyond
     /// the undo limit and forgets the redo list.
     void pushState(std::unique_ptr<FunctionState> state);
+    /// Steps back (forth) one entry. An entry whose undo (redo) throws is
+    /// dropped and the exception passes on.
     void undo();
     void redo();
     void clearHistory();
@@ -109,6 +111,8 @@ private:
     void forBackgroundCommands(FunctionBase* skip, Call call);
     bool backgroundEnabled() const { return !busy && inputEnabled; }
     void activateShortcut(const std::string& tool, const std::string& button);
+    /// undo() or redo() with a failure shown in the "Error" box.
+    void stepHistoryGuarded(bool backwards);
     void bindHistoryButton(const std::string& name, const std::string& window);
     void updateHistoryButtons();
     void post(const std::string& text, float seconds, int type);

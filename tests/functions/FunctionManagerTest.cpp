@@ -383,6 +383,18 @@ TEST_F(FunctionManagerTest, ControlZAndControlYStepThroughHistoryUnlessBusy) {
     manager->keyReleased(key(OIS::KC_RCONTROL));
     tap(OIS::KC_Z);
     EXPECT_EQ(manager->getUndoCount(), 1u);
+
+    // A failing entry is reported, dropped, and the keyboard carries on.
+    auto failing = state("broken");
+    failing->throwOnUndo = true;
+    manager->pushState(std::move(failing));
+    manager->keyPressed(key(OIS::KC_LCONTROL));
+    EXPECT_NO_THROW(tap(OIS::KC_Z));
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].second.find("undo failed"), std::string::npos);
+    EXPECT_EQ(manager->getUndoCount(), 1u);
+    EXPECT_EQ(manager->getRedoCount(), 0u);
+    EXPECT_NE(std::find(log.begin(), log.end(), "broken:deleted"), log.end());
 }
 
 TEST_F(FunctionManagerTest, ShortcutKeysSwitchToolsAndAMissingToolIsOnlyReported) {

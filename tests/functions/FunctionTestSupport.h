@@ -152,8 +152,14 @@ public:
     ProbeState(const FunctionBase* function, std::string id, CallLog& log)
         : FunctionState(function), id(std::move(id)), log(log) {}
     ~ProbeState() override { log.push_back(id + ":deleted"); }
-    void undo() override { log.push_back(id + ":undo"); }
+    void undo() override {
+        log.push_back(id + ":undo");
+        if (throwOnUndo)
+            throw Kiln::Exception(5, "undo failed", "ProbeState::undo()");
+    }
     void redo() override { log.push_back(id + ":redo"); }
+
+    bool throwOnUndo = false;
 
 private:
     std::string id;
