@@ -73,8 +73,8 @@ Kiln::Object* addGridObject(Kiln::ObjectGroup& root, int n, PresenterLog& log) {
 // ------------------------------------------------------------------- state
 
 TEST(DeformState, KeepsOnlyMovedVerticesAndRestoresThemExactly) {
+    PresenterLog presenter;  // outlives the objects, which log their detaching
     Kiln::ObjectGroup root;
-    PresenterLog presenter;
     Kiln::Object* object = addGridObject(root, 100, presenter);
     Kiln::DynamicMesh& mesh = *object->getMesh();
     const std::vector<Ogre::Vector3> original = positionsOf(mesh);
@@ -110,8 +110,8 @@ TEST(DeformState, KeepsOnlyMovedVerticesAndRestoresThemExactly) {
 }
 
 TEST(DeformState, SkipsObjectsThatDiedOrChangedShapeAndRestoresTheRest) {
+    PresenterLog presenter;  // outlives the objects, which log their detaching
     Kiln::ObjectGroup root;
-    PresenterLog presenter;
     Kiln::Object* doomed = addGridObject(root, 20, presenter);
     Kiln::Object* resized = addGridObject(root, 20, presenter);
     Kiln::Object* kept = addGridObject(root, 20, presenter);
@@ -139,7 +139,12 @@ TEST(DeformState, SkipsObjectsThatDiedOrChangedShapeAndRestoresTheRest) {
 
 // -------------------------------------------------------------------- tool
 
-class DeformFunctionTest : public ::testing::Test, public FunctionFixture {
+/// Outlives the fixture's scene, whose objects log their detaching.
+struct PresenterLogHolder {
+    PresenterLog presenter;
+};
+
+class DeformFunctionTest : public ::testing::Test, public PresenterLogHolder, public FunctionFixture {
 protected:
     void SetUp() override {
         manager->registerFunction(std::make_unique<DeformFunction>(context));
@@ -152,7 +157,6 @@ protected:
     }
 
     DeformFunction* deform = nullptr;
-    PresenterLog presenter;
     Kiln::HapticState hapticState;
     Kiln::HapticEvent event{&hapticState, nullptr};
 };
