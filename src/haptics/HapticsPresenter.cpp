@@ -371,6 +371,13 @@ void HapticsPresenter::setShapes(const std::vector<Vertex>& vertices, const std:
         throw Exception(9, "Failed to create haptic shape...", origin);
     }
     impl->lastUpdate = stats;
+    // Vertex lists rewritten with the same positions (a new colour) keep
+    // the shape in use.
+    if (built != shape && !stats.rebuilt && stats.movedVertices == 0 && manager) {
+        side = newSide;
+        applySide();
+        return;
+    }
     built->setSurfaceInfo(impl->surfaceInfo);
     if (!manager)
         return;
@@ -391,6 +398,8 @@ void HapticsPresenter::setShapes(const std::vector<Vertex>& vertices, const std:
 }
 
 const ShapeUpdateStats& HapticsPresenter::getLastShapeUpdate() const { return impl->lastUpdate; }
+
+const TouchInfo& HapticsPresenter::getLastTouch() const { return impl->lastTouch; }
 
 void HapticsPresenter::touchBegin(const TouchInfo& info) {
     if (object) {

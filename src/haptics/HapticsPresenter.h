@@ -120,6 +120,9 @@ public:
     void touchContinue(const TouchInfo& info);
     void touchEnd();
 
+    /// What the manager told the presenter last during the current touch
+    /// (default values when not touching).
+    const TouchInfo& getLastTouch() const;
     /// The live dent while touched, else null.
     HapticDeformation* getDeformation() const { return deformation.get(); }
     std::shared_ptr<IndexedShape> getShape() const { return shape; }
