@@ -108,6 +108,11 @@ void HapticManager::update(float frameMilliseconds) {
     if (transformDirty && active && device) {
         device->setDeviceTransform(active->getPosition(), active->getOrientation(), deviceDistance);
         transformDirty = false;
+        // Until now the device frame sat at the world origin, where the
+        // proxy may have started inside an object.
+        if (!devicePlaced && renderer)
+            renderer->reseatProxy();
+        devicePlaced = true;
     }
     if (!updateDevice())
         return;
