@@ -1,5 +1,7 @@
 #include "graphics/OgreStylusView.h"
 
+#include "config/ConfigReader.h"
+
 #include <OgreEntity.h>
 #include <OgreMaterialManager.h>
 #include <OgreResourceGroupManager.h>
@@ -7,6 +9,7 @@
 #include <OgreSceneNode.h>
 
 #include <cmath>
+#include <cstdio>
 
 namespace Kiln {
 namespace {
@@ -41,9 +44,17 @@ OgreStylusView::OgreStylusView(Ogre::SceneManager& manager, const std::string& m
     material = findOrCreateMaterial(materialName);
     material->load();
     entity->setMaterial(material);
+    shown = material;
     entity->setCastShadows(false);
     node->attachObject(entity);
     setRadius(1.f);
+}
+
+std::unique_ptr<OgreStylusView> OgreStylusView::fromSettings(Ogre::SceneManager& sceneManager,
+                                                             ConfigReader& configuration) {
+    const std::string model = configuration.readString("Haptic.StylusModel", "ogreStylusTip.mesh");
+    const std::string material = configuration.readString("Haptic.StylusMaterial", "stylusMaterial");
+    return std::make_unique<OgreStylusView>(sceneManager, model, material);
 }
 
 OgreStylusView::~OgreStylusView() {
@@ -66,9 +77,25 @@ void OgreStylusView::setRadius(float radius) {
     node->setScale(Ogre::Vector3(2.f * radius / width));
 }
 
+// Each colour gets its own copy of the material: the engine uploads a
+// pass's fixed-function colours when the pass changes, so tinting the pass
+// in use would not show while nothing else is drawn in between; the named
+// material itself stays as the resources define it.
 void OgreStylusView::setColour(const Ogre::ColourValue& colour) {
-    material->setDiffuse(colour);
-    material->setAmbient(colour);
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, "/Stylus/%.3f,%.3f,%.3f,%.3f", colour.r, colour.g, colour.b,
+                  colour.a);
+    const std::string name = material->getName() + suffix;
+    auto& materials = Ogre::MaterialManager::getSingleton();
+    Ogre::MaterialPtr tinted = materials.getByName(name, material->getGroup());
+    if (!tinted) {
+        tinted = material->clone(name);
+        tinted->setDiffuse(colour);
+        tinted->setAmbient(colour);
+        tinted->load();
+    }
+    entity->setMaterial(tinted);
+    shown = tinted;
 }
 
 void OgreStylusView::setVisible(bool visible) { node->setVisible(visible); }

@@ -6,6 +6,7 @@
 
 #include <OgreMaterial.h>
 
+#include <memory>
 #include <string>
 
 namespace Ogre {
@@ -16,6 +17,8 @@ class SceneNode;
 
 namespace Kiln {
 
+class ConfigReader;
+
 class OgreStylusView : public IStylusView {
 public:
     /// modelName: a mesh resource; when there is none, the engine's sphere
@@ -25,6 +28,10 @@ public:
     OgreStylusView(Ogre::SceneManager& sceneManager,
                    const std::string& modelName = "ogreStylusTip.mesh",
                    const std::string& materialName = "stylusMaterial");
+    /// The view named by "Haptic.StylusModel" (default "ogreStylusTip.mesh")
+    /// and "Haptic.StylusMaterial" (default "stylusMaterial").
+    static std::unique_ptr<OgreStylusView> fromSettings(Ogre::SceneManager& sceneManager,
+                                                        ConfigReader& configuration);
     ~OgreStylusView() override;
     OgreStylusView(const OgreStylusView&) = delete;
     OgreStylusView& operator=(const OgreStylusView&) = delete;
@@ -39,13 +46,17 @@ public:
 
     Ogre::SceneNode* getNode() const { return node; }
     Ogre::Entity* getEntity() const { return entity; }
+    /// The material named at construction, as the resources define it.
     const Ogre::MaterialPtr& getMaterial() const { return material; }
+    /// What the tip is drawn with: that material tinted by setColour.
+    const Ogre::MaterialPtr& getShownMaterial() const { return shown; }
 
 private:
     Ogre::SceneManager& sceneManager;
     Ogre::SceneNode* node = nullptr;
     Ogre::Entity* entity = nullptr;
     Ogre::MaterialPtr material;
+    Ogre::MaterialPtr shown;
 };
 
 } // namespace Kiln

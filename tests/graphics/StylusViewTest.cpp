@@ -6,6 +6,8 @@
 #include "haptics/HapticStylus.h"
 
 #include <OgreEntity.h>
+#include <OgrePass.h>
+#include <OgreTechnique.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 
@@ -43,5 +45,9 @@ TEST(OgreStylusView, TheTipShowsWhereTheStylusIsAsWideAsTheProxyInItsColour) {
     stylus.setVisible(false);
     EXPECT_EQ(countPixels(window.frame(), red, 0.35f), 0);
     stylus.setVisible(true);
-    EXPECT_GT(countPixels(window.frame(), Ogre::ColourValue::Green, 0.35f), 20);
+    Ogre::Image again = window.frame();
+    EXPECT_GT(countPixels(again, Ogre::ColourValue::Green, 0.35f), 500);
+    EXPECT_EQ(countPixels(again, red, 0.35f), 0);
+    EXPECT_EQ(view.getMaterial()->getTechnique(0)->getPass(0)->getDiffuse(), Ogre::ColourValue::White)
+        << "the named material stays as it was";
 }
