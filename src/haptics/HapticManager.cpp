@@ -63,6 +63,14 @@ HapticManager::~HapticManager() {
     device.reset();
     touched.clear();
     pending.clear();
+    // Roots and the groups under them forget the manager too (they would
+    // mark it dirty when they move); their objects follow them.
+    const std::vector<ObjectHandle> roots = std::move(objects);
+    objects.clear();
+    for (const ObjectHandle& root : roots)
+        if (ObjectGroup* node = root.get())
+            if (HapticsPresenterBase* presenter = HapticsPresenterBase::of(*node))
+                presenter->setManager(nullptr);
     while (!attached.empty()) {
         auto* presenter = const_cast<HapticsPresenter*>(*attached.begin());
         attached.erase(attached.begin());
