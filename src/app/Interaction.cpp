@@ -103,7 +103,7 @@ void Application::startInteraction() {
         std::make_unique<Kiln::SimpleXMLKeyValueStore>(hapticSettingsFile, Kiln::dataDirectory()));
     std::unique_ptr<Kiln::IHapticsDevice> device = chooseDevice(hapticSettings);
 
-    context->stylusView = std::make_unique<Kiln::OgreStylusView>(*graphics.getSceneManager());
+    context->stylusView = Kiln::OgreStylusView::fromSettings(*graphics.getSceneManager(), hapticSettings);
     context->hapticManager = std::make_unique<Kiln::HapticManager>();
     context->hapticManager->setNoticeSink([this](const std::string& text) { statusLine.post(text); });
     context->hapticManager->initialise(hapticSettings, std::move(device), context->stylusView.get());
