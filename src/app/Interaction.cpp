@@ -276,6 +276,7 @@ std::string Application::buildDump() const {
     view.alert = statusLine.getAlert();
     view.status = statusLine.getStatus();
     view.function = statusLine.getFunction();
+    view.frameTimes = &frameTimes;
     return Kiln::buildStateDump(view);
 }
 
