@@ -48,7 +48,7 @@ SCRIPT
 python3 - "$work" <<'PY'
 import json, sys
 work = sys.argv[1]
-print("torus of 1,310,720 triangles; main-thread milliseconds over the frames so far")
+print("torus of 1,310,720 triangles; main-thread milliseconds per frame of each stage")
 print("%-10s %8s %10s %10s %10s %12s %12s" % ("stage", "frames", "frame mean", "frame p95", "frame max",
                                             "interact mean", "interact max"))
 for stage in ("rest", "live", "deform"):

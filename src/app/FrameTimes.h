@@ -19,6 +19,7 @@ public:
     };
 
     void addFrame(double frameMs, double interactionMs);
+    void clear() { count = next = 0; }
     Summary frames() const { return summarise(frame); }
     Summary interaction() const { return summarise(interactionPart); }
 

@@ -313,6 +313,7 @@ void Application::key(const std::string& keyName, bool down) {
 void Application::dump(const std::string& path) {
     if (!Kiln::writeFileAtomically(path, buildDump()))
         throw std::runtime_error("cannot write the dump to '" + path + "'");
+    frameTimes.clear(); // each dump reports the frames since the one before
 }
 
 void Application::screenshot(const std::string& path) {
