@@ -275,6 +275,7 @@ TEST(HapticsDeviceFalcon, HapticThreadGetsAReplyEveryTick) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     falcon.deactivate();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a tick already under way ends
     const ExchangeCounters counters = falcon.getCounters();
     ASSERT_GE(falcon.getActiveTickCount(), 300u);
     EXPECT_TRUE(falcon.isHomed());
