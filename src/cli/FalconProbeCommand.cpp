@@ -29,6 +29,10 @@ ProbeArguments parse(const Arguments& args) {
             parsed.simulated = true;
             continue;
         }
+        if (arg == "--force") {
+            parsed.options.centringForce = true;
+            continue;
+        }
         if (arg != "--seconds" && arg != "--firmware")
             throw UsageError(arg.rfind("--", 0) == 0 ? "unknown option " + arg : "unexpected argument " + arg);
         if (i + 1 >= args.size())
@@ -85,9 +89,10 @@ int runFalconProbe(const Arguments& args) {
 }
 
 const CommandRegistration falconProbe{
-    {"falcon-probe", "falcon-probe [--seconds S] [--firmware FILE] [--simulated]",
+    {"falcon-probe", "falcon-probe [--seconds S] [--firmware FILE] [--force] [--simulated]",
      "List connected Falcons, load their firmware if needed, and read positions and buttons for a few "
-     "seconds, reporting the exchange's rate and jitter (--simulated: a simulated Falcon)",
+     "seconds, reporting the exchange's rate and jitter (--force: a gentle pull to the centre once "
+     "homed; --simulated: a simulated Falcon)",
      runFalconProbe}};
 
 } // namespace

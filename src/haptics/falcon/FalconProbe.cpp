@@ -25,6 +25,7 @@ constexpr std::int64_t replyWaitMicros = 800;
 struct Reading {
     Status status;
     Vec3d position;
+    Vec3d force;
     bool positionValid = false;
     std::uint64_t ticks = 0;
     std::uint64_t replies = 0;
@@ -37,8 +38,9 @@ std::string formatReading(double t, const Reading& r) {
                                    r.status.encoder[0], r.status.encoder[1], r.status.encoder[2],
                                    r.status.grip, r.status.isHomed() ? "yes" : "no");
     if (r.positionValid)
-        std::snprintf(line + used, sizeof line - used, " position_mm=%.2f,%.2f,%.2f", 1000 * r.position.x,
-                      1000 * r.position.y, 1000 * r.position.z);
+        std::snprintf(line + used, sizeof line - used, " position_mm=%.2f,%.2f,%.2f force_N=%.2f,%.2f,%.2f",
+                      1000 * r.position.x, 1000 * r.position.y, 1000 * r.position.z, r.force.x, r.force.y,
+                      r.force.z);
     return line;
 }
 
@@ -61,6 +63,14 @@ void measureTiming(const std::vector<double>& periods, ProbeResult& result) {
     result.p99DeviationMicros = deviation[deviation.size() * 99 / 100];
     result.maxPeriodMicros = *std::max_element(periods.begin(), periods.end());
     result.tickRateHz = 1e6 / result.meanPeriodMicros;
+}
+
+Vec3d centringForce(const Vec3d& position) {
+    Vec3d force = (PositionTracker::centre - position) * ProbeOptions::centringStiffness;
+    const double size = length(force);
+    if (size > ProbeOptions::maxCentringForce)
+        force *= ProbeOptions::maxCentringForce / size;
+    return force;
 }
 
 } // namespace
@@ -112,6 +122,11 @@ ProbeResult runProbe(IPort& port, const ProbeOptions& options, std::ostream& out
                 periods.push_back(dt * 1e6);
             Command command;
             command.control = controlHoming | (wasHomed ? controlGreenLed : controlRedLed);
+            Vec3d force;
+            if (options.centringForce && wasHomed && tracker.isValid()) {
+                force = centringForce(tracker.getPosition());
+                forceToCommands(tracker.getPose(), force, command.motor);
+            }
             Status status;
             const bool received = driver.exchange(command, status, replyWaitMicros);
             ++ticks;
@@ -128,6 +143,7 @@ ProbeResult runProbe(IPort& port, const ProbeOptions& options, std::ostream& out
                 shared.status = status;
                 shared.position = tracker.getPosition();
                 shared.positionValid = wasHomed && tracker.isValid();
+                shared.force = force;
             }
             shared.ticks = ticks;
             shared.replies = replies;

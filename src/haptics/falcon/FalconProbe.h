@@ -17,6 +17,12 @@ struct ProbeOptions {
     int index = 0;
     std::string firmwarePath; ///< empty: defaultFirmwarePath()
     double reportInterval = 0.5; ///< seconds between reading lines
+    /// Once homed, pull the grip gently towards the workspace centre (a
+    /// spring of centringStiffness, at most maxCentringForce), so the user
+    /// feels that the motors work.
+    bool centringForce = false;
+    static constexpr double centringStiffness = 100.0; ///< N/m
+    static constexpr double maxCentringForce = 2.0;    ///< N
 };
 
 struct ProbeResult {
