@@ -20,6 +20,11 @@ void HapticLoopDevice::startLoop(HapticLoop mode, bool realtime) {
 
 void HapticLoopDevice::stopLoop() { thread.stop(); }
 
+void HapticLoopDevice::forgetRawPosition() {
+    hasRawPosition = false;
+    raw.velocity = Vec3d{};
+}
+
 DeviceForce HapticLoopDevice::getPendingForce() {
     const std::lock_guard<std::mutex> lock(pendingMutex);
     return pending;

@@ -50,6 +50,9 @@ protected:
 
     /// realtime: ask for real-time scheduling (see PeriodicThread::start).
     void startLoop(HapticLoop mode, bool realtime = false);
+    /// Haptic thread: the next reading starts afresh with zero velocity, for
+    /// hardware whose coordinates jump (a device that homed again).
+    void forgetRawPosition();
     void stopLoop();
 
 private:

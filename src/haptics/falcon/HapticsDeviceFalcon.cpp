@@ -104,8 +104,12 @@ bool HapticsDeviceFalcon::pollDevice(double, const DeviceForce& pending, Vec3d& 
             tracker.reset();
         return false;
     }
-    if (!homed.exchange(true, std::memory_order_acq_rel))
+    if (!homed.exchange(true, std::memory_order_acq_rel)) {
+        // Homing moved the coordinates: the jump from the last sample is
+        // not a motion of the hand.
         tracker.reset();
+        forgetRawPosition();
+    }
     if (!tracker.update(status.encoder))
         return false;
     const Vec3d& p = tracker.getPosition();
