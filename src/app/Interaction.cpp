@@ -86,7 +86,9 @@ std::unique_ptr<Kiln::IHapticsDevice> Application::chooseDevice(Kiln::ConfigRead
         deviceName = "script";
         return driven;
     }
-    Kiln::HapticsDeviceChoice chosen = Kiln::createHapticsDevice(choice);
+    Kiln::HapticsDeviceOptions deviceOptions;
+    deviceOptions.falconFirmware = hapticSettings.readString("Haptic.FalconFirmware", "");
+    Kiln::HapticsDeviceChoice chosen = Kiln::createHapticsDevice(choice, deviceOptions);
     statusLine.post(chosen.notice);
     if (dynamic_cast<Kiln::HapticsDeviceSimulated*>(chosen.device.get()))
         deviceName = "simulated";

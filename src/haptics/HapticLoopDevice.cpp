@@ -13,12 +13,17 @@ bool HapticLoopDevice::activate() {
 
 void HapticLoopDevice::deactivate() { enabled.store(false, std::memory_order_release); }
 
-void HapticLoopDevice::startLoop(HapticLoop mode) {
+void HapticLoopDevice::startLoop(HapticLoop mode, bool realtime) {
     if (mode == HapticLoop::Thread)
-        thread.start([this](double dt) { tick(dt); return true; }, periodMicros);
+        thread.start([this](double dt) { tick(dt); return true; }, periodMicros, realtime);
 }
 
 void HapticLoopDevice::stopLoop() { thread.stop(); }
+
+void HapticLoopDevice::forgetRawPosition() {
+    hasRawPosition = false;
+    raw.velocity = Vec3d{};
+}
 
 DeviceForce HapticLoopDevice::getPendingForce() {
     const std::lock_guard<std::mutex> lock(pendingMutex);

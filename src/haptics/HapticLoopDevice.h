@@ -36,6 +36,8 @@ public:
     DeviceForce getPendingForce();
     /// Ticks that polled the device since construction.
     std::uint64_t getActiveTickCount() const { return activeTicks.load(std::memory_order_acquire); }
+    /// Whether the haptic thread runs with real-time scheduling.
+    bool isRealtime() const { return thread.isRealtime(); }
 
 protected:
     explicit HapticLoopDevice(double forceGain = 800.0);
@@ -46,7 +48,11 @@ protected:
     virtual bool pollDevice(double dt, const DeviceForce& pending, Vec3d& position,
                             std::int32_t& buttons) = 0;
 
-    void startLoop(HapticLoop mode);
+    /// realtime: ask for real-time scheduling (see PeriodicThread::start).
+    void startLoop(HapticLoop mode, bool realtime = false);
+    /// Haptic thread: the next reading starts afresh with zero velocity, for
+    /// hardware whose coordinates jump (a device that homed again).
+    void forgetRawPosition();
     void stopLoop();
 
 private:

@@ -269,7 +269,9 @@ void HapticManager::setHapticsEnabled(bool on) {
 bool HapticManager::reactivate() {
     if (!device)
         return false;
-    if (!device->isConnected() || !device->activate()) {
+    // activate first: it is what reopens a device that was unplugged and
+    // plugged in again.
+    if (!device->activate() || !device->isConnected()) {
         loseDevice(kRefusedDevice);
         return false;
     }

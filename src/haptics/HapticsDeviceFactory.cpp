@@ -2,6 +2,7 @@
 
 #include "haptics/HapticsDeviceScripted.h"
 #include "haptics/HapticsDeviceSimulated.h"
+#include "haptics/falcon/HapticsDeviceFalcon.h"
 #include "log/Exception.h"
 
 namespace Kiln {
@@ -10,20 +11,51 @@ namespace {
 const char* const factorySource = "Kiln::createHapticsDevice()";
 const std::string scriptPrefix = "script:";
 
+FalconDeviceOptions falconOptions(const HapticsDeviceOptions& options) {
+    FalconDeviceOptions falcon;
+    falcon.port = options.falconPort ? options.falconPort : falcon::makeFtdiPort();
+    falcon.open.firmwarePath = options.falconFirmware;
+    return falcon;
+}
+
+std::unique_ptr<IHapticsDevice> openFalcon(const HapticsDeviceOptions& options) {
+    FalconDeviceOptions falcon = falconOptions(options);
+    if (falcon.port->list().empty())
+        throw Exception(6,
+                        "No Falcon is connected. Plug it in and switch it on, or set Haptic.Device "
+                        "to \"auto\" or \"simulated\" in Config/HapticSettings.xml.",
+                        factorySource);
+    return std::make_unique<HapticsDeviceFalcon>(std::move(falcon));
+}
+
+HapticsDeviceChoice automaticChoice(const HapticsDeviceOptions& options) {
+    HapticsDeviceChoice result;
+    const FalconDeviceOptions falcon = falconOptions(options);
+    if (!falcon.port->list().empty()) {
+        try {
+            result.device = std::make_unique<HapticsDeviceFalcon>(falcon);
+            return result;
+        } catch (const Exception& error) {
+            result.notice = "The Falcon could not be used, so the mouse drives the stylus: " +
+                            error.getDescription();
+        }
+    } else {
+        result.notice = "No haptic device found: the mouse drives the stylus.";
+    }
+    result.device = std::make_unique<HapticsDeviceSimulated>();
+    return result;
+}
+
 } // namespace
 
-HapticsDeviceChoice createHapticsDevice(const std::string& choice) {
+HapticsDeviceChoice createHapticsDevice(const std::string& choice, const HapticsDeviceOptions& options) {
     HapticsDeviceChoice result;
     if (choice == "simulated") {
         result.device = std::make_unique<HapticsDeviceSimulated>();
     } else if (choice == "auto" || choice.empty()) {
-        result.device = std::make_unique<HapticsDeviceSimulated>();
-        result.notice = "No Falcon driver in this build: using the simulated device.";
+        result = automaticChoice(options);
     } else if (choice == "falcon") {
-        throw Exception(6,
-                        "The Falcon driver is not available in this build. Set Haptic.Device "
-                        "to \"simulated\" or \"auto\" in Config/HapticSettings.xml.",
-                        factorySource);
+        result.device = openFalcon(options);
     } else if (choice.compare(0, scriptPrefix.size(), scriptPrefix) == 0) {
         const std::string path = choice.substr(scriptPrefix.size());
         if (path.empty())

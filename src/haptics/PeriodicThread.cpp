@@ -1,6 +1,7 @@
 #include "haptics/PeriodicThread.h"
 
 #include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,13 +27,24 @@ void sleepUntil(std::int64_t deadlineNanos) {
     }
 }
 
+// High enough to preempt ordinary real-time helpers (audio runs near 50-70),
+// below the kernel's own threads at 99.
+constexpr int realtimePriority = 80;
+
+bool requestRealtime() {
+    sched_param param{};
+    param.sched_priority = std::min(realtimePriority, sched_get_priority_max(SCHED_FIFO));
+    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+}
+
 } // namespace
 
-void PeriodicThread::start(Callback callback, std::int64_t periodMicros) {
+void PeriodicThread::start(Callback callback, std::int64_t periodMicros, bool realtime) {
     stop();
     running.store(true, std::memory_order_release);
     const std::int64_t periodNanos = std::max<std::int64_t>(periodMicros, 1) * 1000;
-    thread = std::thread(&PeriodicThread::run, this, std::move(callback), periodNanos);
+    realtimeGranted.store(false, std::memory_order_release);
+    thread = std::thread(&PeriodicThread::run, this, std::move(callback), periodNanos, realtime);
 }
 
 void PeriodicThread::stop() {
@@ -41,8 +53,10 @@ void PeriodicThread::stop() {
         thread.join();
 }
 
-void PeriodicThread::run(Callback callback, std::int64_t periodNanos) {
+void PeriodicThread::run(Callback callback, std::int64_t periodNanos, bool realtime) {
     pthread_setname_np(pthread_self(), "haptics");
+    if (realtime)
+        realtimeGranted.store(requestRealtime(), std::memory_order_release);
     std::int64_t lastWake = monotonicNanos();
     std::int64_t deadline = lastWake;
     double dt = 0.0;

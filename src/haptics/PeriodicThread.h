@@ -21,17 +21,22 @@ public:
     ~PeriodicThread() { stop(); }
 
     /// Stops a running loop first. periodMicros is clamped to at least 1.
-    void start(Callback callback, std::int64_t periodMicros);
+    /// realtime asks for SCHED_FIFO scheduling; where the system refuses it
+    /// (no rtprio limit, no CAP_SYS_NICE) the loop runs at normal priority.
+    void start(Callback callback, std::int64_t periodMicros, bool realtime = false);
     /// Clears the running flag and joins; the callback is not called again
     /// once this returns. Harmless when not running. Must not be called from
     /// the callback itself (return false instead).
     void stop();
     bool isRunning() const { return running.load(std::memory_order_acquire); }
+    /// Whether the running loop got real-time scheduling.
+    bool isRealtime() const { return realtimeGranted.load(std::memory_order_acquire); }
 
 private:
-    void run(Callback callback, std::int64_t periodNanos);
+    void run(Callback callback, std::int64_t periodNanos, bool realtime);
 
     std::atomic<bool> running{false};
+    std::atomic<bool> realtimeGranted{false};
     std::thread thread;
 };
 

@@ -2,6 +2,7 @@
 
 #include "haptics/HapticsDeviceFactory.h"
 #include "haptics/HapticsDeviceSimulated.h"
+#include "haptics/falcon/FalconSimulator.h"
 #include "log/Exception.h"
 
 #include <gtest/gtest.h>
@@ -208,20 +209,26 @@ TEST(HapticsDeviceSimulated, HandSettlesWhereTheSpringMeetsTheForce) {
 }
 
 TEST(HapticsDeviceFactory, ChoosesTheDeviceFromTheSetting) {
-    HapticsDeviceChoice automatic = createHapticsDevice("auto");
+    // An empty simulated bus stands for a machine without a Falcon.
+    auto absent = std::make_shared<falcon::Simulator>(std::vector<std::uint8_t>{});
+    absent->unplug();
+    HapticsDeviceOptions noFalcon;
+    noFalcon.falconPort = absent->makePort();
+
+    HapticsDeviceChoice automatic = createHapticsDevice("auto", noFalcon);
     ASSERT_NE(dynamic_cast<HapticsDeviceSimulated*>(automatic.device.get()), nullptr);
-    EXPECT_NE(automatic.notice.find("simulated"), std::string::npos);
+    EXPECT_NE(automatic.notice.find("No haptic device found"), std::string::npos);
 
     HapticsDeviceChoice simulated = createHapticsDevice("simulated");
     EXPECT_NE(dynamic_cast<HapticsDeviceSimulated*>(simulated.device.get()), nullptr);
     EXPECT_TRUE(simulated.notice.empty());
 
     try {
-        createHapticsDevice("falcon");
-        FAIL() << "no Falcon driver in this build";
+        createHapticsDevice("falcon", noFalcon);
+        FAIL() << "no Falcon is connected";
     } catch (const Exception& e) {
         EXPECT_EQ(e.getCode(), 6);
-        EXPECT_NE(e.getDescription().find("Falcon driver is not available"), std::string::npos);
+        EXPECT_NE(e.getDescription().find("No Falcon is connected"), std::string::npos);
     }
     EXPECT_THROW(createHapticsDevice("joystick"), Exception);
     EXPECT_THROW(createHapticsDevice("script:"), Exception);
