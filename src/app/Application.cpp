@@ -159,6 +159,9 @@ int Application::guardedRun() {
     try {
         run();
         return exitStatus;
+    } catch (const DeviceRefused& e) {
+        std::cerr << "morvel: " << e.what() << std::endl;
+        return 1;
     } catch (const std::exception& e) {
         const bool saved = forcedSave();
         Kiln::showFatalMessage("Oops!", CrashTexts::encounteredError(saved, e.what()));

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ struct StateView;
 } // namespace Kiln
 struct FunctionContext;
 struct InteractionSeams;
+
+/// The haptic device asked for cannot be used (none connected, no driver):
+/// the program says why and ends with status 1 instead of a crash box.
+class DeviceRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class Application : public Kiln::GraphicsListener, public Kiln::IScriptHost {
 public:

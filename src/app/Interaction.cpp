@@ -88,7 +88,12 @@ std::unique_ptr<Kiln::IHapticsDevice> Application::chooseDevice(Kiln::ConfigRead
     }
     Kiln::HapticsDeviceOptions deviceOptions;
     deviceOptions.falconFirmware = hapticSettings.readString("Haptic.FalconFirmware", "");
-    Kiln::HapticsDeviceChoice chosen = Kiln::createHapticsDevice(choice, deviceOptions);
+    Kiln::HapticsDeviceChoice chosen;
+    try {
+        chosen = Kiln::createHapticsDevice(choice, deviceOptions);
+    } catch (const Kiln::Exception& e) {
+        throw DeviceRefused(e.getDescription());
+    }
     statusLine.post(chosen.notice);
     if (dynamic_cast<Kiln::HapticsDeviceSimulated*>(chosen.device.get()))
         deviceName = "simulated";

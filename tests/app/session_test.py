@@ -96,6 +96,15 @@ class ScriptErrors(Session):
         self.assertIn("session.txt:3: unknown function 'NoSuchTool'", result.stderr)
         self.assertFalse(os.path.exists(self.path("never.json")))
 
+    def test_a_falcon_asked_for_but_missing_ends_cleanly(self):
+        self.set_device("falcon")
+        result = subprocess.run([MORVEL, "-noSplashScreen", "-exitAfterFrames=5"], cwd=self.work,
+                                env=self.env, capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertIn("morvel: ", result.stderr)
+        self.assertIn("Falcon", result.stderr)
+        self.assertNotIn("Oops", result.stdout + result.stderr)
+
     def test_exit_after_frames_still_caps_a_script(self):
         result = self.run_script("sleep 600\n", "-exitAfterFrames=5")
         self.check(result)
