@@ -2,8 +2,11 @@
 // Partition trees over one operand of a Boolean operation, and the exact
 // convex pieces of triangles that are split and classified against them.
 // Internal to the Boolean builder.
-#include "geometry/ExactPlane.h"
+#include "detail/ExactPlane.h"
+#include "mesh/FlatIndexTable.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -100,24 +103,51 @@ struct Operands {
     const ExactPlane& plane(PlaneRef ref) const;
 };
 
-/// Open-addressing map from a 64-bit key to a 32-bit value: one flat
-/// allocation instead of a node per entry, for lookups in the clip loops.
+/// Map from a 64-bit key to a 32-bit value over one flat table, for
+/// lookups in the clip loops. Not thread-safe.
 class FlatKeyMap {
 public:
-    static constexpr std::uint64_t kEmptyKey = ~std::uint64_t{0};
-    /// The value stored for the key, or nullptr.
+    /// The value stored for the key, or nullptr (valid until the next insert).
     const std::uint32_t* find(std::uint64_t key) const;
-    /// Stores the value for a key not yet present (never kEmptyKey).
+    /// Stores the value for a key not yet present.
     void insert(std::uint64_t key, std::uint32_t value);
 
 private:
-    std::size_t slotOf(std::uint64_t key) const;
-    void grow();
-
+    FlatIndexTable table; ///< entries index `keys` and `values`
     std::vector<std::uint64_t> keys;
     std::vector<std::uint32_t> values;
-    std::size_t count = 0;
 };
+
+/// Closed axis-aligned bounds.
+struct Box {
+    double lo[3];
+    double hi[3];
+};
+
+/// Bounds of triangle t of a mesh given as flat positions (3 doubles a
+/// vertex) and indices (3 a triangle).
+inline Box triangleBox(const double* positions, const std::uint32_t* indices, std::size_t t) {
+    Box box;
+    for (int k = 0; k < 3; ++k) {
+        box.lo[k] = HUGE_VAL;
+        box.hi[k] = -HUGE_VAL;
+    }
+    for (int c = 0; c < 3; ++c) {
+        const double* p = positions + 3 * indices[3 * t + c];
+        for (int k = 0; k < 3; ++k) {
+            box.lo[k] = std::min(box.lo[k], p[k]);
+            box.hi[k] = std::max(box.hi[k], p[k]);
+        }
+    }
+    return box;
+}
+
+inline bool overlaps(const Box& a, const Box& b) {
+    for (int k = 0; k < 3; ++k)
+        if (a.lo[k] > b.hi[k] || b.lo[k] > a.hi[k])
+            return false;
+    return true;
+}
 
 /// A convex polygon in a scratch buffer: its vertices (work vertex ids of
 /// its operand) and, per vertex, the plane holding the edge to the next.

@@ -4,6 +4,17 @@
 // evaluates in doubles with an error bound and falls back to expansions
 // only when the bound cannot decide the sign, so the answer is always the
 // exact sign.
+//
+// Contract for everything here: coordinates are model units, finite
+// doubles. The answers are exact while no product of coordinates the tests
+// form over- or underflows; model coordinates between 1e-6 and 1e6 units
+// in size (or zero) are far inside that. A NaN or infinite input gives an
+// unspecified answer. Planes are plain values and
+// every function is pure, so any thread may call any of them on planes it
+// does not share for writing. Signs are -1, 0 or +1 (+1 on the side the
+// normal points to, the outside of a triangle wound counter-clockwise);
+// "estimate" functions may also answer 2 for "undecided".
+#include <cmath>
 #include <cstdint>
 
 namespace Kiln {
@@ -26,9 +37,26 @@ struct ExactPlane {
     std::uint8_t axis;
 };
 
+/// The plane through three points, normal (q - p) x (r - p): the points
+/// are copied, so they need not outlive the plane.
 ExactPlane planeThroughPoints(const double p[3], const double q[3], const double r[3]);
+/// The plane x[axis] = offset (axis 0, 1 or 2), normal the unit axis.
 ExactPlane planeAtAxis(int axis, double offset);
+/// The plane through p and q that contains the direction of `axis` (0, 1
+/// or 2); p and q must differ off that axis or the plane is degenerate.
 ExactPlane planeThroughEdge(const double p[3], const double q[3], int axis);
+
+/// The axis (0, 1 or 2) the rounded normal leans on most: dropping it
+/// projects the plane's points to 2D with the least distortion. Ties go to
+/// the lower axis.
+inline int dominantAxis(const ExactPlane& plane) {
+    const double* n = plane.coefficient;
+    int axis = 0;
+    for (int k = 1; k < 3; ++k)
+        if (std::fabs(n[k]) > std::fabs(n[axis]))
+            axis = k;
+    return axis;
+}
 
 /// True when the plane's normal is exactly zero (its points are collinear).
 bool isDegenerate(const ExactPlane& plane);
