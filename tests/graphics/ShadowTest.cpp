@@ -5,7 +5,7 @@
 #include "SceneWindow.h"
 
 #include "graphics/MeshRenderer.h"
-#include "graphics/ShadowEdges.h"
+#include "detail/ShadowEdges.h"
 
 #include <OgreSceneManager.h>
 
