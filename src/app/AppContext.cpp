@@ -1,16 +1,29 @@
 #include "app/AppContext.h"
 
+#include "functions/FunctionManager.h"
 #include "graphics/GraphicsManager.h"
+#include "haptics/HapticManager.h"
+#include "haptics/HapticStylus.h"
+#include "input/InputManager.h"
+#include "scene/SelectionManager.h"
 #include "scene/ObjectGroup.h"
 #include "scene/Scene.h"
 
 AppContext::AppContext() { stateStack.push_back({}); }
 
 AppContext::~AppContext() {
-    // The graphics manager goes last: the others may still hold engine objects.
+    // The functions' states refer to nodes, and the nodes' presenters to the
+    // haptic manager, whose device thread calls the renderer: take them
+    // down in that order. The graphics manager goes last: the others may
+    // still hold engine objects.
+    functionManager.reset();
+    selectionManager.reset();
     viewRoot.reset();
     sceneRoot.reset();
     scene.reset();
+    hapticManager.reset();
+    stylusView.reset();
+    inputManager.reset();
     textureMaterials.reset();
     graphicsManager.reset();
 }

@@ -11,9 +11,15 @@
 
 namespace Kiln {
 class GraphicsManager;
+class HapticManager;
+class InputManager;
+class IStylusView;
 class ObjectGroup;
 class Scene;
+class SelectionManager;
 } // namespace Kiln
+
+class FunctionManager;
 
 /// Bits of AppContext::flags.
 enum AppFlags : std::uint8_t {
@@ -55,6 +61,15 @@ public:
     Kiln::ExportRegistry exportFormats;
     /// Image materials named by scene files, shared by the formats above.
     std::unique_ptr<Kiln::ITextureMaterials> textureMaterials;
+    /// Keyboard and mouse; made once the window exists.
+    std::unique_ptr<Kiln::InputManager> inputManager;
+    /// The device, the proxy renderer and the stylus; the scene's "haptics"
+    /// presenter. Its stylus is drawn through stylusView.
+    std::unique_ptr<Kiln::HapticManager> hapticManager;
+    std::unique_ptr<Kiln::IStylusView> stylusView;
+    std::unique_ptr<Kiln::SelectionManager> selectionManager;
+    /// Every tool and command, and the undo history.
+    std::unique_ptr<FunctionManager> functionManager;
 
     std::uint8_t flags = APP_FLAG_SAVED;
     std::string currentFileName;

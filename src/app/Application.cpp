@@ -6,6 +6,8 @@
 #include "graphics/GraphicsPresenter.h"
 #include "graphics/TextRenderer.h"
 #include "graphics/TextureMaterials.h"
+#include "haptics/HapticsPresenter.h"
+#include "input/InputManager.h"
 #include "log/Exception.h"
 #include "platform/CrashGuard.h"
 #include "platform/FatalMessage.h"
@@ -76,7 +78,12 @@ Application::Application(const std::string& settingsFile, const std::string& hap
         format->setTextureMaterials(context->textureMaterials.get());
 }
 
-Application::~Application() = default;
+Application::~Application() {
+    // The seams point into the context's managers: drop them first.
+    scriptRunner.reset();
+    mouseStylus.reset();
+    context.reset();
+}
 
 void Application::createSceneRoots() {
     Kiln::GraphicsManager& graphics = *context->graphicsManager;
@@ -85,6 +92,9 @@ void Application::createSceneRoots() {
     const auto presented = [&graphics] {
         auto root = std::make_unique<Kiln::ObjectGroup>();
         root->setPresenter("graphics", std::make_unique<Kiln::GraphicsPresenter>(*graphics.getSceneManager()));
+        // The haptic manager finds the objects under a root, and follows the
+        // view root's moves, through the roots' haptics presenters.
+        root->setPresenter("haptics", std::make_unique<Kiln::HapticsPresenterBase>());
         return root;
     };
     context->sceneRoot = presented();
@@ -110,6 +120,18 @@ void Application::setCommandLine(const std::string& text) {
 
 void Application::run() {
     Kiln::GraphicsManager& graphics = *context->graphicsManager;
+    if (!options.scriptPath.empty()) {
+        try {
+            scriptCommands = Kiln::loadScript(options.scriptPath, [](const std::string& name) {
+                return Kiln::keyCodeFromName(name) != OIS::KC_UNASSIGNED;
+            });
+        } catch (const Kiln::ScriptError& e) {
+            std::cerr << "morvel: " << options.scriptPath << ":" << e.line << ": " << e.what()
+                      << std::endl;
+            exitStatus = 1;
+            return;
+        }
+    }
     graphics.addListener(this);
     started = true;
     graphics.startScene();
@@ -132,7 +154,7 @@ void Application::run() {
 int Application::guardedRun() {
     try {
         run();
-        return 0;
+        return exitStatus;
     } catch (const std::exception& e) {
         const bool saved = forcedSave();
         Kiln::showFatalMessage("Oops!", CrashTexts::encounteredError(saved, e.what()));
@@ -176,6 +198,7 @@ void Application::onStartScene() {
     addRootsToScene();
     if (options.showFrameCount)
         showFrameCounters();
+    startInteraction();
 }
 
 void Application::showFrameCounters() {
@@ -199,8 +222,7 @@ void Application::onUpdate(const float&) {
 }
 
 void Application::onPreRender() {
-    // Keyboard, mouse and haptic events are polled here once their
-    // managers exist (inputFlags says which).
+    updateInteraction(context->graphicsManager->getLastFrameTime());
 }
 
 bool Application::onWindowClosing() {

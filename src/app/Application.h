@@ -3,6 +3,8 @@
 // builds the rest of the system once the loop starts.
 #include "app/AppContext.h"
 #include "app/CommandLine.h"
+#include "app/SessionScript.h"
+#include "app/StatusLine.h"
 #include "graphics/GraphicsListener.h"
 
 #include <cstdint>
@@ -18,7 +20,18 @@ enum InputFlags : std::uint16_t {
     INPUT_HAPTIC = 8
 };
 
-class Application : public Kiln::GraphicsListener {
+namespace Kiln {
+class ConfigReader;
+class HeadlessDialogs;
+class IHapticsDevice;
+class MouseStylus;
+class HapticsDeviceDriven;
+struct StateView;
+} // namespace Kiln
+struct FunctionContext;
+struct InteractionSeams;
+
+class Application : public Kiln::GraphicsListener, private Kiln::IScriptHost {
 public:
     /// Loads the settings and opens the window. Throws Kiln::Exception when
     /// a settings file cannot be loaded or the engine cannot start.
@@ -31,10 +44,13 @@ public:
     void setCommandLine(const std::string& text);
     void setInputFlags(std::uint16_t flags) { inputFlags = flags; }
 
-    /// Runs the render loop until the program is asked to end.
+    /// Runs the render loop until the program is asked to end. A session
+    /// script is checked first; a bad one ends the run before the first
+    /// frame (status 1, reason on standard error).
     void run();
-    /// The loop inside the crash guard: returns 0 after a normal run and
-    /// -1 after a failure, which it reports to the user.
+    /// The loop inside the crash guard: returns the run's exit status (0, or
+    /// 1 after a failed session script) and -1 after a failure, which it
+    /// reports to the user.
     int runProtected();
     /// Saves the user's objects to "ForcedSave.cr8" in the Documents folder;
     /// true if saved.
@@ -50,6 +66,11 @@ public:
     const Kiln::CommandLineOptions& getOptions() const { return options; }
     const std::vector<std::string>& getArguments() const { return arguments; }
     bool isStarted() const { return started; }
+    int getExitStatus() const { return exitStatus; }
+    /// The status bars' texts (until the GUI draws them).
+    const Kiln::StatusLine& getStatusLine() const { return statusLine; }
+    /// The program's state as the session dump writes it.
+    std::string buildDump() const;
     bool getHasFocus() const { return hasFocus; }
     std::uint64_t getFrameCount() const { return frameCount; }
 
@@ -61,6 +82,32 @@ private:
     /// Adds the roots to the scene and makes the view root active.
     void addRootsToScene();
     void showFrameCounters();
+
+    // The interaction layer (Interaction.cpp).
+    /// Device, haptic manager, input, selection, functions, mouse stylus and
+    /// script, in that order, once the window exists.
+    void startInteraction();
+    std::unique_ptr<Kiln::IHapticsDevice> chooseDevice(Kiln::ConfigReader& hapticSettings);
+    void startInput(bool withMouse);
+    void startFunctions();
+    void startMouseStylus();
+    void openStartFile();
+    /// Per frame: script, input, mouse stylus, haptic events, functions, status.
+    void updateInteraction(float seconds);
+    void runScriptStep(float seconds);
+    void failScript(int line, const std::string& reason);
+    /// Writes the run's screenshot and ends the program after this frame.
+    void endRun(int status);
+
+    // IScriptHost
+    void moveStylus(const Ogre::Vector3& rootPoint, std::uint32_t buttons, double seconds) override;
+    bool isStylusSettled() override;
+    void invoke(const std::string& name, const std::string* argument) override;
+    void key(const std::string& keyName, bool down) override;
+    void dump(const std::string& path) override;
+    void screenshot(const std::string& path) override;
+    void quit() override;
+    void exitNow() override;
 
     std::string hapticSettingsFile;
     bool hasFocus = true;
@@ -74,6 +121,18 @@ private:
     std::unique_ptr<AppContext> context;
     Kiln::CommandLineOptions options;
     std::uint64_t frameCount = 0;
+
+    int exitStatus = 0;
+    Kiln::StatusLine statusLine;
+    std::unique_ptr<InteractionSeams> seams;
+    std::unique_ptr<FunctionContext> functionContext;
+    std::unique_ptr<Kiln::MouseStylus> mouseStylus;
+    std::unique_ptr<Kiln::ScriptRunner> scriptRunner;
+    std::vector<Kiln::ScriptCommand> scriptCommands;
+    /// The device the script drives; null without a script.
+    Kiln::HapticsDeviceDriven* drivenDevice = nullptr;
+    std::string deviceName;
+    bool scriptEnded = false;
 };
 
 /// The lines of the crash and failure messages, one per text line.

@@ -72,6 +72,8 @@ void interpretArguments(const std::vector<std::string>& arguments, CommandLineOp
             options.exitAfterFrames = parseCount(argument.substr(17));
         else if (startsWith(argument, "-screenshot="))
             options.screenshotPath = argument.substr(12);
+        else if (startsWith(argument, "-script="))
+            options.scriptPath = argument.substr(8);
     }
 }
 

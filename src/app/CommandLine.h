@@ -14,6 +14,7 @@ struct CommandLineOptions {
     std::string startFile;            ///< the last ".cr8" argument
     int exitAfterFrames = 0;          ///< -exitAfterFrames=N: stop after N frames (0: never)
     std::string screenshotPath;       ///< -screenshot=PATH: PNG of the last frame
+    std::string scriptPath;           ///< -script=FILE: a session script to run
 };
 
 /// Splits at blanks (runs of blanks count as one). Text inside double

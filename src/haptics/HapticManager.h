@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace Kiln {
@@ -64,6 +65,17 @@ public:
     void removePresenter(HapticsPresenter* presenter);
     /// Presenters waiting for haptics to come back before rebuilding.
     void addPending(HapticsPresenter* presenter);
+    /// A presenter that joined this manager (its shape may now be
+    /// touched); removePresenter forgets it again. Contacts of shapes whose
+    /// owner is not attached are ignored, so a presenter that is gone is
+    /// never called through a shape the haptic thread still held.
+    void attachPresenter(HapticsPresenter* presenter);
+    /// The active root moved: the device frame follows it at the next update.
+    void setTransformDirty() { transformDirty = true; }
+    /// Whether `node` is one of the roots the scene reported.
+    bool hasRoot(const ObjectGroup* node) const;
+    /// True from a lost or refused device until reactivate succeeds.
+    bool isDeviceLost() const { return deviceLost; }
 
     /// Sets the side of every object under `group` (recursively) and applies
     /// it. side: 0 none, 1 outer, 2 inner, 3 both.
@@ -91,6 +103,8 @@ private:
     void dispatchReleased(const HapticEvent& event, ButtonMask mask);
     void updateContacts(float seconds);
     void post(const std::string& text);
+    /// Haptics off, a notice, and no device reads until reactivate.
+    void loseDevice(const std::string& text);
 
     std::vector<IHapticListener*> listeners;
     std::vector<ObjectHandle> objects;
@@ -98,9 +112,12 @@ private:
     std::vector<HapticsPresenter*> pending;
     std::unique_ptr<HapticStylus> stylus;
     bool transformDirty = false;
-    ObjectGroup* activeObject = nullptr;
+    ObjectHandle activeObject; ///< weak: a deleted root is no longer active
     bool hapticsEnabled = true;
     bool deviceLost = false;
+    /// What setHapticsEnabled last asked for while the device was lost.
+    bool enabledAfterLoss = true;
+    std::unordered_set<const HapticsPresenter*> attached;
     float worldScale = 0.005f;
     Ogre::Vector3 deviceDistance{0.f, 0.f, -50.f};
     int sideSetting = 1;

@@ -78,6 +78,11 @@ void HapticsDevice::setDeviceTransform(const Ogre::Vector3& position,
     inverseTranslation = -(rt * t);
 }
 
+Ogre::Vector3 HapticsDevice::worldPointToDevice(const Ogre::Vector3& world) {
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    return toOgre(inverseRotation * toVec3d(world) + inverseTranslation);
+}
+
 void HapticsDevice::setWorldScale(float scale) {
     if (!(std::isfinite(scale) && scale > 0.f))
         throw Exception(6, "The haptic world scale must be a positive number, not " +

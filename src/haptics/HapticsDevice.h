@@ -42,6 +42,10 @@ public:
     void removeForceEffect(IHapticForceEffect* effect) override;
     void removeGlobalForceEffect(IGlobalForceEffect* effect) override;
 
+    /// The device-frame point (units, not metres) that the current device
+    /// transform places at `world`.
+    Ogre::Vector3 worldPointToDevice(const Ogre::Vector3& world);
+
     DeviceSample getWorldSample() override;
     DeviceSample getDeviceSample();
     double getForceGain() override { return forceGain.load(std::memory_order_relaxed); }

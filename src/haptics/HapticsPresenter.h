@@ -13,9 +13,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace Kiln {
 
+struct ShapeUpdateStats;
 class HapticManager;
 class HapticStylus;
 class HapticSurfaceInfo;
@@ -71,6 +73,10 @@ public:
     static HapticsPresenterBase* of(const ObjectGroup& node);
 
 protected:
+    /// Tells the children's "haptics" presenters that their parent changed,
+    /// so they follow this node's manager.
+    void forEachChild();
+
     ObjectGroup* object = nullptr;
     bool visible = true;
     bool active = false;
@@ -96,10 +102,27 @@ public:
     int getSide() const { return side; }
     void applySide();
 
+    /// The "stiffness" parameter: the surface's stiffness, 0 without one;
+    /// writes clamp to [0, 1].
+    float getStiffness() const;
+    void setStiffness(float stiffness);
+    std::shared_ptr<HapticSurfaceInfo> getSurfaceInfo() const;
+    /// Builds (or refits, when the faces are the shape's own) the touchable
+    /// shape from these lists and puts it in place of the current one.
+    /// sameFaces: the caller knows the faces are those of the current shape.
+    /// Throws Kiln::Exception (code 9) when no shape can be made.
+    void setShapes(const std::vector<Vertex>& vertices, const std::vector<Face>& faces, int side,
+                   bool sameFaces = false);
+    /// How the last setShapes made its shape (refit or rebuild, and its work).
+    const ShapeUpdateStats& getLastShapeUpdate() const;
+
     void touchBegin(const TouchInfo& info);
     void touchContinue(const TouchInfo& info);
     void touchEnd();
 
+    /// What the manager told the presenter last during the current touch
+    /// (default values when not touching).
+    const TouchInfo& getLastTouch() const;
     /// The live dent while touched, else null.
     HapticDeformation* getDeformation() const { return deformation.get(); }
     std::shared_ptr<IndexedShape> getShape() const { return shape; }
@@ -107,7 +130,9 @@ public:
     static HapticsPresenter* of(const ObjectGroup& node);
 
 private:
-    // Implementation details are the implementer's choice.
+    void bindParameters();
+    void rebuildShape();
+
     struct Impl;
     std::unique_ptr<Impl> impl;
     int side = TouchSideOuter;

@@ -59,24 +59,38 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
     }
     auto built = std::make_shared<Geometry>();
     built->tree = TriangleTree(boxes);
-    HapticTriangleList& list = built->triangles;
-    list.bySlot.reserve(triangleCount);
-    list.slotOfFace.resize(triangleCount);
-    built->reach.reserve(validFaces.size());
+    std::vector<HapticTriangle> bySlot;
+    std::vector<std::uint32_t> slotOfFace(triangleCount);
+    std::vector<TriangleReach> reach;
+    bySlot.reserve(triangleCount);
+    reach.reserve(validFaces.size());
     const auto place = [&](std::uint32_t face) {
-        list.slotOfFace[face] = static_cast<std::uint32_t>(list.bySlot.size());
-        list.bySlot.push_back(triangleAt(face));
+        slotOfFace[face] = static_cast<std::uint32_t>(bySlot.size());
+        bySlot.push_back(triangleAt(face));
     };
     for (const std::uint32_t index : built->tree.leafOrder()) {
         place(validFaces[index]);
-        built->reach.push_back(makeTriangleReach(list.bySlot.back()));
-        built->largestBound = std::max(built->largestBound, built->reach.back().bound);
+        reach.push_back(makeTriangleReach(bySlot.back()));
+        built->largestBound = std::max(built->largestBound, reach.back().bound);
     }
     for (const std::uint32_t face : degenerateFaces)
         place(face);
+    built->triangles.bySlot = PagedArray<HapticTriangle>(bySlot);
+    built->triangles.slotOfFace =
+        std::make_shared<const std::vector<std::uint32_t>>(std::move(slotOfFace));
+    built->reach = PagedArray<TriangleReach>(reach);
+    built->indices =
+        std::make_shared<const std::vector<std::uint32_t>>(indices, indices + 3 * triangleCount);
+    std::vector<Ogre::Vector3> corners(vertexCount);
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        corners[v] = {positions[3 * v], positions[3 * v + 1], positions[3 * v + 2]};
+    built->positions = PagedArray<Ogre::Vector3>(corners);
     geometry = std::move(built);
     scratch = SweepScratch(geometry->reach.size());
 }
+
+IndexedShape::IndexedShape(std::shared_ptr<const Geometry> shared)
+    : geometry(std::move(shared)), scratch(geometry->reach.size()) {}
 
 namespace {
 
@@ -103,6 +117,130 @@ IndexedShape::IndexedShape(const std::vector<Face>& faces, const std::vector<Ver
 
 std::shared_ptr<IHapticShape> IndexedShape::clone() const {
     return std::make_shared<IndexedShape>(*this);
+}
+
+bool IndexedShape::hasFaces(const std::vector<Face>& faces) const {
+    const std::vector<std::uint32_t>& own = *geometry->indices;
+    if (own.size() != 3 * faces.size())
+        return false;
+    for (std::size_t f = 0; f < faces.size(); ++f)
+        if (own[3 * f] != faces[f].i0 || own[3 * f + 1] != faces[f].i1 || own[3 * f + 2] != faces[f].i2)
+            return false;
+    return true;
+}
+
+std::shared_ptr<IndexedShape> IndexedShape::refitted(const std::vector<Vertex>& vertices,
+                                                     ShapeUpdateStats* stats) const {
+    const PagedArray<Ogre::Vector3>& built = geometry->positions;
+    if (vertices.size() != built.size())
+        return nullptr;
+    std::vector<std::uint32_t> moved;
+    for (std::size_t v = 0; v < vertices.size(); ++v)
+        if (vertices[v].position != built[v])
+            moved.push_back(static_cast<std::uint32_t>(v));
+    return refitFaces(vertices, moved, stats);
+}
+
+std::shared_ptr<IndexedShape> IndexedShape::refitted(const std::vector<Vertex>& vertices,
+                                                     const std::vector<std::uint32_t>& movedVertices,
+                                                     ShapeUpdateStats* stats) const {
+    const PagedArray<Ogre::Vector3>& built = geometry->positions;
+    if (vertices.size() != built.size())
+        return nullptr;
+    std::vector<std::uint32_t> moved;
+    moved.reserve(movedVertices.size());
+    for (const std::uint32_t v : movedVertices) {
+        if (v >= vertices.size())
+            throw Exception(3,
+                            "Moved vertex " + std::to_string(v) + " of " +
+                                std::to_string(vertices.size()) + ".",
+                            "Kiln::IndexedShape::refitted()");
+        if (vertices[v].position != built[v])
+            moved.push_back(v);
+    }
+    std::sort(moved.begin(), moved.end());
+    moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+    return refitFaces(vertices, moved, stats);
+}
+
+namespace {
+
+// Counting sort of the corners by vertex.
+std::vector<std::uint32_t> facesByVertex(const std::vector<std::uint32_t>& indices,
+                                         std::size_t vertexCount, std::vector<std::uint32_t>& start) {
+    start.assign(vertexCount + 1, 0);
+    for (const std::uint32_t v : indices)
+        ++start[v + 1];
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        start[v + 1] += start[v];
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    std::vector<std::uint32_t> faces(indices.size());
+    for (std::size_t corner = 0; corner < indices.size(); ++corner)
+        faces[next[indices[corner]]++] = static_cast<std::uint32_t>(corner / 3);
+    return faces;
+}
+
+} // namespace
+
+// Only the triangles around moved vertices are made again; a triangle keeps
+// its slot, so the tree keeps its shape and only the boxes on the paths to
+// the moved slots change.
+std::shared_ptr<IndexedShape> IndexedShape::refitFaces(const std::vector<Vertex>& vertices,
+                                                       std::vector<std::uint32_t>& moved,
+                                                       ShapeUpdateStats* stats) const {
+    const Geometry& old = *geometry;
+    auto next = std::make_shared<Geometry>(old);
+    if (!next->vertexFaces) {
+        auto table = std::make_shared<VertexFaces>();
+        table->faces = facesByVertex(*old.indices, vertices.size(), table->start);
+        next->vertexFaces = std::move(table);
+    }
+    const VertexFaces& around = *next->vertexFaces;
+    std::vector<std::uint32_t> faces;
+    for (const std::uint32_t v : moved) {
+        faces.insert(faces.end(), around.faces.begin() + around.start[v],
+                     around.faces.begin() + around.start[v + 1]);
+        next->positions.set(v, vertices[v].position);
+    }
+    std::sort(faces.begin(), faces.end());
+    faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
+
+    const std::vector<std::uint32_t>& indices = *old.indices;
+    const std::vector<std::uint32_t>& slotOfFace = *old.triangles.slotOfFace;
+    const std::size_t validCount = old.reach.size();
+    const auto corner = [&](std::uint32_t index) {
+        const Ogre::Vector3& p = vertices[index].position;
+        return Vec3d(p.x, p.y, p.z);
+    };
+    std::vector<std::pair<std::uint32_t, Box3d>> boxes;
+    boxes.reserve(faces.size());
+    for (const std::uint32_t f : faces) {
+        const HapticTriangle tri = makeHapticTriangle(corner(indices[3 * f]), corner(indices[3 * f + 1]),
+                                                      corner(indices[3 * f + 2]));
+        const std::uint32_t slot = slotOfFace[f];
+        if (tri.valid != (slot < validCount))
+            return nullptr;
+        next->triangles.bySlot.set(slot, tri);
+        if (!tri.valid)
+            continue;
+        const TriangleReach reach = makeTriangleReach(tri);
+        next->reach.set(slot, reach);
+        next->largestBound = std::max(next->largestBound, reach.bound);
+        boxes.emplace_back(slot, triangleBox(tri));
+    }
+    std::sort(boxes.begin(), boxes.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    next->tree = old.tree.refitted(boxes);
+    if (stats) {
+        stats->rebuilt = false;
+        stats->movedVertices = moved.size();
+        stats->movedTriangles = faces.size();
+        stats->pagesCopied = next->triangles.bySlot.pagesCopied() + next->reach.pagesCopied() +
+                             next->positions.pagesCopied() + next->tree.pagesCopied();
+        stats->pagesTotal = next->triangles.bySlot.pageCount() + next->reach.pageCount() +
+                            next->positions.pageCount() + next->tree.pageCount();
+    }
+    return std::shared_ptr<IndexedShape>(new IndexedShape(std::move(next)));
 }
 
 void IndexedShape::sweep(ConstraintRecord& record, const SweptSphere& sphere, double minT) const {

@@ -2,8 +2,12 @@
 // A touchable triangle mesh: one record per face with its plane and
 // barycentric map, and a tree for finding the faces near the proxy. The
 // geometry never changes after construction (a changed mesh gets a new
-// shape), so clones share it.
+// shape), so clones share it. A shape for the same faces with some vertices
+// moved (a sculpted dent) is made by refitting: the moved triangles are
+// remade and the tree's boxes above them refitted, and everything else is
+// shared, page by page, with the shape it came from.
 #include "haptics/HapticShape.h"
+#include "haptics/PagedArray.h"
 #include "haptics/TriangleTree.h"
 #include "mesh/Vertex.h"
 
@@ -16,13 +20,23 @@ namespace Kiln {
 /// A shape's triangles in face order (the shape keeps them in its own order).
 class HapticTriangleList {
 public:
-    std::size_t size() const { return slotOfFace.size(); }
-    const HapticTriangle& operator[](std::size_t face) const { return bySlot[slotOfFace[face]]; }
+    std::size_t size() const { return slotOfFace->size(); }
+    const HapticTriangle& operator[](std::size_t face) const { return bySlot[(*slotOfFace)[face]]; }
 
 private:
     friend class IndexedShape;
-    std::vector<HapticTriangle> bySlot;
-    std::vector<std::uint32_t> slotOfFace;
+    PagedArray<HapticTriangle> bySlot;
+    std::shared_ptr<const std::vector<std::uint32_t>> slotOfFace =
+        std::make_shared<const std::vector<std::uint32_t>>();
+};
+
+/// What making a shape's geometry cost: a refit or a whole build.
+struct ShapeUpdateStats {
+    bool rebuilt = false;             ///< built from scratch, not refitted
+    std::size_t movedVertices = 0;
+    std::size_t movedTriangles = 0;
+    std::size_t pagesCopied = 0;      ///< pages not shared with the old shape
+    std::size_t pagesTotal = 0;
 };
 
 class IndexedShape : public RuspiniShape {
@@ -37,6 +51,25 @@ public:
     IndexedShape(const std::vector<Face>& faces, const std::vector<Vertex>& vertices);
 
     std::shared_ptr<IHapticShape> clone() const override;
+
+    /// Whether `faces` are exactly the faces this shape was built from.
+    bool hasFaces(const std::vector<Face>& faces) const;
+    /// A shape of the same faces over `vertices` (as many as this shape's),
+    /// found by comparing them with the positions this shape was built
+    /// from; it answers every query as a shape built from scratch on them
+    /// would. Null when the vertex count differs or a moved triangle turns
+    /// degenerate or stops being so (build anew then). The new shape has a
+    /// default placement, side and surface. Main thread; this shape may be
+    /// in use on the haptic thread meanwhile.
+    std::shared_ptr<IndexedShape> refitted(const std::vector<Vertex>& vertices,
+                                           ShapeUpdateStats* stats = nullptr) const;
+    /// The same for a caller that knows what it moved: `movedVertices`
+    /// must name every vertex whose position differs from this shape's
+    /// (repeats and unmoved ones are allowed). Throws Kiln::Exception
+    /// (code 3) for an index that names no vertex.
+    std::shared_ptr<IndexedShape> refitted(const std::vector<Vertex>& vertices,
+                                           const std::vector<std::uint32_t>& movedVertices,
+                                           ShapeUpdateStats* stats = nullptr) const;
 
     void collectConstraints(std::vector<ConstraintRecord>& records, const Vec3d& proxy,
                             const Vec3d& move, double radius, double backTolerance) override;
@@ -55,12 +88,29 @@ private:
     /// Triangles are kept, and numbered in the records, by slot: the valid
     /// ones in the tree's leaf order, so that the data read near the proxy
     /// lies together, then the degenerate ones, which touch nothing.
+    /// Which faces use each vertex (compressed rows), for refits.
+    struct VertexFaces {
+        std::vector<std::uint32_t> start; ///< vertex v: faces[start[v]] .. faces[start[v + 1] - 1]
+        std::vector<std::uint32_t> faces;
+    };
+
     struct Geometry {
         HapticTriangleList triangles;
         TriangleTree tree;                ///< over the valid triangles
-        std::vector<TriangleReach> reach; ///< by slot, for the valid triangles
-        double largestBound = 0.0;        ///< of the bounding spheres
+        PagedArray<TriangleReach> reach;  ///< by slot, for the valid triangles
+        /// An upper bound of the bounding spheres' radii (exact after a
+        /// build; a refit only raises it, which costs queries nothing).
+        double largestBound = 0.0;
+        std::shared_ptr<const std::vector<std::uint32_t>> indices; ///< three per face
+        PagedArray<Ogre::Vector3> positions; ///< the vertices the triangles were made from
+        /// Made by the first refit, then shared while the faces stay.
+        std::shared_ptr<const VertexFaces> vertexFaces;
     };
+
+    explicit IndexedShape(std::shared_ptr<const Geometry> geometry);
+    std::shared_ptr<IndexedShape> refitFaces(const std::vector<Vertex>& vertices,
+                                             std::vector<std::uint32_t>& moved,
+                                             ShapeUpdateStats* stats) const;
 
     /// One triangle still in play while finding the earliest hits.
     struct QueuedTriangle {

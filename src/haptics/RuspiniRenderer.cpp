@@ -1,5 +1,7 @@
 #include "haptics/RuspiniRenderer.h"
 
+#include "haptics/HapticContacts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -21,8 +23,6 @@ constexpr std::size_t maxIterations = 64;
 Ogre::Vector3 toOgre(const Vec3d& v) {
     return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
 }
-
-Vec3d toVec3d(const Ogre::Vector3& v) { return {v.x, v.y, v.z}; }
 
 // Solves the Gram system G * lambda = -b of `count` unit normals by Cramer's
 // rule; false when the normals are (nearly) dependent.
@@ -74,13 +74,7 @@ std::vector<ContactRecord> RuspiniRenderer::getContacts() {
 }
 
 std::vector<std::shared_ptr<RuspiniShape>> RuspiniRenderer::getTouchedShapes() {
-    std::vector<std::shared_ptr<RuspiniShape>> touched;
-    for (const ContactRecord& contact : getContacts())
-        if (auto shape = contact.shape.lock())
-            touched.push_back(std::move(shape));
-    std::sort(touched.begin(), touched.end());
-    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
-    return touched;
+    return touchedShapesOf(getContacts());
 }
 
 void RuspiniRenderer::addShape(std::shared_ptr<RuspiniShape> shape) {
@@ -113,33 +107,15 @@ bool RuspiniRenderer::containsShape(const std::shared_ptr<RuspiniShape>& shape) 
 }
 
 Ogre::Vector3 RuspiniRenderer::getShapeForce(const RuspiniShape* shape) {
-    Ogre::Vector3 sum = Ogre::Vector3::ZERO;
-    for (const ContactRecord& contact : getContacts())
-        if (contact.shape.lock().get() == shape)
-            sum -= contact.force;
-    return sum;
+    return shapeForceOf(getContacts(), shape);
 }
 
 Ogre::Vector3 RuspiniRenderer::getShapeContactPoint(const RuspiniShape* shape) {
-    Vec3d sum;
-    int count = 0;
-    for (const ContactRecord& contact : getContacts()) {
-        if (contact.shape.lock().get() != shape)
-            continue;
-        sum += toVec3d(contact.point);
-        ++count;
-    }
-    if (count == 0 || !shape)
-        return Ogre::Vector3::ZERO;
-    const ShapeFrame frame = shape->getFrame();
-    return toOgre(frame.inverse * (sum * (1.0 / count) - frame.translation));
+    return shapeContactPointOf(getContacts(), shape);
 }
 
 Ogre::Vector3 RuspiniRenderer::getDeformationVector() {
-    Ogre::Vector3 sum = Ogre::Vector3::ZERO;
-    for (const ContactRecord& contact : getContacts())
-        sum -= contact.normal * contact.depth;
-    return sum;
+    return deformationVectorOf(getContacts());
 }
 
 void RuspiniRenderer::computeWorldForce(ForceTorque& out, IHapticsDevice& device, float) {

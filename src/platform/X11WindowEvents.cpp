@@ -4,6 +4,14 @@
 
 namespace Kiln {
 
+bool queryPointer(void* display, unsigned long window, int& x, int& y) {
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0;
+    unsigned mask = 0;
+    return XQueryPointer(static_cast<Display*>(display), window, &root, &child, &rootX, &rootY, &x,
+                         &y, &mask) == True;
+}
+
 X11WindowEvents::X11WindowEvents(void* display_, unsigned long window_)
     : display(display_), window(window_) {
     Display* x = static_cast<Display*>(display);

@@ -11,6 +11,11 @@ struct WindowEventHandlers {
     std::function<void(bool focused)> focusChanged;
 };
 
+/// Where the pointer is over `window` (pixels from its top left corner);
+/// false when the pointer is on another screen. `display` is an Xlib
+/// Display*. Positions outside the window are reported as they are.
+bool queryPointer(void* display, unsigned long window, int& x, int& y);
+
 class X11WindowEvents {
 public:
     /// `display` is an Xlib Display*, `window` an X Window id (as the

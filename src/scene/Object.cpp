@@ -17,6 +17,10 @@ void Object::setMesh(std::unique_ptr<DynamicMesh> newMesh) {
     forEachPresenter([](IObjectPresenter& p) { p.onMeshChanged(); });
 }
 
+void Object::notifyMeshChanged() {
+    forEachPresenter([](IObjectPresenter& p) { p.onMeshChanged(); });
+}
+
 void Object::setPresenter(const std::string& name, std::unique_ptr<IObjectPresenter> presenter) {
     IObjectPresenter* raw = presenter.get();
     ObjectGroup::setPresenter(name, std::move(presenter));

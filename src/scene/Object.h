@@ -17,6 +17,9 @@ public:
     /// Replaces the mesh (the old one is deleted) and tells the presenters;
     /// the same mesh again changes nothing.
     void setMesh(std::unique_ptr<DynamicMesh> newMesh);
+    /// Tells the presenters that the mesh was edited in place (the mesh's
+    /// revision counters say what changed).
+    void notifyMeshChanged();
     /// Also tells a new presenter about the mesh.
     void setPresenter(const std::string& name, std::unique_ptr<IObjectPresenter> presenter) override;
     /// Moves the pivot to the mean vertex position; world positions stay.

@@ -1,0 +1,103 @@
+#pragma once
+// The application's side of the seams the functions work through: the
+// status line, message boxes before the GUI exists, the haptic manager as
+// the tools see it, the frame counters, and the factory that gives new
+// scene nodes their graphics and haptics presenters.
+#include "app/StatusLine.h"
+#include "functions/FunctionSeams.h"
+#include "scene/IObjectFactory.h"
+
+#include <string>
+
+namespace Ogre {
+class RenderWindow;
+class SceneManager;
+} // namespace Ogre
+
+namespace Kiln {
+
+class HapticManager;
+class TextRenderer;
+
+class StatusSink : public IStatusSink {
+public:
+    explicit StatusSink(StatusLine& line) : line(line) {}
+    void post(const std::string& text, float seconds, int type) override {
+        line.post(text, seconds, type);
+    }
+    void setFunctionBar(const std::string& title) override { line.setFunction(title); }
+    void setHelpText(const std::string& text) override { line.setHelp(text); }
+
+private:
+    StatusLine& line;
+};
+
+/// Until the GUI draws message boxes, a box's text goes to the alert bar
+/// and to standard error, so that nothing a user should read is lost.
+class HeadlessDialogs : public IDialogs {
+public:
+    explicit HeadlessDialogs(StatusLine& line) : line(line) {}
+    void showMessage(const std::string& title, const std::string& text) override;
+    /// The text of the last box, for the session script's error report.
+    const std::string& getLastMessage() const { return lastMessage; }
+    void clearLastMessage() { lastMessage.clear(); }
+
+private:
+    StatusLine& line;
+    std::string lastMessage;
+};
+
+class ToolHaptics : public IToolHaptics {
+public:
+    explicit ToolHaptics(HapticManager& manager) : manager(manager) {}
+    std::vector<ObjectHandle> getTouchedObjects() const override;
+    int getSideSetting() const override;
+    void setHapticSideRecursive(ObjectGroup& group, int side) override;
+    void setStylusColour(const Ogre::ColourValue& colour) override;
+    void setStylusDirection(const Ogre::Matrix3& direction) override;
+    VertexListWorker* getLiveDent(ObjectGroup& object) override;
+    void setHapticsWanted(bool on) override;
+
+private:
+    HapticManager& manager;
+};
+
+class OverlayTexts : public IOverlayTexts {
+public:
+    explicit OverlayTexts(TextRenderer& text) : text(text) {}
+    void addText(const std::string& id, float x, float y, float width, float height) override;
+    void setText(const std::string& id, const std::string& value) override;
+    void removeText(const std::string& id) override;
+
+private:
+    TextRenderer& text;
+};
+
+class WindowFrameStatistics : public IFrameStatistics {
+public:
+    explicit WindowFrameStatistics(Ogre::RenderWindow& window) : window(window) {}
+    Rates getFrameRates() const override;
+
+private:
+    Ogre::RenderWindow& window;
+};
+
+/// Groups get a graphics presenter and a haptics presenter base; objects a
+/// graphics presenter and a full haptics presenter.
+class PresentedObjectFactory : public IObjectFactory {
+public:
+    explicit PresentedObjectFactory(Ogre::SceneManager& sceneManager) : sceneManager(sceneManager) {}
+
+protected:
+    std::unique_ptr<ObjectGroup> makeObjectGroup() override;
+    std::unique_ptr<Object> makeObject() override;
+
+private:
+    Ogre::SceneManager& sceneManager;
+};
+
+/// Installs the haptics presenters that `root` and its descendants lack
+/// (nodes made by a reader without a presenting factory).
+void installHapticsPresenters(ObjectGroup& root);
+
+} // namespace Kiln

@@ -1,0 +1,176 @@
+#include "app/StateDump.h"
+
+#include "app/JsonWriter.h"
+#include "haptics/HapticManager.h"
+#include "haptics/HapticsPresenter.h"
+#include "haptics/IHapticsDevice.h"
+#include "mesh/MeshMeasures.h"
+#include "scene/Object.h"
+#include "scene/SelectionManager.h"
+
+#include <algorithm>
+
+namespace Kiln {
+namespace {
+
+void writeVector(JsonWriter& json, const Ogre::Vector3& v) {
+    json.beginArray().value(v.x).value(v.y).value(v.z).endArray();
+}
+
+/// The node's transform relative to the scene root.
+Ogre::Matrix4 rootRelative(const ObjectGroup& node, const ObjectGroup& root) {
+    return root.getInverseWorldMatrix() * node.getWorldMatrix();
+}
+
+Ogre::Vector3 toRoot(const ObjectGroup& root, const Ogre::Vector3& world) {
+    return root.getInverseWorldMatrix() * world;
+}
+
+Ogre::ColourValue meanColour(const DynamicMesh& mesh) {
+    double sum[4] = {0, 0, 0, 0};
+    for (const Vertex& v : mesh.getVertices())
+        for (int i = 0; i < 4; ++i)
+            sum[i] += v.colour[i];
+    const double n = std::max<std::size_t>(mesh.getVertexCount(), 1);
+    return Ogre::ColourValue(float(sum[0] / n), float(sum[1] / n), float(sum[2] / n),
+                             float(sum[3] / n));
+}
+
+/// Largest distance, in root units, that the live dent draws a vertex
+/// away from its stored position.
+double liveDent(const ObjectGroup& node, const ObjectGroup& root, const DynamicMesh& mesh) {
+    const HapticsPresenter* presenter = HapticsPresenter::of(node);
+    const HapticDeformation* dent = presenter ? presenter->getDeformation() : nullptr;
+    if (!dent)
+        return 0.0;
+    const Ogre::Matrix4 toRootFrame = rootRelative(node, root);
+    double largest = 0.0;
+    for (const Vertex& v : mesh.getVertices()) {
+        const Ogre::Vector3 p(v.position[0], v.position[1], v.position[2]);
+        const Ogre::Vector3 moved = dent->apply(p);
+        if (moved == p)
+            continue;
+        const double d = (toRootFrame * moved - toRootFrame * p).length();
+        largest = std::max(largest, d);
+    }
+    return largest;
+}
+
+std::string stringParameter(const ObjectGroup& node, const std::string& name,
+                            const std::string& fallback) {
+    const auto value = node.getParameterValue<std::string>(name);
+    return value ? *value : fallback;
+}
+
+void writeMeshFields(JsonWriter& json, const ObjectGroup& node, const ObjectGroup& root,
+                     const DynamicMesh* mesh) {
+    const Ogre::Matrix4 transform = rootRelative(node, root);
+    json.key("vertices").value(std::uint64_t(mesh ? mesh->getVertexCount() : 0));
+    json.key("faces").value(std::uint64_t(mesh ? mesh->getFaceCount() : 0));
+    json.key("closed").value(mesh ? isClosed(*mesh) : true);
+    json.key("volume").value(mesh ? signedVolume(*mesh, transform) : 0.0);
+    json.key("bbox");
+    const Ogre::AxisAlignedBox box = mesh ? bounds(*mesh, transform) : Ogre::AxisAlignedBox();
+    if (box.isNull())
+        json.null();
+    else
+        json.beginArray(), writeVector(json, box.getMinimum()), writeVector(json, box.getMaximum()),
+            json.endArray();
+    json.key("colour");
+    if (mesh && mesh->getVertexCount() > 0) {
+        const Ogre::ColourValue c = meanColour(*mesh);
+        json.beginArray().value(c.r).value(c.g).value(c.b).value(c.a).endArray();
+    } else {
+        json.null();
+    }
+    json.key("liveDent").value(mesh ? liveDent(node, root, *mesh) : 0.0);
+}
+
+bool isSelected(const StateView& view, ObjectGroup& node) {
+    return view.selection && view.selection->isSelected(node.getHandle());
+}
+
+void writeNode(JsonWriter& json, const StateView& view, const ObjectGroup& node,
+               const ObjectGroup* parent) {
+    auto& mutableNode = const_cast<ObjectGroup&>(node); // handles are made on demand
+    json.beginObject();
+    json.key("id").value(node.getId());
+    json.key("name").value(stringParameter(node, "name", ""));
+    json.key("parent");
+    if (parent && parent != view.sceneRoot)
+        json.value(parent->getId());
+    else
+        json.null();
+    json.key("kind").value(node.isObject() ? "object" : "group");
+    writeMeshFields(json, node, *view.sceneRoot, node.getMesh());
+    json.key("material").value(stringParameter(node, "material", "defaultMaterial"));
+    json.key("stiffness");
+    const auto stiffness = node.getParameterValue<float>("stiffness");
+    if (stiffness)
+        json.value(*stiffness);
+    else
+        json.null();
+    json.key("visible").value(node.isVisible());
+    json.key("selected").value(isSelected(view, mutableNode));
+    json.endObject();
+    for (const auto& child : node.getChildren())
+        writeNode(json, view, *child, &node);
+}
+
+void writeStylus(JsonWriter& json, const StateView& view) {
+    json.key("stylus");
+    if (!view.haptics) {
+        json.null();
+        return;
+    }
+    const HapticState& state = view.haptics->getState();
+    const ObjectGroup& root = *view.sceneRoot;
+    json.beginObject();
+    json.key("device"), writeVector(json, toRoot(root, state.position));
+    json.key("proxy"), writeVector(json, toRoot(root, state.proxyPosition));
+    const double rootScale = root.getWorldTransform().scale.x;
+    json.key("radius").value(rootScale != 0.0 ? state.proxyRadius / rootScale : state.proxyRadius);
+    json.key("buttons").value(std::uint64_t(state.buttons));
+    json.key("touching").beginArray();
+    for (const ObjectHandle& handle : view.haptics->getTouchedObjects())
+        if (handle)
+            json.value(handle->getId());
+    json.endArray();
+    json.key("deviceKind").value(view.deviceName);
+    json.endObject();
+}
+
+} // namespace
+
+std::string buildStateDump(const StateView& view) {
+    JsonWriter json;
+    json.beginObject();
+    json.key("frame").value(view.frame);
+    json.key("objects").beginArray();
+    if (view.sceneRoot)
+        for (const auto& child : view.sceneRoot->getChildren())
+            writeNode(json, view, *child, view.sceneRoot);
+    json.endArray();
+    json.key("tool");
+    if (view.tool)
+        json.value(*view.tool);
+    else
+        json.null();
+    json.key("undo").value(std::uint64_t(view.undo));
+    json.key("redo").value(std::uint64_t(view.redo));
+    json.key("modified").value(view.modified);
+    if (view.sceneRoot)
+        writeStylus(json, view);
+    json.key("haptics").value(view.haptics && view.haptics->isHapticsEnabled());
+    json.key("camera").beginObject();
+    json.key("position"), writeVector(json, view.cameraPosition);
+    json.key("direction"), writeVector(json, view.cameraDirection);
+    json.endObject();
+    json.key("alert").value(view.alert);
+    json.key("status").value(view.status);
+    json.key("function").value(view.function);
+    json.endObject();
+    return json.text() + "\n";
+}
+
+} // namespace Kiln

@@ -1,0 +1,162 @@
+#pragma once
+// The narrow views of the rest of the program that functions work through.
+// Each is small so that a tool can be driven in a test without a window,
+// a device or a GUI; the application supplies the real ones.
+#include "scene/ObjectHandle.h"
+
+#include <OgreColourValue.h>
+#include <OgreMatrix3.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Kiln {
+class ObjectGroup;
+class VertexListWorker;
+} // namespace Kiln
+
+/// Timed messages (the alert bar), the function bar and the quick-help field.
+/// Main thread only.
+class IStatusSink {
+public:
+    virtual ~IStatusSink() = default;
+    /// Queues `text` for `seconds` (> 0). type 1, 2 or 3: information,
+    /// warning, error.
+    virtual void post(const std::string& text, float seconds, int type) = 0;
+    /// The active tool's title.
+    virtual void setFunctionBar(const std::string& title) = 0;
+    /// The active tool's instructions.
+    virtual void setHelpText(const std::string& text) = 0;
+
+    /// The time a message of this length needs to be read: 0.0625 s per
+    /// character plus 0.5 s.
+    static float defaultSeconds(const std::string& text) {
+        return static_cast<float>(text.size()) * 0.0625f + 0.5f;
+    }
+    void postDefault(const std::string& text, int type) { post(text, defaultSeconds(text), type); }
+};
+
+/// Modal boxes. Main thread only.
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+    /// A box with one "OK" button.
+    virtual void showMessage(const std::string& title, const std::string& text) = 0;
+};
+
+/// The GUI windows functions touch, by window name. Unknown names are
+/// ignored by the setters. Main thread only.
+class IFunctionGui {
+public:
+    virtual ~IFunctionGui() = default;
+    virtual bool hasWindow(const std::string& window) const = 0;
+    virtual void setEnabled(const std::string& window, bool enabled) = 0;
+    virtual void selectRadioButton(const std::string& window) = 0;
+    /// Calls `onClick` whenever the left button is pressed and then released
+    /// over `window`.
+    virtual void subscribeClick(const std::string& window, std::function<void()> onClick) = 0;
+    /// (window name, value) of every window carrying a "FunctionName" property.
+    virtual std::vector<std::pair<std::string, std::string>> windowsNamingFunctions() const = 0;
+    /// Sets the caption and, when `font` is not empty, the font.
+    virtual void setWindowText(const std::string& window, const std::string& text,
+                               const std::string& font) = 0;
+    /// Off while a tool drags, so that the stylus crossing a panel is not
+    /// taken for GUI use.
+    virtual void setHitTesting(bool enabled) = 0;
+};
+
+/// What tools need of the haptic side. Main thread only.
+class IToolHaptics {
+public:
+    virtual ~IToolHaptics() = default;
+    /// The objects the proxy touched in the last frame, in touch order.
+    virtual std::vector<Kiln::ObjectHandle> getTouchedObjects() const = 0;
+    /// Side values: 0 none, 1 outer, 2 inner, 3 both.
+    virtual int getSideSetting() const = 0;
+    virtual void setHapticSideRecursive(Kiln::ObjectGroup& group, int side) = 0;
+    virtual void setStylusColour(const Ogre::ColourValue& colour) = 0;
+    /// Applied to every dent vector; identity leaves dents free.
+    virtual void setStylusDirection(const Ogre::Matrix3& direction) = 0;
+    /// The live dent the proxy makes in `object` right now, or null. The
+    /// worker moves mesh-local vertex positions; it stays valid until the
+    /// next frame.
+    virtual Kiln::VertexListWorker* getLiveDent(Kiln::ObjectGroup& object) = 0;
+    /// Whether haptic rendering is wanted. The implementation may hold it
+    /// off for a while (the stylus over the GUI) and apply it afterwards.
+    virtual void setHapticsWanted(bool on) = 0;
+};
+
+/// The document's unsaved-changes state.
+class ISceneDocument {
+public:
+    virtual ~ISceneDocument() = default;
+    virtual void markModified() = 0;
+};
+
+/// A flags byte with a "modified" bit and a "saved" bit (other bits, such as
+/// an end request, are left alone).
+class FlagsSceneDocument : public ISceneDocument {
+public:
+    FlagsSceneDocument(std::uint8_t& flags, std::uint8_t modifiedBit, std::uint8_t savedBit)
+        : flags(flags), modifiedBit(modifiedBit), savedBit(savedBit) {}
+    void markModified() override {
+        flags = static_cast<std::uint8_t>((flags & ~savedBit) | modifiedBit);
+    }
+
+private:
+    std::uint8_t& flags;
+    std::uint8_t modifiedBit;
+    std::uint8_t savedBit;
+};
+
+/// Work that must run at the start of the next frame, outside the event
+/// that asked for it (a save after a question box closed, for instance).
+class ITaskQueue {
+public:
+    virtual ~ITaskQueue() = default;
+    virtual void queue(std::function<void()> task) = 0;
+    /// Runs the tasks queued so far in queue order; tasks queued while
+    /// running wait for the next call.
+    virtual void runQueued() = 0;
+};
+
+class TaskQueue : public ITaskQueue {
+public:
+    void queue(std::function<void()> task) override { tasks.push_back(std::move(task)); }
+    void runQueued() override {
+        std::deque<std::function<void()>> now;
+        now.swap(tasks);
+        for (auto& task : now)
+            task();
+    }
+    std::size_t size() const { return tasks.size(); }
+
+private:
+    std::deque<std::function<void()>> tasks;
+};
+
+/// Screen-space text boxes on the program's overlay. Positions and sizes
+/// are fractions of the window.
+class IOverlayTexts {
+public:
+    virtual ~IOverlayTexts() = default;
+    virtual void addText(const std::string& id, float x, float y, float width, float height) = 0;
+    virtual void setText(const std::string& id, const std::string& text) = 0;
+    virtual void removeText(const std::string& id) = 0;
+};
+
+/// The render window's frame rates, frames per second.
+class IFrameStatistics {
+public:
+    struct Rates {
+        float average = 0.f;
+        float best = 0.f;
+        float worst = 0.f;
+    };
+    virtual ~IFrameStatistics() = default;
+    virtual Rates getFrameRates() const = 0;
+};

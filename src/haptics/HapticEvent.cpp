@@ -1,0 +1,13 @@
+#include "haptics/HapticEvent.h"
+
+#include "log/Exception.h"
+
+namespace Kiln {
+
+bool HapticEvent::testButton(ButtonMask mask, unsigned id) {
+    if (id > 7)
+        throw Exception(3, "Invalid button ID", "Kiln::HapticEvent");
+    return (mask >> id) & 1u;
+}
+
+} // namespace Kiln
