@@ -23,7 +23,7 @@ double cross(const SweepPoint& o, const SweepPoint& a, const SweepPoint& b) {
 }
 
 [[noreturn]] void throwTriangulationError() {
-    throw Exception(ErrorCode::Triangulation, "Triangulation Error", "ComplexPolygon::triangulate()");
+    throw Exception(ErrorCode::OperationFailed, "Triangulation Error", "ComplexPolygon::triangulate()");
 }
 
 } // namespace
@@ -46,7 +46,7 @@ ComplexPolygon::ComplexPolygon(const std::vector<double>& vertices, const double
             loop.push_back(current);
             const auto edge = chooseOutgoingEdge(edges, loop);
             if (edge == edges.end())
-                throw Exception(ErrorCode::Triangulation, "Unclosed polygon!", "ComplexPolygon::ComplexPolygon()");
+                throw Exception(ErrorCode::OperationFailed, "Unclosed polygon!", "ComplexPolygon::ComplexPolygon()");
             current = edge->second;
             edges.erase(edge);
         } while (current != start);

@@ -11,14 +11,14 @@ namespace Kiln {
 /// user and of saved error reports, so a value never changes meaning.
 namespace ErrorCode {
 enum : std::int32_t {
-    General = 0,           ///< object groups, graphics and text parsing without a code of their own
-    Selection = 2,         ///< selection manager
-    InvalidValue = 3,      ///< missing settings key, bad value text, index out of range, unknown file version
+    General = 0,           ///< object groups, graphics, functions and text parsing without a code of their own
+    Selection = 2,         ///< selection manager, grip colours
+    InvalidValue = 3,      ///< missing settings key, bad value or argument, index out of range, unknown file version
     SceneFile = 4,         ///< malformed scene or exchange file
     UnknownObjectType = 5, ///< an object kind the mesh editor cannot make
-    Haptics = 6,           ///< haptic device set-up and trajectory files
+    Haptics = 6,           ///< haptic device set-up, connection and trajectory files
     FileAccess = 7,        ///< a file or folder that cannot be found, read, written or launched
-    Triangulation = 9,     ///< a polygon that cannot be triangulated
+    OperationFailed = 9,   ///< a polygon, haptic shape or function that cannot be made or found
 };
 } // namespace ErrorCode
 
