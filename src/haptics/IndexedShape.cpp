@@ -1,5 +1,7 @@
 #include "haptics/IndexedShape.h"
 
+#include "detail/SphereSweep.h"
+
 #include "log/Exception.h"
 
 #include <algorithm>
@@ -47,7 +49,7 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
         const std::uint32_t* face = indices + 3 * f;
         for (int k = 0; k < 3; ++k)
             if (face[k] >= vertexCount)
-                throw Exception(3,
+                throw Exception(ErrorCode::InvalidValue,
                                 "Face " + std::to_string(f) + " refers to vertex " +
                                     std::to_string(face[k]) + " of " +
                                     std::to_string(vertexCount) + ".",
@@ -151,7 +153,7 @@ std::shared_ptr<IndexedShape> IndexedShape::refitted(const std::vector<Vertex>& 
     moved.reserve(movedVertices.size());
     for (const std::uint32_t v : movedVertices) {
         if (v >= vertices.size())
-            throw Exception(3,
+            throw Exception(ErrorCode::InvalidValue,
                             "Moved vertex " + std::to_string(v) + " of " +
                                 std::to_string(vertices.size()) + ".",
                             "Kiln::IndexedShape::refitted()");

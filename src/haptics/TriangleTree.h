@@ -5,7 +5,7 @@
 // allocates nothing. Node and triangle boxes are kept in shared pages, so a
 // tree refitted after some triangles moved shares everything else with the
 // tree it came from.
-#include "haptics/HapticMath.h"
+#include "hapticdevice/HapticMath.h"
 #include "haptics/PagedArray.h"
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 // Everything about a device that does not depend on the hardware: the state
 // sample shared between the haptic and main threads, the device transform,
 // the two effect lists and the mixing of their forces.
-#include "haptics/HapticForceEffect.h"
-#include "haptics/IHapticsDevice.h"
+#include "hapticdevice/HapticForceEffect.h"
+#include "hapticdevice/IHapticsDevice.h"
 
 #include <atomic>
 #include <mutex>

@@ -3,7 +3,7 @@
 // pulled towards a target that the program sets (the mouse, a test), which
 // also feels the device force. The stylus therefore rests on surfaces the way
 // a real hand holding a real device would.
-#include "haptics/HapticLoopDevice.h"
+#include "hapticdevice/HapticLoopDevice.h"
 
 #include <mutex>
 

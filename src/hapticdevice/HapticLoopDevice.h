@@ -4,8 +4,8 @@
 // then mixes the new force. Concrete devices supply pollDevice and start the
 // loop at the end of their constructor and stop it at the start of their
 // destructor, so that the thread never calls into a half-built object.
-#include "haptics/HapticsDevice.h"
-#include "haptics/PeriodicThread.h"
+#include "hapticdevice/HapticsDevice.h"
+#include "hapticdevice/PeriodicThread.h"
 
 #include <atomic>
 #include <cstdint>

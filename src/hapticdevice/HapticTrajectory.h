@@ -3,7 +3,7 @@
 // "time x y z buttons" (seconds, device-frame units, button mask); '#'
 // starts a comment. Positions are interpolated linearly between samples,
 // buttons change at the sample that sets them.
-#include "haptics/HapticMath.h"
+#include "hapticdevice/HapticMath.h"
 
 #include <cstdint>
 #include <istream>

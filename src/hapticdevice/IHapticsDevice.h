@@ -2,7 +2,7 @@
 // The device the rest of the program talks to. Two frames: the device frame
 // (handle travel in metres divided by the world scale) and the world frame
 // (the device frame placed by the device transform).
-#include "haptics/HapticMath.h"
+#include "hapticdevice/HapticMath.h"
 
 #include <OgreQuaternion.h>
 #include <OgreVector3.h>

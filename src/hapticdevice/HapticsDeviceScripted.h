@@ -3,8 +3,8 @@
 // and benchmarks that need repeatable input. The clock starts at activate
 // and runs only while the device is active; after the last sample the device
 // stays at the last position.
-#include "haptics/HapticLoopDevice.h"
-#include "haptics/HapticTrajectory.h"
+#include "hapticdevice/HapticLoopDevice.h"
+#include "hapticdevice/HapticTrajectory.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "haptics/HapticsDeviceScripted.h"
+#include "hapticdevice/HapticsDeviceScripted.h"
 
 namespace Kiln {
 

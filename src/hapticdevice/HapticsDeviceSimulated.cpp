@@ -1,4 +1,4 @@
-#include "haptics/HapticsDeviceSimulated.h"
+#include "hapticdevice/HapticsDeviceSimulated.h"
 
 #include <algorithm>
 #include <cmath>

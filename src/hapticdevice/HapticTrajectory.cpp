@@ -1,4 +1,4 @@
-#include "haptics/HapticTrajectory.h"
+#include "hapticdevice/HapticTrajectory.h"
 
 #include "log/Exception.h"
 
@@ -16,7 +16,7 @@ namespace {
 const char* const parseSource = "Kiln::HapticTrajectory::parse()";
 
 [[noreturn]] void badLine(const std::string& name, int line, const std::string& why) {
-    throw Exception(6,
+    throw Exception(ErrorCode::Haptics,
                     "Bad line " + std::to_string(line) + " in haptic trajectory file " + name +
                         ": " + why,
                     parseSource, name, line);
@@ -68,7 +68,7 @@ TrajectorySample parseSample(const std::string& text, const std::string& name, i
 HapticTrajectory HapticTrajectory::load(const std::string& path) {
     std::ifstream in(path);
     if (!in)
-        throw Exception(6, "Cannot open haptic trajectory file " + path + ".",
+        throw Exception(ErrorCode::Haptics, "Cannot open haptic trajectory file " + path + ".",
                         "Kiln::HapticTrajectory::load()");
     return parse(in, path);
 }
@@ -86,7 +86,7 @@ HapticTrajectory HapticTrajectory::parse(std::istream& in, const std::string& na
         samples.push_back(sample);
     }
     if (samples.empty())
-        throw Exception(6, "The haptic trajectory file " + name + " has no samples.",
+        throw Exception(ErrorCode::Haptics, "The haptic trajectory file " + name + " has no samples.",
                         parseSource);
     return HapticTrajectory(std::move(samples));
 }

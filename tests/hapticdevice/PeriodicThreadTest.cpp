@@ -1,4 +1,4 @@
-#include "haptics/PeriodicThread.h"
+#include "hapticdevice/PeriodicThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "haptics/HapticsDeviceDriven.h"
+#include "hapticdevice/HapticsDeviceDriven.h"
 
 #include <algorithm>
 #include <cmath>

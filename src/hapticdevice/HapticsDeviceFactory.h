@@ -1,7 +1,7 @@
 #pragma once
 // Chooses the device from the "Haptic.Device" setting of
 // "Config/HapticSettings.xml".
-#include "haptics/IHapticsDevice.h"
+#include "hapticdevice/IHapticsDevice.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "HapticTestSupport.h"
+#include "DeviceTestSupport.h"
 
-#include "haptics/HapticsDeviceFactory.h"
-#include "haptics/HapticsDeviceSimulated.h"
+#include "hapticdevice/HapticsDeviceFactory.h"
+#include "hapticdevice/HapticsDeviceSimulated.h"
 #include "log/Exception.h"
 
 #include <gtest/gtest.h>

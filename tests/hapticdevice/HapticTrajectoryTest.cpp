@@ -1,5 +1,5 @@
-#include "haptics/HapticTrajectory.h"
-#include "haptics/HapticsDeviceScripted.h"
+#include "hapticdevice/HapticTrajectory.h"
+#include "hapticdevice/HapticsDeviceScripted.h"
 #include "log/Exception.h"
 
 #include <gtest/gtest.h>

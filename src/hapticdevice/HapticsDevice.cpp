@@ -1,4 +1,4 @@
-#include "haptics/HapticsDevice.h"
+#include "hapticdevice/HapticsDevice.h"
 
 #include "log/Exception.h"
 
@@ -85,7 +85,7 @@ Ogre::Vector3 HapticsDevice::worldPointToDevice(const Ogre::Vector3& world) {
 
 void HapticsDevice::setWorldScale(float scale) {
     if (!(std::isfinite(scale) && scale > 0.f))
-        throw Exception(6, "The haptic world scale must be a positive number, not " +
+        throw Exception(ErrorCode::Haptics, "The haptic world scale must be a positive number, not " +
                                std::to_string(scale) + ".",
                         "Kiln::HapticsDevice::setWorldScale()");
     worldScale.store(scale, std::memory_order_relaxed);

@@ -4,7 +4,7 @@
 // tick. Session scripts drive the stylus through it, so that a scripted
 // press feels exactly like a hand that holds its position: the proxy stops
 // on the surface and the renderer pushes back.
-#include "haptics/HapticLoopDevice.h"
+#include "hapticdevice/HapticLoopDevice.h"
 
 #include <mutex>
 

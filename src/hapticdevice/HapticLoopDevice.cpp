@@ -1,4 +1,4 @@
-#include "haptics/HapticLoopDevice.h"
+#include "hapticdevice/HapticLoopDevice.h"
 
 namespace Kiln {
 
