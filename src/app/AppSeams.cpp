@@ -43,7 +43,7 @@ VertexListWorker* ToolHaptics::getLiveDent(ObjectGroup& object) {
 void ToolHaptics::setHapticsWanted(bool on) { manager.setHapticsEnabled(on); }
 
 void OverlayTexts::addText(const std::string& id, float x, float y, float width, float height) {
-    text.addTextBox(id, "", x, y, width, height, Ogre::ColourValue::White, false);
+    text.addTextBox(id, "", x, y, width, height, Ogre::ColourValue::White, true);
 }
 
 void OverlayTexts::setText(const std::string& id, const std::string& value) { text.setText(id, value); }

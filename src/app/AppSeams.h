@@ -3,9 +3,12 @@
 // status line, message boxes before the GUI exists, the haptic manager as
 // the tools see it, the frame counters, and the factory that gives new
 // scene nodes their graphics and haptics presenters.
+#include "app/AppContext.h"
 #include "app/StatusLine.h"
 #include "functions/FunctionSeams.h"
 #include "scene/IObjectFactory.h"
+
+#include <memory>
 
 #include <string>
 
@@ -101,3 +104,18 @@ private:
 void installHapticsPresenters(ObjectGroup& root);
 
 } // namespace Kiln
+
+/// The adapters between the functions' seams and the program's managers.
+struct InteractionSeams {
+    InteractionSeams(Kiln::StatusLine& line, std::uint8_t& flags)
+        : status(line), dialogs(line), document(flags, APP_FLAG_MODIFIED, APP_FLAG_SAVED) {}
+    Kiln::StatusSink status;
+    Kiln::HeadlessDialogs dialogs;
+    FlagsSceneDocument document;
+    TaskQueue tasks;
+    std::unique_ptr<Kiln::ToolHaptics> haptics;
+    std::unique_ptr<Kiln::OverlayTexts> overlay;
+    std::unique_ptr<Kiln::WindowFrameStatistics> frameStatistics;
+    std::unique_ptr<Kiln::PresentedObjectFactory> factory;
+};
+

@@ -1,5 +1,9 @@
 #include "app/Application.h"
 
+#include "app/AppSeams.h"
+#include "app/MouseStylus.h"
+#include "functions/FunctionContext.h"
+
 #include "config/ConfigurationFile.h"
 #include "config/KeyValueStore.h"
 #include "graphics/GraphicsManager.h"
@@ -76,13 +80,6 @@ Application::Application(const std::string& settingsFile, const std::string& hap
         format->setTextureMaterials(context->textureMaterials.get());
     for (const auto& format : context->exportFormats.getAllFormats())
         format->setTextureMaterials(context->textureMaterials.get());
-}
-
-Application::~Application() {
-    // The seams point into the context's managers: drop them first.
-    scriptRunner.reset();
-    mouseStylus.reset();
-    context.reset();
 }
 
 void Application::createSceneRoots() {

@@ -31,7 +31,7 @@ struct StateView;
 struct FunctionContext;
 struct InteractionSeams;
 
-class Application : public Kiln::GraphicsListener, private Kiln::IScriptHost {
+class Application : public Kiln::GraphicsListener, public Kiln::IScriptHost {
 public:
     /// Loads the settings and opens the window. Throws Kiln::Exception when
     /// a settings file cannot be loaded or the engine cannot start.

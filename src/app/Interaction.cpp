@@ -36,20 +36,6 @@
 
 #include <iostream>
 
-/// The adapters between the functions' seams and the program's managers.
-struct InteractionSeams {
-    explicit InteractionSeams(Kiln::StatusLine& line, std::uint8_t& flags)
-        : status(line), dialogs(line), document(flags, APP_FLAG_MODIFIED, APP_FLAG_SAVED) {}
-    Kiln::StatusSink status;
-    Kiln::HeadlessDialogs dialogs;
-    FlagsSceneDocument document;
-    TaskQueue tasks;
-    std::unique_ptr<Kiln::ToolHaptics> haptics;
-    std::unique_ptr<Kiln::OverlayTexts> overlay;
-    std::unique_ptr<Kiln::WindowFrameStatistics> frameStatistics;
-    std::unique_ptr<Kiln::PresentedObjectFactory> factory;
-};
-
 namespace {
 
 /// The first surface along a world ray among the user's objects, with the
@@ -78,6 +64,18 @@ std::optional<Kiln::SurfaceHit> surfaceAlong(Kiln::ObjectGroup& root, const Ogre
 }
 
 } // namespace
+
+Application::~Application() {
+    // The functions reach the seams and the seams the managers: the context
+    // (functions first) goes before the seams it points into.
+    scriptRunner.reset();
+    if (context && context->inputManager)
+        context->inputManager->removeMouseListener("MouseStylus");
+    mouseStylus.reset();
+    context.reset();
+    functionContext.reset();
+    seams.reset();
+}
 
 std::unique_ptr<Kiln::IHapticsDevice> Application::chooseDevice(Kiln::ConfigReader& hapticSettings) {
     const std::string choice = hapticSettings.readString("Haptic.Device", "auto");
@@ -181,7 +179,8 @@ void Application::startMouseStylus() {
     mouseStylus = std::make_unique<Kiln::MouseStylus>(
         *simulated, *context->inputManager,
         [camera](float fx, float fy) { return camera->getCameraToViewportRay(fx, fy); },
-        [root](const Ogre::Ray& ray) { return surfaceAlong(*root, ray); });
+        [root](const Ogre::Ray& ray) { return surfaceAlong(*root, ray); },
+        [this] { return context->hapticManager->getState().buttons; });
     context->inputManager->addMouseListener(mouseStylus.get(), "MouseStylus");
 }
 

@@ -8,8 +8,9 @@
 namespace Kiln {
 
 MouseStylus::MouseStylus(HapticsDeviceSimulated& device_, const IKeyState& keys_, RayAt rayAt_,
-                         SurfaceAt surfaceAt_)
-    : device(device_), keys(keys_), rayAt(std::move(rayAt_)), surfaceAt(std::move(surfaceAt_)) {}
+                         SurfaceAt surfaceAt_, SeenButtons seenButtons_)
+    : device(device_), keys(keys_), rayAt(std::move(rayAt_)), surfaceAt(std::move(surfaceAt_)),
+      seenButtons(std::move(seenButtons_)) {}
 
 int MouseStylus::buttonIdOf(OIS::MouseButtonID id) const {
     switch (id) {
@@ -20,9 +21,16 @@ int MouseStylus::buttonIdOf(OIS::MouseButtonID id) const {
     }
 }
 
-void MouseStylus::setButton(int buttonId, bool down) {
-    if (buttonId < 0)
+void MouseStylus::queueButton(int buttonId, bool down) {
+    if (buttonId >= 0)
+        pendingButtons.emplace_back(buttonId, down);
+}
+
+void MouseStylus::applyNextButton() {
+    if (pendingButtons.empty() || (seenButtons && seenButtons() != buttons))
         return;
+    const auto [buttonId, down] = pendingButtons.front();
+    pendingButtons.pop_front();
     const std::uint32_t bit = 1u << unsigned(buttonId);
     buttons = down ? (buttons | bit) : (buttons & ~bit);
     device.setButtons(static_cast<int>(buttons));
@@ -33,12 +41,12 @@ bool MouseStylus::mousePressed(const OIS::MouseEvent&, OIS::MouseButtonID id) {
         const bool shift = keys.isKeyDown(OIS::KC_LSHIFT) || keys.isKeyDown(OIS::KC_RSHIFT);
         middleButtonId = shift ? 1 : 3;
     }
-    setButton(buttonIdOf(id), true);
+    queueButton(buttonIdOf(id), true);
     return true;
 }
 
 bool MouseStylus::mouseReleased(const OIS::MouseEvent&, OIS::MouseButtonID id) {
-    setButton(buttonIdOf(id), false);
+    queueButton(buttonIdOf(id), false);
     return true;
 }
 
@@ -48,6 +56,7 @@ bool MouseStylus::mouseMoved(const OIS::MouseEvent& event) {
 }
 
 void MouseStylus::update(int x, int y, unsigned width, unsigned height, float radius) {
+    applyNextButton();
     if (width == 0 || height == 0 || !(radius > 0.f) || !std::isfinite(radius))
         return;
     const int notches = wheelUnits / wheelUnitsPerNotch;
@@ -61,11 +70,11 @@ void MouseStylus::update(int x, int y, unsigned width, unsigned height, float ra
         // Rest the tip on the surface along its normal, whatever the angle
         // of view, then press in by the wheel's push.
         world = hit->point + hit->normal * (radius * (1.f - restingPress) - push);
-        lastDistance = (world - ray.getOrigin()).length();
+        lastDistance = (world - ray.getOrigin()).length() + push;
     } else {
-        if (lastDistance < 0.f)
-            return; // nothing seen yet: leave the hand where it is
-        world = ray.getPoint(lastDistance);
+        if (lastDistance < 0.f) // nothing touched yet: keep the hand's own depth
+            lastDistance = (device.getPosition() - ray.getOrigin()).length();
+        world = ray.getPoint(lastDistance - push);
     }
     target = world;
     device.setTarget(device.worldPointToDevice(world));

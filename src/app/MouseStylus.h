@@ -18,6 +18,7 @@
 #include <OgreRay.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -39,6 +40,8 @@ public:
     using RayAt = std::function<Ogre::Ray(float fx, float fy)>;
     /// The first surface the ray meets, if any.
     using SurfaceAt = std::function<std::optional<SurfaceHit>(const Ogre::Ray& ray)>;
+    /// The button mask the program has seen from the device so far.
+    using SeenButtons = std::function<std::uint32_t()>;
 
     /// Fraction of the stylus radius by which the resting tip presses into
     /// a surface: just enough that the surface counts as touched.
@@ -50,10 +53,12 @@ public:
 
     /// `device` and `keys` must outlive this object.
     MouseStylus(HapticsDeviceSimulated& device, const IKeyState& keys, RayAt rayAt,
-                SurfaceAt surfaceAt);
+                SurfaceAt surfaceAt, SeenButtons seenButtons);
 
     /// Once per frame with the pointer position in window pixels and the
     /// window size; `radius`: the stylus radius in world units (> 0).
+    /// Hands the device the next button change once the program has seen
+    /// the last one, so that a click shorter than a frame is not lost.
     void update(int x, int y, unsigned width, unsigned height, float radius);
 
     /// The button mask the mouse holds now (bit i = button ID i).
@@ -68,12 +73,15 @@ public:
 private:
     /// Button ID of a mouse button, -1 when it has none.
     int buttonIdOf(OIS::MouseButtonID id) const;
-    void setButton(int buttonId, bool down);
+    void queueButton(int buttonId, bool down);
+    void applyNextButton();
 
     HapticsDeviceSimulated& device;
     const IKeyState& keys;
     RayAt rayAt;
     SurfaceAt surfaceAt;
+    SeenButtons seenButtons;
+    std::deque<std::pair<int, bool>> pendingButtons; ///< button ID, down
     std::uint32_t buttons = 0;
     int middleButtonId = 3; ///< decided when the middle button goes down
     int wheelUnits = 0;     ///< signed wheel travel not yet turned into push

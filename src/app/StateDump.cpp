@@ -17,9 +17,14 @@ void writeVector(JsonWriter& json, const Ogre::Vector3& v) {
     json.beginArray().value(v.x).value(v.y).value(v.z).endArray();
 }
 
-/// The node's transform relative to the scene root.
+/// The node's transform relative to the scene root, from the local
+/// transforms below the root (exact for the root's children, where going
+/// through the root's inverse would round).
 Ogre::Matrix4 rootRelative(const ObjectGroup& node, const ObjectGroup& root) {
-    return root.getInverseWorldMatrix() * node.getWorldMatrix();
+    Ogre::Matrix4 m = Ogre::Matrix4::IDENTITY;
+    for (const ObjectGroup* n = &node; n && n != &root; n = n->hasParent() ? n->getParent() : nullptr)
+        m = n->getLocalMatrix() * m;
+    return m;
 }
 
 Ogre::Vector3 toRoot(const ObjectGroup& root, const Ogre::Vector3& world) {

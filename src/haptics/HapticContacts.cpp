@@ -40,9 +40,24 @@ Ogre::Vector3 shapeContactPointOf(const std::vector<ContactRecord>& contacts,
 }
 
 Ogre::Vector3 deformationVectorOf(const std::vector<ContactRecord>& contacts) {
+    // The proxy resting where several triangles of one flat patch meet has
+    // a contact with each of them, all with the same normal: they are one
+    // push, counted once at its deepest. Only differently facing contacts
+    // (a crease, a corner) add up.
+    constexpr float sameDirection = 1.f - 1e-5f;
+    std::vector<std::pair<Ogre::Vector3, float>> pushes; // normal, deepest depth
+    for (const ContactRecord& contact : contacts) {
+        const auto same = std::find_if(pushes.begin(), pushes.end(), [&](const auto& push) {
+            return push.first.dotProduct(contact.normal) >= sameDirection;
+        });
+        if (same == pushes.end())
+            pushes.emplace_back(contact.normal, contact.depth);
+        else
+            same->second = std::max(same->second, contact.depth);
+    }
     Ogre::Vector3 sum = Ogre::Vector3::ZERO;
-    for (const ContactRecord& contact : contacts)
-        sum -= contact.normal * contact.depth;
+    for (const auto& push : pushes)
+        sum -= push.first * push.second;
     return sum;
 }
 

@@ -63,6 +63,14 @@ HapticManager::~HapticManager() {
     device.reset();
     touched.clear();
     pending.clear();
+    // Roots and the groups under them forget the manager too (they would
+    // mark it dirty when they move); their objects follow them.
+    const std::vector<ObjectHandle> roots = std::move(objects);
+    objects.clear();
+    for (const ObjectHandle& root : roots)
+        if (ObjectGroup* node = root.get())
+            if (HapticsPresenterBase* presenter = HapticsPresenterBase::of(*node))
+                presenter->setManager(nullptr);
     while (!attached.empty()) {
         auto* presenter = const_cast<HapticsPresenter*>(*attached.begin());
         attached.erase(attached.begin());
@@ -108,6 +116,11 @@ void HapticManager::update(float frameMilliseconds) {
     if (transformDirty && active && device) {
         device->setDeviceTransform(active->getPosition(), active->getOrientation(), deviceDistance);
         transformDirty = false;
+        // Until now the device frame sat at the world origin, where the
+        // proxy may have started inside an object.
+        if (!devicePlaced && renderer)
+            renderer->reseatProxy();
+        devicePlaced = true;
     }
     if (!updateDevice())
         return;

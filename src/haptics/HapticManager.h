@@ -112,6 +112,7 @@ private:
     std::vector<HapticsPresenter*> pending;
     std::unique_ptr<HapticStylus> stylus;
     bool transformDirty = false;
+    bool devicePlaced = false; ///< the device transform was set once
     ObjectHandle activeObject; ///< weak: a deleted root is no longer active
     bool hapticsEnabled = true;
     bool deviceLost = false;

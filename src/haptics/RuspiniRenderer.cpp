@@ -154,6 +154,8 @@ Vec3d RuspiniRenderer::tick(const DeviceSample& sample, double forceGain) {
     Vec3d total;
     // A device reading that is not finite moves nothing and pushes nothing.
     if (isFinite(sample.position) && isFinite(sample.velocity)) {
+        if (reseatRequested.exchange(false, std::memory_order_acq_rel))
+            proxyInitialised = false;
         if (!proxyInitialised) {
             proxy = sample.position;
             proxyInitialised = true;

@@ -101,6 +101,10 @@ public:
     Ogre::Vector3 getShapeForce(const RuspiniShape* shape) override;
     Ogre::Vector3 getShapeContactPoint(const RuspiniShape* shape) override;
     Ogre::Vector3 getDeformationVector() override;
+    /// The next tick puts the proxy at the device point instead of moving it
+    /// there: for a jump of the device frame (the first placement), which
+    /// the hand did not make and the proxy must not sweep through shapes.
+    void reseatProxy() { reseatRequested.store(true, std::memory_order_release); }
     /// Copy of the published contacts.
     std::vector<ContactRecord> getContacts();
     /// Haptic thread (or the caller of tick): counts of the last tick.
@@ -132,6 +136,7 @@ private:
     Vec3d publishedProxy;
     Vec3d proxy; // haptic thread only
     bool proxyInitialised = false;
+    std::atomic<bool> reseatRequested{false};
 
     std::mutex contactsMutex;
     std::vector<ContactRecord> publishedContacts;

@@ -395,3 +395,40 @@ TEST(HapticManagerThreads, FramesAndShapeSwapsBesideTheHapticThread) {
     EXPECT_GT(touchedFrames, 0);
     EXPECT_FALSE(presenter.getLastShapeUpdate().rebuilt);
 }
+
+// Objects deleted while touched leave the manager's lists; a manager that
+// goes before the scene leaves no presenter pointing at it.
+TEST(HapticManager, NodesAndTheManagerMayGoInEitherOrder) {
+    CubeScene scene;
+    scene.holdAt({0, 6, 0});
+    scene.holdAt({0, 2, 0});
+    scene.manager.update(16.f);
+    ASSERT_EQ(scene.manager.getTouchedObjects().size(), 1u);
+    const std::weak_ptr<IndexedShape> shape = scene.presenter().getShape();
+    std::unique_ptr<ObjectGroup> removed;
+    scene.root->removeChild(removed, scene.cube);
+    removed.reset();
+    EXPECT_TRUE(scene.manager.getTouchedObjects().empty());
+    EXPECT_FALSE(scene.manager.getRenderer()->containsShape(shape.lock()));
+    scene.manager.update(16.f);
+    EXPECT_TRUE(scene.manager.getTouchedObjects().empty());
+
+    HapticTest::FakeDevice::Controls controls;
+    auto manager = std::make_unique<HapticManager>();
+    ConfigReader reader = HapticTest::settings();
+    manager->initialise(reader, std::make_unique<HapticTest::FakeDevice>(controls), nullptr);
+    auto root = std::make_unique<ObjectGroup>();
+    root->setPresenter("haptics", std::make_unique<HapticsPresenterBase>());
+    auto object = std::make_unique<Object>();
+    object->setMesh(MeshEditor::createNewDynamicMesh(1, Ogre::ColourValue::White));
+    object->setPresenter("haptics", std::make_unique<HapticsPresenter>());
+    Object* cube = root->adoptChild(std::move(object));
+    manager->objectAdded(root->getHandle());
+    manager->setActiveObject(root->getHandle());
+    manager.reset();
+    EXPECT_EQ(HapticsPresenterBase::of(*root)->getManager(), nullptr);
+    EXPECT_EQ(HapticsPresenter::of(*cube)->getManager(), nullptr);
+    root->setPosition({1, 2, 3}); // would mark a dead manager dirty
+    cube->getMesh()->setVertices(cube->getMesh()->getVertices());
+    cube->setVisible(false);
+}
