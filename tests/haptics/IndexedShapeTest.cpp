@@ -2,6 +2,8 @@
 #include "haptics/IndexedShape.h"
 #include "haptics/RuspiniRenderer.h"
 #include "haptics/TriangleTree.h"
+
+#include "detail/SphereSweep.h"
 #include "log/Exception.h"
 #include "mesh/MeshEditor.h"
 
