@@ -2,6 +2,7 @@
 // Union-find over the indices 0..n-1, for grouping vertices and faces into
 // connected pieces.
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
@@ -18,6 +19,7 @@ public:
 
     /// The smallest index of the set holding `i` (i < n).
     std::uint32_t find(std::uint32_t i) {
+        assert(i < parent.size());
         while (parent[i] != i)
             i = parent[i] = parent[parent[i]];
         return i;
