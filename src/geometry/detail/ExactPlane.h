@@ -7,13 +7,13 @@
 //
 // Contract for everything here: coordinates are model units, finite
 // doubles. The answers are exact while no product of coordinates the tests
-// form over- or underflows; model coordinates between 1e-6 and 1e6 units
-// in size (or zero) are far inside that. A NaN or infinite input gives an
-// unspecified answer. Planes are plain values and
-// every function is pure, so any thread may call any of them on planes it
-// does not share for writing. Signs are -1, 0 or +1 (+1 on the side the
-// normal points to, the outside of a triangle wound counter-clockwise);
-// "estimate" functions may also answer 2 for "undecided".
+// form over- or underflows; model coordinates between 1e-6 and 1e6 units in
+// size (or zero) are far inside that. A NaN or infinite input gives an
+// unspecified answer. Planes are plain values and every function is pure,
+// so any thread may call any of them on planes no thread is writing. Signs
+// are -1, 0 or +1 (+1 on the side the normal points to: the outside of a
+// triangle wound counter-clockwise); the "estimate" functions may also
+// answer 2 for "undecided".
 #include <cmath>
 #include <cstdint>
 
