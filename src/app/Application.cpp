@@ -22,6 +22,7 @@
 #include <OgreRenderWindow.h>
 #include <OgreStringConverter.h>
 
+#include <chrono>
 #include <iostream>
 
 namespace CrashTexts {
@@ -136,7 +137,13 @@ void Application::run() {
     graphics.startScene();
     for (;;) {
         const float dt = float(graphics.takeFrameMicroseconds()) / 1000000.0f;
-        if (!graphics.renderOneFrame(dt))
+        const auto frameStart = std::chrono::steady_clock::now();
+        interactionMs = 0.0;
+        const bool goOn = graphics.renderOneFrame(dt);
+        frameTimes.addFrame(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - frameStart).count(),
+            interactionMs);
+        if (!goOn)
             break;
     }
     if (!options.screenshotPath.empty())
@@ -218,7 +225,10 @@ void Application::onUpdate(const float&) {
 }
 
 void Application::onPreRender() {
+    const auto start = std::chrono::steady_clock::now();
     updateInteraction(context->graphicsManager->getLastFrameTime());
+    interactionMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 bool Application::onWindowClosing() {

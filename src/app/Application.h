@@ -3,6 +3,7 @@
 // builds the rest of the system once the loop starts.
 #include "app/AppContext.h"
 #include "app/CommandLine.h"
+#include "app/FrameTimes.h"
 #include "app/SessionScript.h"
 #include "app/StatusLine.h"
 #include "graphics/GraphicsListener.h"
@@ -123,6 +124,8 @@ private:
     std::uint64_t frameCount = 0;
 
     int exitStatus = 0;
+    Kiln::FrameTimes frameTimes;
+    double interactionMs = 0.0; ///< of the frame being rendered
     Kiln::StatusLine statusLine;
     std::unique_ptr<InteractionSeams> seams;
     std::unique_ptr<FunctionContext> functionContext;

@@ -103,7 +103,7 @@ void Application::startInteraction() {
         std::make_unique<Kiln::SimpleXMLKeyValueStore>(hapticSettingsFile, Kiln::dataDirectory()));
     std::unique_ptr<Kiln::IHapticsDevice> device = chooseDevice(hapticSettings);
 
-    context->stylusView = std::make_unique<Kiln::OgreStylusView>(*graphics.getSceneManager());
+    context->stylusView = Kiln::OgreStylusView::fromSettings(*graphics.getSceneManager(), hapticSettings);
     context->hapticManager = std::make_unique<Kiln::HapticManager>();
     context->hapticManager->setNoticeSink([this](const std::string& text) { statusLine.post(text); });
     context->hapticManager->initialise(hapticSettings, std::move(device), context->stylusView.get());
@@ -276,6 +276,7 @@ std::string Application::buildDump() const {
     view.alert = statusLine.getAlert();
     view.status = statusLine.getStatus();
     view.function = statusLine.getFunction();
+    view.frameTimes = &frameTimes;
     return Kiln::buildStateDump(view);
 }
 
@@ -312,6 +313,7 @@ void Application::key(const std::string& keyName, bool down) {
 void Application::dump(const std::string& path) {
     if (!Kiln::writeFileAtomically(path, buildDump()))
         throw std::runtime_error("cannot write the dump to '" + path + "'");
+    frameTimes.clear(); // each dump reports the frames since the one before
 }
 
 void Application::screenshot(const std::string& path) {

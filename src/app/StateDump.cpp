@@ -145,6 +145,22 @@ void writeStylus(JsonWriter& json, const StateView& view) {
     json.endObject();
 }
 
+void writeSummary(JsonWriter& json, const char* name, const FrameTimes::Summary& s) {
+    json.key(name).beginObject();
+    json.key("mean").value(s.mean).key("p95").value(s.p95).key("max").value(s.max);
+    json.key("frames").value(std::uint64_t(s.frames));
+    json.endObject();
+}
+
+/// Main-thread milliseconds of recent frames: whole frames, and the part
+/// spent on input, haptic events, touches and live dents, and the functions.
+void writeFrameTimes(JsonWriter& json, const FrameTimes& times) {
+    json.key("frameTimes").beginObject();
+    writeSummary(json, "frame", times.frames());
+    writeSummary(json, "interaction", times.interaction());
+    json.endObject();
+}
+
 } // namespace
 
 std::string buildStateDump(const StateView& view) {
@@ -174,6 +190,8 @@ std::string buildStateDump(const StateView& view) {
     json.key("alert").value(view.alert);
     json.key("status").value(view.status);
     json.key("function").value(view.function);
+    if (view.frameTimes)
+        writeFrameTimes(json, *view.frameTimes);
     json.endObject();
     return json.text() + "\n";
 }

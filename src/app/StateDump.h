@@ -3,6 +3,8 @@
 // `dump` and what the process tests read. Positions, sizes and volumes are
 // in the scene root's coordinates (those of a saved scene and of
 // `morvel-cli info`); the camera is in world coordinates.
+#include "app/FrameTimes.h"
+
 #include <OgreVector3.h>
 
 #include <cstdint>
@@ -32,6 +34,7 @@ struct StateView {
     std::string alert;    ///< the timed message on screen now
     std::string status;   ///< the status bar
     std::string function; ///< the function bar (active tool's title)
+    const FrameTimes* frameTimes = nullptr; ///< recent main-thread frame times
 };
 
 /// Builds the dump; the one place later features extend it.

@@ -22,6 +22,7 @@ const char* const kRefusedDevice =
 
 // The renderer starts with a tiny proxy until the configured radius is set.
 constexpr double kInitialProxyRadius = 0.0025;
+constexpr float kDefaultWorldScale = 0.005f;
 
 DebugChannel& channel() {
     static DebugChannel managerChannel("HapticManager", std::cerr);
@@ -83,7 +84,13 @@ void HapticManager::initialise(ConfigReader& configuration, std::unique_ptr<IHap
     const char* const origin = "Kiln::HapticManager::initialise()";
     if (!newDevice)
         throw Exception(ErrorCode::InvalidValue, "No haptic device was given.", origin);
-    worldScale = configuration.readFloat("Haptic.DeviceWorldScale", 0.005f);
+    worldScale = configuration.readFloat("Haptic.DeviceWorldScale", kDefaultWorldScale);
+    // A scale the device cannot take would end the start over a typo.
+    if (!(worldScale > 0.f) || !std::isfinite(worldScale)) {
+        channel() << "Haptic.DeviceWorldScale " << worldScale << " is not a positive number; using "
+                  << kDefaultWorldScale << endl;
+        worldScale = kDefaultWorldScale;
+    }
     const float radius = configuration.readFloat("Haptic.StylusRadius", 1.0f);
     if (!(radius > 0.f) || !std::isfinite(radius))
         throw Exception(ErrorCode::InvalidValue, "Haptic.StylusRadius must be a positive number.", origin);

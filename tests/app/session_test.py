@@ -3,62 +3,13 @@
 and by real X input (xdotool), checked through the JSON state dump."""
 import json
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
-MORVEL = os.environ["MORVEL_BINARY"]
-CLI = os.environ["MORVEL_CLI"]
-
-# A small stylus so that a cube of edge 6 (1.2 world units) is pressed on
-# its top face only.
-HAPTIC_SETTINGS = """<Config><Haptic Device="{device}" StylusRadius="0.2"/></Config>"""
-
-
-class Session(unittest.TestCase):
-    def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="morvel-session-")
-        self.work = os.path.join(self.root, "work")
-        os.makedirs(os.path.join(self.work, "Config"))
-        self.set_device("auto")
-        self.env = dict(os.environ)
-        xdg = os.path.join(self.root, "xdg")
-        self.env.update(HOME=xdg, XDG_DATA_HOME=xdg + "/data", XDG_STATE_HOME=xdg + "/state",
-                        MORVEL_NO_DIALOGS="1")
-
-    def tearDown(self):
-        shutil.rmtree(self.root, ignore_errors=True)
-
-    def set_device(self, device):
-        with open(os.path.join(self.work, "Config", "HapticSettings.xml"), "w") as f:
-            f.write(HAPTIC_SETTINGS.format(device=device))
-
-    def path(self, name):
-        return os.path.join(self.root, name)
-
-    def primitive(self, shape):
-        out = self.path(shape + ".cr8")
-        subprocess.run([CLI, "primitive", shape, out], check=True)
-        return out
-
-    def run_script(self, text, *args, timeout=120):
-        script = self.path("session.txt")
-        with open(script, "w") as f:
-            f.write(text)
-        result = subprocess.run([MORVEL, "-noSplashScreen", "-script=" + script, *args],
-                                cwd=self.work, env=self.env, capture_output=True, text=True,
-                                timeout=timeout)
-        return result
-
-    def load(self, name):
-        with open(self.path(name)) as f:
-            return json.load(f)
-
-    def check(self, result):
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from morvel_session import MORVEL, Session, WindowSession, screen_point, xdotool  # noqa: E402
 
 
 class ScriptedStylus(Session):
@@ -150,45 +101,8 @@ class ScriptErrors(Session):
         self.check(result)
 
 
-# Where the view shows a world point: the camera starts at (0, 5, 75) looking
-# along -Z with the engine's default vertical field of view of 45 degrees.
-CAMERA = (0.0, 5.0, 75.0)
-
-
-def screen_point(world, width, height):
-    import math
-    t = math.tan(math.radians(45.0) / 2)
-    dx, dy, dz = (world[i] - CAMERA[i] for i in range(3))
-    depth = -dz
-    x = width / 2 + (dx / depth) / (t * width / height) * width / 2
-    y = height / 2 - (dy / depth) / t * height / 2
-    return int(round(x)), int(round(y))
-
-
-def xdotool(*args):
-    subprocess.run(["xdotool", *args], check=True)
-
-
-class RealInput(Session):
+class RealInput(WindowSession):
     """X events from the X server, as a user makes them, through OIS."""
-
-    def setUp(self):
-        super().setUp()
-        # A title of its own, so that tests running side by side never
-        # drive each other's windows.
-        self.title = "morvel-test-%d" % os.getpid()
-        with open(os.path.join(self.work, "Config", "Settings.xml"), "w") as f:
-            f.write('<Config><Window Title="%s"/></Config>' % self.title)
-
-    def window_id(self):
-        for _ in range(400):
-            found = subprocess.run(["xdotool", "search", "--name", "^%s$" % self.title],
-                                   capture_output=True, text=True)
-            ids = found.stdout.split()
-            if ids:
-                return ids[-1]
-            time.sleep(0.05)
-        self.fail("no window appeared")
 
     def test_mouse_and_keys_dent_and_deform_without_a_device(self):
         cube = self.primitive("cube")
@@ -230,14 +144,6 @@ class RealInput(Session):
         self.assertEqual(state["tool"], "DeformFunction", err)
         self.assertEqual(state["undo"], 1, err)
         self.assertLess(state["objects"][0]["volume"], 216)
-
-    def window_size(self, wid):
-        text = subprocess.run(["xdotool", "getwindowgeometry", wid], capture_output=True,
-                              text=True).stdout
-        size = text.split("Geometry:")[1].split()[0]
-        width, height = size.split("x")
-        return int(width), int(height)
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

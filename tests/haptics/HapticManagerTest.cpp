@@ -287,6 +287,15 @@ TEST(HapticManager, ADeviceThatRefusesAtStartLeavesHapticsOffWithANotice) {
     EXPECT_TRUE(manager.isHapticsEnabled());
 }
 
+TEST(HapticManager, AWorldScaleThatIsNoScaleFallsBackToTheDefault) {
+    HapticTest::FakeDevice::Controls controls;
+    HapticManager manager;
+    ConfigReader reader = HapticTest::settings("<Haptic DeviceWorldScale=\"0\"/>");
+    EXPECT_NO_THROW(manager.initialise(reader, std::make_unique<HapticTest::FakeDevice>(controls),
+                                       nullptr));
+    EXPECT_FLOAT_EQ(manager.getWorldScale(), 0.005f);
+}
+
 TEST(HapticManager, StylusRadiusMustBePositive) {
     for (const char* xml : {"<Haptic StylusRadius=\"0\"/>", "<Haptic StylusRadius=\"-1\"/>"}) {
         HapticTest::FakeDevice::Controls controls;
