@@ -6,6 +6,27 @@
 
 namespace Kiln {
 
+/// Axis-aligned box; a default box is empty (extending it by a point
+/// gives that point).
+struct Box3d {
+    Vec3d min{1e300, 1e300, 1e300};
+    Vec3d max{-1e300, -1e300, -1e300};
+
+    void extend(const Vec3d& p);
+    void extend(const Box3d& b);
+    bool overlaps(const Box3d& b) const {
+        return min.x <= b.max.x && b.min.x <= max.x && min.y <= b.max.y && b.min.y <= max.y &&
+               min.z <= b.max.z && b.min.z <= max.z;
+    }
+    /// 0 for a point inside.
+    double squaredDistanceTo(const Vec3d& p) const {
+        const double dx = p.x < min.x ? min.x - p.x : (p.x > max.x ? p.x - max.x : 0.0);
+        const double dy = p.y < min.y ? min.y - p.y : (p.y > max.y ? p.y - max.y : 0.0);
+        const double dz = p.z < min.z ? min.z - p.z : (p.z > max.z ? p.z - max.z : 0.0);
+        return dx * dx + dy * dy + dz * dz;
+    }
+};
+
 /// One touchable triangle in its shape's local frame.
 struct HapticTriangle {
     bool valid = false; ///< false for a degenerate triangle (no normal)

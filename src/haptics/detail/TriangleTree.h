@@ -5,8 +5,8 @@
 // allocates nothing. Node and triangle boxes are kept in shared pages, so a
 // tree refitted after some triangles moved shares everything else with the
 // tree it came from.
-#include "hapticdevice/HapticMath.h"
 #include "haptics/PagedArray.h"
+#include "haptics/SweepTypes.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,25 +14,6 @@
 #include <vector>
 
 namespace Kiln {
-
-struct Box3d {
-    Vec3d min{1e300, 1e300, 1e300};
-    Vec3d max{-1e300, -1e300, -1e300};
-
-    void extend(const Vec3d& p);
-    void extend(const Box3d& b);
-    bool overlaps(const Box3d& b) const {
-        return min.x <= b.max.x && b.min.x <= max.x && min.y <= b.max.y && b.min.y <= max.y &&
-               min.z <= b.max.z && b.min.z <= max.z;
-    }
-    /// 0 for a point inside.
-    double squaredDistanceTo(const Vec3d& p) const {
-        const double dx = p.x < min.x ? min.x - p.x : (p.x > max.x ? p.x - max.x : 0.0);
-        const double dy = p.y < min.y ? min.y - p.y : (p.y > max.y ? p.y - max.y : 0.0);
-        const double dz = p.z < min.z ? min.z - p.z : (p.z > max.z ? p.z - max.z : 0.0);
-        return dx * dx + dy * dy + dz * dz;
-    }
-};
 
 class TriangleTree {
 public:
