@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
 #ifdef MORVEL_WITH_CGAL
         if (oursOnly) {
             std::printf("%-10zu %12.1f %12s %8s %12zu %14.9f\n", a.triangleCount(), ourMs, "-", "-",
-                        ours.triangleCount(), fixtures::signedVolume(ours));
+                        ours.triangleCount(), Kiln::signedVolume(ours));
             continue;
         }
         SurfaceMesh ma = toSurfaceMesh(a), mb = toSurfaceMesh(b), out;
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
             cgalVolume = volume(out);
 #endif
         std::printf("%-10zu %12.1f %12.1f %8.2f %12zu %14.9f %14.9f\n", a.triangleCount(), ourMs, cgalMs,
-                    ourMs / cgalMs, ours.triangleCount(), fixtures::signedVolume(ours), cgalVolume);
+                    ourMs / cgalMs, ours.triangleCount(), Kiln::signedVolume(ours), cgalVolume);
         std::printf("           cpu ms (all threads): ours %.1f, cgal %.1f, ratio %.2f\n", ourCpuMs, cgalCpuMs,
                     ourCpuMs / cgalCpuMs);
         std::printf("           our stages ms: prepare %.1f, partition %.1f, trees %.1f, clip %.1f, output %.1f\n",

@@ -4,13 +4,13 @@
 // device through the simulated device's transport with the proxy renderer
 // pressing on a sphere of about a million triangles. The tick's budget is
 // 1000 us; the target for driver plus renderer is a p99 below 200 us.
-#include "haptics/HapticsDevice.h"
+#include "hapticdevice/HapticsDevice.h"
 #include "haptics/IndexedShape.h"
 #include "haptics/RuspiniRenderer.h"
-#include "haptics/falcon/FalconKinematics.h"
-#include "haptics/falcon/FalconProtocol.h"
-#include "haptics/falcon/FalconSimulator.h"
-#include "haptics/falcon/HapticsDeviceFalcon.h"
+#include "hapticdevice/falcon/FalconKinematics.h"
+#include "hapticdevice/falcon/FalconProtocol.h"
+#include "hapticdevice/falcon/FalconSimulator.h"
+#include "hapticdevice/falcon/HapticsDeviceFalcon.h"
 
 #include <algorithm>
 #include <chrono>

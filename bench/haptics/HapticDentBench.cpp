@@ -4,7 +4,7 @@
 // looks like while the shape is replaced frame after frame.
 #include "config/ConfigReader.h"
 #include "haptics/HapticManager.h"
-#include "haptics/HapticsDeviceSimulated.h"
+#include "hapticdevice/HapticsDeviceSimulated.h"
 #include "haptics/HapticsPresenter.h"
 #include "haptics/IndexedShape.h"
 #include "haptics/RuspiniRenderer.h"

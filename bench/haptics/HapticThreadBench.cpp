@@ -1,9 +1,9 @@
 // The haptic thread's achieved rate and period jitter: first the bare
 // periodic thread, then the simulated device ticking the proxy renderer on a
 // torus while its hand circles through it.
-#include "haptics/HapticsDeviceSimulated.h"
+#include "hapticdevice/HapticsDeviceSimulated.h"
 #include "haptics/IndexedShape.h"
-#include "haptics/PeriodicThread.h"
+#include "hapticdevice/PeriodicThread.h"
 #include "haptics/RuspiniRenderer.h"
 #include "mesh/MeshEditor.h"
 

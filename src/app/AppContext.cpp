@@ -51,16 +51,20 @@ void AppContext::endModal() {
         setInteractionMode(interactionMode);
 }
 
+void AppContext::endUnlessKeptRunning() {
+    if (keepRunning)
+        keepRunning = false;
+    else
+        flags |= APP_FLAG_END_REQUESTED;
+}
+
 void AppContext::pushState() { stateStack.push_back({modalDepth}); }
 
 void AppContext::popState() {
     if (!stateStack.empty())
         stateStack.pop_back();
     if (stateStack.empty()) {
-        if (keepRunning)
-            keepRunning = false;
-        else
-            flags |= APP_FLAG_END_REQUESTED;
+        endUnlessKeptRunning();
         return;
     }
     modalDepth = stateStack.back().modalDepth;

@@ -89,6 +89,9 @@ public:
     /// Closes one modal level; at depth 0 the remembered mode applies again.
     void endModal();
     void pushState();
+    /// Ends the program after this frame, unless keepRunning was set (then
+    /// keepRunning is cleared and the program goes on once more).
+    void endUnlessKeptRunning();
     /// Removes the top state. Emptying the stack ends the program after this
     /// frame, unless keepRunning was set (then keepRunning is cleared).
     void popState();

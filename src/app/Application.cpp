@@ -61,8 +61,6 @@ std::string mysterious(bool saved) {
 Application::Application(const std::string& settingsFile, const std::string& hapticSettingsFile_)
     : hapticSettingsFile(hapticSettingsFile_), context(std::make_unique<AppContext>()) {
     using Kiln::GraphicsManager;
-    GraphicsManager::assign(layoutFile, "DevadaGUIV2.layout", started);
-    GraphicsManager::assign(guiConfigFile, "cegui.config", started);
 
     const std::string dataDirectory = Kiln::dataDirectory();
     auto settings = std::make_unique<Kiln::SimpleXMLKeyValueStore>(settingsFile, dataDirectory);
@@ -72,8 +70,12 @@ Application::Application(const std::string& settingsFile, const std::string& hap
     context->graphicsManager = GraphicsManager::create(std::move(settings), graphicsOptions);
     createSceneRoots();
 
-    GraphicsManager::assign(guiResourceGroup, "GUI", started);
-    GraphicsManager::assign(layoutFile, "", started);
+    // Start-up values of the GUI; nothing has started yet, so plain
+    // assignments (the guarded GraphicsManager::assign is for values set
+    // from outside once the loop may be running).
+    guiConfigFile = "cegui.config";
+    guiResourceGroup = "GUI";
+    layoutFile.clear();
     context->exportFormats = Kiln::makeExportRegistry();
     context->importFormats = Kiln::makeImportRegistry();
     context->textureMaterials = std::make_unique<Kiln::EngineTextureMaterials>();
@@ -149,10 +151,7 @@ void Application::run() {
                   << std::endl;
     graphics.removeListener(this);
     Kiln::ConfigurationFile::save();
-    if (!context->keepRunning)
-        context->flags |= APP_FLAG_END_REQUESTED;
-    else
-        context->keepRunning = false;
+    context->endUnlessKeptRunning();
 }
 
 int Application::guardedRun() {

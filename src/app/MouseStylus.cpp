@@ -1,6 +1,6 @@
 #include "app/MouseStylus.h"
 
-#include "haptics/HapticsDeviceSimulated.h"
+#include "hapticdevice/HapticsDeviceSimulated.h"
 #include "input/InputManager.h"
 
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "app/JsonWriter.h"
 #include "haptics/HapticManager.h"
 #include "haptics/HapticsPresenter.h"
-#include "haptics/IHapticsDevice.h"
+#include "hapticdevice/IHapticsDevice.h"
 #include "mesh/MeshMeasures.h"
 #include "scene/Object.h"
 #include "scene/SelectionManager.h"

@@ -2,8 +2,8 @@
 // the exchange's rate) for a user setting one up.
 #include "cli/Command.h"
 
-#include "haptics/falcon/FalconProbe.h"
-#include "haptics/falcon/FalconSimulator.h"
+#include "hapticdevice/falcon/FalconProbe.h"
+#include "hapticdevice/falcon/FalconSimulator.h"
 
 #include <atomic>
 #include <chrono>

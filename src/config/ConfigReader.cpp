@@ -139,7 +139,7 @@ bool ConfigReader::parseBool(const std::string& text) {
     for (const char* word : falseWords)
         if (text == word)
             return false;
-    throw Exception(3, "Invalid format for Boolean: '" + text + "'", "ConfigReader::_parseBool()");
+    throw Exception(ErrorCode::InvalidValue, "Invalid format for Boolean: '" + text + "'", "ConfigReader::_parseBool()");
 }
 
 ConfigReader::Section ConfigReader::enterSection(const std::string& name) {

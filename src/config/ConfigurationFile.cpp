@@ -77,7 +77,7 @@ void ConfigurationFile::mergeSectioned(std::istream& in, ConfigurationTable& tab
 void ConfigurationFile::load(const std::string& fileName) {
     ConfigurationTable table;
     if (!readShipped(fileName, table))
-        throw Exception(7, "Cannot find configuration file '" + fileName + "'",
+        throw Exception(ErrorCode::FileAccess, "Cannot find configuration file '" + fileName + "'",
                         "Kiln::ConfigurationFile::load()");
     std::ifstream user(userCopyPath());
     if (user)
@@ -101,7 +101,7 @@ bool ConfigurationFile::save() {
 std::pair<std::string, std::string> ConfigurationFile::parseSetting(const std::string& fullKey) {
     const auto dot = fullKey.find('.');
     if (dot == std::string::npos)
-        throw Exception(0, "Invalid setting string '" + fullKey + "'",
+        throw Exception(ErrorCode::General, "Invalid setting string '" + fullKey + "'",
                         "Kiln::ConfigurationFile::parseSetting()");
     return {fullKey.substr(0, dot), fullKey.substr(dot + 1)};
 }
@@ -114,7 +114,7 @@ bool ConfigurationFile::parseBool(const std::string& text) {
         return true;
     if (upper == "FALSE" || upper == "NO" || upper == "OFF")
         return false;
-    throw Exception(0, "Invalid as a boolean value '" + text + "'.",
+    throw Exception(ErrorCode::General, "Invalid as a boolean value '" + text + "'.",
                     "Kiln::ConfigurationFile::parseBool()");
 }
 
@@ -132,7 +132,7 @@ std::vector<float> ConfigurationFile::parseVectorf(const std::string& text, unsi
         values.push_back(value);
     }
     if (values.size() != n)
-        throw Exception(0, text + " is not in the right format for a vector of " +
+        throw Exception(ErrorCode::General, text + " is not in the right format for a vector of " +
                                std::to_string(n) + "-dimensions",
                         "Kiln::ConfigurationFile::parseVectorf()");
     return values;

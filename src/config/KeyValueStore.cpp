@@ -34,7 +34,7 @@ SimpleXMLKeyValueStore::SimpleXMLKeyValueStore(const std::string& fileName,
         loaded = document.LoadFile((fallbackDirectory + "/" + fileName).c_str());
     }
     if (!loaded)
-        throw Exception(7, "Failed to load settings file " + fileName,
+        throw Exception(ErrorCode::FileAccess, "Failed to load settings file " + fileName,
                         "SimpleXMLKeyValueStore::SettingsFile");
     collect(&document, values);
 }
@@ -43,7 +43,7 @@ SimpleXMLKeyValueStore SimpleXMLKeyValueStore::fromText(const std::string& xml) 
     TiXmlDocument document;
     document.Parse(xml.c_str());
     if (document.Error())
-        throw Exception(7, std::string("Failed to parse settings text: ") + document.ErrorDesc(),
+        throw Exception(ErrorCode::FileAccess, std::string("Failed to parse settings text: ") + document.ErrorDesc(),
                         "SimpleXMLKeyValueStore::fromText()");
     SimpleXMLKeyValueStore store;
     collect(&document, store.values);
@@ -53,7 +53,7 @@ SimpleXMLKeyValueStore SimpleXMLKeyValueStore::fromText(const std::string& xml) 
 std::string SimpleXMLKeyValueStore::operator[](const std::string& key) const {
     const auto it = values.find(key);
     if (it == values.end())
-        throw Exception(3, "\"" + key + "\" is not an available settings under Config",
+        throw Exception(ErrorCode::InvalidValue, "\"" + key + "\" is not an available settings under Config",
                         "SimpleXMLKeyValueStore::operator[]");
     return it->second;
 }

@@ -35,10 +35,10 @@ bool parseId(const char* text, std::int32_t& id) {
 void LanguageTable::load(const std::string& fileName, const std::string& fontName) {
     TiXmlDocument document;
     if (!document.LoadFile(fileName.c_str(), TIXML_ENCODING_UTF8))
-        throw Exception(7, "Failed to load language file " + fileName, "LanguageTable::load()");
+        throw Exception(ErrorCode::FileAccess, "Failed to load language file " + fileName, "LanguageTable::load()");
     const TiXmlElement* root = document.RootElement();
     if (!root || root->ValueStr() != "ArrayOfResourceEntity")
-        throw Exception(7, "Language file " + fileName + " has no ArrayOfResourceEntity root",
+        throw Exception(ErrorCode::FileAccess, "Language file " + fileName + " has no ArrayOfResourceEntity root",
                         "LanguageTable::load()");
     for (const TiXmlElement* entry = root->FirstChildElement("ResourceEntity"); entry;
          entry = entry->NextSiblingElement("ResourceEntity")) {

@@ -54,7 +54,7 @@ void FunctionBase::setArguments(const std::string& text) {
 }
 
 std::unique_ptr<FunctionState> FunctionBase::invoke() {
-    throw Kiln::Exception(0, "Invoke function for " + name + " has not been implemented",
+    throw Kiln::Exception(Kiln::ErrorCode::General, "Invoke function for " + name + " has not been implemented",
                           "FunctionBase::invoke()");
 }
 

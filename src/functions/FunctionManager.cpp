@@ -115,7 +115,7 @@ void FunctionManager::remapFunctionTexts() {
 void FunctionManager::activateFunction(const std::string& name) {
     const auto found = tools.find(name);
     if (found == tools.end())
-        throw Kiln::Exception(9, name + " is not a registered/active function or was unregistered before.",
+        throw Kiln::Exception(Kiln::ErrorCode::OperationFailed, name + " is not a registered/active function or was unregistered before.",
                               "FunctionManager::activateFunction(std::string)");
     FunctionBase* tool = found->second;
     if (tool != activeTool) {
@@ -197,7 +197,7 @@ void FunctionManager::setFunctionArgument(const std::string& name, const std::st
 
 void FunctionManager::bindHistoryButton(const std::string& name, const std::string& window) {
     if (!context.gui || !context.gui->hasWindow(window))
-        throw Kiln::Exception(3, "Invalid function argument for \"" + name + "\" function",
+        throw Kiln::Exception(Kiln::ErrorCode::InvalidValue, "Invalid function argument for \"" + name + "\" function",
                               "FunctionManager::setFunctionArgument()");
     const bool isUndo = name == "Undo";
     (isUndo ? undoButton : redoButton) = window;

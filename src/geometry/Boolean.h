@@ -1,8 +1,8 @@
 #pragma once
 // Exact Boolean operations on closed triangle meshes held in flat arrays.
+#include "mesh/MeshArrays.h"
+
 #include <cstddef>
-#include <cstdint>
-#include <vector>
 
 namespace Kiln {
 
@@ -10,18 +10,6 @@ enum class BooleanOperation {
     Union,        ///< A ∪ B
     Intersection, ///< A ∩ B
     Difference,   ///< A − B
-};
-
-/// A triangle mesh over flat arrays: 3 doubles per vertex position, 3
-/// vertex indices per triangle (counter-clockwise seen from outside), and
-/// optionally 4 floats (r, g, b, a) per vertex colour.
-struct MeshArrays {
-    std::vector<double> positions;
-    std::vector<std::uint32_t> indices;
-    std::vector<float> colours;
-
-    std::size_t vertexCount() const { return positions.size() / 3; }
-    std::size_t triangleCount() const { return indices.size() / 3; }
 };
 
 /// Figures from one Boolean run, for diagnostics and benchmarks.

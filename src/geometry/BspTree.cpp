@@ -1,6 +1,7 @@
-#include "geometry/BspTree.h"
+#include "detail/BspTree.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 namespace Kiln {
@@ -20,15 +21,6 @@ std::uint32_t tableOf(PlaneRef ref) {
 
 std::uint32_t indexOf(PlaneRef ref) {
     return ref & 0x1fffffffu;
-}
-
-int dominantAxis(const ExactPlane& plane) {
-    const double* n = plane.coefficient;
-    int axis = 0;
-    for (int k = 1; k < 3; ++k)
-        if (std::fabs(n[k]) > std::fabs(n[axis]))
-            axis = k;
-    return axis;
 }
 
 } // namespace
@@ -67,45 +59,30 @@ const ExactPlane& Operands::plane(PlaneRef ref) const {
     }
 }
 
-std::size_t FlatKeyMap::slotOf(std::uint64_t key) const {
-    // Plane references differ mostly in their low bits; mixing spreads
-    // neighbouring pairs over the table.
-    std::uint64_t h = key * 0x9e3779b97f4a7c15ull;
-    h ^= h >> 29;
-    const std::size_t mask = keys.size() - 1;
-    std::size_t slot = static_cast<std::size_t>(h) & mask;
-    while (keys[slot] != key && keys[slot] != kEmptyKey)
-        slot = (slot + 1) & mask;
-    return slot;
+namespace {
+
+// Plane references differ mostly in their low bits; mixing spreads
+// neighbouring pairs over the table.
+std::uint64_t mixKey(std::uint64_t key) {
+    const std::uint64_t h = key * 0x9e3779b97f4a7c15ull;
+    return h ^ (h >> 29);
 }
+
+} // namespace
 
 const std::uint32_t* FlatKeyMap::find(std::uint64_t key) const {
-    if (keys.empty())
-        return nullptr;
-    const std::size_t slot = slotOf(key);
-    return keys[slot] == key ? &values[slot] : nullptr;
-}
-
-void FlatKeyMap::grow() {
-    std::vector<std::uint64_t> oldKeys(keys.empty() ? 64 : 2 * keys.size(), kEmptyKey);
-    std::vector<std::uint32_t> oldValues(oldKeys.size());
-    oldKeys.swap(keys);
-    oldValues.swap(values);
-    for (std::size_t i = 0; i < oldKeys.size(); ++i)
-        if (oldKeys[i] != kEmptyKey) {
-            const std::size_t slot = slotOf(oldKeys[i]);
-            keys[slot] = oldKeys[i];
-            values[slot] = oldValues[i];
-        }
+    const std::uint32_t entry = table.find(mixKey(key), [&](std::uint32_t e) { return keys[e] == key; });
+    return entry == FlatIndexTable::kNoEntry ? nullptr : &values[entry];
 }
 
 void FlatKeyMap::insert(std::uint64_t key, std::uint32_t value) {
-    if (2 * (count + 1) > keys.size())
-        grow();
-    const std::size_t slot = slotOf(key);
-    keys[slot] = key;
-    values[slot] = value;
-    ++count;
+    const std::uint32_t entry = static_cast<std::uint32_t>(keys.size());
+    if (table.findOrAdd(mixKey(key), entry, [&](std::uint32_t e) { return keys[e] == key; }) != entry) {
+        assert(!"FlatKeyMap::insert: the key is present already");
+        return;
+    }
+    keys.push_back(key);
+    values.push_back(value);
 }
 
 PieceWorkspace::PieceWorkspace(Operands ops, std::uint32_t ownId) : operands(ops), ownOperandId(ownId) {}
@@ -524,27 +501,46 @@ double triangleSize(const Operand& op, std::uint32_t t) {
     return sum;
 }
 
-void triangleBox(const Operand& op, std::uint32_t t, double lo[3], double hi[3]) {
-    for (int k = 0; k < 3; ++k) {
-        lo[k] = HUGE_VAL;
-        hi[k] = -HUGE_VAL;
-    }
-    for (int c = 0; c < 3; ++c) {
-        const double* p = op.positions + 3 * op.indices[3 * t + c];
-        for (int k = 0; k < 3; ++k) {
-            lo[k] = std::min(lo[k], p[k]);
-            hi[k] = std::max(hi[k], p[k]);
-        }
-    }
+Box boxOf(const Operand& op, std::uint32_t t) {
+    return triangleBox(op.positions, op.indices, t);
 }
+
+// The k-d nodes still to visit, depth first. The first entries stay in
+// place; a tree made deep by many equal coordinates spills onto the heap
+// instead of dropping a branch.
+class NodeStack {
+public:
+    bool empty() const { return top == 0; }
+    void push(std::int32_t node) {
+        if (top < kInPlace)
+            inPlace[top] = node;
+        else
+            spilled.push_back(node);
+        ++top;
+    }
+    std::int32_t pop() {
+        assert(top > 0);
+        --top;
+        if (top < kInPlace)
+            return inPlace[top];
+        const std::int32_t node = spilled.back();
+        spilled.pop_back();
+        return node;
+    }
+
+private:
+    static constexpr std::size_t kInPlace = 128;
+    std::int32_t inPlace[kInPlace];
+    std::vector<std::int32_t> spilled;
+    std::size_t top = 0;
+};
 
 template <typename Visit>
 void forCellsTouching(const Operand& op, const double lo[3], const double hi[3], bool onlyNeeded, Visit&& visit) {
-    std::int32_t stack[128];
-    int top = 0;
-    stack[top++] = op.root;
-    while (top > 0) {
-        const std::int32_t value = stack[--top];
+    NodeStack stack;
+    stack.push(op.root);
+    while (!stack.empty()) {
+        const std::int32_t value = stack.pop();
         if (isCell(value)) {
             visit(cellIndex(value));
             continue;
@@ -553,10 +549,10 @@ void forCellsTouching(const Operand& op, const double lo[3], const double hi[3],
             continue;
         const ExactPlane& plane = axisPlaneOf(op, value);
         const double offset = plane.p[plane.axis];
-        if (hi[plane.axis] >= offset && top < 128)
-            stack[top++] = op.nodes[value].front;
-        if (lo[plane.axis] <= offset && top < 128)
-            stack[top++] = op.nodes[value].back;
+        if (hi[plane.axis] >= offset)
+            stack.push(op.nodes[value].front);
+        if (lo[plane.axis] <= offset)
+            stack.push(op.nodes[value].back);
     }
 }
 
@@ -606,8 +602,7 @@ void insertPiece(Operand& op, const Operands& operands, PieceWorkspace& workspac
 // it; false when nothing of it (with positive area) is inside.
 bool clipToCell(const Operand& op, const Operands& operands, PieceWorkspace& workspace, const Cell& cell,
                 std::uint32_t t, Piece& piece) {
-    double lo[3], hi[3];
-    triangleBox(op, t, lo, hi);
+    const Box box = boxOf(op, t);
     piece = workspace.triangle(t);
     const PlaneRef own = makePlaneRef(op.id, TrianglePlanes, t);
     std::int32_t node = cell.parent;
@@ -615,7 +610,7 @@ bool clipToCell(const Operand& op, const Operands& operands, PieceWorkspace& wor
     while (node >= 0) {
         const ExactPlane& plane = axisPlaneOf(op, node);
         const double offset = plane.p[plane.axis];
-        const bool inside = front ? lo[plane.axis] > offset : hi[plane.axis] < offset;
+        const bool inside = front ? box.lo[plane.axis] > offset : box.hi[plane.axis] < offset;
         if (!inside) {
             Piece f, b;
             switch (workspace.split(piece, op.nodes[node].plane, f, b)) {
@@ -698,9 +693,8 @@ void fillCells(Operand& op, Operands operands) {
     for (std::uint32_t t = 0; t < op.triangleCount; ++t) {
         if (op.degenerate[t])
             continue;
-        double lo[3], hi[3];
-        triangleBox(op, t, lo, hi);
-        forCellsTouching(op, lo, hi, true, [&](std::uint32_t cell) {
+        const Box box = boxOf(op, t);
+        forCellsTouching(op, box.lo, box.hi, true, [&](std::uint32_t cell) {
             if (op.cells[cell].needed)
                 op.cells[cell].triangles.push_back(t);
         });
@@ -725,56 +719,74 @@ void fillCells(Operand& op, Operands operands) {
     }
 }
 
-void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& piece,
-                   std::vector<ClassifiedPiece>& out) {
+namespace {
+
+// Walks one piece down the other operand's tree. A piece lying in a node's
+// plane has different regions just in front of it and just behind it: it
+// goes down the front side first (FrontOnly), remembering where to resume
+// for the back side (BackOnly).
+class PieceClassifier {
+public:
+    PieceClassifier(const Operand& tree, PieceWorkspace& workspace, std::vector<ClassifiedPiece>& out)
+        : tree(tree), workspace(workspace), out(out) {}
+
+    void run(const Piece& piece) {
+        out.clear();
+        out.push_back({piece});
+        stack.push_back({tree.root, piece, Both, false, 0, 0});
+        while (!stack.empty()) {
+            const Item item = stack.back();
+            stack.pop_back();
+            if (isCell(item.node))
+                stack.push_back(item.at(tree.cells[cellIndex(item.node)].root));
+            else if (item.node < 0)
+                reachLeaf(item);
+            else
+                splitAt(item, tree.nodes[item.node]);
+        }
+    }
+
+private:
     enum Mode : std::uint8_t { Both, FrontOnly, BackOnly };
     struct Item {
         std::int32_t node;
         Piece piece;
         Mode mode;
-        bool frontInside;
-        std::int32_t resume;
+        bool frontInside; ///< the front side's status, once FrontOnly has found it
+        std::int32_t resume; ///< where BackOnly starts after FrontOnly
         std::uint32_t fragment;
+
+        Item at(std::int32_t child) const { return {child, piece, mode, frontInside, resume, fragment}; }
     };
-    std::vector<Item> stack;
-    out.clear();
-    out.push_back({piece});
-    stack.push_back({tree.root, piece, Both, false, 0, 0});
-    auto classify = [&](std::uint32_t fragment, bool frontInside, bool backInside) {
+
+    void reachLeaf(const Item& item) {
+        const bool inside = item.node == kLeafInside;
+        switch (item.mode) {
+        case Both:
+            settle(item.fragment, inside, inside);
+            break;
+        case FrontOnly:
+            stack.push_back({item.resume, item.piece, BackOnly, inside, 0, item.fragment});
+            break;
+        case BackOnly:
+            settle(item.fragment, item.frontInside, inside);
+            break;
+        }
+    }
+
+    void settle(std::uint32_t fragment, bool frontInside, bool backInside) {
         out[fragment].frontInside = frontInside;
         out[fragment].backInside = backInside;
-    };
-    while (!stack.empty()) {
-        const Item item = stack.back();
-        stack.pop_back();
-        if (isCell(item.node)) {
-            stack.push_back({tree.cells[cellIndex(item.node)].root, item.piece, item.mode, item.frontInside,
-                             item.resume, item.fragment});
-            continue;
-        }
-        if (item.node < 0) {
-            const bool inside = item.node == kLeafInside;
-            switch (item.mode) {
-            case Both:
-                classify(item.fragment, inside, inside);
-                break;
-            case FrontOnly:
-                stack.push_back({item.resume, item.piece, BackOnly, inside, 0, item.fragment});
-                break;
-            case BackOnly:
-                classify(item.fragment, item.frontInside, inside);
-                break;
-            }
-            continue;
-        }
-        const Node& node = tree.nodes[item.node];
+    }
+
+    void splitAt(const Item& item, const Node& node) {
         Piece front, back;
         switch (workspace.split(item.piece, node.plane, front, back)) {
         case PieceWorkspace::Side::Front:
-            stack.push_back({node.front, item.piece, item.mode, item.frontInside, item.resume, item.fragment});
+            stack.push_back(item.at(node.front));
             break;
         case PieceWorkspace::Side::Back:
-            stack.push_back({node.back, item.piece, item.mode, item.frontInside, item.resume, item.fragment});
+            stack.push_back(item.at(node.back));
             break;
         case PieceWorkspace::Side::Spanning: {
             const std::uint32_t halves = static_cast<std::uint32_t>(out.size());
@@ -786,28 +798,43 @@ void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& 
             stack.push_back({node.back, back, item.mode, item.frontInside, item.resume, halves + 1});
             break;
         }
-        case PieceWorkspace::Side::Coplanar: {
-            // The region just in front of the piece lies on one side of the
-            // node's plane and the region just behind it on the other.
-            const PlaneRef support = workspace.supportingPlane();
-            const bool same = normalsAgree(workspace.planes().plane(support), workspace.planes().plane(node.plane)) > 0;
-            const std::int32_t frontChild = same ? node.front : node.back;
-            const std::int32_t backChild = same ? node.back : node.front;
-            switch (item.mode) {
-            case Both:
-                stack.push_back({frontChild, item.piece, FrontOnly, false, backChild, item.fragment});
-                break;
-            case FrontOnly:
-                stack.push_back({frontChild, item.piece, FrontOnly, false, item.resume, item.fragment});
-                break;
-            case BackOnly:
-                stack.push_back({backChild, item.piece, BackOnly, item.frontInside, 0, item.fragment});
-                break;
-            }
+        case PieceWorkspace::Side::Coplanar:
+            passCoplanar(item, node);
             break;
         }
+    }
+
+    // The region just in front of the piece lies on one side of the node's
+    // plane and the region just behind it on the other.
+    void passCoplanar(const Item& item, const Node& node) {
+        const Operands& planes = workspace.planes();
+        const bool same = normalsAgree(planes.plane(workspace.supportingPlane()), planes.plane(node.plane)) > 0;
+        const std::int32_t frontChild = same ? node.front : node.back;
+        const std::int32_t backChild = same ? node.back : node.front;
+        switch (item.mode) {
+        case Both:
+            stack.push_back({frontChild, item.piece, FrontOnly, false, backChild, item.fragment});
+            break;
+        case FrontOnly:
+            stack.push_back({frontChild, item.piece, FrontOnly, false, item.resume, item.fragment});
+            break;
+        case BackOnly:
+            stack.push_back({backChild, item.piece, BackOnly, item.frontInside, 0, item.fragment});
+            break;
         }
     }
+
+    const Operand& tree;
+    PieceWorkspace& workspace;
+    std::vector<ClassifiedPiece>& out;
+    std::vector<Item> stack;
+};
+
+} // namespace
+
+void classifyPiece(const Operand& tree, PieceWorkspace& workspace, const Piece& piece,
+                   std::vector<ClassifiedPiece>& out) {
+    PieceClassifier(tree, workspace, out).run(piece);
 }
 
 bool pointInside(const Operand& tree, const Operands& operands, const double point[3]) {

@@ -8,7 +8,6 @@
 namespace Kiln {
 namespace {
 
-constexpr std::int32_t kTriangulationErrorCode = 9;
 constexpr std::uint32_t kNone = 0xffffffffu;
 
 // The sweep runs in the mirrored frame x = -u, y = v: there the outer loops
@@ -24,7 +23,7 @@ double cross(const SweepPoint& o, const SweepPoint& a, const SweepPoint& b) {
 }
 
 [[noreturn]] void throwTriangulationError() {
-    throw Exception(kTriangulationErrorCode, "Triangulation Error", "ComplexPolygon::triangulate()");
+    throw Exception(ErrorCode::OperationFailed, "Triangulation Error", "ComplexPolygon::triangulate()");
 }
 
 } // namespace
@@ -47,7 +46,7 @@ ComplexPolygon::ComplexPolygon(const std::vector<double>& vertices, const double
             loop.push_back(current);
             const auto edge = chooseOutgoingEdge(edges, loop);
             if (edge == edges.end())
-                throw Exception(kTriangulationErrorCode, "Unclosed polygon!", "ComplexPolygon::ComplexPolygon()");
+                throw Exception(ErrorCode::OperationFailed, "Unclosed polygon!", "ComplexPolygon::ComplexPolygon()");
             current = edge->second;
             edges.erase(edge);
         } while (current != start);

@@ -1,6 +1,6 @@
-#include "geometry/ExactPlane.h"
+#include "detail/ExactPlane.h"
 
-#include "geometry/Expansion.h"
+#include "detail/Expansion.h"
 
 #include <cmath>
 
@@ -438,11 +438,7 @@ const double* hingeAndApex(const ExactPlane& on, const ExactPlane& other, ExactP
             apex = x;
     // Along the axis the normal of `on` leans on most, the hinge plane
     // stands across `on`.
-    int axis = 0;
-    for (int k = 1; k < 3; ++k)
-        if (std::fabs(on.coefficient[k]) > std::fabs(on.coefficient[axis]))
-            axis = k;
-    hinge = planeThroughEdge(a, b, axis);
+    hinge = planeThroughEdge(a, b, dominantAxis(on));
     return apex;
 }
 

@@ -1,4 +1,4 @@
-#include "geometry/Expansion.h"
+#include "detail/Expansion.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,7 +13,7 @@ namespace {
 
 void checkIndex(std::size_t index, std::size_t count, const char* source) {
     if (index >= count)
-        throw Exception(0, "Index out of range.\nIndex : " + std::to_string(index) +
+        throw Exception(ErrorCode::General, "Index out of range.\nIndex : " + std::to_string(index) +
                                "\nVertex Count: " + std::to_string(count),
                         source);
 }
@@ -23,7 +23,7 @@ void checkIndex(std::size_t index, std::size_t count, const char* source) {
 DynamicLine::DynamicLine(DynamicLineType type_, bool useIndices_, const std::string& name)
     : DynamicRenderable(name), type(type_), useIndices(useIndices_) {
     if (useIndices && type == DLT_LINE_STRIP)
-        throw Exception(0, "Indexes cannot be used with the line type DLT_LINE_STRIP",
+        throw Exception(ErrorCode::General, "Indexes cannot be used with the line type DLT_LINE_STRIP",
                         "Kiln::DynamicLine::DynamicLine(Kiln::DynamicLine::DynamicLineType, bool)");
     initialise(type == DLT_LINE_STRIP ? Ogre::RenderOperation::OT_LINE_STRIP
                                       : Ogre::RenderOperation::OT_LINE_LIST,

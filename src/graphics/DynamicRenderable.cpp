@@ -1,6 +1,6 @@
 #include "graphics/DynamicRenderable.h"
 
-#include "graphics/BufferCapacity.h"
+#include "detail/BufferCapacity.h"
 
 #include <OgreCamera.h>
 #include <OgreHardwareBufferManager.h>

@@ -1,4 +1,4 @@
-#include "graphics/GpuCommandBufferFlush.h"
+#include "detail/GpuCommandBufferFlush.h"
 
 #include <OgreHardwareOcclusionQuery.h>
 #include <OgreRenderSystem.h>

@@ -1,9 +1,9 @@
 #include "graphics/GraphicsManager.h"
 
 #include "config/ConfigReader.h"
-#include "graphics/GpuCommandBufferFlush.h"
+#include "detail/GpuCommandBufferFlush.h"
 #include "graphics/GraphicsPresenter.h"
-#include "graphics/Light.h"
+#include "detail/Light.h"
 #include "graphics/TextRenderer.h"
 #include "log/DebugChannel.h"
 #include "platform/X11WindowEvents.h"
@@ -145,12 +145,12 @@ GraphicsManagerImpl::GraphicsManagerImpl(std::unique_ptr<IKeyValueStore> store,
     }
     if (!engineFailure.empty()) {
         destroyEngine();
-        throw Exception(0, engineFailure, "Kiln::GraphicsManager::GraphicsManager()");
+        throw Exception(ErrorCode::General, engineFailure, "Kiln::GraphicsManager::create()");
     }
 }
 
 void GraphicsManagerImpl::setUp() {
-    settings.readBool("Application.HandleException", false);
+    handleExceptions = settings.readBool("Application.HandleException", false);
     screenshotExtension = settings.readString("Scene.SaveExtension", "bmp");
     createRoot();
     chooseRenderSystem();
@@ -185,8 +185,8 @@ void GraphicsManagerImpl::chooseRenderSystem() {
     const std::string wanted = settings.readString("Application.RenderApi", "OpenGL");
     const Ogre::RenderSystemList& available = root->getAvailableRenderers();
     if (available.empty())
-        throw Exception(0, "No render system is available (check the plug-ins file)",
-                        "Kiln::GraphicsManager::GraphicsManager()");
+        throw Exception(ErrorCode::General, "No render system is available (check the plug-ins file)",
+                        "Kiln::GraphicsManager::create()");
     Ogre::RenderSystem* chosen = available.front();
     for (Ogre::RenderSystem* candidate : available)
         if (candidate->getName().find(wanted) != std::string::npos) {
@@ -203,12 +203,16 @@ void GraphicsManagerImpl::createWindow() {
     const bool useDesktop = settings.readBool("Window.UseDesktopResolution", false);
     std::string resolution;
     if (useDesktop) {
-        settings.readBool("Window.UseOnlyClientArea", true);
+        const bool clientAreaOnly = settings.readBool("Window.UseOnlyClientArea", true);
         const auto modes = root->getRenderSystem()->getConfigOptions();
         const auto mode = modes.find("Video Mode");
         resolution = mode != modes.end() && !mode->second.possibleValues.empty()
                          ? mode->second.possibleValues.back()
                          : std::string("1280x1024");
+        // The area a maximised window gets, without the desktop's panels.
+        unsigned areaWidth = 0, areaHeight = 0;
+        if (clientAreaOnly && !fullscreen && desktopWorkArea(areaWidth, areaHeight))
+            resolution = std::to_string(areaWidth) + "x" + std::to_string(areaHeight);
     } else {
         resolution = settings.readString("Application.Resolution", "");
         if (resolution.empty()) {
@@ -534,8 +538,8 @@ void parseResolution(const std::string& text, unsigned& width, unsigned& height)
         width = unsigned(w);
         height = unsigned(h);
     } catch (const std::logic_error&) {
-        throw Exception(0, "Invalid window resolution '" + text + "' (expected e.g. 1280x1024)",
-                        "Kiln::GraphicsManager::createWindow()");
+        throw Exception(ErrorCode::General, "Invalid window resolution '" + text + "' (expected e.g. 1280x1024)",
+                        "Kiln::parseResolution()");
     }
 }
 

@@ -65,6 +65,12 @@ public:
 
     void addListener(GraphicsListener* listener) { listeners.add(listener); }
     void removeListener(GraphicsListener* listener) { listeners.remove(listener); }
+    /// While false, frames still render but listeners get no onUpdate,
+    /// onPreRender or onPostRender (while a modal dialog owns the program,
+    /// say). A window close that every listener allows turns it back on,
+    /// so that listeners see the last frames. Initially true.
+    void setListenersNotified(bool notified) { notifyListeners = notified; }
+    bool areListenersNotified() const { return notifyListeners; }
     /// Ends the loop after the current frame.
     void requestStop() { stopRequested = true; }
     bool isStopRequested() const { return stopRequested; }
@@ -104,12 +110,15 @@ public:
     unsigned getWindowWidth() const { return windowWidth; }
     unsigned getWindowHeight() const { return windowHeight; }
     const std::string& getScreenshotExtension() const { return screenshotExtension; }
+    /// "Application.HandleException" as read at start-up; kept for whoever
+    /// installs handlers, nothing in the graphics layer acts on it.
+    bool getHandleExceptions() const { return handleExceptions; }
 
     /// Assigns a start-up value; refuses once the loop has started.
     template <typename T, typename U>
     static void assign(T& target, U&& value, bool started) {
         if (started)
-            throw Exception(0, "Value cannot be assigned after the application has started",
+            throw Exception(ErrorCode::General, "Value cannot be assigned after the application has started",
                             "Kiln::GraphicsManager::assign<>()");
         target = std::forward<U>(value);
     }
@@ -143,6 +152,7 @@ protected:
     unsigned windowWidth = 0;
     unsigned windowHeight = 0;
     std::string screenshotExtension = "bmp";
+    bool handleExceptions = false;
     std::vector<ObjectHandle> presentedRoots;
 };
 

@@ -1,4 +1,4 @@
-#include "graphics/Light.h"
+#include "detail/Light.h"
 
 #include "config/ConfigReader.h"
 

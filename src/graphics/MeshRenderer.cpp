@@ -1,8 +1,8 @@
 #include "graphics/MeshRenderer.h"
 
-#include "graphics/BufferCapacity.h"
-#include "graphics/ShadowEdges.h"
-#include "graphics/VertexNormals.h"
+#include "detail/BufferCapacity.h"
+#include "detail/ShadowEdges.h"
+#include "detail/VertexNormals.h"
 #include "log/DebugChannel.h"
 
 #include <OgreEntity.h>
@@ -23,7 +23,7 @@
 namespace Kiln {
 namespace {
 
-DebugChannel& channel() { return debugChannel("MeshPresenter"); }
+DebugChannel& channel() { return debugChannel("MeshRenderer"); }
 
 // One buffer per element so that each can be refilled on its own.
 enum Source : unsigned short { SOURCE_POSITION = 0, SOURCE_NORMAL = 1, SOURCE_COLOUR = 2,
@@ -130,7 +130,7 @@ void MeshRenderer::setDeformation(VertexListWorker* worker) {
 Ogre::VertexData& MeshRenderer::vertexData() const { return *engineMesh->getSubMesh(0)->vertexData; }
 
 bool MeshRenderer::prepareVertexBuffers(std::size_t count, bool doubled) {
-    channel() << "prepareBuffers(): current vertex count = " << count << endl;
+    channel() << "prepareVertexBuffers(): current vertex count = " << count << endl;
     const std::size_t capacity = bufferCapacityFor(count, vertexCapacity);
     if (capacity == vertexCapacity && doubled == positionsDoubled)
         return false;
@@ -213,8 +213,8 @@ void MeshRenderer::fill(bool everything) {
     if (!positionsDue && !coloursDue && !indicesDue && !volumeDue)
         return;
     if (positionsDue || coloursDue)
-        channel() << "fillBuffers(): vertex list has changed..." << endl;
-    channel() << "fillBuffers(): vertex count = " << newVertexCount << endl;
+        channel() << "fill(): vertex list has changed..." << endl;
+    channel() << "fill(): vertex count = " << newVertexCount << endl;
 
     vertexCount = newVertexCount;
     indexCount = newIndexCount;

@@ -57,7 +57,7 @@ public:
     VertexListWorker* getDeformation() const { return deformation; }
 
     /// An unknown material name falls back to "defaultMaterial" (one line
-    /// on the "MeshPresenter" debug channel). getMaterial answers the name
+    /// on the "MeshRenderer" debug channel). getMaterial answers the name
     /// asked for, so that saving the scene keeps it.
     void setMaterial(const std::string& name);
     const std::string& getMaterial() const { return requestedMaterial; }
@@ -66,7 +66,7 @@ public:
     /// Under a stencil shadow technique a caster keeps what its shadow
     /// volume needs (an edge list and the extruded copy of its positions);
     /// a mesh of more than kMaxShadowVolumeVertices vertices, or without a
-    /// proper face, casts no stencil shadow (one "MeshPresenter" line).
+    /// proper face, casts no stencil shadow (one "MeshRenderer" line).
     void setCastShadows(bool cast);
     bool getCastShadows() const;
     /// Whether the mesh is ready to cast a stencil shadow volume.

@@ -26,9 +26,9 @@ MovableText::MovableText(const std::string& name, const std::string& caption_,
                          const Ogre::ColourValue& colour_)
     : Ogre::MovableObject(name), caption(caption_), characterHeight(characterHeight_), colour(colour_) {
     if (name.empty())
-        throw Exception(0, "Trying to create MovableText without name", "MovableText::MovableText");
+        throw Exception(ErrorCode::General, "Trying to create MovableText without name", "MovableText::MovableText");
     if (caption.empty())
-        throw Exception(0, "Trying to create MovableText without caption", "MovableText::MovableText");
+        throw Exception(ErrorCode::General, "Trying to create MovableText without caption", "MovableText::MovableText");
     renderOp.vertexData = new Ogre::VertexData();
     renderOp.useIndexes = false;
     renderOp.operationType = Ogre::RenderOperation::OT_TRIANGLE_LIST;
@@ -54,7 +54,7 @@ void MovableText::setFontName(const std::string& name) {
     const Ogre::FontPtr found = Ogre::FontManager::getSingleton().getByName(
         name, Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME);
     if (!found)
-        throw Exception(0, "Could not find font " + name, "MovableText::setFontName");
+        throw Exception(ErrorCode::General, "Could not find font " + name, "MovableText::setFontName");
     found->load();
     font = found.get();
     fontName = name;

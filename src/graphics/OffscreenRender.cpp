@@ -35,7 +35,7 @@ std::unique_ptr<IKeyValueStore> thumbnailSettings(const std::string& dataDirecto
         "<Window UseDesktopResolution=\"false\"/>";
     const auto end = xml.rfind("</Config>");
     if (end == std::string::npos)
-        throw Exception(0, "Settings file has no <Config> element: " + dataDirectory +
+        throw Exception(ErrorCode::General, "Settings file has no <Config> element: " + dataDirectory +
                                "/Config/Settings.xml", kSource);
     xml.insert(end, overrides);
     return std::make_unique<SimpleXMLKeyValueStore>(SimpleXMLKeyValueStore::fromText(xml));
@@ -81,13 +81,13 @@ void writeAtomically(Ogre::RenderTarget& target, const std::string& path) {
     } catch (const Ogre::Exception& e) {
         std::error_code ignored;
         std::filesystem::remove(partial, ignored);
-        throw Exception(0, "Cannot write " + path + ": " + e.getDescription(), kSource);
+        throw Exception(ErrorCode::General, "Cannot write " + path + ": " + e.getDescription(), kSource);
     }
     std::error_code error;
     std::filesystem::rename(partial, finalPath, error);
     if (error) {
         std::filesystem::remove(partial, error);
-        throw Exception(0, "Cannot write " + path + ": " + error.message(), kSource);
+        throw Exception(ErrorCode::General, "Cannot write " + path + ": " + error.message(), kSource);
     }
 }
 
@@ -96,9 +96,9 @@ void writeAtomically(Ogre::RenderTarget& target, const std::string& path) {
 void renderSceneToImage(ObjectGroup& sceneRoot, const std::string& imagePath,
                         const OffscreenRenderOptions& options) {
     if (options.width == 0 || options.height == 0 || options.width > 8192 || options.height > 8192)
-        throw Exception(0, "Image size must be between 1x1 and 8192x8192", kSource);
+        throw Exception(ErrorCode::General, "Image size must be between 1x1 and 8192x8192", kSource);
     if (!displayAvailable())
-        throw Exception(0, "No X display: rendering needs one (run it under xvfb-run)", kSource);
+        throw Exception(ErrorCode::General, "No X display: rendering needs one (run it under xvfb-run)", kSource);
 
     GraphicsOptions graphicsOptions;
     graphicsOptions.dataDirectory = options.dataDirectory;

@@ -10,7 +10,7 @@ namespace {
 const Ogre::SceneNode& asSceneNode(const Ogre::Node* node, const char* source) {
     const auto* sceneNode = dynamic_cast<const Ogre::SceneNode*>(node);
     if (!sceneNode)
-        throw Exception(0, "The node attempted to listen to is not a scene node.", source);
+        throw Exception(ErrorCode::General, "The node attempted to listen to is not a scene node.", source);
     return *sceneNode;
 }
 

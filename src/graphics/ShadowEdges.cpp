@@ -1,4 +1,4 @@
-#include "graphics/ShadowEdges.h"
+#include "detail/ShadowEdges.h"
 
 #include "mesh/MeshMeasures.h"
 

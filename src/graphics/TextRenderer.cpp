@@ -65,7 +65,7 @@ void TextRenderer::removeTextBox(const std::string& id) {
 
 void TextRenderer::setText(const std::string& id, const std::string& text) {
     if (!panel->getChildren().count(id))
-        throw Exception(0, "No text box named '" + id + "'", "Kiln::TextRenderer::setText()");
+        throw Exception(ErrorCode::General, "No text box named '" + id + "'", "Kiln::TextRenderer::setText()");
     panel->getChild(id)->setCaption(text);
 }
 

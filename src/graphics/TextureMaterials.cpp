@@ -43,7 +43,7 @@ void EngineTextureMaterials::loadTextureMaterial(const std::string& name, const 
         return;
     Ogre::Image image;
     if (!loadImage(directory + name, extensionOf(name), image)) {
-        debugChannel("MeshPresenter") << "texture image '" << directory << name
+        debugChannel("MeshRenderer") << "texture image '" << directory << name
                                       << "' could not be read; using the default material" << endl;
         return;
     }

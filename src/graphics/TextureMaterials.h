@@ -17,7 +17,7 @@ public:
     /// that name in "General" and makes a material of the same name that
     /// shows it with alpha blending. A name that already has a material is
     /// left as it is. A missing or unreadable image is not an error: the
-    /// "MeshPresenter" channel says so and objects using the name are drawn
+    /// "MeshRenderer" channel says so and objects using the name are drawn
     /// with the default material.
     void loadTextureMaterial(const std::string& name, const std::string& directory) override;
     /// The image colour at (u, v), wrapped into [0, 1); false for a name

@@ -1,4 +1,4 @@
-#include "graphics/VertexNormals.h"
+#include "detail/VertexNormals.h"
 
 namespace Kiln {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Times the renderer's tick on one mesh without the haptic thread: the
 // figures behind `morvel-cli haptic-bench`.
-#include "haptics/HapticTrajectory.h"
+#include "hapticdevice/HapticTrajectory.h"
 #include "haptics/IndexedShape.h"
 
 #include <cstddef>

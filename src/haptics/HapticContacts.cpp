@@ -1,4 +1,4 @@
-#include "haptics/HapticContacts.h"
+#include "detail/HapticContacts.h"
 
 #include <algorithm>
 

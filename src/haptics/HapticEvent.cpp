@@ -6,7 +6,7 @@ namespace Kiln {
 
 bool HapticEvent::testButton(ButtonMask mask, unsigned id) {
     if (id > 7)
-        throw Exception(3, "Invalid button ID", "Kiln::HapticEvent");
+        throw Exception(ErrorCode::InvalidValue, "Invalid button ID", "Kiln::HapticEvent");
     return (mask >> id) & 1u;
 }
 

@@ -1,9 +1,9 @@
 #include "haptics/HapticManager.h"
 
 #include "config/ConfigReader.h"
-#include "haptics/HapticContacts.h"
+#include "detail/HapticContacts.h"
 #include "haptics/HapticsPresenter.h"
-#include "haptics/IHapticsDevice.h"
+#include "hapticdevice/IHapticsDevice.h"
 #include "haptics/RuspiniRenderer.h"
 #include "log/DebugChannel.h"
 #include "log/Exception.h"
@@ -83,7 +83,7 @@ void HapticManager::initialise(ConfigReader& configuration, std::unique_ptr<IHap
                                IStylusView* view) {
     const char* const origin = "Kiln::HapticManager::initialise()";
     if (!newDevice)
-        throw Exception(3, "No haptic device was given.", origin);
+        throw Exception(ErrorCode::InvalidValue, "No haptic device was given.", origin);
     worldScale = configuration.readFloat("Haptic.DeviceWorldScale", kDefaultWorldScale);
     // A scale the device cannot take would end the start over a typo.
     if (!(worldScale > 0.f) || !std::isfinite(worldScale)) {
@@ -93,7 +93,7 @@ void HapticManager::initialise(ConfigReader& configuration, std::unique_ptr<IHap
     }
     const float radius = configuration.readFloat("Haptic.StylusRadius", 1.0f);
     if (!(radius > 0.f) || !std::isfinite(radius))
-        throw Exception(3, "Haptic.StylusRadius must be a positive number.", origin);
+        throw Exception(ErrorCode::InvalidValue, "Haptic.StylusRadius must be a positive number.", origin);
 
     device = std::move(newDevice);
     renderer = std::make_unique<RuspiniRenderer>(kInitialProxyRadius);

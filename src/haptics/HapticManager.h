@@ -5,7 +5,7 @@
 // and tells each object's haptics presenter when the proxy starts, keeps
 // and stops touching it. It is the scene's "haptics" presenter.
 #include "haptics/HapticEvent.h"
-#include "haptics/HapticForceEffect.h"
+#include "hapticdevice/HapticForceEffect.h"
 #include "haptics/HapticStylus.h"
 #include "scene/ObjectHandle.h"
 #include "scene/Scene.h"

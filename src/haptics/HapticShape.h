@@ -3,7 +3,7 @@
 // places it and hands it to the renderer; the haptic thread takes a snapshot
 // of its placement, surface and side at the start of each tick, so the main
 // thread may change them at any time without tearing a tick.
-#include "haptics/SphereSweep.h"
+#include "haptics/SweepTypes.h"
 
 #include <OgreQuaternion.h>
 #include <OgreVector3.h>

@@ -366,9 +366,9 @@ void HapticsPresenter::setShapes(const std::vector<Vertex>& vertices, const std:
             stats.rebuilt = true;
         }
     } catch (const Exception&) {
-        throw Exception(9, "Failed to create haptic shape...", origin);
+        throw Exception(ErrorCode::OperationFailed, "Failed to create haptic shape...", origin);
     } catch (const std::bad_alloc&) {
-        throw Exception(9, "Failed to create haptic shape...", origin);
+        throw Exception(ErrorCode::OperationFailed, "Failed to create haptic shape...", origin);
     }
     impl->lastUpdate = stats;
     // Vertex lists rewritten with the same positions (a new colour) keep

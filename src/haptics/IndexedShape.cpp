@@ -1,5 +1,8 @@
 #include "haptics/IndexedShape.h"
 
+#include "detail/SphereSweep.h"
+#include "detail/TriangleTree.h"
+
 #include "log/Exception.h"
 
 #include <algorithm>
@@ -9,6 +12,28 @@
 #include <string>
 
 namespace Kiln {
+
+struct IndexedShape::Geometry {
+    HapticTriangleList triangles;
+    TriangleTree tree;                ///< over the valid triangles
+    PagedArray<TriangleReach> reach;  ///< by slot, for the valid triangles
+    /// An upper bound of the bounding spheres' radii (exact after a
+    /// build; a refit only raises it, which costs queries nothing).
+    double largestBound = 0.0;
+    std::shared_ptr<const std::vector<std::uint32_t>> indices; ///< three per face
+    PagedArray<Ogre::Vector3> positions; ///< the vertices the triangles were made from
+    /// Made by the first refit, then shared while the faces stay.
+    std::shared_ptr<const VertexFaces> vertexFaces;
+};
+
+const HapticTriangleList& IndexedShape::getTriangles() const { return geometry->triangles; }
+
+const Box3d& IndexedShape::getBounds() const { return geometry->tree.bounds(); }
+
+const HapticTriangle& IndexedShape::triangleInSlot(std::uint32_t slot) const {
+    return geometry->triangles.bySlot[slot];
+}
+
 namespace {
 
 Vec3d vertexAt(const float* positions, std::uint32_t index) {
@@ -47,7 +72,7 @@ IndexedShape::IndexedShape(const float* positions, std::size_t vertexCount,
         const std::uint32_t* face = indices + 3 * f;
         for (int k = 0; k < 3; ++k)
             if (face[k] >= vertexCount)
-                throw Exception(3,
+                throw Exception(ErrorCode::InvalidValue,
                                 "Face " + std::to_string(f) + " refers to vertex " +
                                     std::to_string(face[k]) + " of " +
                                     std::to_string(vertexCount) + ".",
@@ -151,7 +176,7 @@ std::shared_ptr<IndexedShape> IndexedShape::refitted(const std::vector<Vertex>& 
     moved.reserve(movedVertices.size());
     for (const std::uint32_t v : movedVertices) {
         if (v >= vertices.size())
-            throw Exception(3,
+            throw Exception(ErrorCode::InvalidValue,
                             "Moved vertex " + std::to_string(v) + " of " +
                                 std::to_string(vertices.size()) + ".",
                             "Kiln::IndexedShape::refitted()");

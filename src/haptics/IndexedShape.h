@@ -8,7 +8,6 @@
 // shared, page by page, with the shape it came from.
 #include "haptics/HapticShape.h"
 #include "haptics/PagedArray.h"
-#include "haptics/TriangleTree.h"
 #include "mesh/Vertex.h"
 
 #include <cstdint>
@@ -80,9 +79,9 @@ public:
     /// only within `reach` of it (reach when nothing is that close).
     double localDistance(const Vec3d& point, double reach) const;
 
-    const HapticTriangleList& getTriangles() const { return geometry->triangles; }
+    const HapticTriangleList& getTriangles() const;
     /// Local-frame bounds of all triangles.
-    const Box3d& getBounds() const { return geometry->tree.bounds(); }
+    const Box3d& getBounds() const;
 
 private:
     /// Triangles are kept, and numbered in the records, by slot: the valid
@@ -94,18 +93,8 @@ private:
         std::vector<std::uint32_t> faces;
     };
 
-    struct Geometry {
-        HapticTriangleList triangles;
-        TriangleTree tree;                ///< over the valid triangles
-        PagedArray<TriangleReach> reach;  ///< by slot, for the valid triangles
-        /// An upper bound of the bounding spheres' radii (exact after a
-        /// build; a refit only raises it, which costs queries nothing).
-        double largestBound = 0.0;
-        std::shared_ptr<const std::vector<std::uint32_t>> indices; ///< three per face
-        PagedArray<Ogre::Vector3> positions; ///< the vertices the triangles were made from
-        /// Made by the first refit, then shared while the faces stay.
-        std::shared_ptr<const VertexFaces> vertexFaces;
-    };
+    /// The triangles, their tree and what refits share (IndexedShape.cpp).
+    struct Geometry;
 
     explicit IndexedShape(std::shared_ptr<const Geometry> geometry);
     std::shared_ptr<IndexedShape> refitFaces(const std::vector<Vertex>& vertices,
@@ -137,9 +126,7 @@ private:
         std::vector<QueuedTriangle> queue;
     };
 
-    const HapticTriangle& triangleInSlot(std::uint32_t slot) const {
-        return geometry->triangles.bySlot[slot];
-    }
+    const HapticTriangle& triangleInSlot(std::uint32_t slot) const;
     /// Finds this tick's record of a triangle, or adds one; its position.
     std::uint32_t recordFor(std::vector<ConstraintRecord>& records, std::uint32_t slot);
     /// Sweeps one triangle and fills the record's hit fields.

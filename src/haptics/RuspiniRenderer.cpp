@@ -1,6 +1,6 @@
 #include "haptics/RuspiniRenderer.h"
 
-#include "haptics/HapticContacts.h"
+#include "detail/HapticContacts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +19,21 @@ constexpr std::size_t maxSolvedConstraints = 12;
 // Contact events one tick may resolve before the proxy stops for the tick:
 // far more than a tick needs (a dozen in a fold), so only a cycle ends here.
 constexpr std::size_t maxIterations = 64;
+
+// The proxy goes approachRate of the way to the device point each tick, so
+// the part of a move a constraint blocks (its multiplier) is approachRate
+// of how far the device point lies inside the surface.
+constexpr double depthPerBlockedMove = 1.0 / RuspiniRenderer::approachRate;
+// Damping per unit of stiffness, added to the surface's own damping: a
+// stiff surface with no damping of its own would otherwise ring.
+constexpr double dampingPerStiffness = 0.01;
+
+// How much of the device point's depth a surface of this stiffness ([0, 1])
+// gives way by, for sculpting: all of it when soft, none when fully stiff,
+// and little until the stiffness falls well below one.
+double givingWay(double stiffness) {
+    return 1.0 - stiffness * stiffness * stiffness * stiffness;
+}
 
 Ogre::Vector3 toOgre(const Vec3d& v) {
     return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
@@ -226,27 +241,18 @@ void RuspiniRenderer::dropDuplicateNormals(std::size_t firstNew) {
     activeSet.resize(kept);
 }
 
-// Finds the move closest to d that enters none of the active constraints
-// (the projection of d onto the cone they leave free) and the multipliers
-// that push the proxy out of each. Constraints the move leaves are dropped
-// from the active set and may be hit again later in the tick. Returns false
-// when the proxy has to stop: three independent constraints, or a set too
-// large or too degenerate to solve.
-bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
-    const std::size_t n = activeSet.size();
+// Every active constraint pushes back with the part of d that heads into
+// it: the multipliers of a proxy that stops for the tick.
+void RuspiniRenderer::stopAgainstAll(const Vec3d& d) {
+    for (const std::size_t i : activeSet)
+        candidates[i].lambda = std::max(0.0, -dot(candidates[i].normal, d));
+}
+
+// Tries the subsets of at most three active constraints from the smallest
+// up; the first one whose multipliers are all non-negative and whose move
+// enters no other constraint is the solution.
+bool RuspiniRenderer::findFreeMove(const Vec3d& d, ActiveSolution& solution) {
     const double tolerance = 1e-12 * std::max(length(d), 1e-300);
-    if (n > maxSolvedConstraints) {
-        for (const std::size_t i : activeSet)
-            candidates[i].lambda = std::max(0.0, -dot(candidates[i].normal, d));
-        return false;
-    }
-    // Subsets are tried from the smallest up; the first one whose
-    // multipliers are all non-negative and whose move enters no other
-    // constraint is the solution.
-    int chosen[3] = {-1, -1, -1};
-    double lambda[3] = {0.0, 0.0, 0.0};
-    Vec3d x = d;
-    bool found = false;
     const auto feasible = [&](const Vec3d& candidate) {
         for (const std::size_t i : activeSet)
             if (dot(candidates[i].normal, candidate) < -tolerance)
@@ -272,58 +278,72 @@ bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
         if (!feasible(candidate))
             return false;
         for (int k = 0; k < count; ++k) {
-            chosen[k] = members[k];
-            lambda[k] = std::max(0.0, l[k]);
+            solution.chosen[k] = members[k];
+            solution.lambda[k] = std::max(0.0, l[k]);
         }
-        x = candidate;
+        solution.size = count;
+        solution.move = candidate;
         return true;
     };
-    const int count = static_cast<int>(n);
-    found = trySubset(chosen, 0);
-    for (int i = 0; i < count && !found; ++i) {
+    const int count = static_cast<int>(activeSet.size());
+    if (trySubset(nullptr, 0))
+        return true;
+    for (int i = 0; i < count; ++i) {
         const int s[1] = {i};
-        found = trySubset(s, 1);
+        if (trySubset(s, 1))
+            return true;
     }
-    for (int i = 0; i < count && !found; ++i)
-        for (int j = i + 1; j < count && !found; ++j) {
+    for (int i = 0; i < count; ++i)
+        for (int j = i + 1; j < count; ++j) {
             const int s[2] = {i, j};
-            found = trySubset(s, 2);
+            if (trySubset(s, 2))
+                return true;
         }
-    int size = 0;
-    for (int i = 0; i < count && !found; ++i)
-        for (int j = i + 1; j < count && !found; ++j)
-            for (int k = j + 1; k < count && !found; ++k) {
+    for (int i = 0; i < count; ++i)
+        for (int j = i + 1; j < count; ++j)
+            for (int k = j + 1; k < count; ++k) {
                 const int s[3] = {i, j, k};
-                found = trySubset(s, 3);
+                if (trySubset(s, 3))
+                    return true;
             }
-    if (!found) {
-        for (const std::size_t i : activeSet)
-            candidates[i].lambda = std::max(0.0, -dot(candidates[i].normal, d));
-        return false;
-    }
-    for (int k = 0; k < 3; ++k)
-        if (chosen[k] >= 0)
-            size = k + 1;
+    return false;
+}
 
-    // Keep the chosen constraints with their multipliers; release the rest.
-    auto keep = activeSet.begin();
-    for (std::size_t i = 0; i < n; ++i) {
-        ConstraintRecord* c = &active(i);
-        const int slot = static_cast<int>(std::find(chosen, chosen + size, static_cast<int>(i)) - chosen);
-        if (slot < size) {
-            c->lambda = lambda[slot];
+// Keeps the chosen constraints with their multipliers; releases the rest,
+// which may be hit again later in the tick.
+void RuspiniRenderer::keepChosen(const ActiveSolution& solution) {
+    for (std::size_t i = 0; i < activeSet.size(); ++i) {
+        ConstraintRecord& c = active(i);
+        const int* slot = std::find(solution.chosen, solution.chosen + solution.size, static_cast<int>(i));
+        if (slot != solution.chosen + solution.size) {
+            c.lambda = solution.lambda[slot - solution.chosen];
         } else {
-            c->lambda = 0.0;
-            c->removed = false;
-            c->active = false;
+            c.lambda = 0.0;
+            c.removed = false;
+            c.active = false;
         }
     }
-    for (int k = 0; k < size; ++k)
-        *keep++ = activeSet[chosen[k]];
-    activeSet.erase(keep, activeSet.end());
-    if (size >= 3)
+    std::size_t kept = 0;
+    for (int k = 0; k < solution.size; ++k)
+        activeSet[kept++] = activeSet[solution.chosen[k]];
+    activeSet.resize(kept);
+}
+
+// Finds the move closest to d that enters none of the active constraints
+// (the projection of d onto the cone they leave free) and the multipliers
+// that push the proxy out of each. Returns false when the proxy has to
+// stop: three independent constraints, or a set too large or too
+// degenerate to solve.
+bool RuspiniRenderer::solve(const Vec3d& d, Vec3d& move) {
+    ActiveSolution solution;
+    if (activeSet.size() > maxSolvedConstraints || !findFreeMove(d, solution)) {
+        stopAgainstAll(d);
         return false;
-    move = x;
+    }
+    keepChosen(solution);
+    if (solution.size >= 3)
+        return false;
+    move = solution.move;
     return true;
 }
 
@@ -334,22 +354,22 @@ void RuspiniRenderer::updateCandidates(const Vec3d& move, double r) {
 
 Vec3d RuspiniRenderer::contactForces(const Vec3d& velocity) {
     Vec3d total;
-    const double depthScale = 1.0 / approachRate;
     for (const std::size_t i : activeSet) {
         const ConstraintRecord* c = &candidates[i];
         const ShapeTickState& surface = c->shape->tickState();
-        const double A = surface.damping;
-        const double B = surface.stiffness;
-        const double depth = depthScale * c->lambda;
-        const double k = B * depth - dot(c->normal, velocity) * (A + 0.01 * B);
-        const Vec3d force = c->normal * k;
+        const double damping = surface.damping;     // [0, 1]
+        const double stiffness = surface.stiffness; // [0, 1]
+        const double depth = depthPerBlockedMove * c->lambda;
+        const double closingSpeed = dot(c->normal, velocity);
+        const double push = stiffness * depth - closingSpeed * (damping + dampingPerStiffness * stiffness);
+        const Vec3d force = c->normal * push;
         total += force;
         ContactRecord contact;
         contact.shape = c->shape->weak_from_this();
         contact.force = toOgre(force);
         contact.point = toOgre(c->contact);
         contact.normal = toOgre(c->normal);
-        contact.depth = static_cast<float>((1.0 - B * B * B * B) * depth);
+        contact.depth = static_cast<float>(givingWay(stiffness) * depth);
         buildingContacts.push_back(std::move(contact));
     }
     return total;

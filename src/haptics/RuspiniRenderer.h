@@ -3,9 +3,9 @@
 // but never passes through a shape; the force pulls the hand towards it.
 // Runs as a global force effect on the haptic thread and publishes the proxy
 // and the contacts of each tick for the main thread.
-#include "haptics/HapticForceEffect.h"
+#include "hapticdevice/HapticForceEffect.h"
 #include "haptics/HapticShape.h"
-#include "haptics/IHapticsDevice.h"
+#include "hapticdevice/IHapticsDevice.h"
 
 #include <atomic>
 #include <memory>
@@ -25,22 +25,44 @@ struct ContactRecord {
     float depth = 0.f; ///< how far a soft surface gives way
 };
 
+/// The proxy renderer as the rest of the program sees it.
+///
+/// Units: positions, the radius and contact points are world units (the
+/// device frame is handle travel in metres divided by the world scale);
+/// forces are in units of the device's force gain per world unit of depth,
+/// before that gain is applied.
+///
+/// Threads: computeWorldForce runs on the haptic thread only. Every other
+/// call may come from any thread (in practice the main thread) at any time:
+/// the shape list is locked, the radius is atomic, and the getters read the
+/// proxy and contacts that the last completed tick published, so two
+/// getters called one after the other may see different ticks.
 class IHapticsRenderer : public IGlobalForceEffect {
 public:
+    /// Radius of the proxy sphere, > 0 and finite; taken at the next tick.
     virtual void setProxyRadius(double radius) = 0;
     virtual double getProxyRadius() = 0;
+    /// The proxy centre after the last tick (world frame).
     virtual Ogre::Vector3 getProxyPosition() = 0;
+    /// Shapes with a contact in the last tick, each once.
     virtual std::vector<std::shared_ptr<RuspiniShape>> getTouchedShapes() = 0;
+    /// Shapes are shared with the renderer; adding one twice keeps one
+    /// entry, and a removed shape takes no part from the next tick on.
     virtual void addShape(std::shared_ptr<RuspiniShape> shape) = 0;
     virtual void removeShape(const std::shared_ptr<RuspiniShape>& shape) = 0;
     virtual bool containsShape(const std::shared_ptr<RuspiniShape>& shape) = 0;
+    /// While disabled, ticks touch no shape and push nothing (the proxy
+    /// follows the device freely). A new renderer starts disabled.
     virtual void enable() = 0;
     virtual void disable() = 0;
-    /// The force the proxy exerts on the shape (minus the contact forces).
+    /// The force the proxy exerts on the shape (minus the contact forces),
+    /// world frame; zero for a shape not touched in the last tick.
     virtual Ogre::Vector3 getShapeForce(const RuspiniShape* shape) = 0;
-    /// Mean contact point on the shape, in the shape's local frame.
+    /// Mean contact point on the shape, in the shape's local frame; zero
+    /// for a shape not touched in the last tick.
     virtual Ogre::Vector3 getShapeContactPoint(const RuspiniShape* shape) = 0;
-    /// -sum(normal * depth) over all contacts.
+    /// -sum(normal * depth) over all contacts of the last tick, world
+    /// frame: how far soft surfaces give way under the proxy.
     virtual Ogre::Vector3 getDeformationVector() = 0;
 };
 
@@ -92,7 +114,17 @@ private:
     double earliestHit() const;
     bool advanceToNextContact(Vec3d& move);
     void dropDuplicateNormals(std::size_t firstNew);
+    /// The constraints a move keeps, their multipliers and the move.
+    struct ActiveSolution {
+        int chosen[3] = {-1, -1, -1}; ///< positions in activeSet
+        double lambda[3] = {0.0, 0.0, 0.0};
+        int size = 0;
+        Vec3d move;
+    };
     bool solve(const Vec3d& d, Vec3d& move);
+    bool findFreeMove(const Vec3d& d, ActiveSolution& solution);
+    void keepChosen(const ActiveSolution& solution);
+    void stopAgainstAll(const Vec3d& d);
     void updateCandidates(const Vec3d& move, double radius);
     Vec3d contactForces(const Vec3d& velocity);
     void publish();

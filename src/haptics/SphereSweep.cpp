@@ -1,4 +1,4 @@
-#include "haptics/SphereSweep.h"
+#include "detail/SphereSweep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -142,6 +142,8 @@ SweptSphere makeSweptSphere(const ShapeFrame& frame, const Vec3d& worldStart,
     return sphere;
 }
 
+namespace {
+
 // Whether the sphere, anywhere on its path for t in [minT, 1], can come
 // within reach of the triangle's bounding sphere. Distances are the same in
 // both frames only for a rigid placement; others skip the test.
@@ -156,6 +158,8 @@ bool mayReach(const HapticTriangle& tri, const ShapeFrame& frame, const SweptSph
     const double reach = tri.bound + sphere.radius;
     return squaredLength(from + m * (span * along) - tri.centre) <= reach * reach;
 }
+
+} // namespace
 
 bool sweepSphereTriangle(const HapticTriangle& tri, const ShapeFrame& frame,
                          const SweptSphere& sphere, double minT, SweepHit& hit) {

@@ -1,4 +1,4 @@
-#include "haptics/TriangleTree.h"
+#include "detail/TriangleTree.h"
 
 #include <algorithm>
 #include <numeric>

@@ -24,7 +24,7 @@ public:
     /// Throws unless `count` items of `itemSize` bytes remain.
     void require(std::uint64_t count, std::uint64_t itemSize) const {
         if (itemSize != 0 && count > remaining() / itemSize)
-            throw Exception(4, "Unexpectedly reached end of file.", location);
+            throw Exception(ErrorCode::SceneFile, "Unexpectedly reached end of file.", location);
     }
     void skip(std::uint64_t bytes) {
         require(bytes, 1);

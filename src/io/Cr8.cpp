@@ -11,11 +11,11 @@ namespace Kiln {
 
 namespace {
 
-const char* const readLocation = "Kiln::Serializer::_Read()";
+const char* const readLocation = "Kiln::readCr8()";
 const char* const openLocation = "Kiln::Serializer::ReadOpenObjectTag()";
 const char* const closeLocation = "Kiln::Serializer::ReadCloseObject()";
 const char* const meshLocation = "Kiln::SerializerImpl_2_1::readDynamicMesh()";
-const char* const groupLocation = "Kiln::Serializer::readObjectGroup()";
+const char* const groupLocation = "Kiln::SerializerImpl_2_1::readObjectGroup()";
 
 const std::vector<int> supportedVersion{2, 1, 0};
 
@@ -69,12 +69,12 @@ std::string Serializer::getVersionText() const {
 std::string Serializer::ReadOpenObjectTag(ByteReader& stream, const std::string& expected) {
     stream.setLocation(openLocation);
     if (stream.atEnd())
-        throw Exception(4, "Unexpectedly reached end of file.", openLocation);
+        throw Exception(ErrorCode::SceneFile, "Unexpectedly reached end of file.", openLocation);
     if (stream.string() != openTagKeyword())
-        throw Exception(4, "Unexpected 'OpenObject' tag", openLocation);
+        throw Exception(ErrorCode::SceneFile, "Unexpected 'OpenObject' tag", openLocation);
     std::string name = stream.string();
     if (!expected.empty() && name != expected)
-        throw Exception(4,
+        throw Exception(ErrorCode::SceneFile,
                         "Unexpected serializable object '" + name + "' found by the Serializer[" +
                             getVersionText() + "] when expecting '" + expected + "'.",
                         openLocation);
@@ -85,13 +85,13 @@ std::string Serializer::ReadOpenObjectTag(ByteReader& stream, const std::string&
 void Serializer::ReadCloseObject(ByteReader& stream, const std::string& expected) {
     stream.setLocation(closeLocation);
     if (stream.atEnd())
-        throw Exception(4, "Unexpectedly reached end of file.", closeLocation);
+        throw Exception(ErrorCode::SceneFile, "Unexpectedly reached end of file.", closeLocation);
     const std::string keyword = stream.string();
     if (keyword != closeTagKeyword())
-        throw Exception(4, "Unexpected 'CloseObject' tag. Found '" + keyword + "' instead.", closeLocation);
+        throw Exception(ErrorCode::SceneFile, "Unexpected 'CloseObject' tag. Found '" + keyword + "' instead.", closeLocation);
     const std::string name = stream.string();
     if (name != expected)
-        throw Exception(4,
+        throw Exception(ErrorCode::SceneFile,
                         "Unexpected object name in stream (Found: '" + name + "' while expecting '" + expected +
                             "')",
                         closeLocation);
@@ -115,14 +115,14 @@ SerializerImpl_2_1::SerializerImpl_2_1(SerializerReadOptions readOptions_, Seria
 
 void SerializerImpl_2_1::read(ObjectGroup& root, ByteReader& stream) {
     if (!readOptions.factory)
-        throw Exception(7, "No object factory given for reading.", readLocation);
+        throw Exception(ErrorCode::FileAccess, "No object factory given for reading.", "Kiln::SerializerImpl_2_1::read()");
     depth = 0;
     readObjectGroup(root, stream);
 }
 
 void SerializerImpl_2_1::readObjectGroup(ObjectGroup& group, ByteReader& stream) {
     if (++depth > maxDepth)
-        throw Exception(4, "The file nests groups more than " + std::to_string(maxDepth) + " levels deep.",
+        throw Exception(ErrorCode::SceneFile, "The file nests groups more than " + std::to_string(maxDepth) + " levels deep.",
                         groupLocation);
     group.setTransform(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_SCALE);
     const std::uint32_t childCount = stream.u32();
@@ -138,7 +138,7 @@ void SerializerImpl_2_1::readObjectGroup(ObjectGroup& group, ByteReader& stream)
             readObject(*child, stream);
             group.adoptChild(std::move(child));
         } else {
-            throw Exception(4,
+            throw Exception(ErrorCode::SceneFile,
                             "Unexpected serializable object '" + kind + "' found by the Serializer[" +
                                 getVersionText() + "] when expecting 'Object' or 'ObjectGroup'.",
                             groupLocation);
@@ -186,7 +186,7 @@ std::unique_ptr<DynamicMesh> SerializerImpl_2_1::readDynamicMesh(ByteReader& str
     stream.setLocation(meshLocation);
     const std::uint32_t vertexCount = stream.u32();
     if (vertexCount > DynamicMesh::maxVertices)
-        throw Exception(4, "vector<T> too long", meshLocation);
+        throw Exception(ErrorCode::SceneFile, "vector<T> too long", meshLocation);
     stream.require(vertexCount, 36);
     std::vector<Vertex> vertices(vertexCount);
     for (Vertex& v : vertices) {
@@ -200,7 +200,7 @@ std::unique_ptr<DynamicMesh> SerializerImpl_2_1::readDynamicMesh(ByteReader& str
     }
     const std::uint32_t faceCount = stream.u32();
     if (faceCount > DynamicMesh::maxFaces)
-        throw Exception(4, "vector<T> too long", meshLocation);
+        throw Exception(ErrorCode::SceneFile, "vector<T> too long", meshLocation);
     stream.require(faceCount, 12);
     std::vector<Face> faces(faceCount);
     for (Face& f : faces) {
@@ -208,7 +208,7 @@ std::unique_ptr<DynamicMesh> SerializerImpl_2_1::readDynamicMesh(ByteReader& str
         f.i1 = stream.u32();
         f.i2 = stream.u32();
         if (f.i0 >= vertexCount || f.i1 >= vertexCount || f.i2 >= vertexCount)
-            throw Exception(4, "A face refers to a vertex that does not exist.", meshLocation);
+            throw Exception(ErrorCode::SceneFile, "A face refers to a vertex that does not exist.", meshLocation);
     }
     if (stream.u8() == 1) {  // connectivity from older writers: skipped
         stream.require(faceCount, 17);
@@ -342,7 +342,7 @@ std::unique_ptr<Serializer> SerializerFactory::Create(const std::vector<int>& ve
         std::string text;
         for (std::size_t i = 0; i < version.size(); ++i)
             text += (i ? "." : "") + std::to_string(version[i]);
-        throw Exception(3, "Unknown/Unsupported serialisation version: " + text,
+        throw Exception(ErrorCode::InvalidValue, "Unknown/Unsupported serialisation version: " + text,
                         "Kiln::SerializerFactory::Create()");
     }
     return std::make_unique<SerializerImpl_2_1>(std::move(readOptions), std::move(writeOptions));
@@ -355,11 +355,11 @@ void readCr8(const std::uint8_t* data, std::size_t size, ObjectGroup& root, cons
         name = stream.string();
         versionText = stream.string();
     } catch (const Exception&) {
-        throw Exception(3, "The file is not of a recognizable format", readLocation);
+        throw Exception(ErrorCode::InvalidValue, "The file is not of a recognizable format", readLocation);
     }
     const std::unique_ptr<Serializer> serializer = SerializerFactory::Create(parseVersion(versionText), options);
     if (name != Serializer::frameworkName)
-        throw Exception(3, "The file is not of a recognizable format", readLocation);
+        throw Exception(ErrorCode::InvalidValue, "The file is not of a recognizable format", readLocation);
 
     // Read into a staging group so that a damaged file leaves `root` alone.
     ObjectGroup staging;
@@ -396,7 +396,7 @@ bool ImportCr8::load(const std::string& path, ObjectGroup& root, IObjectFactory&
 }
 
 bool ExportCr8::save(const ObjectGroup& root, const std::string& path) {
-    writeFileAtomically(path, writeCr8(root), "Kiln::WriteStream::Initialise()",
+    writeFileAtomically(path, writeCr8(root), "Kiln::ExportCr8::save()",
                         "Couldn't create/open file to save. Aborting saving to file.");
     return true;
 }

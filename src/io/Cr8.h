@@ -104,7 +104,7 @@ public:
 class ExportCr8 : public ExportFileFormat {
 public:
     bool save(const ObjectGroup& root, const std::string& path) override;
-    std::string getShortName() const override { return "STL"; }
+    std::string getShortName() const override { return "CR8"; }
     std::string getFilter() const override { return "Vod8 File (*.cr8)|*.cr8|"; }
 };
 

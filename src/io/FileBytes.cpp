@@ -15,7 +15,7 @@ namespace Kiln {
 
 namespace {
 
-const char* const readLocation = "Kiln::ReadStream::Initialise()";
+const char* const readLocation = "Kiln::readFileBytes()";
 
 // Closes a descriptor and removes a temporary file unless committed.
 struct TemporaryFile {
@@ -58,7 +58,7 @@ mode_t modeForNewFile(const std::string& path) {
 std::vector<std::uint8_t> readFileBytes(const std::string& path) {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0)
-        throw Exception(7,
+        throw Exception(ErrorCode::FileAccess,
                         "Failed to retrieve file information for " + path +
                             ".\nPlease make sure you have selected an existing file or a file that you have "
                             "permission to read.",
@@ -67,18 +67,18 @@ std::vector<std::uint8_t> readFileBytes(const std::string& path) {
                                    ".\nPlease make sure you have selected a valid file or a file that you have "
                                    "permission to read.";
     if (!S_ISREG(info.st_mode))
-        throw Exception(7, unreadable, readLocation);
+        throw Exception(ErrorCode::FileAccess, unreadable, readLocation);
     if (info.st_size == 0)
-        throw Exception(7, path + " appears to be empty. Please check the file again.", readLocation);
+        throw Exception(ErrorCode::FileAccess, path + " appears to be empty. Please check the file again.", readLocation);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
-        throw Exception(7, unreadable, readLocation);
+        throw Exception(ErrorCode::FileAccess, unreadable, readLocation);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed)
-        throw Exception(7, unreadable, readLocation);
+        throw Exception(ErrorCode::FileAccess, unreadable, readLocation);
     bytes.resize(got);  // the file may have shrunk since stat
     return bytes;
 }
@@ -94,14 +94,14 @@ void writeFileAtomically(const std::string& path, const std::string& bytes, cons
     pattern.push_back('\0');
     temporary.fd = ::mkstemp(pattern.data());
     if (temporary.fd < 0)
-        throw Exception(7, message, location);
+        throw Exception(ErrorCode::FileAccess, message, location);
     temporary.path = pattern.data();
     const bool written = writeAll(temporary.fd, bytes.data(), bytes.size()) &&
                          ::fchmod(temporary.fd, modeForNewFile(path)) == 0 && ::fsync(temporary.fd) == 0;
     const int closed = ::close(temporary.fd);
     temporary.fd = -1;
     if (!written || closed != 0 || ::rename(temporary.path.c_str(), path.c_str()) != 0)
-        throw Exception(7, message, location);
+        throw Exception(ErrorCode::FileAccess, message, location);
     temporary.committed = true;
 }
 

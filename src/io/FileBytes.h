@@ -7,7 +7,7 @@
 namespace Kiln {
 
 /// The bytes of the file at `path`. Throws Kiln::Exception (code 7, from
-/// "Kiln::ReadStream::Initialise()") when the path cannot be examined, is
+/// "Kiln::readFileBytes()") when the path cannot be examined, is
 /// empty or cannot be read.
 std::vector<std::uint8_t> readFileBytes(const std::string& path);
 

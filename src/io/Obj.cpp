@@ -1,8 +1,8 @@
 #include "io/Obj.h"
 
 #include "io/FileBytes.h"
-#include "io/TextScanner.h"
-#include "io/TriangleSoup.h"
+#include "detail/TextScanner.h"
+#include "detail/TriangleSoup.h"
 #include "log/Exception.h"
 
 #include <cctype>
@@ -132,7 +132,7 @@ private:
         const std::string_view positionText = entry.substr(0, slash);
         std::size_t index = 0;
         if (!resolveIndex(positionText, positions.size(), index))
-            throw Exception(4,
+            throw Exception(ErrorCode::SceneFile,
                             "Line " + std::to_string(lineNumber) + ": the face refers to vertex '" +
                                 std::string(positionText.substr(0, 20)) + "' but " +
                                 std::to_string(positions.size()) + " vertices are defined.",

@@ -29,7 +29,7 @@ void importSceneFile(const std::string& path, ObjectGroup& root, IObjectFactory&
     const ImportRegistry registry = makeImportRegistry();
     const auto format = registry.find(extensionOf(path));
     if (!format)
-        throw Exception(7, unsupported(path, extensionList(registry)), "Kiln::importSceneFile()");
+        throw Exception(ErrorCode::FileAccess, unsupported(path, extensionList(registry)), "Kiln::importSceneFile()");
     format->load(path, root, factory);
 }
 
@@ -37,7 +37,7 @@ void exportSceneFile(const ObjectGroup& root, const std::string& path) {
     const ExportRegistry registry = makeExportRegistry();
     const auto format = registry.find(extensionOf(path));
     if (!format)
-        throw Exception(7, unsupported(path, extensionList(registry)), "Kiln::exportSceneFile()");
+        throw Exception(ErrorCode::FileAccess, unsupported(path, extensionList(registry)), "Kiln::exportSceneFile()");
     format->save(root, path);
 }
 

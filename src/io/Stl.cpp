@@ -2,8 +2,8 @@
 
 #include "io/ByteReader.h"
 #include "io/FileBytes.h"
-#include "io/TextScanner.h"
-#include "io/TriangleSoup.h"
+#include "detail/TextScanner.h"
+#include "detail/TriangleSoup.h"
 
 #include <cmath>
 #include <cstring>
@@ -46,7 +46,7 @@ void readTextStl(std::string_view text, TriangleSoup& soup) {
             for (int k = 0; k < 3; ++k) {
                 const std::string_view number = scanner.word();
                 if (!TextScanner::parseFloat(number, p[k]))
-                    throw Exception(4,
+                    throw Exception(ErrorCode::SceneFile,
                                     "Line " + std::to_string(scanner.getLine()) + ": expected a number, found " +
                                         describeWord(number) + ".",
                                     importLocation);
@@ -63,7 +63,7 @@ void readTextStl(std::string_view text, TriangleSoup& soup) {
                 soup.addTriangle(corners[0], corners[1], corners[2]);
         } else if (keyword == "endfacet") {
             if (cornerCount != 0 && cornerCount < 3)
-                throw Exception(4, "Line " + std::to_string(scanner.getLine()) + ": a facet has fewer than three vertices.",
+                throw Exception(ErrorCode::SceneFile, "Line " + std::to_string(scanner.getLine()) + ": a facet has fewer than three vertices.",
                                 importLocation);
             cornerCount = 0;
         } else if (keyword == "facet") {
@@ -87,11 +87,11 @@ Ogre::ColourValue colourOfAttribute(std::uint16_t attribute) {
 
 void readBinaryStl(const std::uint8_t* data, std::size_t size, TriangleSoup& soup) {
     if (size < headerSize + 4)
-        throw Exception(4, "The file is too short to be an STL file.", importLocation);
+        throw Exception(ErrorCode::SceneFile, "The file is too short to be an STL file.", importLocation);
     const std::uint32_t count = facetCountOf(data);
     const std::size_t available = (size - headerSize - 4) / facetSize;
     if (count > available)
-        throw Exception(4,
+        throw Exception(ErrorCode::SceneFile,
                         "The STL file is cut short: it announces " + std::to_string(count) +
                             " triangles but holds only " + std::to_string(available) + ".",
                         importLocation);
@@ -223,13 +223,13 @@ bool ImportStl::load(const std::string& path, ObjectGroup& root, IObjectFactory&
 }
 
 bool ExportStlBinary::save(const ObjectGroup& root, const std::string& path) {
-    writeFileAtomically(path, writeStlBinary(root, textures), "Kiln::StlIO::openOfstream()",
+    writeFileAtomically(path, writeStlBinary(root, textures), "Kiln::ExportStlBinary::save()",
                         "Failed to open file '" + path + "'");
     return true;
 }
 
 bool ExportStlAscii::save(const ObjectGroup& root, const std::string& path) {
-    writeFileAtomically(path, writeStlText(root, path), "Kiln::StlIO::openOfstream()",
+    writeFileAtomically(path, writeStlText(root, path), "Kiln::ExportStlAscii::save()",
                         "Failed to open file '" + path + "'");
     return true;
 }

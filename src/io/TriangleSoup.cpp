@@ -1,63 +1,11 @@
-#include "io/TriangleSoup.h"
+#include "detail/TriangleSoup.h"
 
-#include <cstring>
-#include <numeric>
+#include "mesh/DisjointSets.h"
+#include "mesh/MeshMeasures.h"
 
 namespace Kiln {
 
 namespace {
-
-std::uint64_t hashPosition(const Ogre::Vector3& p) {
-    std::uint32_t bits[3];
-    for (int k = 0; k < 3; ++k) {
-        const float value = p[k] + 0.0f;  // -0 and +0 weld
-        std::memcpy(&bits[k], &value, sizeof value);
-    }
-    std::uint64_t h = bits[0] * 0x9E3779B97F4A7C15ull;
-    h = (h ^ bits[1]) * 0xC2B2AE3D27D4EB4Full;
-    h = (h ^ bits[2]) * 0x165667B19E3779F9ull;
-    return h ^ (h >> 29);
-}
-
-// For each vertex, the first vertex at an equal position. Open addressing
-// over vertex indices keeps this one flat table for millions of vertices.
-std::vector<std::uint32_t> weld(const std::vector<Vertex>& vertices) {
-    std::size_t capacity = 16;
-    while (capacity < vertices.size() * 2)
-        capacity *= 2;
-    const std::uint32_t empty = 0xffffffffu;
-    std::vector<std::uint32_t> table(capacity, empty);
-    std::vector<std::uint32_t> canonical(vertices.size());
-    const std::size_t mask = capacity - 1;
-    for (std::uint32_t v = 0; v < vertices.size(); ++v) {
-        const Ogre::Vector3& p = vertices[v].position;
-        std::size_t slot = hashPosition(p) & mask;
-        while (table[slot] != empty && vertices[table[slot]].position != p)
-            slot = (slot + 1) & mask;
-        if (table[slot] == empty)
-            table[slot] = v;
-        canonical[v] = table[slot];
-    }
-    return canonical;
-}
-
-struct DisjointSets {
-    std::vector<std::uint32_t> parent;
-    explicit DisjointSets(std::size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), 0u); }
-    std::uint32_t find(std::uint32_t x) {
-        while (parent[x] != x) {
-            parent[x] = parent[parent[x]];
-            x = parent[x];
-        }
-        return x;
-    }
-    void unite(std::uint32_t a, std::uint32_t b) {
-        a = find(a);
-        b = find(b);
-        if (a != b)
-            parent[std::max(a, b)] = std::min(a, b);  // roots stay the lowest face
-    }
-};
 
 bool hasEdge(const Face& f, std::uint32_t a, std::uint32_t b) {
     return (f.i0 == a && f.i1 == b) || (f.i1 == a && f.i2 == b) || (f.i2 == a && f.i0 == b);
@@ -87,14 +35,14 @@ void joinAcrossEdges(const std::vector<Face>& faces, std::size_t vertexCount, Di
             const std::uint32_t b = faces[f][(k + 1) % 3];
             for (std::uint32_t i = offsets[b]; i < offsets[b + 1]; ++i)
                 if (hasEdge(faces[around[i]], b, a))
-                    pieces.unite(f, around[i]);
+                    pieces.join(f, around[i]);
         }
 }
 
 } // namespace
 
 std::vector<TriangleSoup::Piece> TriangleSoup::finish() {
-    const std::vector<std::uint32_t> canonical = weld(vertices);
+    const std::vector<std::uint32_t> canonical = weldByPosition(vertices);
     for (Face& f : faces) {
         f.i0 = canonical[f.i0];
         f.i1 = canonical[f.i1];

@@ -7,9 +7,24 @@
 
 namespace Kiln {
 
+/// The numbers `Exception` carries. They are part of the text shown to the
+/// user and of saved error reports, so a value never changes meaning.
+namespace ErrorCode {
+enum : std::int32_t {
+    General = 0,           ///< object groups, graphics, functions and text parsing without a code of their own
+    Selection = 2,         ///< selection manager, grip colours
+    InvalidValue = 3,      ///< missing settings key, bad value or argument, index out of range, unknown file version
+    SceneFile = 4,         ///< malformed scene or exchange file
+    UnknownObjectType = 5, ///< an object kind the mesh editor cannot make
+    Haptics = 6,           ///< haptic device set-up, connection and trajectory files
+    FileAccess = 7,        ///< a file or folder that cannot be found, read, written or launched
+    OperationFailed = 9,   ///< a polygon, haptic shape or function that cannot be made or found
+};
+} // namespace ErrorCode
+
 class Exception : public std::exception {
 public:
-    /// code: the error number shown to the user; source: the failing
+    /// code: the error number shown to the user (an ErrorCode); source: the failing
     /// operation, written like "SelectionManager::_getAbsoluteParent()".
     Exception(std::int32_t code, std::string description, std::string source);
     /// As above, naming the source file and line (line > 0 adds " at ...").

@@ -30,14 +30,20 @@ std::unique_ptr<DynamicMesh> DynamicMesh::clone() const {
     auto copy = std::make_unique<DynamicMesh>(vertices, faces);
     copy->positionRevision = 1;
     copy->topologyRevision = 1;
-    if (graph)
+    if (graph) {
         copy->graph = std::make_unique<MeshGraph>(*graph, *copy);
+        // A graph that matched these faces matches the copy's: keep it
+        // current so that the first getGraph() uses it instead of
+        // building another.
+        if (graphTopology >= topologyRevision)
+            copy->graphTopology = copy->topologyRevision;
+    }
     return copy;
 }
 
 Vertex& DynamicMesh::getVertex(std::size_t index) {
     if (index >= vertices.size())
-        throw Exception(3, "Vertex index out of range.", "DynamicMesh::getVertex() const");
+        throw Exception(ErrorCode::InvalidValue, "Vertex index out of range.", "DynamicMesh::getVertex() const");
     return vertices[index];
 }
 
@@ -48,7 +54,7 @@ const Vertex& DynamicMesh::getVertex(std::size_t index) const {
 void DynamicMesh::setVertex(Vertex& target, const Vertex& value) {
     const Vertex* first = vertices.data();
     if (&target < first || &target >= first + vertices.size())
-        throw Exception(3, "Vertex does not belong to this mesh.",
+        throw Exception(ErrorCode::InvalidValue, "Vertex does not belong to this mesh.",
                         "DynamicMesh::setVertex(const Vertex&, const Vertex&)");
     const bool positionChanged = target.position != value.position;
     const bool colourChanged = target.colour != value.colour;
@@ -97,10 +103,11 @@ void DynamicMesh::applyFaceWorker(FaceListWorker& worker) {
 }
 
 MeshGraph& DynamicMesh::getGraph() {
-    if (graph && topologyRevision <= graphRevision)
+    if (graph && topologyRevision <= graphTopology)
         return *graph;
     graph = std::make_unique<MeshGraph>(*this);
     graphRevision = topologyRevision;
+    graphTopology = topologyRevision;
     return *graph;
 }
 

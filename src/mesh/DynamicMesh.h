@@ -31,7 +31,9 @@ public:
     DynamicMesh& operator=(const DynamicMesh&) = delete;
 
     /// Equal lists, positionRevision 1, colourRevision 0, topologyRevision 1,
-    /// graphRevision 0, and a copy of the graph when this mesh has one.
+    /// graphRevision 0, and a copy of the graph when this mesh has one. A
+    /// copied graph that was current stays current: getGraph() returns it
+    /// without a rebuild (graphRevision stays 0 until the faces change).
     std::unique_ptr<DynamicMesh> clone() const;
 
     const std::vector<Vertex>& getVertices() const { return vertices; }
@@ -77,7 +79,8 @@ private:
     std::uint32_t positionRevision = 0;
     std::uint32_t colourRevision = 0;
     std::uint32_t topologyRevision = 0;
-    std::uint32_t graphRevision = 0;
+    std::uint32_t graphRevision = 0; ///< topologyRevision when this mesh last built its graph
+    std::uint32_t graphTopology = 0; ///< topologyRevision the held graph matches
     std::unique_ptr<MeshGraph> graph;
 };
 

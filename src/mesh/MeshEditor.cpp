@@ -256,7 +256,7 @@ std::unique_ptr<DynamicMesh> MeshEditor::createNewDynamicMesh(int type,
     case 4: buildCylinder(mesh); break;
     case 5: buildTorus(mesh); break;
     default:
-        throw Exception(5, "Unknown object type", "Kiln::MeshEditor::createNewDynamicMesh()");
+        throw Exception(ErrorCode::UnknownObjectType, "Unknown object type", "Kiln::MeshEditor::createNewDynamicMesh()");
     }
     return std::make_unique<DynamicMesh>(std::move(mesh.vertices), std::move(mesh.faces));
 }

@@ -1,59 +1,40 @@
 #include "mesh/MeshMeasures.h"
 
+#include "mesh/FlatIndexTable.h"
+
 #include <algorithm>
-#include <cstring>
-#include <unordered_map>
 
 namespace Kiln {
 
 namespace {
 
-struct PositionKey {
-    std::uint32_t bits[3];
-    bool operator==(const PositionKey& other) const {
-        return bits[0] == other.bits[0] && bits[1] == other.bits[1] && bits[2] == other.bits[2];
+// Weld over any position array: `at(v)` gives vertex v's position with
+// operator[] for its three coordinates.
+template <typename PositionOf>
+std::vector<std::uint32_t> weld(std::size_t vertexCount, PositionOf at) {
+    std::vector<std::uint32_t> canonical(vertexCount);
+    FlatIndexTable first(vertexCount);
+    for (std::uint32_t v = 0; v < vertexCount; ++v) {
+        const auto& p = at(v);
+        canonical[v] = first.findOrAdd(hashPosition(p[0], p[1], p[2]), v, [&](std::uint32_t other) {
+            const auto& q = at(other);
+            return q[0] == p[0] && q[1] == p[1] && q[2] == p[2];
+        });
     }
-};
-
-struct PositionHash {
-    std::size_t operator()(const PositionKey& key) const {
-        std::uint64_t h = key.bits[0] * 0x9E3779B97F4A7C15ull;
-        h ^= (key.bits[1] + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2));
-        h ^= (key.bits[2] + 0x94D049BB133111EBull + (h << 6) + (h >> 2));
-        return static_cast<std::size_t>(h ^ (h >> 31));
-    }
-};
-
-PositionKey keyOf(const Ogre::Vector3& p) {
-    PositionKey key;
-    for (int k = 0; k < 3; ++k) {
-        const float value = p[k] + 0.0f;  // folds -0 onto +0
-        std::memcpy(&key.bits[k], &value, sizeof value);
-    }
-    return key;
-}
-
-} // namespace
-
-std::vector<std::uint32_t> weldByPosition(const std::vector<Vertex>& vertices) {
-    std::vector<std::uint32_t> canonical(vertices.size());
-    std::unordered_map<PositionKey, std::uint32_t, PositionHash> first;
-    first.reserve(vertices.size());
-    for (std::uint32_t v = 0; v < vertices.size(); ++v)
-        canonical[v] = first.emplace(keyOf(vertices[v].position), v).first->second;
     return canonical;
 }
 
-bool isClosed(const DynamicMesh& mesh) {
-    const std::vector<std::uint32_t> canonical = weldByPosition(mesh.getVertices());
-    const std::vector<Face>& faces = mesh.getFaces();
+// Every directed edge between welded vertices matched by as many reversed
+// ones; `corner(f, k)` is corner k of face f.
+template <typename CornerOf>
+bool edgesMatch(const std::vector<std::uint32_t>& canonical, std::size_t faceCount, CornerOf corner) {
     const std::uint32_t vertexCount = static_cast<std::uint32_t>(canonical.size());
     std::vector<std::uint64_t> edges;
-    edges.reserve(faces.size() * 3);
-    for (const Face& face : faces)
+    edges.reserve(faceCount * 3);
+    for (std::size_t f = 0; f < faceCount; ++f)
         for (int k = 0; k < 3; ++k) {
-            const std::uint32_t a = face[k];
-            const std::uint32_t b = face[(k + 1) % 3];
+            const std::uint32_t a = corner(f, k);
+            const std::uint32_t b = corner(f, (k + 1) % 3);
             if (a >= vertexCount || b >= vertexCount)
                 return false;
             edges.push_back((std::uint64_t(canonical[a]) << 32) | canonical[b]);
@@ -72,21 +53,57 @@ bool isClosed(const DynamicMesh& mesh) {
     return true;
 }
 
+// Six times the signed volume of the tetrahedron (origin, a, b, c).
+double tripleProduct(const double a[3], const double b[3], const double c[3]) {
+    return a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) +
+           a[2] * (b[0] * c[1] - b[1] * c[0]);
+}
+
+} // namespace
+
+std::vector<std::uint32_t> weldByPosition(const std::vector<Vertex>& vertices) {
+    return weld(vertices.size(), [&](std::uint32_t v) -> const Ogre::Vector3& { return vertices[v].position; });
+}
+
+std::vector<std::uint32_t> weldByPosition(const double* positions, std::size_t vertexCount) {
+    return weld(vertexCount, [&](std::uint32_t v) { return positions + 3 * v; });
+}
+
+bool isClosed(const DynamicMesh& mesh) {
+    const std::vector<Face>& faces = mesh.getFaces();
+    return edgesMatch(weldByPosition(mesh.getVertices()), faces.size(),
+                      [&](std::size_t f, int k) { return faces[f][k]; });
+}
+
+bool isClosed(const MeshArrays& mesh) {
+    return edgesMatch(weldByPosition(mesh.positions.data(), mesh.vertexCount()), mesh.triangleCount(),
+                      [&](std::size_t f, int k) { return mesh.indices[3 * f + k]; });
+}
+
 double signedVolume(const DynamicMesh& mesh, const Ogre::Matrix4& transform) {
     const std::vector<Vertex>& vertices = mesh.getVertices();
-    std::vector<Ogre::Vector3> world(vertices.size());
-    for (std::size_t v = 0; v < vertices.size(); ++v)
-        world[v] = transform * vertices[v].position;
+    std::vector<double> world(3 * vertices.size());
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        const Ogre::Vector3 p = transform * vertices[v].position;
+        for (int k = 0; k < 3; ++k)
+            world[3 * v + k] = p[k];
+    }
     double sum = 0.0;
-    for (const Face& face : mesh.getFaces()) {
-        if (face.i0 >= world.size() || face.i1 >= world.size() || face.i2 >= world.size())
-            continue;
-        const Ogre::Vector3& a = world[face.i0];
-        const Ogre::Vector3& b = world[face.i1];
-        const Ogre::Vector3& c = world[face.i2];
-        const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
-        const double cx = c.x, cy = c.y, cz = c.z;
-        sum += ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
+    const std::size_t count = vertices.size();
+    for (const Face& face : mesh.getFaces())
+        if (face.i0 < count && face.i1 < count && face.i2 < count)
+            sum += tripleProduct(&world[3 * face.i0], &world[3 * face.i1], &world[3 * face.i2]);
+    return sum / 6.0;
+}
+
+double signedVolume(const MeshArrays& mesh) {
+    const std::size_t count = mesh.vertexCount();
+    double sum = 0.0;
+    for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+        const std::uint32_t* corner = &mesh.indices[3 * t];
+        if (corner[0] < count && corner[1] < count && corner[2] < count)
+            sum += tripleProduct(&mesh.positions[3 * corner[0]], &mesh.positions[3 * corner[1]],
+                                 &mesh.positions[3 * corner[2]]);
     }
     return sum / 6.0;
 }

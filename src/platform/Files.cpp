@@ -21,7 +21,7 @@ namespace Kiln {
 void SetCurrentWorkingDirectory(const std::string& path) {
     std::error_code ec;
     if (path.empty() || !fs::is_directory(path, ec) || ::chdir(path.c_str()) != 0)
-        throw Exception(0, "'" + path + "' is not a valid directory...",
+        throw Exception(ErrorCode::General, "'" + path + "' is not a valid directory...",
                         "Kiln::SetCurrentWorkingDirectory()");
 }
 
@@ -29,12 +29,12 @@ void LaunchFile(const std::string& directory, const std::string& file) {
     const char* source = "Kiln::LaunchFile()";
     std::error_code ec;
     if (!fs::is_directory(directory, ec))
-        throw Exception(7, "The path '" + directory + "' could not be found...", source);
+        throw Exception(ErrorCode::FileAccess, "The path '" + directory + "' could not be found...", source);
     const std::string path = directory + "/" + file;
     if (!fs::exists(path, ec))
-        throw Exception(7, "The file '" + path + "' could not be found...", source);
+        throw Exception(ErrorCode::FileAccess, "The file '" + path + "' could not be found...", source);
     if (::access(path.c_str(), R_OK) != 0)
-        throw Exception(7, "Access was denied when trying to launch '" + file +
+        throw Exception(ErrorCode::FileAccess, "Access was denied when trying to launch '" + file +
                                "' in directory '" + directory + "'...", source);
 
     // The launcher runs detached; xdg-open returns once the program started.
@@ -43,21 +43,21 @@ void LaunchFile(const std::string& directory, const std::string& file) {
     const int spawnError = posix_spawnp(&pid, "xdg-open", nullptr, nullptr,
                                         const_cast<char* const*>(argv), environ);
     if (spawnError == ENOENT)
-        throw Exception(7, "There is no application associated with the given file name "
+        throw Exception(ErrorCode::FileAccess, "There is no application associated with the given file name "
                            "extension, when trying to launch file '" + file +
                            "' in directory '" + directory + "'...", source);
     if (spawnError != 0)
-        throw Exception(7, "Unknown error occured when trying to launch '" + file +
+        throw Exception(ErrorCode::FileAccess, "Unknown error occured when trying to launch '" + file +
                                " in directory '" + directory + "'...\nError Code: " +
                                std::to_string(spawnError), source);
     int status = 0;
     if (::waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         if (code == 3)  // xdg-open: no program found for this type
-            throw Exception(7, "There is no application associated with the given file name "
+            throw Exception(ErrorCode::FileAccess, "There is no application associated with the given file name "
                                "extension, when trying to launch file '" + file +
                                "' in directory '" + directory + "'...", source);
-        throw Exception(7, "Unknown error occured when trying to launch '" + file +
+        throw Exception(ErrorCode::FileAccess, "Unknown error occured when trying to launch '" + file +
                                " in directory '" + directory + "'...\nError Code: " +
                                std::to_string(code), source);
     }

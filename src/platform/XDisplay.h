@@ -23,6 +23,12 @@ bool displayAvailable();
 template <typename Attempt, typename Retryable>
 auto retryOnXRefusal(int times, Attempt&& attempt, Retryable&& retryable) -> decltype(attempt());
 
+/// The part of the X screen that windows may cover, without panels and
+/// docks, as the window manager publishes it (_NET_WORKAREA of the first
+/// desktop). False, leaving the sizes alone, without a display or a window
+/// manager that publishes it. Any thread; opens its own connection.
+bool desktopWorkArea(unsigned& width, unsigned& height);
+
 /// Waits a little between connection attempts.
 void pauseBeforeXRetry();
 

@@ -147,7 +147,7 @@ void ObjectGroup::takeChild(ObjectGroup* node) {
     if (!node || node->parent == this)
         return;
     if (!node->parent)
-        throw Exception(0, "Null reference to parent", "Kiln::ObjectGroup::takeChild()");
+        throw Exception(ErrorCode::General, "Null reference to parent", "Kiln::ObjectGroup::takeChild()");
     std::unique_ptr<ObjectGroup> moving;
     node->parent->removeChild(moving, node);
     addChild(moving);
@@ -172,7 +172,7 @@ void ObjectGroup::releaseChildAt(std::unique_ptr<ObjectGroup>& out, std::size_t 
 void ObjectGroup::removeChild(std::unique_ptr<ObjectGroup>& out, ObjectGroup* child) {
     const std::size_t index = indexOfChild(child);
     if (child == nullptr || child->parent != this || index == children.size())
-        throw Exception(0, "Trying to remove child from wrong parent!", "Kiln::ObjectGroup::removeChild()");
+        throw Exception(ErrorCode::General, "Trying to remove child from wrong parent!", "Kiln::ObjectGroup::removeChild()");
     releaseChildAt(out, index);
 }
 
@@ -183,12 +183,12 @@ void ObjectGroup::removeChild(std::unique_ptr<ObjectGroup>& out, const ObjectHan
             releaseChildAt(out, i);
             return;
         }
-    throw Exception(0, "Trying to remove child from wrong parent!", "Kiln::ObjectGroup::removeChild()");
+    throw Exception(ErrorCode::General, "Trying to remove child from wrong parent!", "Kiln::ObjectGroup::removeChild()");
 }
 
 ObjectGroup* ObjectGroup::getParent() const {
     if (!parent)
-        throw Exception(0, "Null reference to parent", "Kiln::ObjectGroup::getParent()");
+        throw Exception(ErrorCode::General, "Null reference to parent", "Kiln::ObjectGroup::getParent()");
     return parent;
 }
 

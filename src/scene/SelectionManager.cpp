@@ -31,13 +31,13 @@ ObjectGroup* SelectionManager::_getAbsoluteParent(ObjectGroup* node) const {
             return node;
         node = parent;
     }
-    throw Exception(2, "Object not in scene hierarchy!", "SelectionManager::_getAbsoluteParent()");
+    throw Exception(ErrorCode::Selection, "Object not in scene hierarchy!", "SelectionManager::_getAbsoluteParent()");
 }
 
 void SelectionManager::addObjectToSelected(const ObjectHandle& handle) {
     ObjectGroup* node = handle.get();
     if (!node)
-        throw Exception(2, "Cannot addObjectToSelected with the given Object ID in SelectionManager",
+        throw Exception(ErrorCode::Selection, "Cannot addObjectToSelected with the given Object ID in SelectionManager",
                         "SelectionManager::addObjectToSelected()");
     if (!node->isVisible())
         return;

@@ -1,5 +1,5 @@
-#include "geometry/ExactPlane.h"
-#include "geometry/Expansion.h"
+#include "detail/ExactPlane.h"
+#include "detail/Expansion.h"
 
 #include <gtest/gtest.h>
 

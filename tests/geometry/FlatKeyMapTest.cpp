@@ -1,4 +1,4 @@
-#include "geometry/BspTree.h"
+#include "detail/BspTree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
 #pragma once
-// Small closed meshes and measures shared by the geometry tests.
+// Small closed meshes shared by the geometry tests. Closedness and volume
+// come from the mesh library's own measures (mesh/MeshMeasures.h), which
+// are tested on their own in tests/mesh.
 #include "geometry/Boolean.h"
+#include "mesh/MeshMeasures.h"
 
 #include <cmath>
-#include <map>
-#include <utility>
 
 namespace fixtures {
 
@@ -90,39 +91,6 @@ inline void rotateXYZ(Kiln::MeshArrays& m, double ax, double ay, double az) {
         p[1] = y;
         p[2] = z;
     }
-}
-
-inline double signedVolume(const Kiln::MeshArrays& m) {
-    double volume = 0.0;
-    for (std::size_t t = 0; t < m.triangleCount(); ++t) {
-        const double* a = &m.positions[3 * m.indices[3 * t]];
-        const double* b = &m.positions[3 * m.indices[3 * t + 1]];
-        const double* c = &m.positions[3 * m.indices[3 * t + 2]];
-        volume += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
-                  a[2] * (b[0] * c[1] - b[1] * c[0]);
-    }
-    return volume / 6.0;
-}
-
-/// Closed as `morvel-cli info` counts it: every directed edge is matched by
-/// as many reverse edges, and no face repeats a corner.
-inline bool isClosed(const Kiln::MeshArrays& m) {
-    std::map<std::pair<std::uint32_t, std::uint32_t>, int> balance;
-    for (std::size_t t = 0; t < m.triangleCount(); ++t) {
-        for (int k = 0; k < 3; ++k) {
-            const std::uint32_t a = m.indices[3 * t + k], b = m.indices[3 * t + (k + 1) % 3];
-            if (a == b)
-                return false;
-            if (a < b)
-                ++balance[{a, b}];
-            else
-                --balance[{b, a}];
-        }
-    }
-    for (const auto& e : balance)
-        if (e.second != 0)
-            return false;
-    return true;
 }
 
 } // namespace fixtures

@@ -1,8 +1,8 @@
 // Buffer sizing and normals: the arithmetic behind every refill.
 #include <gtest/gtest.h>
 
-#include "graphics/BufferCapacity.h"
-#include "graphics/VertexNormals.h"
+#include "detail/BufferCapacity.h"
+#include "detail/VertexNormals.h"
 
 using Kiln::bufferCapacityFor;
 

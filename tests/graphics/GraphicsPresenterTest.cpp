@@ -31,7 +31,7 @@ const Ogre::ColourValue kYellow(1, 1, 0);
 
 // The material fallback is reported on a debug channel; switch it on
 // before the first channel is made.
-const bool kMeshChannelOn = (setenv("DEBUG", "MESHPRESENTER", 1), true);
+const bool kMeshChannelOn = (setenv("DEBUG", "MESHRENDERER", 1), true);
 
 Ogre::ColourValue pixel(const Ogre::Image& image, const Ogre::Vector2& at) {
     return image.getColourAt(unsigned(at.x), unsigned(at.y), 0);

@@ -1,7 +1,7 @@
 // Edge lists for stencil shadow volumes, built from vertex and face lists.
 #include <gtest/gtest.h>
 
-#include "graphics/ShadowEdges.h"
+#include "detail/ShadowEdges.h"
 #include "mesh/MeshEditor.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "SceneWindow.h"
 
 #include "graphics/MeshRenderer.h"
-#include "graphics/ShadowEdges.h"
+#include "detail/ShadowEdges.h"
 
 #include <OgreSceneManager.h>
 
@@ -21,7 +21,7 @@ const Ogre::Vector3 kLightDirection(-0.4f, -0.4f, -1.0f);
 constexpr float kPlaneDepth = -20.0f;
 
 // The refusal of an oversized caster is reported on a debug channel.
-const bool kMeshChannelOn = (setenv("DEBUG", "MESHPRESENTER", 1), true);
+const bool kMeshChannelOn = (setenv("DEBUG", "MESHRENDERER", 1), true);
 
 std::string shadowSettings(const std::string& type) {
     // Light2 and Light3 stay dark, or they would light the shadow back up.

@@ -4,6 +4,7 @@
 // mesh itself.
 #include "HapticTestSupport.h"
 
+#include "detail/SphereSweep.h"
 #include "haptics/RuspiniRenderer.h"
 #include "mesh/MeshEditor.h"
 

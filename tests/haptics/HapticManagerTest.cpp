@@ -2,7 +2,7 @@
 // touch calls on presenters, and survives a device that goes away.
 #include "HapticSceneSupport.h"
 
-#include "haptics/HapticsDeviceSimulated.h"
+#include "hapticdevice/HapticsDeviceSimulated.h"
 #include "log/Exception.h"
 
 #include <gtest/gtest.h>

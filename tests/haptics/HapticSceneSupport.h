@@ -5,7 +5,7 @@
 #include "config/ConfigReader.h"
 #include "haptics/HapticManager.h"
 #include "haptics/HapticsPresenter.h"
-#include "haptics/IHapticsDevice.h"
+#include "hapticdevice/IHapticsDevice.h"
 #include "haptics/IndexedShape.h"
 #include "haptics/RuspiniRenderer.h"
 #include "mesh/MeshEditor.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Small fixtures shared by the haptics tests: flat squares as touchable
-// shapes, a device with no hardware, and samples.
-#include "haptics/HapticsDevice.h"
+// shapes, a device with no hardware (DeviceTestSupport.h), and samples.
+#include "../hapticdevice/DeviceTestSupport.h"
 #include "haptics/IndexedShape.h"
 
 #include <memory>
@@ -9,14 +9,6 @@
 namespace HapticTest {
 
 using Kiln::Vec3d;
-
-/// A device whose state the test feeds through updateForces.
-class BareDevice : public Kiln::HapticsDevice {
-public:
-    bool isConnected() override { return true; }
-    bool activate() override { return true; }
-    void deactivate() override {}
-};
 
 /// Square of half-size `half` through `centre`, front face towards `normal`.
 inline std::shared_ptr<Kiln::IndexedShape> makeSquare(const Vec3d& centre, const Vec3d& normal,

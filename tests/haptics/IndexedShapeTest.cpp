@@ -1,7 +1,9 @@
 #include "haptics/HapticsPresenter.h"
 #include "haptics/IndexedShape.h"
 #include "haptics/RuspiniRenderer.h"
-#include "haptics/TriangleTree.h"
+
+#include "detail/SphereSweep.h"
+#include "detail/TriangleTree.h"
 #include "log/Exception.h"
 #include "mesh/MeshEditor.h"
 

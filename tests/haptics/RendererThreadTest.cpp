@@ -3,7 +3,7 @@
 // every frame. Run under ThreadSanitizer (MORVEL_TSAN) it checks the locking.
 #include "HapticTestSupport.h"
 
-#include "haptics/HapticsDeviceSimulated.h"
+#include "hapticdevice/HapticsDeviceSimulated.h"
 #include "haptics/RuspiniRenderer.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "haptics/SphereSweep.h"
+#include "detail/SphereSweep.h"
 
 #include <gtest/gtest.h>
 

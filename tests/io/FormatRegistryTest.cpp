@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
+
 using namespace Kiln;
 using namespace iotest;
 
@@ -25,6 +27,28 @@ TEST(FormatRegistry, ExtensionsIgnoreCaseAndFirstRegistrationWins) {
     EXPECT_EQ(nullptr, imports.find("wrl"));
     EXPECT_EQ("obj", extensionOf("/a.b/file.OBJ"));
     EXPECT_EQ("", extensionOf("/a.b/file"));
+}
+
+// The extension a format's filter offers ("... (*.stl)|*.stl|" gives "stl").
+std::string filterExtension(const std::string& filter) {
+    const std::size_t star = filter.rfind("*.");
+    const std::size_t bar = filter.find('|', star);
+    return filter.substr(star + 2, bar - star - 2);
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+TEST(FormatRegistry, EveryFormatIsNamedAfterTheExtensionItHandles) {
+    const ExportRegistry exports = makeExportRegistry();
+    const ImportRegistry imports = makeImportRegistry();
+    for (const auto& format : exports.getAllFormats())
+        EXPECT_EQ(filterExtension(format->getFilter()), lowerCase(format->getShortName())) << format->getFilter();
+    for (const auto& format : imports.getAllFormats())
+        EXPECT_EQ(filterExtension(format->getFilter()), lowerCase(format->getShortName())) << format->getFilter();
 }
 
 TEST(SceneFiles, ConvertsByExtensionAndNeverLeavesHalfFiles) {

@@ -125,3 +125,25 @@ TEST(DynamicMesh, CloneCopiesListsAndGraphWithFreshCounters) {
     EXPECT_EQ(mesh.getFaces(), copy->getFaces());
     EXPECT_EQ(mesh.getVertex(1).position, copy->getVertex(1).position);
 }
+
+TEST(DynamicMesh, CloneServesItsCopiedGraphUntilTheFacesChange) {
+    DynamicMesh mesh = triangle();
+    mesh.setFaces({Face{0, 1, 2}});
+    mesh.getGraph();
+    const auto copy = mesh.clone();
+    // A rebuild would stamp the graph revision with the topology revision.
+    const MeshGraph& graph = copy->getGraph();
+    EXPECT_EQ(0u, copy->getGraphRevision());
+    EXPECT_EQ(&graph, &copy->getGraph());
+    EXPECT_EQ(MeshGraph::noFace, graph.getNeighbour(0, 0));
+
+    copy->setFaces({Face{0, 2, 1}});
+    EXPECT_EQ(0u, copy->getGraph().getEdgeFace(0, 2));
+    EXPECT_EQ(copy->getTopologyRevision(), copy->getGraphRevision());
+
+    // A graph that no longer matched the source's faces is rebuilt.
+    mesh.setFaces({Face{0, 2, 1}});
+    const auto staleCopy = mesh.clone();
+    EXPECT_EQ(0u, staleCopy->getGraph().getEdgeFace(0, 2));
+    EXPECT_EQ(1u, staleCopy->getGraphRevision());
+}

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <map>
+#include <tuple>
+
 using namespace Kiln;
 
 namespace {
@@ -74,4 +78,62 @@ TEST(MeshMeasures, WeldTreatsSignedZerosAsEqual) {
     const std::vector<Vertex> vertices =
         positions({{0, 0, 0}, {-0.0f, 0, 0}, {1, 0, 0}, {0, 0, 0}, {1, 0, 0}});
     EXPECT_EQ((std::vector<std::uint32_t>{0, 0, 2, 0, 2}), weldByPosition(vertices));
+}
+
+namespace {
+
+// The soup tetrahedron's triangles as flat arrays, optionally moved.
+MeshArrays soupArrays(double dx) {
+    const DynamicMesh mesh = soupTetrahedron();
+    MeshArrays arrays;
+    for (const Vertex& v : mesh.getVertices())
+        arrays.positions.insert(arrays.positions.end(), {v.position.x + dx, v.position.y, v.position.z});
+    for (const Face& f : mesh.getFaces())
+        arrays.indices.insert(arrays.indices.end(), {f.i0, f.i1, f.i2});
+    return arrays;
+}
+
+} // namespace
+
+TEST(MeshMeasures, FlatArraysMeasureLikeTheMesh) {
+    MeshArrays arrays = soupArrays(0.0);
+    EXPECT_TRUE(isClosed(arrays));
+    EXPECT_NEAR(signedVolume(soupTetrahedron()), signedVolume(arrays), 1e-15);
+    // Volume does not depend on where the closed mesh sits.
+    EXPECT_NEAR(1.0 / 6.0, signedVolume(soupArrays(10.0)), 1e-10);
+
+    MeshArrays open = arrays;
+    open.indices.resize(9);
+    EXPECT_FALSE(isClosed(open));
+    MeshArrays outOfRange = arrays;
+    outOfRange.indices[4] = 12;
+    EXPECT_FALSE(isClosed(outOfRange));
+    EXPECT_TRUE(isClosed(MeshArrays()));
+}
+
+TEST(MeshMeasures, WeldMatchesAnOrderedMapOverManyRepeats) {
+    // Enough vertices to grow the weld's table several times, positions
+    // repeating with a short period so that chains of collisions form.
+    std::vector<Vertex> vertices;
+    std::vector<double> flat;
+    for (int i = 0; i < 20000; ++i) {
+        Vertex v;
+        v.position = Ogre::Vector3(float(i % 97), float(i % 89) * 0.5f, -float(i % 3));
+        vertices.push_back(v);
+        flat.insert(flat.end(), {v.position.x, v.position.y, v.position.z});
+    }
+    std::map<std::tuple<float, float, float>, std::uint32_t> first;
+    std::vector<std::uint32_t> expected;
+    for (std::uint32_t v = 0; v < vertices.size(); ++v) {
+        const Ogre::Vector3& p = vertices[v].position;
+        expected.push_back(first.emplace(std::make_tuple(p.x, p.y, p.z), v).first->second);
+    }
+    EXPECT_EQ(expected, weldByPosition(vertices));
+    EXPECT_EQ(expected, weldByPosition(flat.data(), vertices.size()));
+}
+
+TEST(MeshMeasures, NaNPositionsNeverWeld) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<Vertex> vertices = positions({{nan, 0, 0}, {nan, 0, 0}, {1, 0, 0}, {1, 0, 0}});
+    EXPECT_EQ((std::vector<std::uint32_t>{0, 1, 2, 2}), weldByPosition(vertices));
 }

@@ -1,0 +1,146 @@
+#include "detail/BooleanStages.h"
+
+#include "mesh/DisjointSets.h"
+#include "mesh/MeshMeasures.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Kiln {
+namespace BooleanStage {
+
+using BSP::Box;
+using BSP::kNone;
+using BSP::overlaps;
+using BSP::triangleBox;
+
+void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
+                       const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& nearA,
+                       std::vector<std::uint8_t>& nearB) {
+    nearA.assign(a.triangleCount(), 0);
+    nearB.assign(b.triangleCount(), 0);
+    std::vector<Box> boxesA(a.triangleCount()), boxesB(b.triangleCount());
+    Box boundsA{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
+    Box boundsB = boundsA;
+    for (std::size_t t = 0; t < a.triangleCount(); ++t) {
+        boxesA[t] = triangleBox(a.positions.data(), a.indices.data(), t);
+        for (int k = 0; k < 3; ++k) {
+            boundsA.lo[k] = std::min(boundsA.lo[k], boxesA[t].lo[k]);
+            boundsA.hi[k] = std::max(boundsA.hi[k], boxesA[t].hi[k]);
+        }
+    }
+    for (std::size_t t = 0; t < b.triangleCount(); ++t) {
+        boxesB[t] = triangleBox(b.positions.data(), b.indices.data(), t);
+        for (int k = 0; k < 3; ++k) {
+            boundsB.lo[k] = std::min(boundsB.lo[k], boxesB[t].lo[k]);
+            boundsB.hi[k] = std::max(boundsB.hi[k], boxesB[t].hi[k]);
+        }
+    }
+    if (!overlaps(boundsA, boundsB))
+        return;
+    Box common;
+    for (int k = 0; k < 3; ++k) {
+        common.lo[k] = std::max(boundsA.lo[k], boundsB.lo[k]);
+        common.hi[k] = std::min(boundsA.hi[k], boundsB.hi[k]);
+    }
+    std::vector<std::uint32_t> candidates;
+    for (std::uint32_t t = 0; t < boxesA.size(); ++t)
+        if (!skipA[t] && overlaps(boxesA[t], common))
+            candidates.push_back(t);
+    if (candidates.empty())
+        return;
+
+    // A uniform grid over the common box with about two cells per candidate.
+    double extent[3], largest = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        extent[k] = common.hi[k] - common.lo[k];
+        largest = std::max(largest, extent[k]);
+    }
+    double volume = 1.0;
+    for (int k = 0; k < 3; ++k)
+        volume *= std::max(extent[k], largest * 1e-3);
+    const double cell = std::cbrt(volume / (2.0 * static_cast<double>(candidates.size())));
+    int dims[3];
+    double scale[3];
+    for (int k = 0; k < 3; ++k) {
+        dims[k] = cell > 0.0 ? static_cast<int>(std::clamp(std::ceil(extent[k] / cell), 1.0, 512.0)) : 1;
+        scale[k] = extent[k] > 0.0 ? dims[k] / extent[k] : 0.0;
+    }
+    auto cellRange = [&](const Box& box, int lo[3], int hi[3]) {
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::clamp(static_cast<int>((box.lo[k] - common.lo[k]) * scale[k]), 0, dims[k] - 1);
+            hi[k] = std::clamp(static_cast<int>((box.hi[k] - common.lo[k]) * scale[k]), 0, dims[k] - 1);
+        }
+    };
+    const std::size_t cellCount = static_cast<std::size_t>(dims[0]) * dims[1] * dims[2];
+    std::vector<std::uint32_t> start(cellCount + 1, 0);
+    auto forCells = [&](const Box& box, auto&& visit) {
+        int lo[3], hi[3];
+        cellRange(box, lo, hi);
+        for (int z = lo[2]; z <= hi[2]; ++z)
+            for (int y = lo[1]; y <= hi[1]; ++y)
+                for (int x = lo[0]; x <= hi[0]; ++x)
+                    visit((static_cast<std::size_t>(z) * dims[1] + y) * dims[0] + x);
+    };
+    for (const std::uint32_t t : candidates)
+        forCells(boxesA[t], [&](std::size_t c) { ++start[c + 1]; });
+    for (std::size_t c = 0; c < cellCount; ++c)
+        start[c + 1] += start[c];
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    std::vector<std::uint32_t> entries(start[cellCount]);
+    for (const std::uint32_t t : candidates)
+        forCells(boxesA[t], [&](std::size_t c) { entries[fill[c]++] = t; });
+
+    std::vector<std::uint32_t> lastSeen(a.triangleCount(), kNone);
+    for (std::uint32_t t = 0; t < boxesB.size(); ++t) {
+        if (skipB[t] || !overlaps(boxesB[t], common))
+            continue;
+        forCells(boxesB[t], [&](std::size_t c) {
+            for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
+                const std::uint32_t other = entries[e];
+                if (lastSeen[other] == t)
+                    continue;
+                lastSeen[other] = t;
+                if (overlaps(boxesA[other], boxesB[t])) {
+                    nearA[other] = 1;
+                    nearB[t] = 1;
+                }
+            }
+        });
+    }
+}
+
+std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& near,
+                                         const std::vector<std::uint8_t>& degenerate,
+                                         std::vector<std::uint32_t>& representatives) {
+    const std::size_t triangles = mesh.triangleCount();
+    const std::vector<std::uint32_t> canonical = weldByPosition(mesh.positions.data(), mesh.vertexCount());
+    // Far triangles meet no part of the other surface, so two that touch
+    // anywhere, a corner being enough, are on the same side of it: joining
+    // through shared corners needs no edge list.
+    DisjointSets corners(mesh.vertexCount());
+    for (std::uint32_t t = 0; t < triangles; ++t) {
+        if (near[t] || degenerate[t])
+            continue;
+        const std::uint32_t first = canonical[mesh.indices[3 * t]];
+        corners.join(first, canonical[mesh.indices[3 * t + 1]]);
+        corners.join(first, canonical[mesh.indices[3 * t + 2]]);
+    }
+    std::vector<std::uint32_t> component(triangles, kNone);
+    std::vector<std::uint32_t> idOfRoot(mesh.vertexCount(), kNone);
+    representatives.clear();
+    for (std::uint32_t t = 0; t < triangles; ++t) {
+        if (near[t] || degenerate[t])
+            continue;
+        const std::uint32_t root = corners.find(canonical[mesh.indices[3 * t]]);
+        if (idOfRoot[root] == kNone) {
+            idOfRoot[root] = static_cast<std::uint32_t>(representatives.size());
+            representatives.push_back(t);
+        }
+        component[t] = idOfRoot[root];
+    }
+    return component;
+}
+
+} // namespace BooleanStage
+} // namespace Kiln

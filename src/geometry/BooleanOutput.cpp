@@ -1,0 +1,446 @@
+#include "detail/BooleanStages.h"
+
+#include "mesh/DisjointSets.h"
+#include "mesh/FlatIndexTable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace Kiln {
+namespace BooleanStage {
+
+using BSP::kNone;
+
+namespace {
+
+/// Welds nearly equal seam vertices this close, relative to the largest
+/// coordinate: distinct exact points a few units in the last place apart
+/// would otherwise leave slivers that thin between them.
+constexpr double kWeldTolerance = 1e-14;
+/// How far off an unmatched seam edge a vertex may lie and still be put on
+/// it, relative to the largest coordinate (twice the weld tolerance, so a
+/// welded vertex still finds the edge it came near).
+constexpr double kOnEdgeTolerance = 2e-14;
+/// Below this fraction of the best ear's area, the rest of a polygon counts
+/// as a straight run of points.
+constexpr double kFlatEarFraction = 1e-12;
+
+double largestCoordinate(const std::vector<double>& positions) {
+    double scale = 0.0;
+    for (const double c : positions)
+        scale = std::max(scale, std::fabs(c));
+    return scale;
+}
+
+/// Builds the result: shared vertices, seam T-junctions removed, polygons
+/// triangulated.
+class ResultAssembler {
+public:
+    ResultAssembler(const MeshArrays& a, const MeshArrays& b, BSP::Operands operands)
+        : inputs{&a, &b}, operands(operands) {
+        withColours = !a.colours.empty() || !b.colours.empty();
+        for (int i = 0; i < 2; ++i)
+            outputIdOf[i].assign(operands.operand[i]->vertices.size(), kNone);
+    }
+
+    void addPolygons(int operandId, const KeptPolygons& kept);
+    /// Merges seam vertices closer than kWeldTolerance of the model's size.
+    void weldNearVertices();
+    /// Puts seam vertices that lie on an unmatched seam edge into it;
+    /// returns how many were inserted.
+    std::size_t removeTJunctions();
+    MeshArrays triangulate() const;
+
+private:
+    struct Polygon {
+        std::uint32_t first;
+        std::uint32_t count;
+        double normal[3];
+    };
+    using EdgeBalance = std::unordered_map<std::uint64_t, std::int32_t>;
+
+    std::uint32_t outputVertex(int operandId, std::uint32_t triangle, std::uint32_t workVertex,
+                               const double* computed);
+    void appendColour(int operandId, std::uint32_t triangle, std::uint32_t inputIndex, const double p[3]);
+
+    /// Seam vertex ids in the order of their x coordinate, for sweeping a
+    /// tolerance window along x.
+    void sortByX(std::vector<std::uint32_t>& ids) const;
+    /// Per undirected seam edge, the count of its a < b uses minus its
+    /// b < a uses: not zero where the two sides have different vertices.
+    EdgeBalance seamEdgeBalance() const;
+    /// The seam vertices, sorted by x, that lie within `tolerance` of edge
+    /// a-b strictly between its ends, appended in order along it.
+    void pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::vector<std::uint32_t>& candidates,
+                      double tolerance, std::vector<std::uint32_t>& out) const;
+    void triangulatePolygon(const Polygon& p, std::vector<std::uint32_t>& loop,
+                            std::vector<std::uint32_t>& indices) const;
+    /// Twice the area of triangle a, b, c, signed along `n`.
+    double earArea(const double n[3], std::uint32_t a, std::uint32_t b, std::uint32_t c) const;
+
+    const MeshArrays* inputs[2];
+    BSP::Operands operands;
+    bool withColours = false;
+    std::vector<std::uint32_t> outputIdOf[2];
+    FlatIndexTable outputIdAt; ///< output vertices by position
+    std::vector<double> positions;
+    std::vector<float> colours;
+    std::vector<Polygon> polygons;
+    std::vector<std::uint32_t> polygonVertices;
+    /// Vertices of polygons from near triangles: only there can kept pieces
+    /// meet with different vertices on the two sides of an edge.
+    std::vector<std::uint8_t> seamVertex;
+    mutable std::vector<std::pair<double, std::uint32_t>> onEdgeScratch; ///< for pointsOnEdge
+};
+
+void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
+    for (const KeptPolygons::Polygon& p : kept.polygons) {
+        Polygon out;
+        out.first = static_cast<std::uint32_t>(polygonVertices.size());
+        for (std::uint32_t k = 0; k < p.count; ++k) {
+            const std::uint32_t index = p.orientation > 0 ? k : p.count - 1 - k;
+            const std::uint32_t v =
+                outputVertex(operandId, p.triangle, kept.vertices[p.first + index], kept.positions.data());
+            if (polygonVertices.size() > out.first && polygonVertices.back() == v)
+                continue;
+            polygonVertices.push_back(v);
+        }
+        while (polygonVertices.size() > out.first + 1 && polygonVertices.back() == polygonVertices[out.first])
+            polygonVertices.pop_back();
+        out.count = static_cast<std::uint32_t>(polygonVertices.size()) - out.first;
+        if (out.count < 3) {
+            polygonVertices.resize(out.first);
+            continue;
+        }
+        const double* n = operands.operand[operandId]->trianglePlanes[p.triangle].coefficient;
+        for (int k = 0; k < 3; ++k)
+            out.normal[k] = p.orientation * n[k];
+        if (p.near) {
+            seamVertex.resize(positions.size() / 3, 0);
+            for (std::uint32_t k = 0; k < out.count; ++k)
+                seamVertex[polygonVertices[out.first + k]] = 1;
+        }
+        polygons.push_back(out);
+    }
+}
+
+std::uint32_t ResultAssembler::outputVertex(int operandId, std::uint32_t triangle, std::uint32_t workVertex,
+                                            const double* computed) {
+    std::uint32_t& id = outputIdOf[operandId][workVertex];
+    if (id != kNone)
+        return id;
+    const double* p = computed + 3 * workVertex;
+    const std::uint32_t next = static_cast<std::uint32_t>(positions.size() / 3);
+    id = outputIdAt.findOrAdd(hashPosition(p[0], p[1], p[2]), next, [&](std::uint32_t other) {
+        const double* q = &positions[3 * other];
+        return q[0] == p[0] && q[1] == p[1] && q[2] == p[2];
+    });
+    if (id != next)
+        return id;
+    positions.insert(positions.end(), p, p + 3);
+    if (withColours)
+        appendColour(operandId, triangle, operands.operand[operandId]->vertices[workVertex].inputIndex, p);
+    return id;
+}
+
+void ResultAssembler::appendColour(int operandId, std::uint32_t triangle, std::uint32_t inputIndex,
+                                   const double p[3]) {
+    const MeshArrays& mesh = *inputs[operandId];
+    auto colourOf = [&](std::uint32_t v, int c) {
+        return mesh.colours.empty() ? 1.0f : mesh.colours[4 * v + c];
+    };
+    if (inputIndex != kNone) {
+        for (int c = 0; c < 4; ++c)
+            colours.push_back(colourOf(inputIndex, c));
+        return;
+    }
+    // Barycentric weights of the cut point in its source triangle, taken in
+    // the projection that drops the normal's largest axis.
+    const std::uint32_t* corner = &mesh.indices[3 * triangle];
+    const int drop = dominantAxis(operands.operand[operandId]->trianglePlanes[triangle]);
+    const int u = (drop + 1) % 3, v = (drop + 2) % 3;
+    auto at = [&](int c, int axis) { return mesh.positions[3 * corner[c] + axis]; };
+    auto area = [&](double au, double av, double bu, double bv, double cu, double cv) {
+        return (bu - au) * (cv - av) - (bv - av) * (cu - au);
+    };
+    const double total = area(at(0, u), at(0, v), at(1, u), at(1, v), at(2, u), at(2, v));
+    double weight[3];
+    weight[0] = area(p[u], p[v], at(1, u), at(1, v), at(2, u), at(2, v)) / total;
+    weight[1] = area(at(0, u), at(0, v), p[u], p[v], at(2, u), at(2, v)) / total;
+    weight[2] = 1.0 - weight[0] - weight[1];
+    for (int c = 0; c < 4; ++c) {
+        double value = 0.0;
+        for (int k = 0; k < 3; ++k)
+            value += weight[k] * colourOf(corner[k], c);
+        colours.push_back(static_cast<float>(value));
+    }
+}
+
+void ResultAssembler::sortByX(std::vector<std::uint32_t>& ids) const {
+    std::sort(ids.begin(), ids.end(), [&](std::uint32_t a, std::uint32_t b) { return positions[3 * a] < positions[3 * b]; });
+}
+
+void ResultAssembler::weldNearVertices() {
+    const std::size_t count = positions.size() / 3;
+    const double tolerance = kWeldTolerance * largestCoordinate(positions);
+    seamVertex.resize(count, 0);
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t v = 0; v < count; ++v)
+        if (seamVertex[v])
+            order.push_back(v);
+    sortByX(order);
+    DisjointSets sets(count);
+    bool merged = false;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const double* a = &positions[3 * order[i]];
+        for (std::size_t j = i + 1; j < order.size() && positions[3 * order[j]] - a[0] <= tolerance; ++j) {
+            const double* b = &positions[3 * order[j]];
+            if (std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
+                continue;
+            merged |= sets.join(order[i], order[j]);
+        }
+    }
+    if (!merged)
+        return;
+    std::vector<Polygon> kept;
+    kept.reserve(polygons.size());
+    for (Polygon p : polygons) {
+        std::uint32_t* v = &polygonVertices[p.first];
+        std::uint32_t n = 0;
+        for (std::uint32_t k = 0; k < p.count; ++k) {
+            const std::uint32_t r = sets.find(v[k]);
+            if (n > 0 && v[n - 1] == r)
+                continue;
+            v[n++] = r;
+        }
+        while (n > 1 && v[n - 1] == v[0])
+            --n;
+        if (n < 3)
+            continue;
+        p.count = n;
+        kept.push_back(p);
+    }
+    polygons.swap(kept);
+}
+
+ResultAssembler::EdgeBalance ResultAssembler::seamEdgeBalance() const {
+    // Only edges between two seam vertices can be unmatched.
+    EdgeBalance balance;
+    for (const Polygon& p : polygons)
+        for (std::uint32_t k = 0; k < p.count; ++k) {
+            const std::uint32_t a = polygonVertices[p.first + k];
+            const std::uint32_t b = polygonVertices[p.first + (k + 1) % p.count];
+            if (seamVertex[a] && seamVertex[b])
+                balance[(std::uint64_t{std::min(a, b)} << 32) | std::max(a, b)] += a < b ? 1 : -1;
+        }
+    return balance;
+}
+
+void ResultAssembler::pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::vector<std::uint32_t>& candidates,
+                                   double tolerance, std::vector<std::uint32_t>& out) const {
+    const double* pa = &positions[3 * a];
+    const double* pb = &positions[3 * b];
+    double d[3], length2 = 0.0;
+    for (int c = 0; c < 3; ++c) {
+        d[c] = pb[c] - pa[c];
+        length2 += d[c] * d[c];
+    }
+    if (length2 == 0.0)
+        return;
+    const double xLo = std::min(pa[0], pb[0]) - tolerance, xHi = std::max(pa[0], pb[0]) + tolerance;
+    auto it = std::lower_bound(candidates.begin(), candidates.end(), xLo,
+                               [&](std::uint32_t v, double x) { return positions[3 * v] < x; });
+    std::vector<std::pair<double, std::uint32_t>>& onEdge = onEdgeScratch;
+    onEdge.clear();
+    for (; it != candidates.end() && positions[3 * *it] <= xHi; ++it) {
+        const std::uint32_t v = *it;
+        if (v == a || v == b)
+            continue;
+        const double* pv = &positions[3 * v];
+        double t = 0.0;
+        for (int c = 0; c < 3; ++c)
+            t += (pv[c] - pa[c]) * d[c];
+        t /= length2;
+        if (t <= 0.0 || t >= 1.0)
+            continue;
+        double distance2 = 0.0;
+        for (int c = 0; c < 3; ++c) {
+            const double off = pa[c] + t * d[c] - pv[c];
+            distance2 += off * off;
+        }
+        if (distance2 <= tolerance * tolerance)
+            onEdge.emplace_back(t, v);
+    }
+    std::sort(onEdge.begin(), onEdge.end());
+    for (const auto& e : onEdge)
+        out.push_back(e.second);
+}
+
+std::size_t ResultAssembler::removeTJunctions() {
+    // Directed edges not matched by a reverse edge mark where pieces meet
+    // with different vertices on the two sides.
+    seamVertex.resize(positions.size() / 3, 0);
+    const EdgeBalance balance = seamEdgeBalance();
+    std::vector<std::uint32_t> candidates;
+    for (const auto& entry : balance)
+        if (entry.second != 0) {
+            candidates.push_back(static_cast<std::uint32_t>(entry.first >> 32));
+            candidates.push_back(static_cast<std::uint32_t>(entry.first & 0xffffffffu));
+        }
+    if (candidates.empty())
+        return 0;
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    sortByX(candidates);
+
+    auto unmatched = [&](std::uint32_t a, std::uint32_t b) {
+        if (!seamVertex[a] || !seamVertex[b])
+            return false;
+        const auto found = balance.find((std::uint64_t{std::min(a, b)} << 32) | std::max(a, b));
+        return found != balance.end() && found->second != 0;
+    };
+    const double tolerance = kOnEdgeTolerance * largestCoordinate(positions);
+    std::size_t inserted = 0;
+    std::vector<std::uint32_t> rebuilt;
+    std::vector<Polygon> newPolygons;
+    newPolygons.reserve(polygons.size());
+    for (const Polygon& p : polygons) {
+        rebuilt.clear();
+        for (std::uint32_t k = 0; k < p.count; ++k) {
+            const std::uint32_t a = polygonVertices[p.first + k];
+            const std::uint32_t b = polygonVertices[p.first + (k + 1) % p.count];
+            rebuilt.push_back(a);
+            if (unmatched(a, b))
+                pointsOnEdge(a, b, candidates, tolerance, rebuilt);
+        }
+        if (rebuilt.size() == p.count) {
+            newPolygons.push_back(p);
+            continue;
+        }
+        inserted += rebuilt.size() - p.count;
+        Polygon q = p;
+        q.first = static_cast<std::uint32_t>(polygonVertices.size());
+        q.count = static_cast<std::uint32_t>(rebuilt.size());
+        polygonVertices.insert(polygonVertices.end(), rebuilt.begin(), rebuilt.end());
+        newPolygons.push_back(q);
+    }
+    polygons.swap(newPolygons);
+    return inserted;
+}
+
+double ResultAssembler::earArea(const double n[3], std::uint32_t a, std::uint32_t b, std::uint32_t c) const {
+    const double* pa = &positions[3 * a];
+    const double* pb = &positions[3 * b];
+    const double* pc = &positions[3 * c];
+    const double u[3] = {pb[0] - pa[0], pb[1] - pa[1], pb[2] - pa[2]};
+    const double v[3] = {pc[0] - pb[0], pc[1] - pb[1], pc[2] - pb[2]};
+    return n[0] * (u[1] * v[2] - u[2] * v[1]) + n[1] * (u[2] * v[0] - u[0] * v[2]) +
+           n[2] * (u[0] * v[1] - u[1] * v[0]);
+}
+
+// Convex with extra points along its sides: clip the ear of largest area
+// each time, which never leaves an inverted triangle. When the rest would
+// be a straight run of points (the chord lies along a side), fan from the
+// ear's tip instead.
+void ResultAssembler::triangulatePolygon(const Polygon& p, std::vector<std::uint32_t>& loop,
+                                         std::vector<std::uint32_t>& indices) const {
+    auto emit = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+        if (a != b && b != c && c != a)
+            indices.insert(indices.end(), {a, b, c});
+    };
+    loop.assign(polygonVertices.begin() + p.first, polygonVertices.begin() + p.first + p.count);
+    while (loop.size() >= 3) {
+        const std::size_t n = loop.size();
+        std::size_t best = 0;
+        double bestArea = 0.0;
+        for (std::size_t k = 0; k < n; ++k) {
+            const double area = earArea(p.normal, loop[(k + n - 1) % n], loop[k], loop[(k + 1) % n]);
+            if (area > bestArea) {
+                bestArea = area;
+                best = k;
+            }
+        }
+        if (bestArea <= 0.0)
+            return;
+        if (n == 3) {
+            emit(loop[0], loop[1], loop[2]);
+            return;
+        }
+        const std::uint32_t tip = loop[best];
+        std::rotate(loop.begin(), loop.begin() + static_cast<std::ptrdiff_t>(best), loop.end());
+        // loop[0] is the tip now; check what remains without it.
+        const double flatArea = bestArea * kFlatEarFraction;
+        bool flat = true;
+        for (std::size_t k = 2; k + 1 < n && flat; ++k)
+            flat = earArea(p.normal, loop[k - 1], loop[k], loop[k + 1]) <= flatArea;
+        flat = flat && earArea(p.normal, loop[n - 2], loop[n - 1], loop[1]) <= flatArea &&
+               earArea(p.normal, loop[n - 1], loop[1], loop[2]) <= flatArea;
+        if (flat) {
+            for (std::size_t k = 1; k + 1 < n; ++k)
+                emit(tip, loop[k], loop[k + 1]);
+            return;
+        }
+        emit(loop[n - 1], tip, loop[1]);
+        loop.erase(loop.begin());
+    }
+}
+
+MeshArrays ResultAssembler::triangulate() const {
+    MeshArrays result;
+    std::vector<std::uint32_t> loop;
+    for (const Polygon& p : polygons) {
+        if (p.count == 3) {
+            const std::uint32_t* v = &polygonVertices[p.first];
+            if (v[0] != v[1] && v[1] != v[2] && v[2] != v[0])
+                result.indices.insert(result.indices.end(), v, v + 3);
+            continue;
+        }
+        triangulatePolygon(p, loop, result.indices);
+    }
+    result.positions = positions;
+    result.colours = colours;
+    return result;
+}
+
+// Drops vertices no triangle uses, keeping the order of the others.
+void removeUnusedVertices(MeshArrays& mesh) {
+    std::vector<std::uint32_t> remap(mesh.vertexCount(), kNone);
+    for (const std::uint32_t v : mesh.indices)
+        remap[v] = 0;
+    std::uint32_t next = 0;
+    const bool withColours = !mesh.colours.empty();
+    for (std::size_t v = 0; v < remap.size(); ++v) {
+        if (remap[v] == kNone)
+            continue;
+        remap[v] = next;
+        for (int c = 0; c < 3; ++c)
+            mesh.positions[3 * next + c] = mesh.positions[3 * v + c];
+        if (withColours)
+            for (int c = 0; c < 4; ++c)
+                mesh.colours[4 * next + c] = mesh.colours[4 * v + c];
+        ++next;
+    }
+    mesh.positions.resize(3 * next);
+    if (withColours)
+        mesh.colours.resize(4 * next);
+    for (std::uint32_t& v : mesh.indices)
+        v = remap[v];
+}
+
+} // namespace
+
+MeshArrays assembleResult(const MeshArrays& a, const MeshArrays& b, BSP::Operands operands,
+                          const KeptPolygons& keptA, const KeptPolygons& keptB, std::size_t& seamVerticesInserted) {
+    ResultAssembler assembler(a, b, operands);
+    assembler.addPolygons(0, keptA);
+    assembler.addPolygons(1, keptB);
+    assembler.weldNearVertices();
+    seamVerticesInserted += assembler.removeTJunctions();
+    MeshArrays result = assembler.triangulate();
+    removeUnusedVertices(result);
+    return result;
+}
+
+} // namespace BooleanStage
+} // namespace Kiln

@@ -1,0 +1,48 @@
+#include "hapticdevice/HapticsDeviceDriven.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Kiln {
+
+HapticsDeviceDriven::HapticsDeviceDriven(HapticLoop mode) { startLoop(mode); }
+
+HapticsDeviceDriven::~HapticsDeviceDriven() { stopLoop(); }
+
+void HapticsDeviceDriven::moveTo(const Ogre::Vector3& devicePosition, double seconds,
+                                 int buttons) {
+    const Vec3d to(devicePosition.x, devicePosition.y, devicePosition.z);
+    if (!isFinite(to) || !std::isfinite(seconds))
+        return;
+    const std::lock_guard<std::mutex> lock(motionMutex);
+    motion.from = current;
+    motion.to = to;
+    motion.duration = std::max(seconds, 0.0);
+    motion.elapsed = 0.0;
+    motion.buttons = buttons;
+    motion.started = true;
+}
+
+bool HapticsDeviceDriven::isSettled() {
+    const std::lock_guard<std::mutex> lock(motionMutex);
+    return !motion.started || motion.elapsed >= motion.duration;
+}
+
+Ogre::Vector3 HapticsDeviceDriven::worldToDevice(const Ogre::Vector3& world) {
+    return worldPointToDevice(world);
+}
+
+bool HapticsDeviceDriven::pollDevice(double dt, const DeviceForce&, Vec3d& position,
+                                     std::int32_t& buttons) {
+    const std::lock_guard<std::mutex> lock(motionMutex);
+    if (motion.started) {
+        motion.elapsed = std::min(motion.elapsed + dt, motion.duration);
+        const double f = motion.duration > 0.0 ? motion.elapsed / motion.duration : 1.0;
+        current = motion.from + (motion.to - motion.from) * f;
+    }
+    position = current * getWorldScale();
+    buttons = motion.buttons;
+    return true;
+}
+
+} // namespace Kiln
