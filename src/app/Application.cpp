@@ -1,6 +1,9 @@
 #include "app/Application.h"
 
 #include "app/AppSeams.h"
+#include "app/GuiLayer.h"
+#include "app/MouseNavigation.h"
+#include "app/ViewControl.h"
 #include "app/MouseStylus.h"
 #include "functions/FunctionContext.h"
 

@@ -3,6 +3,9 @@
 // scripts, wired together once the window exists and stepped every frame.
 #include "app/AppSeams.h"
 #include "app/Application.h"
+#include "app/GuiLayer.h"
+#include "app/MouseNavigation.h"
+#include "app/ViewControl.h"
 #include "app/MouseStylus.h"
 #include "app/StateDump.h"
 
@@ -34,6 +37,9 @@
 #include <OgreFrameListener.h>
 #include <OgreRenderWindow.h>
 
+#include <CEGUI/CEGUI.h>
+
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -63,15 +69,59 @@ std::optional<Kiln::SurfaceHit> surfaceAlong(Kiln::ObjectGroup& root, const Ogre
     return Kiln::SurfaceHit{hit.point, normal};
 }
 
+/// The GUI's part of the dump: windows, bindings, the open dialog, the bars.
+void fillGuiView(Kiln::GuiLayer& gui, Kiln::StateView& view) {
+    Kiln::InterfaceManager& ui = gui.getInterface();
+    Kiln::StatusMessage& status = gui.getStatus();
+    view.alert = status.getAlert();
+    view.status = status.getStatusText();
+    view.function = status.getFunctionText();
+    view.hasGui = true;
+    ui.forEachWindow([&](CEGUI::Window& window) {
+        const std::string name = Kiln::InterfaceManager::windowName(window);
+        if (name.find("__auto") != std::string::npos)
+            return;
+        Kiln::WindowView entry;
+        entry.name = name;
+        entry.visible = window.isEffectiveVisible();
+        entry.enabled = !window.isEffectiveDisabled();
+        if (const auto* toggle = dynamic_cast<const CEGUI::ToggleButton*>(&window))
+            entry.selected = toggle->isSelected();
+        entry.text = Kiln::fromGuiString(window.getText());
+        const CEGUI::Rectf rect = window.getUnclippedOuterRect().get();
+        entry.rect[0] = rect.left();
+        entry.rect[1] = rect.top();
+        entry.rect[2] = rect.right();
+        entry.rect[3] = rect.bottom();
+        view.windows.push_back(entry);
+    });
+    for (const Kiln::WindowBinding& binding : gui.getGuiManager().getBindings())
+        view.bindings.push_back({binding.window, binding.event, binding.function, binding.argument});
+    if (const auto dialog = gui.getDialogs().getOpenDialog())
+        view.dialog = Kiln::DialogView{dialog->kind, dialog->title, dialog->text, dialog->buttons,
+                                       dialog->mode, dialog->folder};
+    const char* language = std::getenv("MORVEL_LANGUAGE");
+    view.language = language && std::string(language) == "cn" ? "cn" : "en";
+}
+
 } // namespace
 
 Application::~Application() {
     // The functions reach the seams and the seams the managers: the context
     // (functions first) goes before the seams it points into.
     scriptRunner.reset();
-    if (context && context->inputManager)
+    if (context && context->inputManager) {
         context->inputManager->removeMouseListener("MouseStylus");
+        context->inputManager->removeMouseListener("Gui");
+        context->inputManager->removeKeyListener("Gui");
+    }
     mouseStylus.reset();
+    // The functions reach the GUI, and the GUI draws with the engine: the
+    // functions go first, the GUI before the engine.
+    if (context)
+        context->functionManager.reset();
+    guiLayer.reset();
+    navigation.reset();
     context.reset();
     functionContext.reset();
     seams.reset();
@@ -87,7 +137,7 @@ std::unique_ptr<Kiln::IHapticsDevice> Application::chooseDevice(Kiln::ConfigRead
         return driven;
     }
     Kiln::HapticsDeviceChoice chosen = Kiln::createHapticsDevice(choice);
-    statusLine.post(chosen.notice);
+    postNotice(chosen.notice);
     if (dynamic_cast<Kiln::HapticsDeviceSimulated*>(chosen.device.get()))
         deviceName = "simulated";
     else if (dynamic_cast<Kiln::HapticsDeviceScripted*>(chosen.device.get()))
@@ -105,16 +155,24 @@ void Application::startInteraction() {
 
     context->stylusView = Kiln::OgreStylusView::fromSettings(*graphics.getSceneManager(), hapticSettings);
     context->hapticManager = std::make_unique<Kiln::HapticManager>();
-    context->hapticManager->setNoticeSink([this](const std::string& text) { statusLine.post(text); });
+    context->hapticManager->setNoticeSink([this](const std::string& text) { postNotice(text); });
     context->hapticManager->initialise(hapticSettings, std::move(device), context->stylusView.get());
     context->scene->addPresenter("haptics", context->hapticManager.get());
     context->scene->setActiveObject(context->viewRoot->getHandle());
 
     startInput(deviceName != "falcon");
+    startGui();
+    startNavigation();
     context->selectionManager = std::make_unique<Kiln::SelectionManager>(context->sceneRoot.get());
     startFunctions();
     if (deviceName == "simulated")
         startMouseStylus();
+    if (guiLayer && context->inputManager->hasMouse()) {
+        guiLayer->setViewMouse(mouseStylus.get(), navigation.get());
+        context->inputManager->addMouseListener(guiLayer.get(), "Gui");
+    }
+    if (guiLayer && options.showSplash)
+        guiLayer->showSplash("brevant-v3-blue.png", 3.0f);
     if (!scriptCommands.empty())
         scriptRunner = std::make_unique<Kiln::ScriptRunner>(std::move(scriptCommands), *this);
     if (options.openFileOnStart)
@@ -160,12 +218,30 @@ void Application::startFunctions() {
     c.overlay = seams->overlay.get();
     c.frameStatistics = seams->frameStatistics.get();
     c.showFrameCount = options.showFrameCount;
+    viewControl = std::make_unique<Kiln::ViewControl>(*context, navigation.get());
+    c.view = viewControl.get();
+    if (guiLayer) {
+        c.status = guiLayer.get();
+        c.dialogs = guiLayer.get();
+        c.gui = guiLayer.get();
+    }
 
     context->functionManager = std::make_unique<FunctionManager>(c);
     FunctionManager& functions = *context->functionManager;
-    context->inputManager->addKeyListener(&functions, "FunctionManager");
+    if (guiLayer) {
+        // Keys pass the GUI first: an edit box with the focus keeps them.
+        guiLayer->setShortcutKeys(&functions, navigation.get());
+        context->inputManager->addKeyListener(guiLayer.get(), "Gui");
+        guiLayer->loadSettings(functions, Kiln::dataDirectory() + "/Config/GuiSettingsV2.xml");
+    } else {
+        context->inputManager->addKeyListener(&functions, "FunctionManager");
+        if (navigation)
+            context->inputManager->addKeyListener(navigation.get(), "DoodlewingNavigation");
+    }
     context->hapticManager->addListener(&functions);
     functions.createRegisteredFunctions();
+    if (guiLayer)
+        guiLayer->functionsReady();
     if (functions.findFunction("CreateLine"))
         functions.activateFunction("CreateLine");
 }
@@ -195,7 +271,7 @@ void Application::openStartFile() {
             failScript(0, "cannot open " + options.startFile + ": " + e.what());
             return;
         }
-        statusLine.post("Failed to open '" + options.startFile + "'.", -1.0, 3);
+        postNotice("Failed to open '" + options.startFile + "'.", 3);
         std::cerr << "morvel: " << options.startFile << ": " << e.what() << std::endl;
         return;
     }
@@ -232,6 +308,10 @@ void Application::updateInteraction(float seconds) {
     frame.timeSinceLastEvent = seconds;
     context->functionManager->frameStarted(frame);
     statusLine.update(seconds);
+    if (navigation)
+        navigation->step(seconds);
+    if (guiLayer)
+        guiLayer->update(seconds);
 }
 
 void Application::runScriptStep(float seconds) {
@@ -276,6 +356,8 @@ std::string Application::buildDump() const {
     view.alert = statusLine.getAlert();
     view.status = statusLine.getStatus();
     view.function = statusLine.getFunction();
+    if (guiLayer)
+        fillGuiView(*guiLayer, view);
     return Kiln::buildStateDump(view);
 }
 
@@ -295,8 +377,10 @@ void Application::invoke(const std::string& name, const std::string* argument) {
     if (argument)
         functions.setFunctionArgument(name, *argument);
     seams->dialogs.clearLastMessage();
+    if (guiLayer)
+        guiLayer->clearLastError();
     if (!functions.invokeFunction(name)) {
-        const std::string& message = seams->dialogs.getLastMessage();
+        const std::string& message = guiLayer ? guiLayer->getLastError() : seams->dialogs.getLastMessage();
         throw std::runtime_error(message.empty() ? name + " failed" : message);
     }
 }
@@ -324,3 +408,66 @@ void Application::quit() {
 }
 
 void Application::exitNow() { endRun(0); }
+
+void Application::postNotice(const std::string& text, int type) {
+    if (guiLayer)
+        guiLayer->post(text, 0.f, type);
+    else
+        statusLine.post(text, -1.0, type);
+}
+
+void Application::startGui() {
+    try {
+        guiLayer = std::make_unique<Kiln::GuiLayer>(*context);
+    } catch (const std::exception& e) {
+        std::cerr << "morvel: the interface could not start, running without it: " << e.what() << std::endl;
+        guiLayer.reset();
+    }
+}
+
+void Application::startNavigation() {
+    navigation = std::make_unique<Kiln::MouseNavigation>(
+        *context->viewRoot, context->graphicsManager->getCamera(), *context->inputManager,
+        [this](const std::string& text) { postNotice(text, 2); });
+}
+
+namespace {
+void requireGui(const Kiln::GuiLayer* gui) {
+    if (!gui)
+        throw std::runtime_error("the interface is not running");
+}
+void check(const std::string& failure) {
+    if (!failure.empty())
+        throw std::runtime_error(failure);
+}
+} // namespace
+
+void Application::click(const std::string& window) {
+    requireGui(guiLayer.get());
+    check(guiLayer->getInterface().click(window));
+}
+
+void Application::answer(const std::string& button) {
+    requireGui(guiLayer.get());
+    check(guiLayer->getDialogs().answer(button));
+}
+
+void Application::choose(const std::string& path) {
+    requireGui(guiLayer.get());
+    check(guiLayer->getDialogs().choose(path));
+}
+
+void Application::type(const std::string& text) {
+    requireGui(guiLayer.get());
+    Kiln::InterfaceManager& gui = guiLayer->getInterface();
+    if (!gui.isEditboxFocused())
+        throw std::runtime_error("no edit box has the focus");
+    for (unsigned char c : text)
+        gui.injectChar(c);
+}
+
+void Application::focus(const std::string& window) {
+    requireGui(guiLayer.get());
+    if (!guiLayer->getInterface().focusEditbox(window))
+        throw std::runtime_error("'" + window + "' is not a visible, enabled edit box");
+}

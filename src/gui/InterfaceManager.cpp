@@ -56,11 +56,10 @@ InterfaceManager::~InterfaceManager() {
 }
 
 void InterfaceManager::destroy() {
-    if (!context)
-        return;
     context = nullptr;
     panels.clear();
-    CEGUI::System::destroy();
+    if (CEGUI::System::getSingletonPtr())
+        CEGUI::System::destroy();
     if (auto* ogre = dynamic_cast<CEGUI::OgreRenderer*>(ownRenderer)) {
         if (ownCodec)
             CEGUI::OgreRenderer::destroyOgreImageCodec(*static_cast<CEGUI::OgreImageCodec*>(ownCodec));
@@ -72,7 +71,8 @@ void InterfaceManager::destroy() {
 }
 
 void InterfaceManager::initialize(Ogre::RenderTarget& target, const std::string& configFile,
-                                  const std::string& resourceGroup, const std::string& logFile) {
+                                  const std::string& layoutFile, const std::string& resourceGroup,
+                                  const std::string& logFile) {
     CEGUI::OgreRenderer* renderer = nullptr;
     try {
         renderer = &CEGUI::OgreRenderer::create(target);
@@ -84,19 +84,22 @@ void InterfaceManager::initialize(Ogre::RenderTarget& target, const std::string&
     ownRenderer = renderer;
     ownCodec = &CEGUI::OgreRenderer::createOgreImageCodec();
     initializeWith(*renderer, std::make_unique<OgreCEGUIResourceProvider>(resourceGroup), ownCodec,
-                   configFile, logFile);
+                   configFile, layoutFile, logFile);
 }
 
 void InterfaceManager::initializeWith(CEGUI::Renderer& renderer,
                                       std::unique_ptr<CEGUI::ResourceProvider> resourceProvider,
                                       CEGUI::ImageCodec* codec, const std::string& configFile,
-                                      const std::string& logFile) {
+                                      const std::string& layoutFile, const std::string& logFile) {
     provider = std::move(resourceProvider);
     CEGUI::System* system = nullptr;
     std::string failure;
     try {
         system = &CEGUI::System::create(renderer, provider.get(), nullptr, codec, nullptr,
                                         configFile, logFile);
+        if (!layoutFile.empty())
+            system->getDefaultGUIContext().setRootWindow(
+                CEGUI::WindowManager::getSingleton().loadLayoutFromFile(layoutFile));
     } catch (const CEGUI::Exception& e) {
         failure = e.what();
     } catch (const std::exception& e) {
@@ -104,6 +107,7 @@ void InterfaceManager::initializeWith(CEGUI::Renderer& renderer,
     }
     if (!system) {
         guiLog() << failure << Kiln::endl;
+        destroy();
         throw Exception(2, "Failed to create CEGUI::System." + (failure.empty() ? "" : " " + failure),
                         "Kiln::InterfaceManager::initialize");
     }

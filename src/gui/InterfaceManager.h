@@ -44,16 +44,17 @@ public:
     InterfaceManager& operator=(const InterfaceManager&) = delete;
 
     /// The GUI over `target`, its files from the engine resource group
-    /// `resourceGroup`; `configFile` ("cegui.config") names the schemes,
-    /// fonts and the main layout. Throws Kiln::Exception "Failed to create
+    /// `resourceGroup`; `configFile` ("cegui.config") names the schemes and
+    /// fonts, `layoutFile` the main window layout (may be empty). Throws Kiln::Exception "Failed to create
     /// CEGUI::Renderer." or "Failed to create CEGUI::System.".
     void initialize(Ogre::RenderTarget& target, const std::string& configFile,
-                    const std::string& resourceGroup, const std::string& logFile);
+                    const std::string& layoutFile, const std::string& resourceGroup,
+                    const std::string& logFile);
     /// The same over a renderer made by the caller (tests use the toolkit's
     /// null renderer). Takes ownership of `provider`.
     void initializeWith(CEGUI::Renderer& renderer, std::unique_ptr<CEGUI::ResourceProvider> provider,
                         CEGUI::ImageCodec* codec, const std::string& configFile,
-                        const std::string& logFile);
+                        const std::string& layoutFile, const std::string& logFile);
     bool isInitialized() const { return context != nullptr; }
 
     CEGUI::GUIContext& getContext() const { return *context; }
