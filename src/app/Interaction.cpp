@@ -39,6 +39,7 @@
 
 #include <CEGUI/CEGUI.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <iostream>
 
@@ -387,8 +388,10 @@ void Application::invoke(const std::string& name, const std::string* argument) {
 
 void Application::key(const std::string& keyName, bool down) {
     const OIS::KeyCode code = Kiln::keyCodeFromName(keyName);
+    // A letter or digit carries its character, as a typed key does.
+    const unsigned text = keyName.size() == 1 ? unsigned(std::tolower(static_cast<unsigned char>(keyName[0]))) : 0;
     if (down)
-        context->inputManager->injectKeyPressed(code);
+        context->inputManager->injectKeyPressed(code, text);
     else
         context->inputManager->injectKeyReleased(code);
 }
