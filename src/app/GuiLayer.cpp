@@ -87,7 +87,8 @@ void GuiLayer::functionsReady() {
 void GuiLayer::showSplash(const std::string& imageFile, float seconds) {
     try {
         splash = std::make_unique<PictureWindow>(gui, imageFile, [this] { splashLeft = 0.f; });
-    } catch (const CEGUI::Exception& e) {
+    } catch (const std::exception& e) {
+        // Ogre's and the toolkit's exceptions alike: no splash, no harm.
         debugChannel("GUI") << "No splash: " << e.what() << Kiln::endl;
         return;
     }
@@ -236,14 +237,12 @@ void GuiLayer::showMessage(const std::string& title, const std::string& text) {
     dialogs->messageBox(title, text, GMBB_OK, nullptr);
 }
 
-void GuiLayer::showPicture(const std::string& imageFile) {
+void GuiLayer::showPicture(const std::string& imageFile, const std::string& caption) {
     try {
-        picture = std::make_unique<PictureWindow>(gui, imageFile, [this] {
-            // Closed after the click has been handled.
-            if (functions && context.functionManager)
-                picture->getWindow()->hide();
-        });
-    } catch (const CEGUI::Exception& e) {
+        picture.reset();
+        picture = std::make_unique<PictureWindow>(gui, imageFile, [this] { picture->getWindow()->hide(); },
+                                                  caption);
+    } catch (const std::exception& e) {
         post("Cannot show " + imageFile, 0.f, 3);
         debugChannel("GUI") << e.what() << Kiln::endl;
     }

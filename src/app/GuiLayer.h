@@ -83,7 +83,7 @@ public:
 
     // IDialogs
     void showMessage(const std::string& title, const std::string& text) override;
-    void showPicture(const std::string& imageFile) override;
+    void showPicture(const std::string& imageFile, const std::string& caption) override;
     void askSaveFile(const std::string& title, const std::string& filters, const std::string& proposedName,
                      std::function<void(const std::string* path)> done) override;
 

@@ -46,9 +46,11 @@ public:
     virtual ~IDialogs() = default;
     /// A box with one "OK" button.
     virtual void showMessage(const std::string& title, const std::string& text) = 0;
-    /// Shows a picture file (an engine resource) until it is clicked; the
-    /// headless program has nowhere to show it.
-    virtual void showPicture(const std::string& imageFile) { (void)imageFile; }
+    /// Shows a picture file (an engine resource) with `caption` written over
+    /// it, until it is clicked; the headless program has nowhere to show it.
+    virtual void showPicture(const std::string& imageFile, const std::string& caption) {
+        (void)imageFile; (void)caption;
+    }
     /// Asks for a file to write; `done` gets the full path, or nothing when
     /// the user cancels. Without a GUI the answer is "cancelled".
     virtual void askSaveFile(const std::string& title, const std::string& filters,

@@ -105,6 +105,7 @@ public:
                 auto* item = new CEGUI::ListboxTextItem(toGuiString(entry));
                 item->setSelectionBrushImage("WindowsLook/Background");
                 item->setSelectionColours(CEGUI::Colour(0.55f, 0.7f, 0.9f, 1.f));
+                item->setTextColours(CEGUI::Colour(0.1f, 0.12f, 0.16f, 1.f));
                 list->addItem(item);
             }
         }

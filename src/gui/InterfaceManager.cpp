@@ -40,6 +40,18 @@ CEGUI::MouseButton toolkitButton(int button) {
     }
 }
 
+/// Visible, or an item of a closed menu whose menu can be opened: a click
+/// on a menu entry opens its menu first.
+bool isReachable(const CEGUI::Window& window) {
+    for (const CEGUI::Window* w = &window; w; w = w->getParent()) {
+        if (w->isVisible())
+            continue;
+        if (!dynamic_cast<const CEGUI::PopupMenu*>(w))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 CEGUI::String toGuiString(const std::string& text) {
@@ -257,7 +269,7 @@ std::string InterfaceManager::click(const std::string& name) {
     CEGUI::Window* window = getWindow(name);
     if (!window)
         return "no window '" + name + "'";
-    if (!window->isEffectiveVisible())
+    if (!isReachable(*window))
         return "window '" + name + "' is hidden";
     if (window->isEffectiveDisabled())
         return "window '" + name + "' is disabled";

@@ -7,7 +7,7 @@
 namespace Kiln {
 
 PictureWindow::PictureWindow(InterfaceManager& gui, const std::string& imageFile,
-                             std::function<void()> onClick) {
+                             std::function<void()> onClick, const std::string& caption) {
     CEGUI::ImageManager& images = CEGUI::ImageManager::getSingleton();
     CEGUI::Renderer& renderer = *CEGUI::System::getSingleton().getRenderer();
     const std::string set = "SplashWindowIS_" + imageFile;
@@ -41,6 +41,21 @@ PictureWindow::PictureWindow(InterfaceManager& gui, const std::string& imageFile
             onClick();
             return true;
         });
+    if (!caption.empty()) {
+        // Text is drawn by the GUI rather than baked into the picture, so it
+        // stays sharp and follows the language.
+        CEGUI::Window* text = CEGUI::WindowManager::getSingleton().createWindow("Morvel/StaticText", "Caption");
+        text->setArea(CEGUI::URect(CEGUI::UDim(0.f, 28.f), CEGUI::UDim(0.f, 24.f), CEGUI::UDim(1.f, -28.f),
+                                   CEGUI::UDim(1.f, -24.f)));
+        text->setProperty("FrameEnabled", "false");
+        text->setProperty("BackgroundEnabled", "false");
+        text->setProperty("HorzFormatting", "WordWrapLeftAligned");
+        text->setProperty("VertFormatting", "TopAligned");
+        text->setProperty("TextColours", "tl:FF1E2430 tr:FF1E2430 bl:FF1E2430 br:FF1E2430");
+        text->setMousePassThroughEnabled(true);
+        text->setText(toGuiString(caption));
+        window->addChild(text);
+    }
     root->addChild(window);
     window->show();
 }

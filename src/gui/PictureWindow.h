@@ -16,9 +16,11 @@ class InterfaceManager;
 
 class PictureWindow {
 public:
-    /// Shows `imageFile` under the root window; `onClick` may be empty.
-    /// Throws CEGUI exceptions when the picture cannot be loaded.
-    PictureWindow(InterfaceManager& gui, const std::string& imageFile, std::function<void()> onClick);
+    /// Shows `imageFile` under the root window with `caption` (UTF-8, may be
+    /// empty) written over it; `onClick` may be empty. Throws CEGUI
+    /// exceptions when the picture cannot be loaded.
+    PictureWindow(InterfaceManager& gui, const std::string& imageFile, std::function<void()> onClick,
+                  const std::string& caption = "");
     ~PictureWindow();
     PictureWindow(const PictureWindow&) = delete;
     PictureWindow& operator=(const PictureWindow&) = delete;
