@@ -2,6 +2,7 @@
 
 #include "app/AppSeams.h"
 #include "app/GuiLayer.h"
+#include "gui/HapticMouseControl.h"
 #include "app/MouseNavigation.h"
 #include "app/ViewControl.h"
 #include "app/MouseStylus.h"

@@ -27,6 +27,7 @@ class IHapticsDevice;
 class MouseStylus;
 class HapticsDeviceDriven;
 class GuiLayer;
+class HapticMouseControl;
 class MouseNavigation;
 class ViewControl;
 struct StateView;
@@ -98,6 +99,7 @@ private:
     /// program runs on with the headless status line and boxes.
     void startGui();
     void startNavigation();
+    void startHapticMouse();
     /// A notice for the user: the alert bar, or the status line headless.
     void postNotice(const std::string& text, int type = 1);
     void openStartFile();
@@ -142,6 +144,8 @@ private:
     std::unique_ptr<FunctionContext> functionContext;
     std::unique_ptr<Kiln::MouseStylus> mouseStylus;
     std::unique_ptr<Kiln::GuiLayer> guiLayer;
+    /// The grip as the GUI pointer; only with a device the mouse does not drive.
+    std::unique_ptr<Kiln::HapticMouseControl> hapticMouse;
     std::unique_ptr<Kiln::MouseNavigation> navigation;
     std::unique_ptr<Kiln::ViewControl> viewControl;
     std::unique_ptr<Kiln::ScriptRunner> scriptRunner;

@@ -4,6 +4,7 @@
 #include "app/AppSeams.h"
 #include "app/Application.h"
 #include "app/GuiLayer.h"
+#include "gui/HapticMouseControl.h"
 #include "app/MouseNavigation.h"
 #include "app/ViewControl.h"
 #include "app/MouseStylus.h"
@@ -117,6 +118,9 @@ Application::~Application() {
         context->inputManager->removeKeyListener("Gui");
     }
     mouseStylus.reset();
+    if (context && context->hapticManager && hapticMouse)
+        context->hapticManager->removeListener(hapticMouse.get());
+    hapticMouse.reset();
     // The functions reach the GUI, and the GUI draws with the engine: the
     // functions go first, the GUI before the engine.
     if (context)
@@ -164,6 +168,8 @@ void Application::startInteraction() {
     startInput(deviceName != "falcon");
     startGui();
     startNavigation();
+    if (guiLayer && deviceName != "simulated")
+        startHapticMouse();
     context->selectionManager = std::make_unique<Kiln::SelectionManager>(context->sceneRoot.get());
     startFunctions();
     if (deviceName == "simulated")
@@ -202,6 +208,8 @@ void Application::startFunctions() {
     Kiln::GraphicsManager& graphics = *context->graphicsManager;
     seams = std::make_unique<InteractionSeams>(statusLine, context->flags);
     seams->haptics = std::make_unique<Kiln::ToolHaptics>(*context->hapticManager);
+    if (hapticMouse)
+        seams->haptics->setWantedSink([this](bool on) { hapticMouse->setHapticsToRestore(on); });
     seams->overlay = std::make_unique<Kiln::OverlayTexts>(graphics.getTextRenderer());
     seams->frameStatistics = std::make_unique<Kiln::WindowFrameStatistics>(*graphics.getRenderWindow());
     seams->factory = std::make_unique<Kiln::PresentedObjectFactory>(*graphics.getSceneManager());
@@ -473,4 +481,25 @@ void Application::focus(const std::string& window) {
     requireGui(guiLayer.get());
     if (!guiLayer->getInterface().focusEditbox(window))
         throw std::runtime_error("'" + window + "' is not a visible, enabled edit box");
+}
+
+void Application::startHapticMouse() {
+    Ogre::Camera* camera = context->graphicsManager->getCamera();
+    Kiln::GraphicsManager& graphics = *context->graphicsManager;
+    Kiln::HapticManager& haptics = *context->hapticManager;
+    Kiln::HapticMouseControl::Hooks hooks;
+    hooks.project = [camera, &graphics](const Kiln::HapticState& state, float& x, float& y) {
+        const Ogre::Vector3 eye = camera->getViewMatrix(true) * state.proxyPosition;
+        if (eye.z >= 0.f)
+            return false; // behind the camera
+        const Ogre::Vector3 clip = camera->getProjectionMatrix() * eye;
+        x = (clip.x * 0.5f + 0.5f) * float(graphics.getWindowWidth());
+        y = (0.5f - clip.y * 0.5f) * float(graphics.getWindowHeight());
+        return true;
+    };
+    hooks.setHapticsEnabled = [&haptics](bool on) { haptics.setHapticsEnabled(on); };
+    hooks.setStylusVisible = [&haptics](bool visible) { haptics.getStylus().setVisible(visible); };
+    hapticMouse = std::make_unique<Kiln::HapticMouseControl>(guiLayer->getInterface(), std::move(hooks));
+    // First among the listeners: presses over the GUI stop here.
+    haptics.addListener(hapticMouse.get());
 }
