@@ -1,6 +1,7 @@
 """The interface in the running program: the windows the program's parts
 name, the bindings of every function, dialogs answered from scripts, both
 languages, and real X pointer and key events through xdotool."""
+import math
 import os
 import re
 import subprocess
@@ -9,7 +10,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from morvel_session import MORVEL, Session, WindowSession, xdotool  # noqa: E402
+from morvel_session import CAMERA, MORVEL, Session, WindowSession, xdotool  # noqa: E402
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data")
 
@@ -125,6 +126,40 @@ class Dialogs(GuiSession):
         dump = self.load("typed.json")
         self.assertEqual(dump["windows"]["Root/AutosaveIntervalEditbox"]["text"], "5l")
         self.assertNotIn("locked", dump["alert"])
+
+
+class GripPointer(GuiSession):
+    """The stylus, driven by the script as a hand drives the grip, works
+    the GUI where it passes over a panel."""
+
+    def root_point_at(self, px, py, width, height, depth=40.0):
+        # Inverse of screen_point: the world point at `depth` in front of the
+        # camera under the pixel, in scene-root units (root scale 0.2).
+        t = math.tan(math.radians(45.0) / 2)
+        x = (px - width / 2) / (width / 2) * t * width / height * depth
+        y = -(py - height / 2) / (height / 2) * t * depth
+        world = (x + CAMERA[0], y + CAMERA[1], CAMERA[2] - depth)
+        return tuple(c / 0.2 for c in world)
+
+    def test_grip_clicks_a_check_box_and_haptics_come_back_in_the_view(self):
+        self.check(self.run_script("frames 3\ndump layout.json\nexit\n"))
+        layout = self.load("layout.json")
+        width, height = layout["windows"]["Root"]["rect"][2:]
+        x0, y0, x1, y1 = layout["windows"]["Root/WireframeModeCheckbox"]["rect"]
+        over = "%g %g %g" % self.root_point_at(x0 + 8, (y0 + y1) / 2, width, height)
+        result = self.run_script(
+            "stylus 0 0 0\nsleep 0.2\ndump view.json\n"
+            "stylus %s 0 0.3\nsleep 0.3\ndump over.json\n"
+            "stylus %s 1 0.1\nsleep 0.2\nstylus %s 0 0.1\nsleep 0.2\ndump clicked.json\n"
+            "stylus 0 0 0 0 0.3\nsleep 0.3\ndump back.json\nexit\n" % (over, over, over))
+        self.check(result)
+        self.assertTrue(self.load("view.json")["haptics"])
+        self.assertFalse(self.load("over.json")["haptics"])
+        clicked = self.load("clicked.json")
+        self.assertTrue(clicked["windows"]["Root/WireframeModeCheckbox"]["selected"])
+        # The press was the GUI's: no tool saw a button.
+        self.assertEqual(clicked["undo"], 0)
+        self.assertTrue(self.load("back.json")["haptics"])
 
 
 class RealPointer(WindowSession):
