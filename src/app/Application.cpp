@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/AppSeams.h"
+#include "app/GripNavigation.h"
 #include "app/GuiLayer.h"
 #include "gui/HapticMouseControl.h"
 #include "app/MouseNavigation.h"

@@ -29,6 +29,7 @@ class HapticsDeviceDriven;
 class GuiLayer;
 class HapticMouseControl;
 class MouseNavigation;
+class GripNavigation;
 class ViewControl;
 struct StateView;
 } // namespace Kiln
@@ -147,6 +148,7 @@ private:
     /// The grip as the GUI pointer; only with a device the mouse does not drive.
     std::unique_ptr<Kiln::HapticMouseControl> hapticMouse;
     std::unique_ptr<Kiln::MouseNavigation> navigation;
+    std::unique_ptr<Kiln::GripNavigation> gripNavigation;
     std::unique_ptr<Kiln::ViewControl> viewControl;
     std::unique_ptr<Kiln::ScriptRunner> scriptRunner;
     std::vector<Kiln::ScriptCommand> scriptCommands;

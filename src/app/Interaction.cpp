@@ -3,6 +3,7 @@
 // scripts, wired together once the window exists and stepped every frame.
 #include "app/AppSeams.h"
 #include "app/Application.h"
+#include "app/GripNavigation.h"
 #include "app/GuiLayer.h"
 #include "gui/HapticMouseControl.h"
 #include "app/MouseNavigation.h"
@@ -121,6 +122,9 @@ Application::~Application() {
     if (context && context->hapticManager && hapticMouse)
         context->hapticManager->removeListener(hapticMouse.get());
     hapticMouse.reset();
+    if (context && context->hapticManager && gripNavigation)
+        context->hapticManager->removeListener(gripNavigation.get());
+    gripNavigation.reset();
     // The functions reach the GUI, and the GUI draws with the engine: the
     // functions go first, the GUI before the engine.
     if (context)
@@ -251,6 +255,9 @@ void Application::startFunctions() {
     functions.createRegisteredFunctions();
     if (guiLayer)
         guiLayer->functionsReady();
+    gripNavigation = std::make_unique<Kiln::GripNavigation>(*navigation, *context->hapticManager, functions,
+                                                            *context->inputManager);
+    context->hapticManager->addListener(gripNavigation.get());
     if (functions.findFunction("CreateLine"))
         functions.activateFunction("CreateLine");
 }
@@ -319,6 +326,8 @@ void Application::updateInteraction(float seconds) {
     statusLine.update(seconds);
     if (navigation)
         navigation->step(seconds);
+    if (gripNavigation)
+        gripNavigation->step(seconds);
     if (guiLayer)
         guiLayer->update(seconds);
 }

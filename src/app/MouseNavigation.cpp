@@ -25,14 +25,35 @@ void MouseNavigation::place(const Ogre::Quaternion& orientation, float distance)
 }
 
 void MouseNavigation::orbit(float dx, float dy) {
-    if (!enabled)
-        return;
+    if (enabled)
+        turn(-dx * orbitRate, -dy * orbitRate);
+}
+
+void MouseNavigation::turn(float yawRadians, float pitchRadians) {
     const Ogre::Quaternion q = viewRoot.getOrientation();
-    const Ogre::Quaternion yaw(Ogre::Radian(-dx * orbitRate), Ogre::Vector3::UNIT_Y);
-    const Ogre::Quaternion pitch(Ogre::Radian(-dy * orbitRate), Ogre::Vector3::UNIT_X);
+    const Ogre::Quaternion yaw(Ogre::Radian(yawRadians), Ogre::Vector3::UNIT_Y);
+    const Ogre::Quaternion pitch(Ogre::Radian(pitchRadians), Ogre::Vector3::UNIT_X);
     Ogre::Quaternion turned = yaw * q * pitch;
     turned.normalise();
     place(turned, getDistance());
+}
+
+void MouseNavigation::moveAway(float distance) {
+    if (distance != 0.f)
+        place(viewRoot.getOrientation(), std::max(getDistance() + distance, minimumDistance));
+}
+
+void MouseNavigation::shift(const Ogre::Vector3& world) {
+    centre += world;
+    viewRoot.setPosition(viewRoot.getPosition() + world);
+}
+
+Ogre::Vector3 MouseNavigation::toCameraFrame(const Ogre::Vector3& world) const {
+    return viewRoot.getInverseWorldMatrix() * world;
+}
+
+Ogre::Vector3 MouseNavigation::toWorldDirection(const Ogre::Vector3& local) const {
+    return viewRoot.getOrientation() * local;
 }
 
 void MouseNavigation::pan(float dx, float dy) {

@@ -49,6 +49,17 @@ public:
     /// Positive notches come closer.
     void zoom(float notches);
     void reset();
+    /// Turns the camera about the centre: yaw about the world's up axis,
+    /// pitch about the camera's own X axis (radians).
+    void turn(float yaw, float pitch);
+    /// Changes the distance to the centre (never below minimumDistance).
+    void moveAway(float distance);
+    /// Moves the camera and the centre by a world vector.
+    void shift(const Ogre::Vector3& world);
+    /// A camera-frame direction in world axes.
+    Ogre::Vector3 toWorldDirection(const Ogre::Vector3& local) const;
+    /// A world point in the camera's frame (which the device rides in).
+    Ogre::Vector3 toCameraFrame(const Ogre::Vector3& world) const;
     /// Keyboard moves; once per frame.
     void step(float seconds);
 

@@ -162,6 +162,22 @@ class GripPointer(GuiSession):
         self.assertTrue(self.load("back.json")["haptics"])
 
 
+class GripNavigation(GuiSession):
+    def test_orbit_button_turns_the_view_with_haptics_off_and_back(self):
+        result = self.run_script(
+            "stylus 0 0 0\nsleep 0.2\ndump start.json\nstylus 0 0 0 8 0.1\n"
+            "stylus 20 0 0 8 0.5\nsleep 0.2\ndump turning.json\n"
+            "stylus 20 0 0 0 0.1\nsleep 0.2\ndump end.json\nsleep 0.2\ndump later.json\nexit\n")
+        self.check(result)
+        start, turning, end = (self.load(n) for n in ("start.json", "turning.json", "end.json"))
+        self.assertFalse(turning["haptics"])
+        self.assertTrue(end["haptics"])
+        moved = abs(end["camera"]["position"][0] - start["camera"]["position"][0])
+        self.assertGreater(moved, 1.0)
+        # Released: the view stays where the orbit left it.
+        self.assertEqual(self.load("later.json")["camera"], end["camera"])
+
+
 class RealPointer(WindowSession):
     """X events from the X server, as a user makes them."""
 
