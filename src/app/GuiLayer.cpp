@@ -80,6 +80,7 @@ void GuiLayer::loadSettings(FunctionManager& manager, const std::string& file) {
 }
 
 void GuiLayer::functionsReady() {
+    guiManager->reapplyArguments();
     guiManager->resolveQuickHelp();
     syncToolButtons();
 }
@@ -218,6 +219,11 @@ void GuiLayer::setSelected(const std::string& window, bool selected) {
 std::string GuiLayer::getWindowText(const std::string& window) const {
     const CEGUI::Window* found = gui.getWindow(window);
     return found ? fromGuiString(found->getText()) : "";
+}
+
+float GuiLayer::getValue(const std::string& window) const {
+    const auto* slider = dynamic_cast<const CEGUI::Slider*>(gui.getWindow(window));
+    return slider ? slider->getCurrentValue() : 0.f;
 }
 
 void GuiLayer::setPanelsShown(bool shown) {

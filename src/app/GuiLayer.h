@@ -78,6 +78,7 @@ public:
     bool isSelected(const std::string& window) const override;
     void setSelected(const std::string& window, bool selected) override;
     std::string getWindowText(const std::string& window) const override;
+    float getValue(const std::string& window) const override;
     void setPanelsShown(bool shown) override;
     bool arePanelsShown() const override { return panelsShown; }
 

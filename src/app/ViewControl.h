@@ -5,6 +5,11 @@
 
 class AppContext;
 
+namespace Ogre {
+class ManualObject;
+class SceneNode;
+} // namespace Ogre
+
 namespace Kiln {
 
 class MouseNavigation;
@@ -19,10 +24,23 @@ public:
     void setTipRadius(float radius) override;
     float getTipRadius() const override;
     bool saveScreenshot(const std::string& path) override;
+    void setFloorVisible(bool visible, const Ogre::ColourValue& ambient,
+                         const Ogre::ColourValue& diffuse) override;
+    void setShadowsEnabled(bool on) override;
+    void setGrid(bool visible, int plane, float cell, float offset) override;
+
+    /// World height of the floor: below the objects of a fresh scene.
+    static constexpr float floorHeight = -3.f;
+    /// Grid lines each side of the centre.
+    static constexpr int gridHalfLines = 10;
 
 private:
     AppContext& context;
     MouseNavigation* navigation;
+    Ogre::SceneNode* floorNode = nullptr;
+    Ogre::SceneNode* gridNode = nullptr;
+    Ogre::ManualObject* grid = nullptr;
+    int shadowTechnique = -1; ///< the configured one, kept while shadows are off
 };
 
 } // namespace Kiln

@@ -88,6 +88,8 @@ public:
     /// Sets a check box without running what its click runs.
     virtual void setSelected(const std::string& window, bool selected) { (void)window; (void)selected; }
     virtual std::string getWindowText(const std::string& window) const { (void)window; return ""; }
+    /// A slider's value (0 when the window is no slider).
+    virtual float getValue(const std::string& window) const { (void)window; return 0.f; }
     /// Shows or hides the menus and panels at the window's edges.
     virtual void setPanelsShown(bool shown) { (void)shown; }
     virtual bool arePanelsShown() const { return true; }
@@ -107,6 +109,15 @@ public:
     virtual float getTipRadius() const = 0;
     /// Writes the view as a picture; false when it cannot be written.
     virtual bool saveScreenshot(const std::string& path) = 0;
+    /// The floor under the scene, in the given ambient and diffuse colours.
+    virtual void setFloorVisible(bool visible, const Ogre::ColourValue& ambient,
+                                 const Ogre::ColourValue& diffuse) { (void)visible; (void)ambient; (void)diffuse; }
+    virtual void setShadowsEnabled(bool on) { (void)on; }
+    /// The grid: plane 0 XY, 1 YZ, 2 ZX; `cell` in scene units (> 0);
+    /// `offset` moves the plane along its normal.
+    virtual void setGrid(bool visible, int plane, float cell, float offset) {
+        (void)visible; (void)plane; (void)cell; (void)offset;
+    }
 };
 
 /// What tools need of the haptic side. Main thread only.

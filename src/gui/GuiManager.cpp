@@ -95,6 +95,12 @@ void GuiManager::resolveQuickHelp() {
     setArgument(quickHelpFunction, quickHelpArgument);
 }
 
+void GuiManager::reapplyArguments() {
+    for (const WindowBinding& binding : bindings)
+        if (binding.event == "Argument" && functions.hasFunction(binding.function))
+            setArgument(binding.function, binding.window);
+}
+
 std::string GuiManager::argumentWindowOf(const std::string& function) const {
     for (const WindowBinding& binding : bindings)
         if (binding.event == "Argument" && binding.function == function)

@@ -64,6 +64,10 @@ public:
     /// Binds the quick-help argument once the functions exist (they are
     /// made after the settings are read).
     void resolveQuickHelp();
+    /// Tells each function again, in file order, the windows its "Argument"
+    /// bindings name: a function made after the settings were read kept only
+    /// the last of several windows.
+    void reapplyArguments();
 
     const std::vector<WindowBinding>& getBindings() const { return bindings; }
     const std::string& getRootWindowName() const { return rootWindow; }
