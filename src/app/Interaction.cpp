@@ -319,6 +319,8 @@ void Application::updateInteraction(float seconds) {
                                 float(context->hapticManager->getState().proxyRadius));
     }
     context->hapticManager->update(seconds * 1000.f);
+    if (hapticMouse)
+        hapticMouse->update(context->hapticManager->getState());
     Ogre::FrameEvent frame;
     frame.timeSinceLastFrame = seconds;
     frame.timeSinceLastEvent = seconds;

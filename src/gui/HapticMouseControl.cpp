@@ -31,6 +31,8 @@ void HapticMouseControl::update(const HapticState& state) {
         return;
     }
     if (overGui) {
+        if (x == lastX && y == lastY)
+            return;
         gui.injectMouseMove(x - lastX, y - lastY);
         lastX = x;
         lastY = y;

@@ -40,6 +40,10 @@ public:
     void setHapticsToRestore(bool on);
     bool isInGuiMode() const { return inGuiMode; }
 
+    /// Follows the stylus; also once per frame, since a stylus that comes
+    /// to rest sends no more moves.
+    void update(const HapticState& state);
+
     bool hapticMoved(const HapticEvent& event) override;
     bool hapticButtonPressed(const HapticEvent& event, const ButtonMask& wentDown) override;
     bool hapticButtonReleased(const HapticEvent& event, const ButtonMask& wentUp) override;
@@ -49,7 +53,6 @@ public:
     static int guiButtonOf(int index) { return index == 0 ? 0 : index == 2 ? 2 : 1; }
 
 private:
-    void update(const HapticState& state);
     void enterGui(float x, float y);
     void leaveGui();
 
