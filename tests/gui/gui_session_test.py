@@ -213,9 +213,14 @@ class RealPointer(WindowSession):
                 time.sleep(0.05)
             xdotool("mouseup", "2")
             time.sleep(0.3)
+            # Ctrl held well around the wheel: the keyboard and the mouse are
+            # read one after the other, each frame.
             xdotool("keydown", "ctrl")
+            time.sleep(0.3)
             for _ in range(3):
                 xdotool("click", "4")
+                time.sleep(0.15)
+            time.sleep(0.3)
             xdotool("keyup", "ctrl")
             time.sleep(0.3)
             xdotool("key", "l")
