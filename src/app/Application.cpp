@@ -233,4 +233,8 @@ bool Application::onWindowClosing() {
     return true;
 }
 
-void Application::onWindowFocusChange(bool focused) { hasFocus = focused; }
+void Application::onWindowFocusChange(bool focused) {
+    if (focused != hasFocus)
+        postNotice(focused ? "Regained window focus." : "Lost window focus. Keys will not work.", 2);
+    hasFocus = focused;
+}

@@ -101,6 +101,9 @@ private:
     void startGui();
     void startNavigation();
     void startHapticMouse();
+    /// The stylus shown and the grip working the GUI, no GUI cursor (the
+    /// system mouse has its own pointer).
+    void startInteractionModes();
     /// A notice for the user: the alert bar, or the status line headless.
     void postNotice(const std::string& text, int type = 1);
     void openStartFile();

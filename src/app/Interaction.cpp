@@ -113,6 +113,8 @@ Application::~Application() {
     // The functions reach the seams and the seams the managers: the context
     // (functions first) goes before the seams it points into.
     scriptRunner.reset();
+    if (context)
+        context->applyInteractionMode = nullptr;
     if (context && context->inputManager) {
         context->inputManager->removeMouseListener("MouseStylus");
         context->inputManager->removeMouseListener("Gui");
@@ -182,6 +184,7 @@ void Application::startInteraction() {
         guiLayer->setViewMouse(mouseStylus.get(), navigation.get());
         context->inputManager->addMouseListener(guiLayer.get(), "Gui");
     }
+    startInteractionModes();
     if (guiLayer && options.showSplash)
         guiLayer->showSplash("brevant-v3-blue.png", 3.0f);
     if (!scriptCommands.empty())
@@ -513,4 +516,15 @@ void Application::startHapticMouse() {
     hapticMouse = std::make_unique<Kiln::HapticMouseControl>(guiLayer->getInterface(), std::move(hooks));
     // First among the listeners: presses over the GUI stop here.
     haptics.addListener(hapticMouse.get());
+}
+
+void Application::startInteractionModes() {
+    context->applyInteractionMode = [this](std::uint32_t mode) {
+        if (guiLayer)
+            guiLayer->getInterface().setCursorVisible((mode & MODE_GUI_CURSOR) != 0);
+        context->hapticManager->getStylus().setVisible((mode & MODE_STYLUS) != 0);
+        if (hapticMouse)
+            hapticMouse->setEnabled((mode & MODE_HAPTIC_MOUSE) != 0);
+    };
+    context->setInteractionMode(MODE_STYLUS | MODE_HAPTIC_MOUSE);
 }

@@ -198,6 +198,8 @@ class RealPointer(WindowSession):
             time.sleep(0.3)
             before = self.load("before.json")
             xdotool("windowfocus", "--sync", wid)
+            # Let the focus message ("Regained window focus.", 1.9 s) pass.
+            time.sleep(2.2)
             x0, y0, x1, y1 = before["windows"]["Root/WireframeModeCheckbox"]["rect"]
             xdotool("mousemove", "--window", wid, str(int(x0 + 8)), str(int((y0 + y1) / 2)))
             time.sleep(0.3)
