@@ -128,6 +128,8 @@ void InterfaceManager::initializeWith(CEGUI::Renderer& renderer,
         // No layout in the configuration: an empty sheet, so that dialogs
         // still have a parent.
         CEGUI::Window* root = CEGUI::WindowManager::getSingleton().createWindow("DefaultWindow", "Root");
+        root->setArea(CEGUI::URect(CEGUI::UDim(0.f, 0.f), CEGUI::UDim(0.f, 0.f), CEGUI::UDim(1.f, 0.f),
+                                   CEGUI::UDim(1.f, 0.f)));
         context->setRootWindow(root);
     }
     context->getRootWindow()->setMousePassThroughEnabled(true);

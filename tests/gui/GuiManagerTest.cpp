@@ -2,6 +2,7 @@
 // renderer, its packaged WindowsLook widgets): every element, every binding
 // kind, missing windows skipped, and clicks fired by name.
 #include "gui/GuiManager.h"
+#include "gui/HapticMouseControl.h"
 #include "gui/InterfaceManager.h"
 #include "gui/StatusMessage.h"
 #include "log/Exception.h"
@@ -50,6 +51,12 @@ protected:
                 .string();
         gui->initializeWith(*renderer, std::move(provider), nullptr, "", "", log);
         logFile = log;
+        gui->resized(800, 600);
+        // The null renderer starts without a display: keep the pointer in
+        // the window the test pretends to have.
+        const CEGUI::Rectf area(0.f, 0.f, 800.f, 600.f);
+        gui->getContext().getMouseCursor().setConstraintArea(&area);
+        gui->getContext().getMouseCursor().setPosition(CEGUI::Vector2f(0.f, 0.f));
         CEGUI::Scheme::setDefaultResourceGroup("schemes");
         CEGUI::ImageManager::setImagesetDefaultResourceGroup("imagesets");
         CEGUI::Font::setDefaultResourceGroup("fonts");
@@ -167,4 +174,96 @@ TEST_F(GuiManagerTest, UnreadableSettingsFailTheLoad) {
     GuiManager manager(*gui, nullptr, functions, nullptr);
     EXPECT_THROW(manager.loadSettingsText("<Settings><Window"), Exception);
     EXPECT_THROW(manager.loadSettings("/no/such/GuiSettingsV2.xml"), Exception);
+}
+
+namespace {
+
+/// A grip whose projected position the test sets directly.
+struct GripHarness {
+    float x = 0.f, y = 0.f;
+    std::vector<std::string> log;
+    HapticState state;
+    HapticMouseControl::Hooks hooks() {
+        HapticMouseControl::Hooks h;
+        h.project = [this](const HapticState&, float& px, float& py) {
+            px = x;
+            py = y;
+            return true;
+        };
+        h.setHapticsEnabled = [this](bool on) { log.push_back(on ? "haptics on" : "haptics off"); };
+        h.setStylusVisible = [this](bool on) { log.push_back(on ? "stylus shown" : "stylus hidden"); };
+        return h;
+    }
+    HapticEvent event() const { return HapticEvent(&state, nullptr); }
+};
+
+} // namespace
+
+TEST_F(GuiManagerTest, GripOverAPanelClicksAndGivesBackTheViewWhenItLeaves) {
+    // One button in an otherwise empty window.
+    CEGUI::Window* root = gui->getRootWindow();
+    for (size_t i = 0; i < root->getChildCount(); ++i)
+        root->getChildAtIdx(i)->hide();
+    CEGUI::Window* go = gui->getWindow("Root/Go");
+    go->show();
+    go->setArea(CEGUI::URect(CEGUI::UDim(0, 10), CEGUI::UDim(0, 10), CEGUI::UDim(0, 110), CEGUI::UDim(0, 40)));
+    int clicks = 0;
+    go->subscribeEvent(CEGUI::PushButton::EventClicked, [&clicks](const CEGUI::EventArgs&) {
+        ++clicks;
+        return true;
+    });
+    // The clicks below come faster than a person clicks: keep each one a
+    // single click rather than a double click.
+    gui->getContext().setMouseButtonMultiClickTimeout(1e-6f);
+    GripHarness grip;
+    HapticMouseControl control(*gui, grip.hooks());
+    grip.x = 400.f, grip.y = 300.f; // over the view: nothing changes, all passes on
+    EXPECT_TRUE(control.hapticMoved(grip.event()));
+    EXPECT_TRUE(control.hapticButtonPressed(grip.event(), 1u));
+    EXPECT_TRUE(grip.log.empty());
+    EXPECT_FALSE(control.isInGuiMode());
+
+    // The press began over the view: its release still reaches the tools
+    // after the stylus has crossed onto the panel.
+    grip.x = 50.f, grip.y = 25.f;
+    control.hapticMoved(grip.event());
+    EXPECT_TRUE(control.isInGuiMode());
+    EXPECT_EQ(grip.log, (std::vector<std::string>{"haptics off", "stylus hidden"}));
+    EXPECT_TRUE(control.hapticButtonReleased(grip.event(), 1u));
+    EXPECT_EQ(clicks, 0);
+
+    // A press and release over the button is a click the tools never see.
+    EXPECT_FALSE(control.hapticButtonPressed(grip.event(), 1u));
+    EXPECT_FALSE(control.hapticButtonReleased(grip.event(), 1u));
+    EXPECT_EQ(clicks, 1);
+
+    // Leaving with a button held lets it go before haptics come back, and
+    // haptics come back only as the tools want them.
+    control.setHapticsToRestore(false);
+    EXPECT_FALSE(control.hapticButtonPressed(grip.event(), 1u));
+    EXPECT_TRUE(static_cast<CEGUI::PushButton*>(go)->isPushed());
+    grip.log.clear();
+    grip.x = 400.f, grip.y = 300.f;
+    control.hapticMoved(grip.event());
+    EXPECT_FALSE(control.isInGuiMode());
+    EXPECT_EQ(grip.log, (std::vector<std::string>{"haptics off", "stylus shown"}));
+    EXPECT_FALSE(static_cast<CEGUI::PushButton*>(go)->isPushed());
+    gui->getContext().setMouseButtonMultiClickTimeout(CEGUI::GUIContext::DefaultMouseButtonMultiClickTimeout);
+}
+
+TEST_F(GuiManagerTest, UnderADialogTheGripDrivesThePointerEverywhere) {
+    GripHarness grip;
+    HapticMouseControl control(*gui, grip.hooks());
+    control.setEnabled(false);
+    grip.x = 400.f, grip.y = 300.f;
+    control.hapticMoved(grip.event());
+    EXPECT_FALSE(control.isInGuiMode());
+    gui->setModal(true);
+    control.hapticMoved(grip.event());
+    EXPECT_TRUE(control.isInGuiMode());
+    gui->setModal(false);
+    EXPECT_EQ(HapticMouseControl::guiButtonOf(0), 0);
+    EXPECT_EQ(HapticMouseControl::guiButtonOf(1), 1);
+    EXPECT_EQ(HapticMouseControl::guiButtonOf(2), 2);
+    EXPECT_EQ(HapticMouseControl::guiButtonOf(3), 1);
 }
