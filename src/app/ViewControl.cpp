@@ -70,6 +70,9 @@ void ViewControl::setFloorVisible(bool visible, const Ogre::ColourValue& ambient
     if (material && material->getNumTechniques() > 0 && material->getTechnique(0)->getNumPasses() > 0) {
         material->getTechnique(0)->getPass(0)->setAmbient(ambient);
         material->getTechnique(0)->getPass(0)->setDiffuse(diffuse);
+        // Never darker than its ambient colour, whichever way the lights
+        // point.
+        material->getTechnique(0)->getPass(0)->setSelfIllumination(ambient);
     }
     floorNode->setVisible(visible);
 }

@@ -291,6 +291,14 @@ std::string InterfaceManager::click(const std::string& name) {
         return "";
     }
     if (auto* item = dynamic_cast<CEGUI::MenuItem*>(window)) {
+        // A menu's own entry opens or closes its menu.
+        if (item->getPopupMenu()) {
+            if (item->isOpened())
+                item->closePopupMenu();
+            else
+                item->openPopupMenu();
+            return "";
+        }
         CEGUI::WindowEventArgs args(item);
         item->fireEvent(CEGUI::MenuItem::EventClicked, args, CEGUI::MenuItem::EventNamespace);
         return "";
