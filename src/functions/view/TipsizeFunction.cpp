@@ -31,13 +31,16 @@ void TipsizeFunction::onArgumentSet() {
         return;
     }
     if (!text.empty())
-        execute();
+        apply(text);
 }
 
 void TipsizeFunction::execute() {
-    const std::string text = !window.empty() && context.gui ? context.gui->getWindowText(window)
-                             : arguments.empty()             ? ""
-                                                             : arguments.front();
+    apply(!window.empty() && context.gui ? context.gui->getWindowText(window)
+          : arguments.empty()             ? ""
+                                          : arguments.front());
+}
+
+void TipsizeFunction::apply(const std::string& text) {
     float radius = 0.f;
     if (!parseRadius(text, radius))
         throw Kiln::Exception(3, "The tip size must be a positive number, not '" + text + "'.",

@@ -15,6 +15,8 @@ public:
     static bool parseRadius(const std::string& text, float& radius);
 
 private:
+    /// Throws Kiln::Exception (code 3) for a text that is no positive number.
+    void apply(const std::string& text);
     /// The edit box that holds the radius, when the argument named one.
     std::string window;
 };
