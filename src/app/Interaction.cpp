@@ -132,6 +132,7 @@ Application::~Application() {
     if (context)
         context->functionManager.reset();
     guiLayer.reset();
+    viewControl.reset();
     navigation.reset();
     context.reset();
     functionContext.reset();
@@ -234,7 +235,10 @@ void Application::startFunctions() {
     c.overlay = seams->overlay.get();
     c.frameStatistics = seams->frameStatistics.get();
     c.showFrameCount = options.showFrameCount;
-    viewControl = std::make_unique<Kiln::ViewControl>(*context, navigation.get());
+    viewControl = std::make_unique<Kiln::ViewControl>(*context, navigation.get(), [this](const std::string& text) {
+        if (guiLayer)
+            guiLayer->setWindowText("Root/UnitCaption", text, "");
+    });
     c.view = viewControl.get();
     if (guiLayer) {
         c.status = guiLayer.get();

@@ -7,6 +7,7 @@
 #include "haptics/HapticStylus.h"
 #include "scene/ObjectGroup.h"
 
+
 #include <OgreEntity.h>
 #include <OgreManualObject.h>
 #include <OgreMaterialManager.h>
@@ -17,6 +18,12 @@
 
 namespace Kiln {
 
+ViewControl::ViewControl(AppContext& context, MouseNavigation* navigation, ShowCaption showCaption)
+    : context(context), navigation(navigation), showCaption(std::move(showCaption)) {
+    if (this->showCaption)
+        this->showCaption("One Grid is 1 Centimetre");
+}
+
 void ViewControl::resetCamera() {
     if (navigation)
         navigation->reset();
@@ -24,7 +31,10 @@ void ViewControl::resetCamera() {
 
 std::string ViewControl::setUnit(int unit) {
     const char* text = unit == 1 ? "mm" : unit == 3 ? "m" : "cm";
-    return std::string("One Grid is 1 ") + text;
+    const std::string caption = std::string("One Grid is 1 ") + text;
+    if (showCaption)
+        showCaption(caption);
+    return caption;
 }
 
 void ViewControl::setTipRadius(float radius) {

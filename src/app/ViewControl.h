@@ -3,6 +3,8 @@
 // render window.
 #include "functions/FunctionSeams.h"
 
+#include <functional>
+
 class AppContext;
 
 namespace Ogre {
@@ -17,8 +19,11 @@ class MouseNavigation;
 class ViewControl : public IViewControl {
 public:
     /// `navigation` may be null (the camera then stays put).
-    ViewControl(AppContext& context, MouseNavigation* navigation)
-        : context(context), navigation(navigation) {}
+    /// Where the grid's unit caption goes (a label over the view).
+    using ShowCaption = std::function<void(const std::string& caption)>;
+
+    /// Shows the starting caption, "One Grid is 1 Centimetre".
+    ViewControl(AppContext& context, MouseNavigation* navigation, ShowCaption showCaption);
     void resetCamera() override;
     std::string setUnit(int unit) override;
     void setTipRadius(float radius) override;
@@ -37,6 +42,7 @@ public:
 private:
     AppContext& context;
     MouseNavigation* navigation;
+    ShowCaption showCaption;
     Ogre::SceneNode* floorNode = nullptr;
     Ogre::SceneNode* gridNode = nullptr;
     Ogre::ManualObject* grid = nullptr;
