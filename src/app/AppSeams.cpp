@@ -40,7 +40,12 @@ VertexListWorker* ToolHaptics::getLiveDent(ObjectGroup& object) {
     return presenter ? presenter->getDeformation() : nullptr;
 }
 
-void ToolHaptics::setHapticsWanted(bool on) { manager.setHapticsEnabled(on); }
+void ToolHaptics::setHapticsWanted(bool on) {
+    if (wantedSink)
+        wantedSink(on);
+    else
+        manager.setHapticsEnabled(on);
+}
 
 void OverlayTexts::addText(const std::string& id, float x, float y, float width, float height) {
     text.addTextBox(id, "", x, y, width, height, Ogre::ColourValue::White, true);

@@ -8,6 +8,7 @@
 #include "functions/FunctionSeams.h"
 #include "scene/IObjectFactory.h"
 
+#include <functional>
 #include <memory>
 
 #include <string>
@@ -60,9 +61,13 @@ public:
     void setStylusDirection(const Ogre::Matrix3& direction) override;
     VertexListWorker* getLiveDent(ObjectGroup& object) override;
     void setHapticsWanted(bool on) override;
+    /// Where the wish goes instead of the manager (the haptic mouse
+    /// control, which holds haptics off while the stylus is over the GUI).
+    void setWantedSink(std::function<void(bool)> sink) { wantedSink = std::move(sink); }
 
 private:
     HapticManager& manager;
+    std::function<void(bool)> wantedSink;
 };
 
 class OverlayTexts : public IOverlayTexts {

@@ -32,6 +32,7 @@ struct FunctionContext {
     ITaskQueue* tasks = nullptr;
     IOverlayTexts* overlay = nullptr;
     IFrameStatistics* frameStatistics = nullptr;
+    IViewControl* view = nullptr;
 
     /// The frame counters were asked for on the command line.
     bool showFrameCount = false;
