@@ -13,6 +13,7 @@
 #include <string>
 
 namespace Ogre {
+class Camera;
 class RenderWindow;
 class SceneManager;
 } // namespace Ogre
@@ -99,6 +100,17 @@ private:
     Ogre::SceneManager& sceneManager;
 };
 
+/// The objects along the camera's line of sight through a world point.
+class ViewPicker : public IViewPicker {
+public:
+    ViewPicker(const Ogre::Camera& camera, ObjectGroup& root) : camera(camera), root(root) {}
+    std::vector<ObjectHandle> objectsUnder(const Ogre::Vector3& world) const override;
+
+private:
+    const Ogre::Camera& camera;
+    ObjectGroup& root;
+};
+
 /// Installs the haptics presenters that `root` and its descendants lack
 /// (nodes made by a reader without a presenting factory).
 void installHapticsPresenters(ObjectGroup& root);
@@ -117,5 +129,6 @@ struct InteractionSeams {
     std::unique_ptr<Kiln::OverlayTexts> overlay;
     std::unique_ptr<Kiln::WindowFrameStatistics> frameStatistics;
     std::unique_ptr<Kiln::PresentedObjectFactory> factory;
+    std::unique_ptr<Kiln::ViewPicker> picker;
 };
 

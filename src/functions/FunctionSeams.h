@@ -6,6 +6,7 @@
 
 #include <OgreColourValue.h>
 #include <OgreMatrix3.h>
+#include <OgreVector3.h>
 
 #include <cstdint>
 #include <deque>
@@ -159,4 +160,14 @@ public:
     };
     virtual ~IFrameStatistics() = default;
     virtual Rates getFrameRates() const = 0;
+};
+
+/// What the view shows under a point. Main thread only.
+class IViewPicker {
+public:
+    virtual ~IViewPicker() = default;
+    /// The objects the camera ray through the screen image of `world` (a
+    /// world point) meets, nearest first; empty when the point lies behind
+    /// the camera.
+    virtual std::vector<Kiln::ObjectHandle> objectsUnder(const Ogre::Vector3& world) const = 0;
 };

@@ -1,0 +1,59 @@
+#pragma once
+// Scales the selection with the stylus while the centre button is held:
+// moving the stylus right by s view units scales by exp(0.1 s). Uniform by
+// default; Shift alone held at the press scales each axis by its own
+// component; X, Y and Z lock uniform scaling to those axes. Any change of
+// these keys during a drag keeps the scale reached so far and scales on
+// from there. The creation tool sizes new objects through the same drag.
+#include "functions/FunctionBase.h"
+#include "functions/tools/TransformStates.h"
+
+#include <memory>
+
+class ScaleObjectFunction : public FunctionBase {
+public:
+    explicit ScaleObjectFunction(FunctionContext& context);
+
+    void activate() override;
+    /// Drops a drag in progress without a history entry (the items keep
+    /// their scale before the drag).
+    void deactivate() override;
+    void keyPressed(const OIS::KeyEvent& event) override;
+    void keyReleased(const OIS::KeyEvent& event) override;
+    void hapticMoved(const Kiln::HapticEvent& event) override;
+    void buttonPressed(const FunctionButtonEvent& event) override;
+    void buttonReleased(const FunctionButtonEvent& event) override;
+
+    // The drag, for the creation tool.
+    /// A new drag state holding only `node` with its current scale.
+    void setTarget(Kiln::ObjectGroup& node);
+    /// Starts the drag at the event's stylus point (Shift alone held:
+    /// per-axis scaling).
+    void beginScaling(const Kiln::HapticEvent& event);
+    /// Keeps the scale reached so far and scales on from the current point.
+    void rebase();
+    /// Ends the drag's side effects and forgets its state (no history entry).
+    void finishScaling();
+
+    bool isDragging() const { return state != nullptr; }
+    bool isNonUniform() const { return nonUniform; }
+    /// The drag's whole factor so far; (1, 1, 1) outside a drag.
+    Ogre::Vector3 getFactor() const;
+    /// Id of the overlay text that shows the size of a single item.
+    static const char* const sizeCaptionId;
+
+private:
+    void setLock(OIS::KeyCode key, bool on);
+    void applyScale();
+    void showSize();
+    void hideSize();
+
+    std::unique_ptr<ScaleObjectState> state;
+    bool nonUniform = false;
+    bool lockX = false;
+    bool lockY = false;
+    bool lockZ = false;
+    bool sizeShown = false;
+    Ogre::Vector3 startPoint = Ogre::Vector3::ZERO;
+    Ogre::Vector3 currentPoint = Ogre::Vector3::ZERO;
+};
