@@ -177,7 +177,7 @@ std::unique_ptr<Kiln::DynamicMesh> CreateObjectFunction::buildTorus(double tube,
 void CreateObjectFunction::updateThickness(const Kiln::HapticEvent& event) {
     const double z = tools::stylusInView(context, event).z;
     if (altChanged) {
-        scaleTool->rebase();
+        scaleTool->rebase(event);
         thicknessStartZ = z;
         altChanged = false;
     }
@@ -198,7 +198,7 @@ void CreateObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
     }
     if (altChanged) {
         baseThickness = thickness;
-        scaleTool->rebase();
+        scaleTool->rebase(event);
         altChanged = false;
     }
     scaleTool->hapticMoved(event);

@@ -48,8 +48,8 @@ std::unique_ptr<Kiln::DynamicMesh> LineFunction::buildBar(const Ogre::Vector3& f
                                        {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5}};
     std::vector<Kiln::Face> faces;
     for (const auto& q : quads) {
-        faces.push_back({q[0], q[1], q[2]});
-        faces.push_back({q[0], q[2], q[3]});
+        faces.push_back({q[0], q[2], q[1]});
+        faces.push_back({q[0], q[3], q[2]});
     }
     return std::make_unique<Kiln::DynamicMesh>(std::move(vertices), std::move(faces));
 }

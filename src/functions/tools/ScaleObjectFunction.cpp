@@ -98,6 +98,11 @@ void ScaleObjectFunction::rebase() {
     state->scale = Ogre::Vector3::UNIT_SCALE;
 }
 
+void ScaleObjectFunction::rebase(const Kiln::HapticEvent& event) {
+    currentPoint = tools::stylusInView(context, event);
+    rebase();
+}
+
 void ScaleObjectFunction::finishScaling() {
     if (context.functions)
         context.functions->requestHaptics(this, true);

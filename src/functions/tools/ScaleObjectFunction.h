@@ -32,6 +32,8 @@ public:
     void beginScaling(const Kiln::HapticEvent& event);
     /// Keeps the scale reached so far and scales on from the current point.
     void rebase();
+    /// The same from the event's stylus point.
+    void rebase(const Kiln::HapticEvent& event);
     /// Ends the drag's side effects and forgets its state (no history entry).
     void finishScaling();
 
