@@ -90,10 +90,56 @@ Placement localPlacement(const Kiln::ObjectGroup& node) {
     return {node.getPosition(), node.getOrientation(), node.getScale()};
 }
 
+namespace {
+
+/// `child` (given in `parent`'s frame) seen from the frame `parent` itself
+/// is given in; the way the scene graph derives transforms.
+Placement compose(const Placement& parent, const Placement& child) {
+    Placement out;
+    out.position = parent.orientation * (parent.scale * child.position) + parent.position;
+    out.orientation = parent.orientation * child.orientation;
+    out.scale = parent.scale * child.scale;
+    return out;
+}
+
+/// `placement` seen from `frame` (both given in the same frame).
+Placement relativeTo(const Placement& frame, const Placement& placement) {
+    const Ogre::Quaternion inverse = frame.orientation.Inverse();
+    Placement out;
+    out.position = (inverse * (placement.position - frame.position)) / frame.scale;
+    out.orientation = inverse * placement.orientation;
+    out.scale = placement.scale / frame.scale;
+    return out;
+}
+
+bool isAncestor(const Kiln::ObjectGroup* ancestor, const Kiln::ObjectGroup* node) {
+    for (const Kiln::ObjectGroup* n = node; n; n = n->hasParent() ? n->getParent() : nullptr)
+        if (n == ancestor)
+            return true;
+    return false;
+}
+
+/// The node's placement in `ancestor`'s frame, composed along the chain
+/// (exact where the nodes between are unplaced).
+Placement placementUpTo(const Kiln::ObjectGroup& node, const Kiln::ObjectGroup* ancestor) {
+    Placement out = localPlacement(node);
+    for (const Kiln::ObjectGroup* n = node.hasParent() ? node.getParent() : nullptr; n && n != ancestor;
+         n = n->hasParent() ? n->getParent() : nullptr)
+        out = compose(localPlacement(*n), out);
+    return out;
+}
+
+} // namespace
+
 Placement placementIn(const Kiln::ObjectGroup& node, const Kiln::ObjectGroup& frame) {
-    const Ogre::Affine3 relative(frame.getInverseWorldMatrix() * node.getWorldMatrix());
-    Placement placement;
-    relative.decomposition(placement.position, placement.scale, placement.orientation);
+    // Through the nearest common ancestor rather than the world, so that
+    // the scene root's own scale adds no rounding.
+    const Kiln::ObjectGroup* common = &frame;
+    while (common && !isAncestor(common, &node))
+        common = common->hasParent() ? common->getParent() : nullptr;
+    const Placement nodeThere = common == &node ? Placement() : placementUpTo(node, common);
+    const Placement frameThere = common == &frame ? Placement() : placementUpTo(frame, common);
+    Placement placement = relativeTo(frameThere, nodeThere);
     placement.orientation.normalise();
     return placement;
 }

@@ -64,8 +64,9 @@ struct Placement {
     Ogre::Vector3 scale = Ogre::Vector3::UNIT_SCALE;
 };
 Placement localPlacement(const Kiln::ObjectGroup& node);
-/// Where `node` stands as seen from `frame` (any node, usually an ancestor
-/// to be). Shear, which a placement cannot hold, is dropped.
+/// Where `node` stands as seen from `frame` (any node, usually a parent to
+/// be), composed as the scene graph derives transforms: a non-uniform scale
+/// under a rotation (a shear) is not kept.
 Placement placementIn(const Kiln::ObjectGroup& node, const Kiln::ObjectGroup& frame);
 void applyPlacement(Kiln::ObjectGroup& node, const Placement& placement);
 /// Moves `node` from its parent to `parent` so that it stays where it is
