@@ -210,6 +210,22 @@ class Editing(ToolSession):
         self.assertVector(state["objects"][0]["bbox"][0], [-3 + 2, -3, -3])
 
 
+class Stiffness(ToolSession):
+    def setUp(self):
+        super().setUp()
+        self.files = (self.primitive("cube"),)
+
+    def test_a_slider_gesture_is_one_step(self):
+        values = "".join("invoke StiffnessFunction %g\n" % (i / 10) for i in range(11))
+        self.script("invoke SelectAll\nframes 1\ndump before.json\ninvoke StiffnessFunction\n" + values +
+                    "invoke StiffnessFunction done\nframes 1\ndump after.json\n"
+                    "invoke Undo\nframes 1\ndump undone.json\n")
+        before, after = self.load("before.json"), self.load("after.json")
+        self.assertAlmostEqual(after["objects"][0]["stiffness"], 1.0, places=5)
+        self.assertEqual(after["undo"], before["undo"] + 1)
+        self.assertEqual(self.load("undone.json")["objects"][0]["stiffness"], before["objects"][0]["stiffness"])
+
+
 class MouseTools(WindowSession):
     """The tools under the system mouse, with real X pointer events."""
 
