@@ -41,8 +41,10 @@ void MoveObjectFunction::keyPressed(const OIS::KeyEvent& event) { setLock(event.
 void MoveObjectFunction::keyReleased(const OIS::KeyEvent& event) { setLock(event.key, false); }
 
 void MoveObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
-    if (!event.button(0) || state)
+    if (!event.button(0))
         return;
+    if (state)
+        finishDrag();  // the release of the last drag never came
     const std::vector<Kiln::ObjectHandle> selected = tools::liveSelection(context);
     if (selected.empty())
         return;

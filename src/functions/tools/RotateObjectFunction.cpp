@@ -73,8 +73,10 @@ void RotateObjectFunction::restoreMaterials() {
 }
 
 void RotateObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
-    if (!event.button(0) || state)
+    if (!event.button(0))
         return;
+    if (state)
+        finishDrag();  // the release of the last drag never came
     const std::vector<Kiln::ObjectHandle> selected = tools::liveSelection(context);
     if (selected.empty())
         return;

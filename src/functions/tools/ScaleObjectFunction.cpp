@@ -111,8 +111,10 @@ void ScaleObjectFunction::finishScaling() {
 }
 
 void ScaleObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
-    if (!event.button(0) || state)
+    if (!event.button(0))
         return;
+    if (state)
+        finishDrag();  // the release of the last drag never came
     const std::vector<Kiln::ObjectHandle> selected = tools::liveSelection(context);
     if (selected.empty())
         return;
@@ -181,8 +183,11 @@ void ScaleObjectFunction::hideSize() {
 }
 
 void ScaleObjectFunction::buttonReleased(const FunctionButtonEvent& event) {
-    if (!event.button(0) || !state)
-        return;
+    if (event.button(0) && state)
+        finishDrag();
+}
+
+void ScaleObjectFunction::finishDrag() {
     // The whole factor counts: after a change of keys the part since is
     // (1, 1, 1) while the items are scaled all the same.
     if (state->total() == Ogre::Vector3::UNIT_SCALE) {

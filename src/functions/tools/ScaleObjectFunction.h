@@ -46,6 +46,7 @@ public:
 
 private:
     void setLock(OIS::KeyCode key, bool on);
+    void finishDrag();
     void applyScale();
     void showSize();
     void hideSize();

@@ -40,8 +40,10 @@ void SelectObjectFunction::toggle(Kiln::ObjectGroup& node) {
 }
 
 void SelectObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
-    if (!event.button(SELECT_BUTTON) || !context.selection || state)
+    if (!event.button(SELECT_BUTTON) || !context.selection)
         return;
+    if (state)
+        finishChange();  // the release of the last click never came
     std::vector<Kiln::ObjectGroup*> touched;
     if (context.haptics)
         for (const Kiln::ObjectHandle& handle : context.haptics->getTouchedObjects()) {
@@ -92,8 +94,11 @@ void SelectObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
 }
 
 void SelectObjectFunction::buttonReleased(const FunctionButtonEvent& event) {
-    if (!event.button(SELECT_BUTTON) || !state)
-        return;
+    if (event.button(SELECT_BUTTON) && state)
+        finishChange();
+}
+
+void SelectObjectFunction::finishChange() {
     sweeping = false;
     std::unique_ptr<SelectionChangeState> finished = std::move(state);
     finished->setAfter(currentSelection(context));

@@ -44,6 +44,7 @@ public:
 
 private:
     void toggle(Kiln::ObjectGroup& item);
+    void finishChange();
     void sweepAt(const Ogre::Vector3& world);
 
     std::unique_ptr<SelectionChangeState> state;

@@ -32,8 +32,10 @@ std::optional<Ogre::Vector3> SnapFunction::snapToGrid(const Ogre::Vector3& point
 }
 
 void SnapFunction::buttonPressed(const FunctionButtonEvent& event) {
-    if (!event.button(0) || state || !context.haptics)
+    if (!event.button(0) || !context.haptics)
         return;
+    if (state)
+        finishDrag();  // the release of the last drag never came
     Kiln::ObjectGroup* item = nullptr;
     for (const Kiln::ObjectHandle& touched : context.haptics->getTouchedObjects())
         if (tools::isInScene(context, touched.get())) {

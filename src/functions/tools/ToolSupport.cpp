@@ -58,11 +58,16 @@ bool isInScene(const FunctionContext& context, const Kiln::ObjectGroup* node) {
 
 std::vector<Kiln::ObjectHandle> liveSelection(const FunctionContext& context) {
     std::vector<Kiln::ObjectHandle> live;
-    if (!context.selection)
+    if (!context.selection || !context.sceneRoot)
         return live;
-    for (const Kiln::ObjectHandle& handle : context.selection->getSelected())
-        if (isInScene(context, handle.get()))
-            live.push_back(handle);
+    // In scene order rather than the set's (handle) order, so that copies,
+    // groups and histories come out the same way every run.
+    const Kiln::SelectionManager::HandleSet& selected = context.selection->getSelected();
+    for (const auto& child : context.sceneRoot->getChildren()) {
+        Kiln::ObjectHandle handle = child->getHandle();
+        if (selected.count(handle))
+            live.push_back(std::move(handle));
+    }
     return live;
 }
 

@@ -49,7 +49,8 @@ bool isAltKey(OIS::KeyCode key);
 
 /// Whether `node` hangs below the scene root (so it may be selected).
 bool isInScene(const FunctionContext& context, const Kiln::ObjectGroup* node);
-/// The selected top-level items that are alive and in the scene.
+/// The selected top-level items that are alive and in the scene, in the
+/// scene root's child order.
 std::vector<Kiln::ObjectHandle> liveSelection(const FunctionContext& context);
 /// Replaces the selection, skipping items that died or left the scene.
 void restoreSelection(const FunctionContext& context, const Kiln::SelectionManager::HandleSet& items);
