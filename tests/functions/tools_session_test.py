@@ -52,6 +52,9 @@ def size(obj):
 
 class ToolSession(Session):
     def script(self, text):
+        # The device frame is placed at the first frame: stylus points given
+        # before it would land elsewhere.
+        text = "frames 3\n" + text
         self.check(self.run_script(text.replace("dump ", "dump " + self.root + "/") + "exit\n",
                                    *self.files))
 
