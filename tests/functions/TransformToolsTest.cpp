@@ -214,6 +214,22 @@ TEST(ScaleObject, AxisLocksScaleOnlyTheirAxesAndShowTheSizeOfOneItem) {
     EXPECT_EQ(f.overlay.texts.count(ScaleObjectFunction::sizeCaptionId), 0u);
 }
 
+TEST(ScaleObject, ForceBoxPushesBackOnlyOnceTheHandWasInsideAndExtendsTheDrag) {
+    ScaleObjectFunction::HapticBox box;
+    // Begun outside (x = 20): no force until the hand has been inside.
+    EXPECT_EQ(box.forceAt(V(20, 0, -10)), V::ZERO);
+    EXPECT_EQ(box.forceAt(V(0, 0, -10)), V::ZERO);
+    EXPECT_EQ(box.forceAt(V(0, 0, 4)), V::ZERO) << "z is offset by 10: the box reaches z = 4";
+    EXPECT_EQ(box.takeShift(), V::ZERO);
+    expectNear(box.forceAt(V(16, 0, 5)), V(-2, 0, -1));
+    expectNear(box.forceAt(V(16, 0, -10)), V(-2, 0, 0));
+    // Each tick against the wall moves the drag's start the other way.
+    expectNear(box.takeShift(), V(-0.04f, 0, -0.01f));
+    EXPECT_EQ(box.takeShift(), V::ZERO);
+    box.reset();
+    EXPECT_EQ(box.forceAt(V(16, 0, -10)), V::ZERO);
+}
+
 TEST(ScaleObject, SwitchingToolsMidDragPutsTheScaleBack) {
     ToolFixture f;
     f.addTool<ScaleObjectFunction>();

@@ -204,6 +204,12 @@ void CreateObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
     scaleTool->hapticMoved(event);
 }
 
+bool CreateObjectFunction::update(const Ogre::FrameEvent& event) {
+    if (state && scaleTool && !(altHeld && shapeType == TORUS))
+        scaleTool->update(event);
+    return true;
+}
+
 void CreateObjectFunction::keyPressed(const OIS::KeyEvent& event) {
     if (tools::isAltKey(event.key)) {
         if (!altHeld)

@@ -57,6 +57,8 @@ public:
     void keyPressed(const OIS::KeyEvent& event) override;
     void keyReleased(const OIS::KeyEvent& event) override;
     void hapticMoved(const Kiln::HapticEvent& event) override;
+    /// Lets the scale tool apply its force box while sizing.
+    bool update(const Ogre::FrameEvent& event) override;
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
 

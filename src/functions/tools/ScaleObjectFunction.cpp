@@ -3,7 +3,10 @@
 #include "functions/FunctionManager.h"
 #include "functions/FunctionRegistration.h"
 #include "functions/tools/ToolSupport.h"
+#include "haptics/IHapticsDevice.h"
 #include "mesh/MeshMeasures.h"
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -15,6 +18,40 @@ constexpr int MESSAGE_WARNING = 2;
 /// Scale factor per view unit of stylus travel, as an exponent.
 constexpr float SCALE_RATE = 0.1f;
 } // namespace
+
+Ogre::Vector3 ScaleObjectFunction::HapticBox::forceAt(const Ogre::Vector3& devicePoint) {
+    const Ogre::Vector3 p = devicePoint + Ogre::Vector3(0.f, 0.f, depthOffset);
+    const Ogre::Vector3 inside(std::clamp(p.x, -halfSize, halfSize), std::clamp(p.y, -halfSize, halfSize),
+                               std::clamp(p.z, -halfSize, halfSize));
+    const Ogre::Vector3 wall = inside - p;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (wall == Ogre::Vector3::ZERO) {
+        armed = true;
+        return wall;
+    }
+    if (!armed)
+        return Ogre::Vector3::ZERO;
+    shift += wall * shiftRate;
+    return wall;
+}
+
+Ogre::Vector3& ScaleObjectFunction::HapticBox::computeForce(Ogre::Vector3& force, Kiln::IHapticsDevice& device) {
+    force = forceAt(device.getDevicePosition());
+    return force;
+}
+
+Ogre::Vector3 ScaleObjectFunction::HapticBox::takeShift() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    const Ogre::Vector3 taken = shift;
+    shift = Ogre::Vector3::ZERO;
+    return taken;
+}
+
+void ScaleObjectFunction::HapticBox::reset() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    armed = false;
+    shift = Ogre::Vector3::ZERO;
+}
 
 const char* const ScaleObjectFunction::sizeCaptionId = "ScaleObjectSize";
 
@@ -88,6 +125,18 @@ void ScaleObjectFunction::beginScaling(const Kiln::HapticEvent& event) {
         context.functions->requestHaptics(this, false);
     nonUniform = tools::heldModifiers(context).shiftAlone();
     currentPoint = startPoint = tools::stylusInView(context, event);
+    removeForceBox();
+    forceBox.reset();
+    forceDevice = event.getDevice();
+    if (forceDevice)
+        forceDevice->addForceEffect(&forceBox);
+}
+
+void ScaleObjectFunction::removeForceBox() {
+    // After the remove the device thread no longer calls the box.
+    if (forceDevice)
+        forceDevice->removeForceEffect(&forceBox);
+    forceDevice = nullptr;
 }
 
 void ScaleObjectFunction::rebase() {
@@ -104,6 +153,7 @@ void ScaleObjectFunction::rebase(const Kiln::HapticEvent& event) {
 }
 
 void ScaleObjectFunction::finishScaling() {
+    removeForceBox();
     if (context.functions)
         context.functions->requestHaptics(this, true);
     hideSize();
@@ -129,6 +179,24 @@ void ScaleObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
     if (!state || !tools::mainButtonHeld(event))
         return;
     currentPoint = tools::stylusInView(context, event);
+    startPoint += forceBox.takeShift();
+    scaleToCurrentPoint();
+}
+
+bool ScaleObjectFunction::update(const Ogre::FrameEvent&) {
+    // A hand held still against a wall sends no moves: the frame applies
+    // what the box gathered.
+    if (!state)
+        return true;
+    const Ogre::Vector3 shift = forceBox.takeShift();
+    if (shift != Ogre::Vector3::ZERO) {
+        startPoint += shift;
+        scaleToCurrentPoint();
+    }
+    return true;
+}
+
+void ScaleObjectFunction::scaleToCurrentPoint() {
     const Ogre::Vector3 d = (currentPoint - startPoint) * SCALE_RATE;
     if (nonUniform) {
         state->scale = Ogre::Vector3(std::exp(d.x), std::exp(d.y), std::exp(d.z));

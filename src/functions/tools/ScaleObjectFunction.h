@@ -7,11 +7,38 @@
 // from there. The creation tool sizes new objects through the same drag.
 #include "functions/FunctionBase.h"
 #include "functions/tools/TransformStates.h"
+#include "haptics/HapticForceEffect.h"
 
 #include <memory>
+#include <mutex>
 
 class ScaleObjectFunction : public FunctionBase {
 public:
+    /// While a drag runs the hand is held in a box around the device's
+    /// rest point; pushing against a wall goes on scaling as if the hand
+    /// still moved that way. Device frame, world units. Called on the
+    /// device thread; the shift it gathers is taken on the main thread.
+    class HapticBox : public Kiln::IHapticForceEffect {
+    public:
+        static constexpr float halfSize = 14.f;
+        static constexpr float depthOffset = 10.f;
+        /// Fraction of the wall force by which the drag's start point moves per tick.
+        static constexpr float shiftRate = 0.01f;
+
+        Ogre::Vector3& computeForce(Ogre::Vector3& force, Kiln::IHapticsDevice& device) override;
+        /// The force for a hand at `devicePoint`; gathers the shift once the
+        /// hand has been inside the box (a drag begun outside is not pushed).
+        Ogre::Vector3 forceAt(const Ogre::Vector3& devicePoint);
+        /// The start-point shift gathered since the last call.
+        Ogre::Vector3 takeShift();
+        void reset();
+
+    private:
+        std::mutex mutex;
+        bool armed = false;
+        Ogre::Vector3 shift = Ogre::Vector3::ZERO;
+    };
+
     explicit ScaleObjectFunction(FunctionContext& context);
 
     void activate() override;
@@ -21,6 +48,8 @@ public:
     void keyPressed(const OIS::KeyEvent& event) override;
     void keyReleased(const OIS::KeyEvent& event) override;
     void hapticMoved(const Kiln::HapticEvent& event) override;
+    /// Applies what pushing against the force box added since the last move.
+    bool update(const Ogre::FrameEvent& event) override;
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
 
@@ -48,6 +77,9 @@ private:
     void setLock(OIS::KeyCode key, bool on);
     void finishDrag();
     void applyScale();
+    /// Scales for the current point, start point shifted by the force box.
+    void scaleToCurrentPoint();
+    void removeForceBox();
     void showSize();
     void hideSize();
 
@@ -59,4 +91,6 @@ private:
     bool sizeShown = false;
     Ogre::Vector3 startPoint = Ogre::Vector3::ZERO;
     Ogre::Vector3 currentPoint = Ogre::Vector3::ZERO;
+    HapticBox forceBox;
+    Kiln::IHapticsDevice* forceDevice = nullptr;  ///< where the box is installed
 };
