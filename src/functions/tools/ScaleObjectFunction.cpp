@@ -59,6 +59,8 @@ ScaleObjectFunction::ScaleObjectFunction(FunctionContext& context)
     : FunctionBase(context, "ScaleObject", FUNCTION_TOOL, "Utility", FunctionText::id(286),
                    FunctionText::id(288)) {}
 
+ScaleObjectFunction::~ScaleObjectFunction() { removeForceBox(); }
+
 void ScaleObjectFunction::activate() {
     lockX = lockY = lockZ = false;
     nonUniform = false;

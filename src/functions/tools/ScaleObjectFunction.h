@@ -40,6 +40,8 @@ public:
     };
 
     explicit ScaleObjectFunction(FunctionContext& context);
+    /// Takes the force box off the device (which outlives the functions).
+    ~ScaleObjectFunction() override;
 
     void activate() override;
     /// Drops a drag in progress without a history entry (the items keep
