@@ -232,13 +232,17 @@ class Stiffness(ToolSession):
 class MouseTools(WindowSession):
     """The tools under the system mouse, with real X pointer events."""
 
-    def test_left_clicks_create_and_a_left_drag_moves(self):
-        go = self.path("go")
+    def drive(self, files, stages, head=""):
+        """Runs the program with the mouse as the stylus; each stage (a
+        function of window id, width and height) does some X input, after
+        which the program dumps its state. Returns the dumps."""
         script = self.path("session.txt")
         with open(script, "w") as f:
-            f.write("invoke CreateObject cube\nmousestylus\nwaitfile %s\nframes 5\ndump %s\nexit\n"
-                    % (go, self.path("after.json")))
-        proc = subprocess.Popen([MORVEL, "-noSplashScreen", "-script=" + script],
+            f.write(head + "mousestylus\n")
+            for i in range(len(stages)):
+                f.write("waitfile %s\nframes 5\ndump %s\n" % (self.path("go%d" % i), self.path("s%d.json" % i)))
+            f.write("exit\n")
+        proc = subprocess.Popen([MORVEL, "-noSplashScreen", "-script=" + script, *files],
                                 cwd=self.work, env=self.env, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True)
         try:
@@ -246,6 +250,59 @@ class MouseTools(WindowSession):
             time.sleep(1.0)
             xdotool("windowfocus", "--sync", wid)
             width, height = self.window_size(wid)
+            for i, stage in enumerate(stages):
+                stage(wid, width, height)
+                open(self.path("go%d" % i), "w").close()
+                for _ in range(200):
+                    if os.path.exists(self.path("s%d.json" % i)):
+                        break
+                    time.sleep(0.05)
+            out, err = proc.communicate(timeout=60)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+        self.assertEqual(proc.returncode, 0, err)
+        return [self.load("s%d.json" % i) for i in range(len(stages))]
+
+    def test_right_click_toggles_and_a_right_sweep_selects(self):
+        cube = self.primitive("cube")
+
+        def at(wid, width, height, point):
+            x, y = screen_point(point, width, height)
+            xdotool("mousemove", "--window", wid, str(x), str(y))
+            time.sleep(0.4)
+            return x, y
+
+        def click_cube(wid, width, height):
+            at(wid, width, height, (0, 0, 0))
+            xdotool("click", "3")
+            time.sleep(0.4)
+
+        def click_space(wid, width, height):
+            at(wid, width, height, (0, 3, 0))  # above the cube (edge 1.2 world units)
+            xdotool("click", "3")
+            time.sleep(0.4)
+
+        def sweep(wid, width, height):
+            x, y = at(wid, width, height, (0, 3, 0))
+            xdotool("mousedown", "3")
+            time.sleep(0.2)
+            _, cube_y = screen_point((0, 0, 0), width, height)
+            for step in range(1, 11):
+                xdotool("mousemove", "--window", wid, str(x), str(y + (cube_y - y) * step // 10))
+                time.sleep(0.05)
+            time.sleep(0.2)
+            xdotool("mouseup", "3")
+            time.sleep(0.4)
+
+        clicked, cleared, swept = self.drive((cube,), [click_cube, click_space, sweep])
+        self.assertTrue(clicked["objects"][0]["selected"])
+        self.assertFalse(cleared["objects"][0]["selected"])
+        self.assertTrue(swept["objects"][0]["selected"])
+        self.assertEqual(swept["undo"], 3)
+
+    def test_left_clicks_create_and_a_left_drag_moves(self):
+        def create_and_move(wid, width, height):
             x, y = screen_point((-5, 0, 0), width, height)
             xdotool("mousemove", "--window", wid, str(x), str(y))
             time.sleep(0.5)
@@ -261,19 +318,14 @@ class MouseTools(WindowSession):
             time.sleep(0.3)
             xdotool("mouseup", "1")
             time.sleep(0.5)
-            open(go, "w").close()
-            out, err = proc.communicate(timeout=60)
-        finally:
-            if proc.poll() is None:
-                proc.kill()
-        self.assertEqual(proc.returncode, 0, err)
-        state = self.load("after.json")
-        self.assertEqual(state["tool"], "MoveObject", err)
+
+        (state,) = self.drive((), [create_and_move], head="invoke CreateObject cube\n")
+        self.assertEqual(state["tool"], "MoveObject")
         (cube,) = state["objects"]
         self.assertEqual(cube["vertices"], 3750)
         self.assertTrue(cube["selected"])
         self.assertEqual(state["undo"], 2, "one creation and one move")
-        # Moved to the right on the screen: +x in the scene, hardly in depth.
+        # Moved to the right on the screen: +x in the scene.
         lo, hi = cube["bbox"]
         self.assertGreater((lo[0] + hi[0]) / 2, -25 + 5)
 
