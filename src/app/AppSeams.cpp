@@ -33,6 +33,8 @@ void ToolHaptics::setStylusColour(const Ogre::ColourValue& colour) {
     manager.getStylus().setColour(colour);
 }
 
+void ToolHaptics::setStylusVisible(bool visible) { manager.getStylus().setVisible(visible); }
+
 void ToolHaptics::setStylusDirection(const Ogre::Matrix3& direction) {
     manager.getStylus().setDirectionMatrix(direction);
 }

@@ -58,6 +58,7 @@ public:
     int getSideSetting() const override;
     void setHapticSideRecursive(ObjectGroup& group, int side) override;
     void setStylusColour(const Ogre::ColourValue& colour) override;
+    void setStylusVisible(bool visible) override;
     void setStylusDirection(const Ogre::Matrix3& direction) override;
     VertexListWorker* getLiveDent(ObjectGroup& object) override;
     void setHapticsWanted(bool on) override;

@@ -80,6 +80,8 @@ public:
     virtual int getSideSetting() const = 0;
     virtual void setHapticSideRecursive(Kiln::ObjectGroup& group, int side) = 0;
     virtual void setStylusColour(const Ogre::ColourValue& colour) = 0;
+    /// Hides the stylus while a tool shows its own handle (the scale drag).
+    virtual void setStylusVisible(bool visible) { (void)visible; }
     /// Applied to every dent vector; identity leaves dents free.
     virtual void setStylusDirection(const Ogre::Matrix3& direction) = 0;
     /// The live dent the proxy makes in `object` right now, or null. The

@@ -154,7 +154,9 @@ TEST(ScaleObject, SidewaysTravelScalesExponentiallyAndUndoRestores) {
     f.press();
     f.stylus(V(50, 30, 0));
     expectNear(scale->getFactor(), V(std::exp(1.f)), 1e-4f);
+    EXPECT_FALSE(f.haptics.stylusVisible);
     f.release();
+    EXPECT_TRUE(f.haptics.stylusVisible);
     expectNear(a->getScale(), V(std::exp(1.f)), 1e-4f);
     expectNear(b->getScale(), V(2 * std::exp(1.f), std::exp(1.f), std::exp(1.f)), 1e-4f);
     f.manager->undo();

@@ -132,6 +132,8 @@ void ScaleObjectFunction::beginScaling(const Kiln::HapticEvent& event) {
     forceDevice = event.getDevice();
     if (forceDevice)
         forceDevice->addForceEffect(&forceBox);
+    if (context.haptics)
+        context.haptics->setStylusVisible(false);  // the hand is held in the box, not on a surface
 }
 
 void ScaleObjectFunction::removeForceBox() {
@@ -156,6 +158,8 @@ void ScaleObjectFunction::rebase(const Kiln::HapticEvent& event) {
 
 void ScaleObjectFunction::finishScaling() {
     removeForceBox();
+    if (context.haptics)
+        context.haptics->setStylusVisible(true);
     if (context.functions)
         context.functions->requestHaptics(this, true);
     hideSize();
