@@ -7,9 +7,31 @@
 #include "functions/tools/ScaleObjectFunction.h"
 #include "functions/tools/StiffnessFunction.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
 namespace {
 
 using V = Ogre::Vector3;
+
+/// Every node below `root` as "id<parent id@x,y,z", sorted (items put back
+/// come last among their siblings).
+std::vector<std::string> sceneTree(const Kiln::ObjectGroup& root) {
+    std::vector<std::string> out;
+    std::function<void(const Kiln::ObjectGroup&)> walk = [&](const Kiln::ObjectGroup& node) {
+        for (const auto& child : node.getChildren()) {
+            const Ogre::Vector3 p = child->getPosition();
+            char text[128];
+            std::snprintf(text, sizeof text, "%u<%u@%.4f,%.4f,%.4f", child->getId(), node.getId(), p.x, p.y, p.z);
+            out.push_back(text);
+            walk(*child);
+        }
+    };
+    walk(root);
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 Kiln::Object* onlyObject(ToolFixture& f) {
     EXPECT_EQ(f.root.getChildren().size(), 1u);
@@ -380,13 +402,19 @@ TEST(Edit, LongHistoriesWalkBackToTheStartAndDroppedEntriesFreeTheirItems) {
         f.tap(OIS::KC_DELETE);
     }
     EXPECT_EQ(f.manager->getUndoCount(), 6u);
-    std::vector<std::size_t> counts;
+    const std::vector<std::string> end = sceneTree(f.root);
+    std::vector<std::vector<std::string>> walkedBack;
     while (f.manager->getUndoCount() > 0) {
+        walkedBack.push_back(sceneTree(f.root));
         f.manager->undo();
-        counts.push_back(f.root.getChildren().size());
     }
-    while (f.manager->getRedoCount() > 0)
+    // Forth again through the same scenes, to the end.
+    while (f.manager->getRedoCount() > 0) {
         f.manager->redo();
+        EXPECT_EQ(sceneTree(f.root), walkedBack.back());
+        walkedBack.pop_back();
+    }
+    EXPECT_EQ(sceneTree(f.root), end);
     EXPECT_EQ(f.manager->getUndoCount(), 6u);
     // Dropping the redo list after undoing everything frees what it held
     // without touching the scene.
