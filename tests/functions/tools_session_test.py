@@ -270,7 +270,7 @@ class MouseTools(WindowSession):
         def at(wid, width, height, point):
             x, y = screen_point(point, width, height)
             xdotool("mousemove", "--window", wid, str(x), str(y))
-            time.sleep(0.4)
+            time.sleep(1.0)  # the simulated hand follows the pointer on a spring
             return x, y
 
         def click_cube(wid, width, height):
@@ -302,32 +302,38 @@ class MouseTools(WindowSession):
         self.assertEqual(swept["undo"], 3)
 
     def test_left_clicks_create_and_a_left_drag_moves(self):
-        def create_and_move(wid, width, height):
-            x, y = screen_point((-5, 0, 0), width, height)
-            xdotool("mousemove", "--window", wid, str(x), str(y))
-            time.sleep(0.5)
+        start = {}
+
+        def create(wid, width, height):
+            start["x"], start["y"] = screen_point((-5, 0, 0), width, height)
+            xdotool("mousemove", "--window", wid, str(start["x"]), str(start["y"]))
+            time.sleep(1.0)  # the simulated hand follows the pointer on a spring
             xdotool("click", "1")  # a cube where the pointer shows
-            time.sleep(0.5)
+            time.sleep(0.8)
+
+        def move(wid, width, height):
+            x, y = start["x"], start["y"]
             xdotool("key", "m")
-            time.sleep(0.3)
+            time.sleep(0.5)
             xdotool("mousedown", "1")
-            time.sleep(0.3)
+            time.sleep(0.5)
             for step in range(1, 11):
                 xdotool("mousemove", "--window", wid, str(x + step * 15), str(y))
-                time.sleep(0.05)
-            time.sleep(0.3)
+                time.sleep(0.08)
+            time.sleep(0.8)
             xdotool("mouseup", "1")
-            time.sleep(0.5)
+            time.sleep(0.8)
 
-        (state,) = self.drive((), [create_and_move], head="invoke CreateObject cube\n")
-        self.assertEqual(state["tool"], "MoveObject")
-        (cube,) = state["objects"]
+        created, moved = self.drive((), [create, move], head="invoke CreateObject cube\n")
+        self.assertEqual(len(created["objects"]), 1, created)
+        (cube,) = created["objects"]
         self.assertEqual(cube["vertices"], 3750)
         self.assertTrue(cube["selected"])
-        self.assertEqual(state["undo"], 2, "one creation and one move")
+        self.assertEqual(moved["tool"], "MoveObject", moved)
+        self.assertEqual(len(moved["objects"]), 1, moved)
+        self.assertEqual(moved["undo"], 2, "one creation and one move")
         # Moved to the right on the screen: +x in the scene.
-        lo, hi = cube["bbox"]
-        self.assertGreater((lo[0] + hi[0]) / 2, -25 + 5)
+        self.assertGreater(centre(moved["objects"][0])[0], centre(cube)[0] + 5)
 
 
 if __name__ == "__main__":
