@@ -228,10 +228,13 @@ void Application::startFunctions() {
     seams->overlay = std::make_unique<Kiln::OverlayTexts>(graphics.getTextRenderer());
     seams->frameStatistics = std::make_unique<Kiln::WindowFrameStatistics>(*graphics.getRenderWindow());
     seams->factory = std::make_unique<Kiln::PresentedObjectFactory>(*graphics.getSceneManager());
+    seams->picker = std::make_unique<Kiln::ViewPicker>(*graphics.getCamera(), *context->sceneRoot);
 
     functionContext = std::make_unique<FunctionContext>();
     FunctionContext& c = *functionContext;
     c.sceneRoot = context->sceneRoot.get();
+    c.viewRoot = context->viewRoot.get();
+    c.picker = seams->picker.get();
     c.selection = context->selectionManager.get();
     c.objectFactory = seams->factory.get();
     c.status = &seams->status;

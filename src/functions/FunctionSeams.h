@@ -6,6 +6,7 @@
 
 #include <OgreColourValue.h>
 #include <OgreMatrix3.h>
+#include <OgreVector3.h>
 
 #include <cstdint>
 #include <deque>
@@ -130,6 +131,8 @@ public:
     virtual int getSideSetting() const = 0;
     virtual void setHapticSideRecursive(Kiln::ObjectGroup& group, int side) = 0;
     virtual void setStylusColour(const Ogre::ColourValue& colour) = 0;
+    /// Hides the stylus while a tool shows its own handle (the scale drag).
+    virtual void setStylusVisible(bool visible) { (void)visible; }
     /// Applied to every dent vector; identity leaves dents free.
     virtual void setStylusDirection(const Ogre::Matrix3& direction) = 0;
     /// The live dent the proxy makes in `object` right now, or null. The
@@ -210,4 +213,14 @@ public:
     };
     virtual ~IFrameStatistics() = default;
     virtual Rates getFrameRates() const = 0;
+};
+
+/// What the view shows under a point. Main thread only.
+class IViewPicker {
+public:
+    virtual ~IViewPicker() = default;
+    /// The objects the camera ray through the screen image of `world` (a
+    /// world point) meets, nearest first; empty when the point lies behind
+    /// the camera.
+    virtual std::vector<Kiln::ObjectHandle> objectsUnder(const Ogre::Vector3& world) const = 0;
 };
