@@ -14,12 +14,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
-/// Stands in for the view: returns the objects listed for any point.
+/// Stands in for the view: returns the objects listed for any point, or
+/// what `at` answers for the point when it is set.
 class FakePicker : public IViewPicker {
 public:
-    std::vector<Kiln::ObjectHandle> objectsUnder(const Ogre::Vector3&) const override { return under; }
+    std::vector<Kiln::ObjectHandle> objectsUnder(const Ogre::Vector3& point) const override {
+        return at ? at(point) : under;
+    }
     std::vector<Kiln::ObjectHandle> under;
+    std::function<std::vector<Kiln::ObjectHandle>(const Ogre::Vector3&)> at;
 };
 
 /// Stands in for the grid function.

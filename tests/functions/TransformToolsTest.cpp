@@ -335,6 +335,22 @@ TEST(SelectObject, GripTwoTogglesTheTouchedTopLevelItem) {
     EXPECT_EQ(f.manager->getUndoCount(), entries);
 }
 
+TEST(SelectObject, ASweepThatJumpsOverAnObjectBetweenFramesStillSelectsIt) {
+    ToolFixture f;
+    f.addTool<SelectObjectFunction>();
+    Kiln::Object* a = f.addCube(V(0, 0, 0));
+    // The view shows the object only under points with |x| < 0.2.
+    f.picker.at = [a](const Ogre::Vector3& p) {
+        return std::abs(p.x) < 0.2f ? std::vector<Kiln::ObjectHandle>{a->getHandle()}
+                                    : std::vector<Kiln::ObjectHandle>{};
+    };
+    f.stylus(V(-5, 0, 0));
+    f.press(2);
+    f.stylus(V(5, 0, 0)); // one slow frame: the stylus jumped across
+    f.release(2);
+    EXPECT_TRUE(f.isSelected(a));
+}
+
 TEST(SelectObject, SweepSelectsWhatTheViewShowsAndTabCycles) {
     ToolFixture f;
     f.addTool<SelectObjectFunction>();

@@ -5,6 +5,7 @@
 #include "functions/tools/ToolSupport.h"
 
 #include <algorithm>
+#include <cmath>
 
 MORVEL_REGISTER_FUNCTION(SelectObjectFunction);
 MORVEL_REGISTER_FUNCTION(SelectAllFunction);
@@ -64,7 +65,8 @@ void SelectObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
     // never hear its own release.
     if (touched.empty()) {
         sweeping = true;
-        sweepAt(event.getState().position);
+        lastSweepPoint = event.getState().position;
+        sweepAt(lastSweepPoint);
         return;
     }
     for (Kiln::ObjectGroup* item : touched)
@@ -89,8 +91,17 @@ void SelectObjectFunction::sweepAt(const Ogre::Vector3& world) {
 }
 
 void SelectObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
-    if (sweeping && state)
-        sweepAt(event.getState().position);
+    if (!sweeping || !state)
+        return;
+    // Frames come far apart when the machine is busy, and a quick sweep
+    // would jump over an object between two of them: look along the whole
+    // path since the last frame.
+    const Ogre::Vector3 to = event.getState().position;
+    const float length = lastSweepPoint.distance(to);
+    const int steps = std::clamp(int(std::ceil(length / sweepStep)), 1, maxSweepSteps);
+    for (int i = 1; i <= steps; ++i)
+        sweepAt(lastSweepPoint + (to - lastSweepPoint) * (float(i) / float(steps)));
+    lastSweepPoint = to;
 }
 
 void SelectObjectFunction::buttonReleased(const FunctionButtonEvent& event) {

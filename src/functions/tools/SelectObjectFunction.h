@@ -49,6 +49,11 @@ private:
 
     std::unique_ptr<SelectionChangeState> state;
     bool sweeping = false;
+    Ogre::Vector3 lastSweepPoint = Ogre::Vector3::ZERO; ///< world, the last point swept
+    /// World distance between the points looked under along a sweep's path,
+    /// and the most points looked under in one frame.
+    static constexpr float sweepStep = 0.05f;
+    static constexpr int maxSweepSteps = 400;
 };
 
 class SelectAllFunction : public FunctionBase {
