@@ -9,6 +9,7 @@
 #include "scene/Object.h"
 
 #include <iostream>
+#include <stdexcept>
 
 namespace cli {
 
@@ -23,8 +24,10 @@ void collectObjects(Kiln::ObjectGroup& node, std::vector<Kiln::ObjectGroup*>& ou
 }
 
 /// The objects of a file as one operand in the frame whose inverse is
-/// `toFrame`; warns when an object's mesh is not closed.
-Kiln::MeshArrays loadOperand(const std::string& path, const Ogre::Matrix4* frame, Ogre::Matrix4& firstWorld) {
+/// `toFrame`; warns when an object's mesh is not closed and tells in
+/// `closed` whether all were.
+Kiln::MeshArrays loadOperand(const std::string& path, const Ogre::Matrix4* frame, Ogre::Matrix4& firstWorld,
+                             bool& closed) {
     Kiln::ObjectGroup root;
     Kiln::PlainObjectFactory factory;
     std::vector<Kiln::ObjectGroup*> objects;
@@ -37,7 +40,7 @@ Kiln::MeshArrays loadOperand(const std::string& path, const Ogre::Matrix4* frame
     firstWorld = objects.front()->getWorldMatrix();
     const Ogre::Matrix4 inverseFrame = (frame ? *frame : firstWorld).inverse();
     Kiln::MeshArrays operand;
-    bool closed = true;
+    closed = true;
     for (Kiln::ObjectGroup* object : objects) {
         const Kiln::DynamicMesh& mesh = *object->getMesh();
         closed &= Kiln::isClosed(mesh);
@@ -71,9 +74,17 @@ int runBoolean(const Arguments& args) {
     expectCount(positional, 4);
     const Kiln::BooleanOperation operation = booleanOperation(positional[0]);
     Ogre::Matrix4 frame, unused;
-    const Kiln::MeshArrays a = loadOperand(positional[1], nullptr, frame);
-    const Kiln::MeshArrays b = loadOperand(positional[2], &frame, unused);
+    bool closedA = false, closedB = false;
+    const Kiln::MeshArrays a = loadOperand(positional[1], nullptr, frame, closedA);
+    const Kiln::MeshArrays b = loadOperand(positional[2], &frame, unused, closedB);
     std::unique_ptr<Kiln::DynamicMesh> mesh = Kiln::toDynamicMesh(Kiln::computeBoolean(a, b, operation));
+    // Closed operands that meet properly always give a closed result; an
+    // open one means an operand intersects itself (or overlaps another
+    // object of its file) and the result would be wrong. Say so rather
+    // than write it.
+    if (closedA && closedB && mesh && !Kiln::isClosed(*mesh))
+        throw std::runtime_error("the result is not closed: an operand intersects itself or holds overlapping "
+                                 "objects; nothing was written to " + positional[3]);
 
     Kiln::ObjectGroup root;
     if (mesh) {

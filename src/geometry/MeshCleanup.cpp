@@ -9,15 +9,18 @@
 namespace Kiln {
 namespace {
 
+float magnitude(const Ogre::Vector3& p) {
+    return std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z)));
+}
+
 // Moves each group of vertices whose boxes of half-size t overlap to the
-// group's average, visiting vertices in order.
+// group's average, visiting vertices in order. t is about one float step at
+// the larger of the two points (1e-7 of its largest coordinate), so a piece
+// far from the origin never makes a piece near it collapse.
 bool snapVertices(std::vector<Vertex>& vertices) {
-    float largest = 0.0f;
-    for (const Vertex& v : vertices)
-        largest = std::max(largest, v.position.length());
-    const float t = 1e-7f * largest;
-    if (vertices.size() < 2 || t <= 0.0f)
+    if (vertices.size() < 2)
         return false;
+    constexpr float kRelative = 1e-7f;
     // Sorted by x, the candidates of a vertex are a run within 2t (plus the
     // slack of earlier moves, at most t each way).
     std::vector<std::uint32_t> order(vertices.size());
@@ -31,11 +34,15 @@ bool snapVertices(std::vector<Vertex>& vertices) {
     bool moved = false;
     for (std::uint32_t v = 0; v < vertices.size(); ++v) {
         const Ogre::Vector3 p = vertices[v].position;
+        const float reach = 5 * kRelative * magnitude(p);
+        if (!(reach > 0.0f))
+            continue;
         group.clear();
-        auto first = std::lower_bound(sortedX.begin(), sortedX.end(), p.x - 4 * t);
+        auto first = std::lower_bound(sortedX.begin(), sortedX.end(), p.x - reach);
         for (std::size_t i = static_cast<std::size_t>(first - sortedX.begin());
-             i < sortedX.size() && sortedX[i] <= p.x + 4 * t; ++i) {
+             i < sortedX.size() && sortedX[i] <= p.x + reach; ++i) {
             const Ogre::Vector3& q = vertices[order[i]].position;
+            const float t = kRelative * std::max(magnitude(p), magnitude(q));
             if (std::fabs(q.x - p.x) <= 2 * t && std::fabs(q.y - p.y) <= 2 * t && std::fabs(q.z - p.z) <= 2 * t)
                 group.push_back(order[i]);
         }
@@ -43,8 +50,8 @@ bool snapVertices(std::vector<Vertex>& vertices) {
             continue;
         Ogre::Vector3 sum = Ogre::Vector3::ZERO;
         for (const std::uint32_t g : group)
-            sum += vertices[g].position;
-        const Ogre::Vector3 average = sum / static_cast<float>(group.size());
+            sum += vertices[g].position / static_cast<float>(group.size());  // no overflow near the float limit
+        const Ogre::Vector3 average = sum;
         for (const std::uint32_t g : group) {
             moved |= vertices[g].position != average;
             vertices[g].position = average;
