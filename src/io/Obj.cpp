@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <unordered_map>
 
 namespace Kiln {
@@ -233,11 +234,15 @@ private:
     std::vector<std::unique_ptr<ObjectGroup>> built;
 };
 
-void appendFormatted(std::string& out, const char* format, double a, double b, double c) {
-    char buffer[512];
-    const int length = std::snprintf(buffer, sizeof buffer, format, a, b, c);
-    if (length > 0)
-        out.append(buffer, static_cast<std::size_t>(std::min<int>(length, sizeof buffer - 1)));
+// Six decimals as other programs expect where they read back to the same
+// float; otherwise (small or large models) nine significant digits, which
+// always do.
+void appendCoordinate(std::string& out, float value) {
+    char buffer[64];
+    int length = std::snprintf(buffer, sizeof buffer, "%f", static_cast<double>(value));
+    if (length <= 0 || length >= static_cast<int>(sizeof buffer) || std::strtof(buffer, nullptr) != value)
+        length = std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
+    out.append(buffer, static_cast<std::size_t>(length));
 }
 
 } // namespace
@@ -255,8 +260,13 @@ std::string writeObj(const ObjectGroup& root, const std::string& path) {
         const Ogre::Affine3 world(object->getWorldMatrix());
         for (const Vertex& v : object->getMesh()->getVertices()) {
             const Ogre::Vector3 p = world * v.position;
-            // Nine significant digits read back to the same float at any scale.
-            appendFormatted(out, "v %.9g %.9g %.9g\n", p.x, p.y, p.z);
+            out += "v ";
+            appendCoordinate(out, p.x);
+            out += ' ';
+            appendCoordinate(out, p.y);
+            out += ' ';
+            appendCoordinate(out, p.z);
+            out += '\n';
         }
         for (const Face& f : object->getMesh()->getFaces()) {
             char buffer[64];
