@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 using Kiln::BooleanOperation;
 using Kiln::computeBoolean;
@@ -135,4 +136,86 @@ TEST(BooleanRobustness, OverlappingCubesAtHugeCoordinatesStayExact) {
         // The volume in float corners is 15 s^3 to float precision.
         EXPECT_NEAR(Kiln::signedVolume(*unite) / (s * s * s), 15.0, 1e-5) << at;
     }
+}
+
+namespace {
+
+// A torus of rings x segments x 2 triangles about the z axis through
+// (cx, 0), its tube radius varying by up to ±noise/2 from vertex to vertex.
+MeshArrays torus(double cx, double major, double minor, int rings, int segments, double noise,
+                 std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-0.5 * noise, 0.5 * noise);
+    MeshArrays m;
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const double a = 2 * M_PI * i / rings, b = 2 * M_PI * j / segments;
+            const double r = minor * (1.0 + jitter(random));
+            m.positions.insert(m.positions.end(), {cx + (major + r * std::cos(b)) * std::cos(a),
+                                                   (major + r * std::cos(b)) * std::sin(a), r * std::sin(b)});
+        }
+    const auto at = [&](int i, int j) { return static_cast<std::uint32_t>((i % rings) * segments + j % segments); };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j)
+            m.indices.insert(m.indices.end(), {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1),
+                                               at(i, j + 1)});
+    return m;
+}
+
+// Moves every vertex along its direction from `centre` by up to ±fraction/2
+// of that distance: bumps like a scan's, with a fixed seed.
+void roughen(MeshArrays& m, double fraction, std::uint32_t seed, const double centre[3]) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-0.5 * fraction, 0.5 * fraction);
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        const double k = 1.0 + jitter(random);
+        for (int c = 0; c < 3; ++c)
+            m.positions[3 * v + c] = centre[c] + k * (m.positions[3 * v + c] - centre[c]);
+    }
+}
+
+MeshArrays shifted(MeshArrays m, double dx, double dy, double dz) {
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        m.positions[3 * v] += dx;
+        m.positions[3 * v + 1] += dy;
+        m.positions[3 * v + 2] += dz;
+    }
+    return m;
+}
+
+// A op B for all three operations: every result closed, and the volumes
+// consistent with each other (union + intersection = A + B, difference =
+// A - intersection) to float rounding of the output.
+void expectConsistent(const MeshArrays& a, const MeshArrays& b, const char* what) {
+    const auto u = finished(a, b, BooleanOperation::Union);
+    const auto i = finished(a, b, BooleanOperation::Intersection);
+    const auto d = finished(a, b, BooleanOperation::Difference);
+    ASSERT_TRUE(u && i && d) << what;
+    for (const Kiln::DynamicMesh* result : {u.get(), i.get(), d.get()})
+        EXPECT_TRUE(Kiln::isClosed(*result)) << what;
+    const double va = Kiln::signedVolume(a), vb = Kiln::signedVolume(b);
+    const double tolerance = 1e-5 * (va + vb);
+    EXPECT_NEAR(Kiln::signedVolume(*u) + Kiln::signedVolume(*i), va + vb, tolerance) << what;
+    EXPECT_NEAR(Kiln::signedVolume(*d) + Kiln::signedVolume(*i), va, tolerance) << what;
+}
+
+} // namespace
+
+TEST(BooleanRobustness, IrregularMeshesUnitedWithAShiftedCopyGiveClosedResults) {
+    // Shapes like scanned and modelled figures: bumpy, thin and of higher
+    // genus, each against a copy moved by a few percent of its size.
+    const double origin[3] = {0, 0, 0};
+    MeshArrays noisy = sphere(0, 0, 0, 1.0, 40, 80);
+    roughen(noisy, 0.08, 7, origin);
+    expectConsistent(noisy, shifted(noisy, 0.031, 0.047, 0.023), "noisy sphere");
+
+    MeshArrays thin = sphere(0, 0, 0, 1.0, 30, 60);
+    roughen(thin, 0.08, 11, origin);
+    for (std::size_t v = 0; v < thin.vertexCount(); ++v)
+        thin.positions[3 * v + 2] *= 0.01;
+    expectConsistent(thin, shifted(thin, 0.02, 0.013, 0.0031), "thin shell");
+
+    const MeshArrays genus = join(torus(0, 1, 0.3, 60, 24, 0.1, 13), torus(2.8, 1, 0.3, 60, 24, 0.1, 17));
+    ASSERT_TRUE(Kiln::isClosed(genus));
+    expectConsistent(genus, shifted(genus, 0.05, 0.033, 0.021), "two tori");
 }
