@@ -17,6 +17,6 @@ for format in cr8 stl obj boolean passes; do
   mkdir -p "$work"
   echo "fuzzing $format for ${seconds}s"
   "$out/fuzz/fuzz_$format" -max_total_time="$seconds" -malloc_limit_mb=256 -rss_limit_mb=1024 \
-    -print_final_stats=0 "$work" "$root/fuzz/corpus/$format" 2>"$out/fuzz_$format.log" \
+    -print_final_stats=0 -artifact_prefix="$out/" "$work" "$root/fuzz/corpus/$format" 2>"$out/fuzz_$format.log" \
     || { tail -40 "$out/fuzz_$format.log"; exit 1; }
 done

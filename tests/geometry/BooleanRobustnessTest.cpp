@@ -219,3 +219,16 @@ TEST(BooleanRobustness, IrregularMeshesUnitedWithAShiftedCopyGiveClosedResults) 
     ASSERT_TRUE(Kiln::isClosed(genus));
     expectConsistent(genus, shifted(genus, 0.05, 0.033, 0.021), "two tori");
 }
+
+TEST(BooleanRobustness, ThinOverlapsBesideLargeTriangles) {
+    // The operands overlap in a slab 1e-12 thick while their triangles reach
+    // a whole unit beyond it: grid cell numbers in the broad phase exceeded
+    // the range of int.
+    const MeshArrays a = box(0, 0, 0, 1, 1, 1), b = box(1 - 1e-12, 0, 0, 2, 1, 1);
+    const MeshArrays u = computeBoolean(a, b, BooleanOperation::Union);
+    EXPECT_TRUE(Kiln::isClosed(u));
+    EXPECT_NEAR(Kiln::signedVolume(u), 2.0, 1e-9);
+    const MeshArrays i = computeBoolean(a, b, BooleanOperation::Intersection);
+    EXPECT_TRUE(Kiln::isClosed(i));
+    EXPECT_NEAR(Kiln::signedVolume(i), 1e-12, 1e-15);
+}
