@@ -75,6 +75,11 @@ Kiln::MeshArrays loadOperand(const std::string& path, const Ogre::Matrix4* frame
     if (objects.empty())
         throw FileError(path, "no object with a mesh to use as an operand");
     firstWorld = objects.front()->getWorldMatrix();
+    // A group scaled to nothing has no inverse: the result then lives in
+    // world coordinates, where the flattened object is simply empty.
+    const float determinant = firstWorld.determinant();
+    if (!frame && !(std::isfinite(determinant) && determinant != 0.0f))
+        firstWorld = Ogre::Matrix4::IDENTITY;
     const Ogre::Matrix4 inverseFrame = (frame ? *frame : firstWorld).inverse();
     Kiln::MeshArrays operand;
     Bounds operandBounds;

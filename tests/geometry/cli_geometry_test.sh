@@ -66,6 +66,12 @@ box point.obj 1e15 0 0 1.00000000000001e15 1 1
 expect_status 0 "$cli" boolean union a.obj point.obj point-union.stl
 expect_status 0 "$cli" info point-union.stl --json
 grep -q '"closed": true, "volume": 8,' out.txt || fail "union with a collapsed operand: $(cat out.txt)"
+# A first operand whose root group is scaled by 0 (its frame has no inverse).
+expect_status 0 "$cli" convert a.obj flat.cr8
+python3 -c "import sys; d = bytearray(open(sys.argv[1], 'rb').read()); d[-13:-1] = bytes(12); open(sys.argv[1], 'wb').write(d)" flat.cr8
+expect_status 0 "$cli" boolean union flat.cr8 b.obj flat-union.stl
+expect_status 0 "$cli" info flat-union.stl --json
+grep -q '"closed": true, "volume": 2,' out.txt || fail "union with a zero-scaled operand: $(cat out.txt)"
 # Non-finite coordinates are refused by number, not crashed on.
 printf 'v nan 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' > nan.obj
 expect_status 1 "$cli" boolean union a.obj nan.obj nan-union.stl
