@@ -1,6 +1,7 @@
 #include "io/Obj.h"
 
 #include "io/FileBytes.h"
+#include "detail/FloatText.h"
 #include "detail/TextScanner.h"
 #include "detail/TriangleSoup.h"
 #include "log/Exception.h"
@@ -8,7 +9,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <unordered_map>
 
 namespace Kiln {
@@ -234,17 +234,6 @@ private:
     std::vector<std::unique_ptr<ObjectGroup>> built;
 };
 
-// Six decimals as other programs expect where they read back to the same
-// float; otherwise (small or large models) nine significant digits, which
-// always do.
-void appendCoordinate(std::string& out, float value) {
-    char buffer[64];
-    int length = std::snprintf(buffer, sizeof buffer, "%f", static_cast<double>(value));
-    if (length <= 0 || length >= static_cast<int>(sizeof buffer) || std::strtof(buffer, nullptr) != value)
-        length = std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
-    out.append(buffer, static_cast<std::size_t>(length));
-}
-
 } // namespace
 
 void readObj(std::string_view text, ObjectGroup& root, IObjectFactory& factory,
@@ -261,11 +250,11 @@ std::string writeObj(const ObjectGroup& root, const std::string& path) {
         for (const Vertex& v : object->getMesh()->getVertices()) {
             const Ogre::Vector3 p = world * v.position;
             out += "v ";
-            appendCoordinate(out, p.x);
+            appendRoundTripFloat(out, p.x, "%f");
             out += ' ';
-            appendCoordinate(out, p.y);
+            appendRoundTripFloat(out, p.y, "%f");
             out += ' ';
-            appendCoordinate(out, p.z);
+            appendRoundTripFloat(out, p.z, "%f");
             out += '\n';
         }
         for (const Face& f : object->getMesh()->getFaces()) {

@@ -2,12 +2,12 @@
 
 #include "io/ByteReader.h"
 #include "io/FileBytes.h"
+#include "detail/FloatText.h"
 #include "detail/TextScanner.h"
 #include "detail/TriangleSoup.h"
 
 #include <cmath>
 #include <cstring>
-#include <sstream>
 
 namespace Kiln {
 
@@ -252,21 +252,26 @@ std::string writeStlBinary(const ObjectGroup& root, ITextureMaterials* textures)
 }
 
 std::string writeStlText(const ObjectGroup& root, const std::string& solidName) {
-    std::ostringstream out;
-    out << "solid " << solidName << "\n";
+    std::string out = "solid " + solidName + "\n";
     for (const Object* object : collectExportObjects(root).objects) {
         const std::vector<Ogre::Vector3> positions = worldPositions(*object);
         for (const Face& f : object->getMesh()->getFaces()) {
-            out << "\tfacet normal 0 0 0\n\t\touter loop\n";
+            out += "\tfacet normal 0 0 0\n\t\touter loop\n";
             for (int k = 0; k < 3; ++k) {
                 const Ogre::Vector3& p = positions[f[k]];
-                out << "\t\t\tvertex " << p.x << " " << p.y << " " << p.z << "\n";
+                out += "\t\t\tvertex ";
+                appendRoundTripFloat(out, p.x, "%g");
+                out += ' ';
+                appendRoundTripFloat(out, p.y, "%g");
+                out += ' ';
+                appendRoundTripFloat(out, p.z, "%g");
+                out += '\n';
             }
-            out << "\t\tendloop\n\tendfacet\n";
+            out += "\t\tendloop\n\tendfacet\n";
         }
     }
-    out << "endsolid " << solidName << "\n";
-    return out.str();
+    out += "endsolid " + solidName + "\n";
+    return out;
 }
 
 bool ImportStl::load(const std::string& path, ObjectGroup& root, IObjectFactory& factory) {

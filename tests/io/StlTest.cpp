@@ -251,9 +251,12 @@ TEST(Stl, TextExportLayout) {
         std::vector<Face>{{0, 1, 2}}));
     root.adoptChild(std::move(object));
     EXPECT_EQ("solid out.stl\n\tfacet normal 0 0 0\n\t\touter loop\n\t\t\tvertex 0 0 0\n\t\t\tvertex 1.5 0 0\n"
-              "\t\t\tvertex 0 0.333333 0\n\t\tendloop\n\tendfacet\nendsolid out.stl\n",
+              "\t\t\tvertex 0 0.333333343 0\n\t\tendloop\n\tendfacet\nendsolid out.stl\n",
               writeStlText(root, "out.stl"));
+    // Every coordinate reads back to the same float (1/3 needs nine digits).
     ObjectGroup loaded;
     read(loaded, writeStlText(root, "out.stl"));
-    EXPECT_EQ(1u, loaded.getChildren().size());
+    ASSERT_EQ(1u, loaded.getChildren().size());
+    const Object& back = objectAt(loaded, 0);
+    EXPECT_EQ(Ogre::Vector3(0, 1.0f / 3, 0), Ogre::Affine3(back.getWorldMatrix()) * back.getMesh()->getVertex(2).position);
 }
