@@ -1,10 +1,12 @@
 // Two operands decoded from the input, through all three Boolean
 // operations. Convex operands (boxes and octahedra at scales from 1e-9 to
-// 1e9, sizes within about 1e9 of each other, some turned by the 3-4-5 angle) must give closed results whose
-// volumes agree: vol(A u B) + vol(A n B) = vol(A) + vol(B) and
-// vol(A - B) = vol(A) - vol(A n B). Raw operands (any bits, any indices)
-// must only never crash.
+// 1e9, sizes within about 1e9 of each other, some turned by the 3-4-5
+// angle) must give closed results whose volumes agree: vol(A u B) +
+// vol(A n B) = vol(A) + vol(B) and vol(A - B) = vol(A) - vol(A n B). Raw
+// operands (any bits, any indices) must only never crash, here or in the
+// float result and its clean-up.
 #include "geometry/Boolean.h"
+#include "geometry/FastBooleanBuilder.h"
 #include "log/Exception.h"
 #include "mesh/MeshMeasures.h"
 
@@ -82,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const MeshArrays a = rawOperand(in), b = rawOperand(in);
         for (const auto operation : {BooleanOperation::Union, BooleanOperation::Intersection, BooleanOperation::Difference})
             try {
-                Kiln::computeBoolean(a, b, operation);
+                Kiln::toDynamicMesh(Kiln::computeBoolean(a, b, operation));
             } catch (const Kiln::Exception&) {
             }
         return 0;
@@ -96,9 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MeshArrays u = Kiln::computeBoolean(a, b, BooleanOperation::Union);
     const MeshArrays i = Kiln::computeBoolean(a, b, BooleanOperation::Intersection);
     const MeshArrays d = Kiln::computeBoolean(a, b, BooleanOperation::Difference);
-    for (const MeshArrays* result : {&u, &i, &d})
+    for (const MeshArrays* result : {&u, &i, &d}) {
         if (!Kiln::isClosed(*result))
             fail("open result", static_cast<double>(result - &u), 0);
+        Kiln::toDynamicMesh(*result);  // float rounding and clean-up: no crash
+    }
     const double va = Kiln::signedVolume(a), vb = Kiln::signedVolume(b);
     const double vu = Kiln::signedVolume(u), vi = Kiln::signedVolume(i), vd = Kiln::signedVolume(d);
     // Cut points are rounded to doubles; volumes agree to that rounding.
