@@ -1,9 +1,11 @@
 #include "geometry/Boolean.h"
 
 #include "detail/BooleanStages.h"
+#include "log/Exception.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <future>
 
 namespace Kiln {
@@ -28,10 +30,33 @@ private:
     std::chrono::steady_clock::time_point last;
 };
 
+// Non-finite coordinates have no place in exact arithmetic (their planes
+// are NaN and every comparison fails), and an index past the vertices
+// reads outside the arrays: refuse both before any stage runs.
+void checkOperand(const MeshArrays& mesh, const char* name) {
+    const char* const location = "Kiln::computeBoolean()";
+    for (std::size_t i = 0; i < mesh.positions.size(); ++i)
+        if (!std::isfinite(mesh.positions[i]))
+            throw Exception(ErrorCode::InvalidValue,
+                            std::string("Operand ") + name + ": vertex " + std::to_string(i / 3 + 1) +
+                                " has a coordinate that is not a finite number.",
+                            location);
+    if (mesh.positions.size() % 3 != 0 || mesh.indices.size() % 3 != 0)
+        throw Exception(ErrorCode::InvalidValue, std::string("Operand ") + name + ": incomplete vertex or triangle.",
+                        location);
+    for (const std::uint32_t index : mesh.indices)
+        if (index >= mesh.vertexCount())
+            throw Exception(ErrorCode::InvalidValue,
+                            std::string("Operand ") + name + ": a triangle refers to a vertex that does not exist.",
+                            location);
+}
+
 } // namespace
 
 MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOperation operation,
                           BooleanReport* report) {
+    checkOperand(a, "A");
+    checkOperand(b, "B");
     StageClock clock(report);
     BSP::Operand operandA, operandB;
     auto prepareA = std::async(std::launch::async, [&] {

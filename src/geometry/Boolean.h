@@ -36,7 +36,13 @@ struct BooleanReport {
 /// result. Cut points are rounded to the nearest double not above the exact
 /// value. The result carries colours when either operand does (operands
 /// without colours count as white). Open or self-intersecting operands give
-/// a result that may not be closed; the call does not fail on them.
+/// a result that may not be closed. Throws Kiln::Exception (InvalidValue)
+/// when a coordinate is not finite or an index is out of range; operands
+/// whose triangles all have zero area count as empty. Closed results are
+/// promised for closed, non-self-intersecting operands whose sizes and
+/// distances lie within about 1e9 of each other; far beyond that (a tiny
+/// piece on a huge one's long edge) a seam can stay open, so callers that
+/// must not pass on a wrong result check isClosed().
 MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOperation operation,
                           BooleanReport* report = nullptr);
 

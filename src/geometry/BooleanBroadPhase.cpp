@@ -67,9 +67,15 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
         scale[k] = extent[k] > 0.0 ? dims[k] / extent[k] : 0.0;
     }
     auto cellRange = [&](const Box& box, int lo[3], int hi[3]) {
+        // Clamped as doubles: a box reaching far beyond a thin common box
+        // gives cell numbers no int can hold.
+        const auto cellOf = [&](double coordinate, int k) {
+            const double cell = (coordinate - common.lo[k]) * scale[k];
+            return static_cast<int>(std::clamp(cell, 0.0, static_cast<double>(dims[k] - 1)));
+        };
         for (int k = 0; k < 3; ++k) {
-            lo[k] = std::clamp(static_cast<int>((box.lo[k] - common.lo[k]) * scale[k]), 0, dims[k] - 1);
-            hi[k] = std::clamp(static_cast<int>((box.hi[k] - common.lo[k]) * scale[k]), 0, dims[k] - 1);
+            lo[k] = cellOf(box.lo[k], k);
+            hi[k] = cellOf(box.hi[k], k);
         }
     };
     const std::size_t cellCount = static_cast<std::size_t>(dims[0]) * dims[1] * dims[2];

@@ -15,22 +15,22 @@ using BSP::kNone;
 namespace {
 
 /// Welds nearly equal seam vertices this close, relative to the largest
-/// coordinate: distinct exact points a few units in the last place apart
+/// coordinate of the two: distinct exact points a few units in the last place apart
 /// would otherwise leave slivers that thin between them.
 constexpr double kWeldTolerance = 1e-14;
 /// How far off an unmatched seam edge a vertex may lie and still be put on
-/// it, relative to the largest coordinate (twice the weld tolerance, so a
+/// it, relative to the largest coordinate of the edge's ends (twice the weld tolerance, so a
 /// welded vertex still finds the edge it came near).
 constexpr double kOnEdgeTolerance = 2e-14;
 /// Below this fraction of the best ear's area, the rest of a polygon counts
 /// as a straight run of points.
 constexpr double kFlatEarFraction = 1e-12;
 
-double largestCoordinate(const std::vector<double>& positions) {
-    double scale = 0.0;
-    for (const double c : positions)
-        scale = std::max(scale, std::fabs(c));
-    return scale;
+// The largest coordinate of one point. Tolerances scale with the points
+// they compare, not with the whole model: a far-away piece must not make
+// the tolerance around a small one larger than that small piece.
+double magnitude(const double* p) {
+    return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
 }
 
 /// Builds the result: shared vertices, seam T-junctions removed, polygons
@@ -45,7 +45,7 @@ public:
     }
 
     void addPolygons(int operandId, const KeptPolygons& kept);
-    /// Merges seam vertices closer than kWeldTolerance of the model's size.
+    /// Merges seam vertices closer than kWeldTolerance of their own size.
     void weldNearVertices();
     /// Puts seam vertices that lie on an unmatched seam edge into it;
     /// returns how many were inserted.
@@ -70,10 +70,11 @@ private:
     /// Per undirected seam edge, the count of its a < b uses minus its
     /// b < a uses: not zero where the two sides have different vertices.
     EdgeBalance seamEdgeBalance() const;
-    /// The seam vertices, sorted by x, that lie within `tolerance` of edge
-    /// a-b strictly between its ends, appended in order along it.
+    /// The seam vertices among `candidates` (sorted by x) that lie within
+    /// kOnEdgeTolerance of edge a-b strictly between its ends, appended in
+    /// order along it.
     void pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::vector<std::uint32_t>& candidates,
-                      double tolerance, std::vector<std::uint32_t>& out) const;
+                      std::vector<std::uint32_t>& out) const;
     void triangulatePolygon(const Polygon& p, std::vector<std::uint32_t>& loop,
                             std::vector<std::uint32_t>& indices) const;
     /// Twice the area of triangle a, b, c, signed along `n`.
@@ -183,7 +184,6 @@ void ResultAssembler::sortByX(std::vector<std::uint32_t>& ids) const {
 
 void ResultAssembler::weldNearVertices() {
     const std::size_t count = positions.size() / 3;
-    const double tolerance = kWeldTolerance * largestCoordinate(positions);
     seamVertex.resize(count, 0);
     std::vector<std::uint32_t> order;
     for (std::uint32_t v = 0; v < count; ++v)
@@ -194,9 +194,13 @@ void ResultAssembler::weldNearVertices() {
     bool merged = false;
     for (std::size_t i = 0; i < order.size(); ++i) {
         const double* a = &positions[3 * order[i]];
-        for (std::size_t j = i + 1; j < order.size() && positions[3 * order[j]] - a[0] <= tolerance; ++j) {
+        // A partner within the pair's tolerance is at most this far along
+        // x, whichever of the two is larger.
+        const double reach = 2.0 * kWeldTolerance * magnitude(a);
+        for (std::size_t j = i + 1; j < order.size() && positions[3 * order[j]] - a[0] <= reach; ++j) {
             const double* b = &positions[3 * order[j]];
-            if (std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
+            const double tolerance = kWeldTolerance * std::max(magnitude(a), magnitude(b));
+            if (b[0] - a[0] > tolerance || std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
                 continue;
             merged |= sets.join(order[i], order[j]);
         }
@@ -238,7 +242,7 @@ ResultAssembler::EdgeBalance ResultAssembler::seamEdgeBalance() const {
 }
 
 void ResultAssembler::pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::vector<std::uint32_t>& candidates,
-                                   double tolerance, std::vector<std::uint32_t>& out) const {
+                                   std::vector<std::uint32_t>& out) const {
     const double* pa = &positions[3 * a];
     const double* pb = &positions[3 * b];
     double d[3], length2 = 0.0;
@@ -248,6 +252,7 @@ void ResultAssembler::pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::
     }
     if (length2 == 0.0)
         return;
+    const double tolerance = kOnEdgeTolerance * std::max(magnitude(pa), magnitude(pb));
     const double xLo = std::min(pa[0], pb[0]) - tolerance, xHi = std::max(pa[0], pb[0]) + tolerance;
     auto it = std::lower_bound(candidates.begin(), candidates.end(), xLo,
                                [&](std::uint32_t v, double x) { return positions[3 * v] < x; });
@@ -300,7 +305,6 @@ std::size_t ResultAssembler::removeTJunctions() {
         const auto found = balance.find((std::uint64_t{std::min(a, b)} << 32) | std::max(a, b));
         return found != balance.end() && found->second != 0;
     };
-    const double tolerance = kOnEdgeTolerance * largestCoordinate(positions);
     std::size_t inserted = 0;
     std::vector<std::uint32_t> rebuilt;
     std::vector<Polygon> newPolygons;
@@ -312,7 +316,7 @@ std::size_t ResultAssembler::removeTJunctions() {
             const std::uint32_t b = polygonVertices[p.first + (k + 1) % p.count];
             rebuilt.push_back(a);
             if (unmatched(a, b))
-                pointsOnEdge(a, b, candidates, tolerance, rebuilt);
+                pointsOnEdge(a, b, candidates, rebuilt);
         }
         if (rebuilt.size() == p.count) {
             newPolygons.push_back(p);

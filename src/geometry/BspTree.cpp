@@ -404,9 +404,15 @@ struct KdBuilder {
         return kFirstCell - static_cast<std::int32_t>(op.cells.size() - 1);
     }
 
+    // Median splits halve the points, so a sound tree is about log2(n)
+    // deep; past this depth something is wrong with the input (a split
+    // that did not divide) and the rest stays one larger cell, which is
+    // slower to fill but still exact.
+    static constexpr int kMaxDepth = 96;
+
     std::int32_t build(std::size_t begin, std::size_t end, const double boxLo[3], const double boxHi[3],
-                       std::int32_t parent, bool front) {
-        if (end - begin <= 1)
+                       std::int32_t parent, bool front, int depth = 0) {
+        if (end - begin <= 1 || depth >= kMaxDepth)
             return makeCell(boxLo, boxHi, parent, front);
         double lo[3], hi[3];
         for (int k = 0; k < 3; ++k)
@@ -420,7 +426,7 @@ struct KdBuilder {
         for (int k = 1; k < 3; ++k)
             if (hi[k] - lo[k] > hi[axis] - lo[axis])
                 axis = k;
-        if (hi[axis] - lo[axis] <= 0.0)
+        if (!(hi[axis] - lo[axis] > 0.0) || !std::isfinite(hi[axis] - lo[axis]))
             return makeCell(boxLo, boxHi, parent, front);
         // Split at the median: partition around it, then the plane goes
         // between the largest coordinate below the median value and the
@@ -444,11 +450,15 @@ struct KdBuilder {
             above = coordinateOf(*std::min_element(middle, last, less));
         }
         const std::size_t k = static_cast<std::size_t>(middle - ids.begin());
+        if (k == begin || k == end)  // no division: recursing would not end
+            return makeCell(boxLo, boxHi, parent, front);
         // Not the midpoint: a cut at the middle of an edge along one axis
         // would land exactly on a middle plane along another axis, a
         // near-coincidence that only exact arithmetic can settle.
         static const double kFraction[3] = {0.4142135623730951, 0.5773502691896258, 0.3660254037844386};
         const double offset = below + (above - below) * kFraction[axis];
+        if (!std::isfinite(offset))  // coordinates near the double limit
+            return makeCell(boxLo, boxHi, parent, front);
         const std::uint32_t planeIndex = static_cast<std::uint32_t>(op.splitPlanes.size());
         op.splitPlanes.push_back(planeAtAxis(axis, offset));
         const std::int32_t node = static_cast<std::int32_t>(op.nodes.size());
@@ -458,11 +468,11 @@ struct KdBuilder {
         for (int j = 0; j < 3; ++j)
             split[j] = boxHi[j];
         split[axis] = offset;
-        const std::int32_t back = build(begin, k, boxLo, split, node, false);
+        const std::int32_t back = build(begin, k, boxLo, split, node, false, depth + 1);
         for (int j = 0; j < 3; ++j)
             split[j] = boxLo[j];
         split[axis] = offset;
-        const std::int32_t frontChild = build(k, end, split, boxHi, node, true);
+        const std::int32_t frontChild = build(k, end, split, boxHi, node, true, depth + 1);
         op.nodes[node].front = frontChild;
         op.nodes[node].back = back;
         return node;

@@ -9,45 +9,70 @@
 namespace Kiln {
 namespace {
 
+float magnitude(const Ogre::Vector3& p) {
+    return std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z)));
+}
+
 // Moves each group of vertices whose boxes of half-size t overlap to the
-// group's average, visiting vertices in order.
+// group's average, visiting vertices in order. t is about one float step at
+// the larger of the two points (1e-7 of its largest coordinate), so a piece
+// far from the origin never makes a piece near it collapse.
 bool snapVertices(std::vector<Vertex>& vertices) {
-    float largest = 0.0f;
-    for (const Vertex& v : vertices)
-        largest = std::max(largest, v.position.length());
-    const float t = 1e-7f * largest;
-    if (vertices.size() < 2 || t <= 0.0f)
+    if (vertices.size() < 2)
         return false;
-    // Sorted by x, the candidates of a vertex are a run within 2t (plus the
-    // slack of earlier moves, at most t each way).
-    std::vector<std::uint32_t> order(vertices.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return vertices[a].position.x < vertices[b].position.x; });
-    std::vector<float> sortedX(order.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
+    constexpr float kRelative = 1e-7f;
+    // Sorted by x, then y, then z: the candidates of a vertex lie in runs of
+    // equal x within reach, and inside each run in a range of y found by
+    // binary search. A flat face (thousands of vertices with one x) then
+    // costs a search, not a scan of the whole face for every vertex.
+    std::vector<std::uint32_t> order;
+    order.reserve(vertices.size());
+    for (std::uint32_t v = 0; v < vertices.size(); ++v)
+        if (std::isfinite(magnitude(vertices[v].position)))
+            order.push_back(v);
+    const auto lexicographic = [&](std::uint32_t a, std::uint32_t b) {
+        const Ogre::Vector3& p = vertices[a].position;
+        const Ogre::Vector3& q = vertices[b].position;
+        return p.x != q.x ? p.x < q.x : p.y != q.y ? p.y < q.y : p.z < q.z;
+    };
+    std::sort(order.begin(), order.end(), lexicographic);
+    std::vector<float> sortedX(order.size()), sortedY(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
         sortedX[i] = vertices[order[i]].position.x;
+        sortedY[i] = vertices[order[i]].position.y;
+    }
     std::vector<std::uint32_t> group;
     bool moved = false;
     for (std::uint32_t v = 0; v < vertices.size(); ++v) {
         const Ogre::Vector3 p = vertices[v].position;
+        // Earlier moves shift points by at most t, hence 5t and not 2t.
+        const float reach = 5 * kRelative * magnitude(p);
+        if (!(reach > 0.0f) || !std::isfinite(reach))
+            continue;
         group.clear();
-        auto first = std::lower_bound(sortedX.begin(), sortedX.end(), p.x - 4 * t);
-        for (std::size_t i = static_cast<std::size_t>(first - sortedX.begin());
-             i < sortedX.size() && sortedX[i] <= p.x + 4 * t; ++i) {
-            const Ogre::Vector3& q = vertices[order[i]].position;
-            if (std::fabs(q.x - p.x) <= 2 * t && std::fabs(q.y - p.y) <= 2 * t && std::fabs(q.z - p.z) <= 2 * t)
-                group.push_back(order[i]);
+        auto run = std::lower_bound(sortedX.begin(), sortedX.end(), p.x - reach);
+        while (run != sortedX.end() && *run <= p.x + reach) {
+            const auto runEnd = std::upper_bound(run, sortedX.end(), *run);
+            const std::size_t first = static_cast<std::size_t>(run - sortedX.begin());
+            const std::size_t last = static_cast<std::size_t>(runEnd - sortedX.begin());
+            auto i = static_cast<std::size_t>(
+                std::lower_bound(sortedY.begin() + first, sortedY.begin() + last, p.y - reach) - sortedY.begin());
+            for (; i < last && sortedY[i] <= p.y + reach; ++i) {
+                const Ogre::Vector3& q = vertices[order[i]].position;
+                const float t = kRelative * std::max(magnitude(p), magnitude(q));
+                if (std::fabs(q.x - p.x) <= 2 * t && std::fabs(q.y - p.y) <= 2 * t && std::fabs(q.z - p.z) <= 2 * t)
+                    group.push_back(order[i]);
+            }
+            run = runEnd;
         }
         if (group.size() < 2)
             continue;
         Ogre::Vector3 sum = Ogre::Vector3::ZERO;
         for (const std::uint32_t g : group)
-            sum += vertices[g].position;
-        const Ogre::Vector3 average = sum / static_cast<float>(group.size());
+            sum += vertices[g].position / static_cast<float>(group.size());  // no overflow near the float limit
         for (const std::uint32_t g : group) {
-            moved |= vertices[g].position != average;
-            vertices[g].position = average;
+            moved |= vertices[g].position != sum;
+            vertices[g].position = sum;
         }
     }
     return moved;

@@ -4,7 +4,8 @@
 
 namespace Kiln {
 
-/// Snaps vertices closer than 1e-7 times the model's size together, merges
+/// Snaps vertices closer than about one float step (1e-7 of their largest
+/// coordinate) together, merges
 /// the corners of faces that collapsed, removes degenerate and duplicate
 /// faces and vertices no face uses. Swaps the edited lists into the mesh
 /// (advancing its revisions) only when something changed; returns whether

@@ -10,7 +10,9 @@ constexpr std::int64_t kNoSplit = -1;
 
 Vertex midpoint(const Vertex& a, const Vertex& b) {
     Vertex m;
-    m.position = (a.position + b.position) * 0.5f;
+    // Halving first: (a + b) / 2 overflows to infinity for coordinates
+    // beyond half the float range.
+    m.position = a.position * 0.5f + b.position * 0.5f;
     m.colour = (a.colour + b.colour) * 0.5f;
     m.u = (a.u + b.u) * 0.5f;
     m.v = (a.v + b.v) * 0.5f;

@@ -3,13 +3,17 @@
 #include "config/KeyValueStore.h"
 #include "graphics/GraphicsManager.h"
 #include "graphics/GraphicsPresenter.h"
+#include "io/FileBytes.h"
 #include "log/Exception.h"
+#include "mesh/DynamicMesh.h"
 #include "platform/FatalMessage.h"
 #include "scene/ObjectGroup.h"
 
 #include <Ogre.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -71,24 +75,44 @@ void frameCamera(ObjectGroup& view, Ogre::Camera& camera, Ogre::AxisAlignedBox b
     camera.setFarClipDistance(distance * 4.0f);
 }
 
+// The engine's bounds and camera work with squared float lengths, which
+// overflow (and trip its assertions) near 1e19; scenes are drawn only
+// while every world coordinate stays within this.
+constexpr double kLargestDrawableCoordinate = 1e18;
+
+// The largest absolute world coordinate of any vertex below `node`, or
+// infinity when one is not finite.
+double largestWorldCoordinate(const ObjectGroup& node) {
+    double largest = 0.0;
+    for (const auto& child : node.getChildren()) {
+        if (const DynamicMesh* mesh = child->isObject() ? child->getMesh() : nullptr) {
+            const Ogre::Matrix4& world = child->getWorldMatrix();
+            for (const Vertex& v : mesh->getVertices())
+                for (int r = 0; r < 3; ++r) {
+                    const double c = double(world[r][0]) * v.position.x + double(world[r][1]) * v.position.y +
+                                     double(world[r][2]) * v.position.z + double(world[r][3]);
+                    largest = std::isfinite(c) ? std::max(largest, std::fabs(c)) : HUGE_VAL;
+                }
+        }
+        largest = std::max(largest, largestWorldCoordinate(*child));
+    }
+    return largest;
+}
+
 void writeAtomically(Ogre::RenderTarget& target, const std::string& path) {
-    // Keep the extension last so that the engine picks the right codec.
-    const std::filesystem::path finalPath(path);
-    const std::filesystem::path partial =
-        finalPath.parent_path() / (".partial-" + finalPath.filename().string());
+    const std::string finalPath = resolveOutputPath(path, kSource);
+    // A fresh, uniquely named file keeps a planted link or an unrelated
+    // file from being written over; the extension stays last so that the
+    // engine picks the right codec.
+    OutputTemporary partial(finalPath, ".png", kSource, "Cannot write " + path);
+    partial.close();
     try {
-        target.writeContentsToFile(partial.string());
+        target.writeContentsToFile(partial.getPath());
     } catch (const Ogre::Exception& e) {
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
         throw Exception(ErrorCode::General, "Cannot write " + path + ": " + e.getDescription(), kSource);
     }
-    std::error_code error;
-    std::filesystem::rename(partial, finalPath, error);
-    if (error) {
-        std::filesystem::remove(partial, error);
-        throw Exception(ErrorCode::General, "Cannot write " + path + ": " + error.message(), kSource);
-    }
+    if (!partial.commit(finalPath))
+        throw Exception(ErrorCode::General, "Cannot write " + path + ": " + std::strerror(errno), kSource);
 }
 
 } // namespace
@@ -99,6 +123,15 @@ void renderSceneToImage(ObjectGroup& sceneRoot, const std::string& imagePath,
         throw Exception(ErrorCode::General, "Image size must be between 1x1 and 8192x8192", kSource);
     if (!displayAvailable())
         throw Exception(ErrorCode::General, "No X display: rendering needs one (run it under xvfb-run)", kSource);
+    resolveOutputPath(imagePath, kSource);  // a folder or device fails here, before any drawing
+    const double largest = largestWorldCoordinate(sceneRoot);
+    if (!(largest <= kLargestDrawableCoordinate)) {
+        char reason[160];
+        std::snprintf(reason, sizeof reason,
+                      "the scene reaches a coordinate of %.3g; only scenes within +-%.0e can be drawn", largest,
+                      kLargestDrawableCoordinate);
+        throw Exception(ErrorCode::General, reason, kSource);
+    }
 
     GraphicsOptions graphicsOptions;
     graphicsOptions.dataDirectory = options.dataDirectory;

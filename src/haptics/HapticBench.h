@@ -38,7 +38,8 @@ struct HapticBenchResult {
 HapticTrajectory defaultBenchTrajectory(const Box3d& bounds, std::size_t ticks);
 
 /// Runs the ticks on `shape` (used with its current transform ignored: the
-/// mesh stays in its own frame).
+/// mesh stays in its own frame) in memory that does not grow with the
+/// number of ticks; median and p99 are within 1 % (logarithmic bins).
 HapticBenchResult runHapticBench(const std::shared_ptr<IndexedShape>& shape,
                                  const HapticBenchOptions& options);
 

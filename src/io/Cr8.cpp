@@ -40,6 +40,10 @@ std::vector<int> parseVersion(const std::string& text) {
 
 float unitClamped(float value) { return std::isnan(value) ? 0.0f : std::clamp(value, 0.0f, 1.0f); }
 
+bool allFinite(const Ogre::Vector3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 // 8 bits per channel, rounded so that a colour read from a file is written
 // back with the same bytes (truncation would darken it on every save).
 std::uint32_t packRGBA(const Ogre::ColourValue& colour) {
@@ -155,7 +159,16 @@ void SerializerImpl_2_1::readObjectGroup(ObjectGroup& group, ByteReader& stream)
     orientation.z = stream.f32();
     for (int k = 0; k < 3; ++k)
         scale[k] = stream.f32();
-    group.setTransform(position, orientation, scale);
+    // One non-finite number here turns every vertex below into NaN.
+    if (allFinite(position) && allFinite(scale) && std::isfinite(orientation.w) && std::isfinite(orientation.x) && std::isfinite(orientation.y) &&
+        std::isfinite(orientation.z)) {
+        group.setTransform(position, orientation, scale);
+    } else {
+        throw Exception(ErrorCode::SceneFile,
+                        "The transform of " + std::string(depth == 1 ? "the root group" : "a group") +
+                            " holds a number that is not finite.",
+                        groupLocation);
+    }
     group.setVisible(stream.u8() == 1);
     --depth;
 }
@@ -193,6 +206,11 @@ std::unique_ptr<DynamicMesh> SerializerImpl_2_1::readDynamicMesh(ByteReader& str
         v.position.x = stream.f32();
         v.position.y = stream.f32();
         v.position.z = stream.f32();
+        if (!allFinite(v.position))
+            throw Exception(ErrorCode::SceneFile,
+                            "Vertex " + std::to_string(&v - vertices.data() + 1) +
+                                " has a coordinate that is not a finite number.",
+                            meshLocation);
         stream.skip(12);  // the normal, recomputed by whoever needs it
         v.colour = unpackRGBA(stream.u32());
         v.u = stream.f32();

@@ -10,25 +10,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace Kiln {
 
 namespace {
 
 const char* const readLocation = "Kiln::readFileBytes()";
-
-// Closes a descriptor and removes a temporary file unless committed.
-struct TemporaryFile {
-    std::string path;
-    int fd = -1;
-    bool committed = false;
-    ~TemporaryFile() {
-        if (fd >= 0)
-            ::close(fd);
-        if (!committed && !path.empty())
-            ::unlink(path.c_str());
-    }
-};
 
 bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -83,26 +71,76 @@ std::vector<std::uint8_t> readFileBytes(const std::string& path) {
     return bytes;
 }
 
+std::string resolveOutputPath(const std::string& path, const std::string& location) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info;
+        if (::lstat(current.c_str(), &info) != 0) {
+            if (errno == ENOENT)
+                return current;  // a new file (possibly where a dangling link points)
+            throw Exception(ErrorCode::FileAccess, "Cannot write " + path + ": " + std::strerror(errno), location);
+        }
+        if (S_ISREG(info.st_mode))
+            return current;
+        if (S_ISDIR(info.st_mode))
+            throw Exception(ErrorCode::FileAccess, "Cannot write " + path + ": it is a folder", location);
+        if (!S_ISLNK(info.st_mode))
+            throw Exception(ErrorCode::FileAccess,
+                            "Cannot write " + path + ": it is a device, pipe or socket, not a regular file",
+                            location);
+        std::vector<char> target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1);
+        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= target.size())
+            throw Exception(ErrorCode::FileAccess, "Cannot write " + path + ": the symbolic link cannot be read",
+                            location);
+        const std::string next(target.data(), static_cast<std::size_t>(length));
+        current = !next.empty() && next.front() == '/' ? next : directoryOf(current) + next;
+    }
+    throw Exception(ErrorCode::FileAccess, "Cannot write " + path + ": " + std::strerror(ELOOP), location);
+}
+
+OutputTemporary::OutputTemporary(const std::string& target, const std::string& suffix, const std::string& location,
+                                 const std::string& message) {
+    const std::string pattern = directoryOf(target) + ".mv-XXXXXX" + suffix;
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd = ::mkstemps(name.data(), static_cast<int>(suffix.size()));
+    if (fd < 0)
+        throw Exception(ErrorCode::FileAccess, message + ": " + std::strerror(errno), location);
+    path = name.data();
+}
+
+OutputTemporary::~OutputTemporary() {
+    close();
+    if (!committed)
+        ::unlink(path.c_str());
+}
+
+bool OutputTemporary::close() {
+    if (fd < 0)
+        return true;
+    const int result = ::close(fd);
+    fd = -1;
+    return result == 0;
+}
+
+bool OutputTemporary::commit(const std::string& target) {
+    if (!close() || ::rename(path.c_str(), target.c_str()) != 0)
+        return false;
+    committed = true;
+    return true;
+}
+
 void writeFileAtomically(const std::string& path, const std::string& bytes, const std::string& location,
                          const std::string& message) {
-    const std::string directory = directoryOf(path);
-    const std::string name = path.substr(directory.size());
-    TemporaryFile temporary;
-    std::vector<char> pattern;
-    const std::string templ = directory + "." + name + ".tmp-XXXXXX";
-    pattern.assign(templ.begin(), templ.end());
-    pattern.push_back('\0');
-    temporary.fd = ::mkstemp(pattern.data());
-    if (temporary.fd < 0)
-        throw Exception(ErrorCode::FileAccess, message, location);
-    temporary.path = pattern.data();
-    const bool written = writeAll(temporary.fd, bytes.data(), bytes.size()) &&
-                         ::fchmod(temporary.fd, modeForNewFile(path)) == 0 && ::fsync(temporary.fd) == 0;
-    const int closed = ::close(temporary.fd);
-    temporary.fd = -1;
-    if (!written || closed != 0 || ::rename(temporary.path.c_str(), path.c_str()) != 0)
-        throw Exception(ErrorCode::FileAccess, message, location);
-    temporary.committed = true;
+    const std::string target = resolveOutputPath(path, location);
+    OutputTemporary temporary(target, "", location, message);
+    const auto fail = [&] { throw Exception(ErrorCode::FileAccess, message + ": " + std::strerror(errno), location); };
+    if (!writeAll(temporary.getDescriptor(), bytes.data(), bytes.size()) ||
+        ::fchmod(temporary.getDescriptor(), modeForNewFile(target)) != 0 || ::fsync(temporary.getDescriptor()) != 0)
+        fail();
+    if (!temporary.commit(target))
+        fail();
 }
 
 std::string directoryOf(const std::string& path) {

@@ -1,11 +1,13 @@
 #include "io/Obj.h"
 
 #include "io/FileBytes.h"
+#include "detail/FloatText.h"
 #include "detail/TextScanner.h"
 #include "detail/TriangleSoup.h"
 #include "log/Exception.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <unordered_map>
 
@@ -30,6 +32,13 @@ bool sameWord(std::string_view a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
+bool allFinite(const float* values, int count) {
+    for (int k = 0; k < count; ++k)
+        if (!std::isfinite(values[k]))
+            return false;
+    return true;
+}
+
 // Up to three numbers from a line; missing ones stay as they are.
 int readFloats(TextScanner& line, float* values, int count) {
     int read = 0;
@@ -44,12 +53,14 @@ int readFloats(TextScanner& line, float* values, int count) {
 std::unordered_map<std::string, Material> parseMaterialLibrary(std::string_view text) {
     std::unordered_map<std::string, Material> materials;
     Material* current = nullptr;
+    std::string currentName;
     TextScanner lines(text);
     while (!lines.atEnd()) {
         TextScanner line(lines.restOfLine());
         const std::string_view keyword = line.word();
         if (sameWord(keyword, "newmtl")) {
-            current = &materials[std::string(line.word())];
+            currentName = std::string(line.word());
+            current = &materials[currentName];
         } else if (!current) {
             continue;
         } else if (sameWord(keyword, "Kd") || sameWord(keyword, "Ka")) {
@@ -60,6 +71,10 @@ std::unordered_map<std::string, Material> parseMaterialLibrary(std::string_view 
                 continue;
             float rgb[3] = {current->colour.r, current->colour.g, current->colour.b};
             if (readFloats(line, rgb, 3) == 3) {
+                if (!allFinite(rgb, 3))
+                    throw Exception(ErrorCode::SceneFile,
+                                    "The colour of material '" + currentName + "' is not a finite number.",
+                                    importLocation);
                 current->colour = Ogre::ColourValue(rgb[0], rgb[1], rgb[2], 1.0f);
                 current->hasDiffuse = current->hasDiffuse || diffuse;
             }
@@ -83,7 +98,7 @@ public:
             TextScanner line(lines.restOfLine());
             const std::string_view keyword = line.word();
             if (sameWord(keyword, "v"))
-                readPosition(line);
+                readPosition(line, lineNumber);
             else if (sameWord(keyword, "vt"))
                 readTexture(line);
             else if (sameWord(keyword, "f"))
@@ -102,9 +117,14 @@ public:
     }
 
 private:
-    void readPosition(TextScanner& line) {
+    void readPosition(TextScanner& line, std::size_t lineNumber) {
         float xyz[3] = {0, 0, 0};
         readFloats(line, xyz, 3);
+        if (!allFinite(xyz, 3))
+            throw Exception(ErrorCode::SceneFile,
+                            "Line " + std::to_string(lineNumber) + ": vertex " + std::to_string(positions.size() + 1) +
+                                " has a coordinate that is not a finite number.",
+                            importLocation);
         positions.emplace_back(xyz[0], xyz[1], xyz[2]);
     }
 
@@ -214,13 +234,6 @@ private:
     std::vector<std::unique_ptr<ObjectGroup>> built;
 };
 
-void appendFormatted(std::string& out, const char* format, double a, double b, double c) {
-    char buffer[512];
-    const int length = std::snprintf(buffer, sizeof buffer, format, a, b, c);
-    if (length > 0)
-        out.append(buffer, static_cast<std::size_t>(std::min<int>(length, sizeof buffer - 1)));
-}
-
 } // namespace
 
 void readObj(std::string_view text, ObjectGroup& root, IObjectFactory& factory,
@@ -236,7 +249,13 @@ std::string writeObj(const ObjectGroup& root, const std::string& path) {
         const Ogre::Affine3 world(object->getWorldMatrix());
         for (const Vertex& v : object->getMesh()->getVertices()) {
             const Ogre::Vector3 p = world * v.position;
-            appendFormatted(out, "v %f %f %f\n", p.x, p.y, p.z);
+            out += "v ";
+            appendRoundTripFloat(out, p.x, "%f");
+            out += ' ';
+            appendRoundTripFloat(out, p.y, "%f");
+            out += ' ';
+            appendRoundTripFloat(out, p.z, "%f");
+            out += '\n';
         }
         for (const Face& f : object->getMesh()->getFaces()) {
             char buffer[64];

@@ -2,12 +2,12 @@
 
 #include "io/ByteReader.h"
 #include "io/FileBytes.h"
+#include "detail/FloatText.h"
 #include "detail/TextScanner.h"
 #include "detail/TriangleSoup.h"
 
 #include <cmath>
 #include <cstring>
-#include <sstream>
 
 namespace Kiln {
 
@@ -29,28 +29,42 @@ std::string describeWord(std::string_view word) {
     return word.empty() ? std::string("end of file") : "'" + std::string(word.substr(0, 40)) + "'";
 }
 
+std::string atLine(const TextScanner& scanner) {
+    return "Line " + std::to_string(scanner.getLine()) + ": ";
+}
+
 // Text STL, keyword by keyword: "vertex" lines collect corners and
 // "endfacet" turns them into triangles (fanned when a loop has more than
-// three). Files holding several solids are read whole.
-void readTextStl(std::string_view text, TriangleSoup& soup) {
+// three). Files holding several solids are read whole. A file that stops
+// inside a facet or before "endsolid" was cut short: reading it as a
+// smaller mesh would lose faces silently. Returns the number of complete
+// facets.
+std::size_t readTextStl(std::string_view text, TriangleSoup& soup) {
     TextScanner scanner(text);
     scanner.restOfLine();  // "solid name"
     Vertex corners[3];
     std::size_t cornerCount = 0;
+    std::size_t facets = 0;
+    bool inFacet = false, ended = false;
     while (true) {
         const std::string_view keyword = scanner.word();
         if (keyword.empty())
             break;
+        ended = false;
         if (keyword == "vertex") {
             Ogre::Vector3 p;
             for (int k = 0; k < 3; ++k) {
                 const std::string_view number = scanner.word();
                 if (!TextScanner::parseFloat(number, p[k]))
                     throw Exception(ErrorCode::SceneFile,
-                                    "Line " + std::to_string(scanner.getLine()) + ": expected a number, found " +
-                                        describeWord(number) + ".",
+                                    atLine(scanner) + "expected a number, found " + describeWord(number) + ".",
                                     importLocation);
             }
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+                throw Exception(ErrorCode::SceneFile,
+                                atLine(scanner) + "facet " + std::to_string(facets + 1) +
+                                    " has a vertex coordinate that is not a finite number.",
+                                importLocation);
             const Vertex corner = cornerAt(p, defaultColour);
             if (cornerCount < 3)
                 corners[cornerCount] = corner;
@@ -63,16 +77,30 @@ void readTextStl(std::string_view text, TriangleSoup& soup) {
                 soup.addTriangle(corners[0], corners[1], corners[2]);
         } else if (keyword == "endfacet") {
             if (cornerCount != 0 && cornerCount < 3)
-                throw Exception(ErrorCode::SceneFile, "Line " + std::to_string(scanner.getLine()) + ": a facet has fewer than three vertices.",
+                throw Exception(ErrorCode::SceneFile, atLine(scanner) + "a facet has fewer than three vertices.",
                                 importLocation);
             cornerCount = 0;
+            inFacet = false;
+            ++facets;
         } else if (keyword == "facet") {
             cornerCount = 0;
-        } else if (keyword == "solid" || keyword == "endsolid") {
+            inFacet = true;
+        } else if (keyword == "endsolid") {
             scanner.restOfLine();  // the solid's name
+            ended = true;
+        } else if (keyword == "solid") {
+            scanner.restOfLine();
         }
         // "normal" numbers, "outer loop" and "endloop" carry nothing we keep.
     }
+    if (inFacet)
+        throw Exception(ErrorCode::SceneFile,
+                        "The STL file is cut short: it ends inside facet " + std::to_string(facets + 1) + ".",
+                        importLocation);
+    if (!ended)
+        throw Exception(ErrorCode::SceneFile, "The STL file is cut short: it ends without 'endsolid'.",
+                        importLocation);
+    return facets;
 }
 
 std::uint32_t facetCountOf(const std::uint8_t* data) {
@@ -107,6 +135,12 @@ void readBinaryStl(const std::uint8_t* data, std::size_t size, TriangleSoup& sou
         const std::uint8_t* facet = facets + i * facetSize;
         float corners[9];
         std::memcpy(corners, facet + 12, sizeof corners);  // little-endian host
+        for (const float c : corners)
+            if (!std::isfinite(c))
+                throw Exception(ErrorCode::SceneFile,
+                                "Facet " + std::to_string(i + 1) +
+                                    " has a vertex coordinate that is not a finite number.",
+                                importLocation);
         const std::uint16_t attribute = static_cast<std::uint16_t>(facet[48] | facet[49] << 8);
         if (coloured && (attribute & 0x8000) == 0)
             colour = colourOfAttribute(attribute);
@@ -156,9 +190,28 @@ bool isTextStl(const std::uint8_t* data, std::size_t size) {
 
 void readStl(const std::uint8_t* data, std::size_t size, ObjectGroup& root, IObjectFactory& factory) {
     TriangleSoup soup;
-    if (isTextStl(data, size))
-        readTextStl(std::string_view(reinterpret_cast<const char*>(data), size), soup);
-    else
+    if (isTextStl(data, size)) {
+        // A binary file whose header happens to start with "solid" and whose
+        // size is off reads as text with no facet; say what it is instead
+        // of handing back an empty scene.
+        const std::string_view text(reinterpret_cast<const char*>(data), size);
+        std::size_t facets = 0;
+        std::string textProblem;
+        try {
+            facets = readTextStl(text, soup);
+        } catch (const Exception& error) {
+            textProblem = error.getDescription();
+        }
+        if (!textProblem.empty() && facets == 0 && text.find("facet") == std::string_view::npos &&
+            size >= headerSize + 4)
+            throw Exception(ErrorCode::SceneFile,
+                            "The file starts with 'solid' but is not a text STL (it holds no complete facet) and "
+                            "its size of " + std::to_string(size) + " bytes does not fit the " +
+                                std::to_string(facetCountOf(data)) + " triangles a binary STL header announces.",
+                            importLocation);
+        if (!textProblem.empty())
+            throw Exception(ErrorCode::SceneFile, textProblem, importLocation);
+    } else
         readBinaryStl(data, size, soup);
     soup.addObjects(root, factory, "defaultMaterial");
 }
@@ -199,21 +252,26 @@ std::string writeStlBinary(const ObjectGroup& root, ITextureMaterials* textures)
 }
 
 std::string writeStlText(const ObjectGroup& root, const std::string& solidName) {
-    std::ostringstream out;
-    out << "solid " << solidName << "\n";
+    std::string out = "solid " + solidName + "\n";
     for (const Object* object : collectExportObjects(root).objects) {
         const std::vector<Ogre::Vector3> positions = worldPositions(*object);
         for (const Face& f : object->getMesh()->getFaces()) {
-            out << "\tfacet normal 0 0 0\n\t\touter loop\n";
+            out += "\tfacet normal 0 0 0\n\t\touter loop\n";
             for (int k = 0; k < 3; ++k) {
                 const Ogre::Vector3& p = positions[f[k]];
-                out << "\t\t\tvertex " << p.x << " " << p.y << " " << p.z << "\n";
+                out += "\t\t\tvertex ";
+                appendRoundTripFloat(out, p.x, "%g");
+                out += ' ';
+                appendRoundTripFloat(out, p.y, "%g");
+                out += ' ';
+                appendRoundTripFloat(out, p.z, "%g");
+                out += '\n';
             }
-            out << "\t\tendloop\n\tendfacet\n";
+            out += "\t\tendloop\n\tendfacet\n";
         }
     }
-    out << "endsolid " << solidName << "\n";
-    return out.str();
+    out += "endsolid " + solidName + "\n";
+    return out;
 }
 
 bool ImportStl::load(const std::string& path, ObjectGroup& root, IObjectFactory& factory) {

@@ -3,40 +3,47 @@
 #include "mesh/DisjointSets.h"
 #include "mesh/MeshMeasures.h"
 
+#include <algorithm>
+
 namespace Kiln {
 
 namespace {
 
-bool hasEdge(const Face& f, std::uint32_t a, std::uint32_t b) {
-    return (f.i0 == a && f.i1 == b) || (f.i1 == a && f.i2 == b) || (f.i2 == a && f.i0 == b);
-}
-
-// Joins faces that share an edge with opposite directions, looking for the
-// reversed edge among the faces around its first vertex.
-void joinAcrossEdges(const std::vector<Face>& faces, std::size_t vertexCount, DisjointSets& pieces) {
-    std::vector<std::uint32_t> offsets(vertexCount + 1, 0);
-    for (const Face& f : faces) {
-        ++offsets[f.i0 + 1];
-        ++offsets[f.i1 + 1];
-        ++offsets[f.i2 + 1];
-    }
-    for (std::size_t v = 0; v < vertexCount; ++v)
-        offsets[v + 1] += offsets[v];
-    std::vector<std::uint32_t> around(offsets[vertexCount]);
-    std::vector<std::uint32_t> fill(offsets.begin(), offsets.end() - 1);
-    for (std::uint32_t f = 0; f < faces.size(); ++f) {
-        around[fill[faces[f].i0]++] = f;
-        around[fill[faces[f].i1]++] = f;
-        around[fill[faces[f].i2]++] = f;
-    }
+// Joins faces that share an edge with opposite directions. The directed
+// edges are sorted by their unordered vertex pair, so each pair is one run:
+// when the run holds both directions (or the edge is degenerate, a == b, and
+// so is its own reverse), every face in it is connected to every other
+// through some opposite pair, and one chain of joins covers the run. Sorting
+// keeps this O(n log n) however many faces meet at one vertex.
+void joinAcrossEdges(const std::vector<Face>& faces, DisjointSets& pieces) {
+    struct DirectedEdge {
+        std::uint64_t pair;  // (min << 32) | max
+        std::uint32_t face;
+        bool forward;        // a <= b
+    };
+    std::vector<DirectedEdge> edges;
+    edges.reserve(faces.size() * 3);
     for (std::uint32_t f = 0; f < faces.size(); ++f)
         for (int k = 0; k < 3; ++k) {
             const std::uint32_t a = faces[f][k];
             const std::uint32_t b = faces[f][(k + 1) % 3];
-            for (std::uint32_t i = offsets[b]; i < offsets[b + 1]; ++i)
-                if (hasEdge(faces[around[i]], b, a))
-                    pieces.join(f, around[i]);
+            const std::uint64_t lo = std::min(a, b), hi = std::max(a, b);
+            edges.push_back({(lo << 32) | hi, f, a <= b});
         }
+    std::sort(edges.begin(), edges.end(),
+              [](const DirectedEdge& x, const DirectedEdge& y) { return x.pair < y.pair; });
+    auto run = edges.begin();
+    while (run != edges.end()) {
+        const std::uint64_t pair = run->pair;
+        const auto runEnd = std::find_if(run, edges.end(), [pair](const DirectedEdge& e) { return e.pair != pair; });
+        const bool bothWays = std::any_of(run, runEnd, [](const DirectedEdge& e) { return e.forward; }) &&
+                              std::any_of(run, runEnd, [](const DirectedEdge& e) { return !e.forward; });
+        const bool degenerate = (pair >> 32) == (pair & 0xffffffffu);
+        if (bothWays || degenerate)
+            for (auto other = run + 1; other != runEnd; ++other)
+                pieces.join(run->face, other->face);
+        run = runEnd;
+    }
 }
 
 } // namespace
@@ -49,7 +56,7 @@ std::vector<TriangleSoup::Piece> TriangleSoup::finish() {
         f.i2 = canonical[f.i2];
     }
     DisjointSets sets(faces.size());
-    joinAcrossEdges(faces, vertices.size(), sets);
+    joinAcrossEdges(faces, sets);
 
     // Pieces in order of their lowest face, which is each set's root.
     std::vector<std::uint32_t> pieceOfRoot(faces.size(), 0xffffffffu);

@@ -50,7 +50,10 @@ DebugChannel::DebugChannel(const std::string& name_, std::ostream& out_, const c
         colour = kColours[colourCounter % 6];
         ++colourCounter;
     } else {
-        out << "Disable debug messages from '" << upperName << "'" << std::endl;
+        // Only someone who set DEBUG asked to hear which channels stay off;
+        // otherwise standard error is kept for warnings and errors.
+        if (debugValue && *debugValue)
+            out << "Disable debug messages from '" << upperName << "'" << std::endl;
         disabled = true;
     }
 }

@@ -31,6 +31,21 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo old > kept.png
   expect_status 1 "$cli" render missing.cr8 kept.png
   [ "$(cat kept.png)" = "old" ] || fail "a failed render replaced the old picture"
+
+  # A link as the output: its target gets the picture, the link stays.
+  mkdir -p pictures
+  ln -s pictures/target.png link.png
+  expect_status 0 "$cli" render cube.cr8 link.png --size 8x8
+  [ -L link.png ] && [ "$(png_size pictures/target.png)" = "8 8" ] || fail "render through a link"
+  # Folders are refused with the real reason; no temporary is left.
+  mkdir folder.png
+  expect_status 1 "$cli" render cube.cr8 folder.png
+  grep -q "it is a folder" err.txt || fail "render onto a folder: $(cat err.txt)"
+  ls -a | grep -q '^\.mv-' && fail "a temporary file was left: $(ls -a)"
+  # Coordinates the engine cannot take are refused, not an abort.
+  printf 'v 0 0 0\nv 1e20 0 0\nv 0 1e20 0\nv 0 0 1e20\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n' > huge.obj
+  expect_status 1 "$cli" render huge.obj huge.png --size 8x8
+  grep -q "reaches a coordinate of 1e+20" err.txt || fail "huge coordinates: $(cat err.txt)"
 else
   echo "no X display: drawing not checked"
 fi

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace Kiln;
 
@@ -113,6 +114,28 @@ TEST(SubdivisionPass, WholeClosedMeshStaysClosed) {
     EXPECT_EQ(cube->getFaceCount(), 4 * faces);
     EXPECT_TRUE(isClosed(*cube));
     EXPECT_NEAR(signedVolume(*cube), volume, 1e-5 * volume);
+}
+
+TEST(SubdivisionPass, MeshesNearTheFloatLimitStayFinite) {
+    // Midpoints as (a + b) / 2 overflowed for coordinates beyond 1.7e38.
+    auto cube = MeshEditor::createNewDynamicMesh(static_cast<int>(PrimitiveType::Cube), Ogre::ColourValue::White);
+    std::vector<Vertex> vertices = cube->getVertices();
+    float largest = 0.0f;
+    for (const Vertex& v : vertices)
+        largest = std::max(largest, v.position.x);
+    for (Vertex& v : vertices)
+        v.position *= 3e38f / largest;
+    DynamicMesh huge(vertices, cube->getFaces());
+    const double volume = signedVolume(huge);
+    subdivideWholeMesh(huge);
+    for (const Vertex& v : huge.getVertices())
+        ASSERT_TRUE(std::isfinite(v.position.x) && std::isfinite(v.position.y) && std::isfinite(v.position.z));
+    EXPECT_TRUE(isClosed(huge));
+    EXPECT_NEAR(signedVolume(huge) / volume, 1.0, 1e-5);
+    reduceWholeMesh(huge);
+    for (const Vertex& v : huge.getVertices())
+        ASSERT_TRUE(std::isfinite(v.position.x) && std::isfinite(v.position.y) && std::isfinite(v.position.z));
+    EXPECT_TRUE(std::isfinite(signedVolume(huge)));
 }
 
 TEST(ReductionPass, KeepsBoundaryVerticesAndTheRegion) {

@@ -54,5 +54,45 @@ expect_status 0 "$cli" subdivide a.obj fine.obj
 expect_status 0 "$cli" info fine.obj --json
 grep -q '"faces": 48, "closed": true, "volume": 8,' out.txt || fail "subdivide: $(cat out.txt)"
 
+# Hostile operands. A far-away piece must not collapse a small one (the
+# clean-up's snapping used to scale with the whole model).
+box small.obj 0 0 0 0.5 0.5 0.5
+box far.obj 10000000 0 0 10000600 600 600
+expect_status 0 "$cli" boolean union small.obj far.obj far-union.stl
+expect_status 0 "$cli" info far-union.stl --json
+grep -q '"vertices": 8, "faces": 12, "closed": true, "volume": 0.125,' out.txt || fail "far union: $(cat out.txt)"
+# A piece whose float corners all round to one point counts as empty.
+box point.obj 1e15 0 0 1.00000000000001e15 1 1
+expect_status 0 "$cli" boolean union a.obj point.obj point-union.stl
+expect_status 0 "$cli" info point-union.stl --json
+grep -q '"closed": true, "volume": 8,' out.txt || fail "union with a collapsed operand: $(cat out.txt)"
+# A first operand whose root group is scaled by 0 (its frame has no inverse).
+expect_status 0 "$cli" convert a.obj flat.cr8
+python3 -c "import sys; d = bytearray(open(sys.argv[1], 'rb').read()); d[-13:-1] = bytes(12); open(sys.argv[1], 'wb').write(d)" flat.cr8
+expect_status 0 "$cli" boolean union flat.cr8 b.obj flat-union.stl
+expect_status 0 "$cli" info flat-union.stl --json
+grep -q '"closed": true, "volume": 2,' out.txt || fail "union with a zero-scaled operand: $(cat out.txt)"
+# Non-finite coordinates are refused by number, not crashed on.
+printf 'v nan 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' > nan.obj
+expect_status 1 "$cli" boolean union a.obj nan.obj nan-union.stl
+grep -q "nan.obj: Line 1: vertex 1 has a coordinate that is not a finite number" err.txt || fail "NaN: $(cat err.txt)"
+# Two overlapping closed objects in one operand are united first.
+box left.obj 1 0 0 3 2 2
+box right.obj 1.5 0.25 0.25 3.5 2.25 2.25
+{ cat left.obj; awk '/^v/ {print; next} /^f/ {print "f", $2 + 8, $3 + 8, $4 + 8}' right.obj; } > pair.obj
+# Volumes by inclusion-exclusion over the three boxes.
+for case in "union 15.40625" "intersect 4" "subtract 4"; do
+  set -- $case
+  expect_status 0 "$cli" boolean "$1" a.obj pair.obj "pair-$1.stl"
+  expect_status 0 "$cli" info "pair-$1.stl" --json
+  grep -q '"closed": true, "volume": '"$2"',' out.txt || fail "overlapping objects, $1: $(cat out.txt)"
+done
+
+# Nothing on standard error unless something went wrong.
+for command in "reduce sphere.cr8 quiet-reduced.cr8" "subdivide a.obj quiet-fine.obj" "convert a.obj quiet.stl"; do
+  expect_status 0 "$cli" $command
+  [ -s err.txt ] && fail "$command wrote to standard error: $(cat err.txt)"
+done
+
 [ "$failures" = 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all geometry command checks passed"

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace Kiln;
 using namespace iotest;
 
@@ -302,6 +304,42 @@ TEST(Cr8, FilesOnDisk) {
               messageOf([&] { ImportCr8().load(folder.file("empty.cr8"), loaded, factory); }));
     EXPECT_EQ(0u, messageOf([&] { ImportCr8().load(folder.file("missing.cr8"), loaded, factory); })
                       .find("Failed to retrieve file information for "));
-    EXPECT_EQ("Couldn't create/open file to save. Aborting saving to file.",
+    EXPECT_EQ("Couldn't create/open file to save. Aborting saving to file.: No such file or directory",
               messageOf([&] { ExportCr8().save(root, folder.file("no/such/folder.cr8")); }));
+}
+
+namespace {
+
+// Replaces the first occurrence of the float `marker` in `bytes`.
+void replaceFloat(std::string& bytes, float marker, float replacement) {
+    const std::string from(reinterpret_cast<const char*>(&marker), sizeof marker);
+    const std::size_t at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, sizeof replacement, reinterpret_cast<const char*>(&replacement), sizeof replacement);
+}
+
+} // namespace
+
+TEST(Cr8, NonFiniteVerticesAndTransformsAreRefused) {
+    // One NaN in a transform turns every vertex below it into NaN when the
+    // object is re-centred; one in a vertex poisons every Boolean with it.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    PlainObjectFactory factory;
+    for (const float bad : {nan, std::numeric_limits<float>::infinity()}) {
+        ObjectGroup source;
+        addBox(source, Ogre::Vector3(0.8125f, 0, 0), Ogre::Vector3::UNIT_SCALE)->setScale(Ogre::Vector3(1, 0.6875f, 1));
+        const std::string bytes = writeCr8(source);
+
+        std::string badVertex = bytes;
+        replaceFloat(badVertex, 0.8125f, bad);
+        ObjectGroup target;
+        EXPECT_EQ("Vertex 1 has a coordinate that is not a finite number.",
+                  messageOf([&] { readCr8(bytesOf(badVertex), badVertex.size(), target, plainOptions(factory)); }));
+
+        std::string badScale = bytes;
+        replaceFloat(badScale, 0.6875f, bad);
+        EXPECT_EQ("The transform of a group holds a number that is not finite.",
+                  messageOf([&] { readCr8(bytesOf(badScale), badScale.size(), target, plainOptions(factory)); }));
+        EXPECT_TRUE(target.getChildren().empty());
+    }
 }

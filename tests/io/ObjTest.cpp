@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 using namespace Kiln;
@@ -110,4 +112,67 @@ TEST(Obj, ExportLayoutAndRoundTrip) {
     EXPECT_TRUE(isClosed(*object.getMesh()));
     EXPECT_NEAR(6.0, signedVolume(*object.getMesh(), object.getWorldMatrix()), 1e-5);
     EXPECT_EQ(Ogre::Vector3(1.5f, 1, 1.5f), object.getPosition());
+}
+
+TEST(Obj, ExportReadsBackToTheSameFloatsAtAnyScale) {
+    // Six decimals turned a cube of edge 1e-3 into a few distinct points.
+    for (const float edge : {1e-3f, 3.3e-7f, 1.234567e9f}) {
+        ObjectGroup root;
+        Object* box = addBox(root, Ogre::Vector3(edge / 3, -edge, 7 * edge), Ogre::Vector3(edge, edge / 7, 8 * edge));
+        box->setPosition(Ogre::Vector3(edge / 11, 0, 0));
+        const std::string text = writeObj(root, "small.obj");
+        // Every written coordinate parses back to the world position's float.
+        const Ogre::Affine3 world(box->getWorldMatrix());
+        std::istringstream lines(text);
+        std::string line;
+        std::size_t v = 0;
+        while (std::getline(lines, line))
+            if (line.rfind("v ", 0) == 0) {
+                ASSERT_LT(v, box->getMesh()->getVertexCount());
+                const Ogre::Vector3 expected = world * box->getMesh()->getVertex(v++).position;
+                std::istringstream numbers(line.substr(2));
+                for (int k = 0; k < 3; ++k) {
+                    std::string word;
+                    numbers >> word;
+                    EXPECT_EQ(expected[k], std::strtof(word.c_str(), nullptr)) << edge << ": " << line;
+                }
+            }
+        EXPECT_EQ(box->getMesh()->getVertexCount(), v);
+        ObjectGroup loaded;
+        read(loaded, text);
+        ASSERT_EQ(1u, loaded.getChildren().size()) << edge;
+        EXPECT_EQ(box->getMesh()->getVertexCount(), objectAt(loaded, 0).getMesh()->getVertexCount()) << edge;
+    }
+}
+
+TEST(Obj, NonFiniteVerticesAndColoursAreRefusedByNumber) {
+    ObjectGroup root;
+    EXPECT_EQ("Line 3: vertex 3 has a coordinate that is not a finite number.",
+              messageOf([&] { read(root, "v 0 0 0\nv 1 0 0\nv 0 nan 0\nf 1 2 3\n"); }));
+    EXPECT_EQ("Line 1: vertex 1 has a coordinate that is not a finite number.",
+              messageOf([&] { read(root, "v inf 0 0\n"); }));
+    const MaterialLibraryLoader library = [](const std::string&, std::string& text) {
+        text = "newmtl bad\nKd 1 nan 0\n";
+        return true;
+    };
+    EXPECT_EQ("The colour of material 'bad' is not a finite number.",
+              messageOf([&] { read(root, "mtllib m.mtl\nv 0 0 0\n", library); }));
+    EXPECT_TRUE(root.getChildren().empty());
+}
+
+TEST(Obj, OneHugeFaceImportsAsOnePiece) {
+    // A polygon of many corners is a fan around its first corner; every
+    // triangle shares that vertex, which must not make import quadratic.
+    const int corners = 20000;
+    std::ostringstream text;
+    for (int i = 0; i < corners; ++i)
+        text << "v " << std::cos(2 * M_PI * i / corners) << ' ' << std::sin(2 * M_PI * i / corners) << " 0\n";
+    text << 'f';
+    for (int i = 1; i <= corners; ++i)
+        text << ' ' << i;
+    text << '\n';
+    ObjectGroup root;
+    read(root, text.str());
+    ASSERT_EQ(1u, root.getChildren().size());
+    EXPECT_EQ(static_cast<std::size_t>(corners - 2), objectAt(root, 0).getMesh()->getFaceCount());
 }

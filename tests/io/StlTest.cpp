@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace Kiln;
 using namespace iotest;
 
@@ -144,9 +146,69 @@ TEST(Stl, BadFilesFailWithoutAddingAnything) {
     EXPECT_THROW(read(root, "solid x\nfacet normal 0 0 0\nouter loop\nvertex 0 zero 0\n"), Exception);
     EXPECT_THROW(read(root, "solid x\nfacet normal 0 0 0\nouter loop\nvertex 0 0 0\nendloop\nendfacet\n"), Exception);
     EXPECT_TRUE(root.getChildren().empty());
-    // A text file that simply stops keeps the facets it completed.
-    read(root, "solid x\nfacet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n");
-    EXPECT_EQ(1u, root.getChildren().size());
+}
+
+TEST(Stl, CutShortTextIsAnErrorNotASmallerMesh) {
+    const std::string facet =
+        "facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n";
+    ObjectGroup root;
+    EXPECT_EQ("The STL file is cut short: it ends inside facet 2.",
+              messageOf([&] { read(root, "solid x\n" + facet + "facet normal 0 0 0\nouter loop\nvertex 0 0 0\n"); }));
+    EXPECT_EQ("The STL file is cut short: it ends without 'endsolid'.",
+              messageOf([&] { read(root, "solid x\n" + facet); }));
+    EXPECT_TRUE(root.getChildren().empty());
+    // A well-formed empty solid is no error.
+    read(root, "solid x\nendsolid x\n");
+    EXPECT_TRUE(root.getChildren().empty());
+}
+
+TEST(Stl, OldMacLineEndsReadLikeAnyOther) {
+    const std::string facet =
+        "facet normal 0 0 0\router loop\rvertex 0 0 0\rvertex 1 0 0\rvertex 0 1 0\rendloop\rendfacet\r";
+    for (const char* end : {"\r", "\r\n", "\n"}) {
+        std::string text = "solid x" + std::string(end) + facet + "endsolid x" + end;
+        ObjectGroup root;
+        read(root, text);
+        ASSERT_EQ(1u, root.getChildren().size()) << end;
+        EXPECT_EQ(1u, objectAt(root, 0).getMesh()->getFaceCount());
+    }
+    // Line numbers in messages count CR-only lines too.
+    ObjectGroup root;
+    EXPECT_EQ("Line 3: expected a number, found 'zero'.",
+              messageOf([&] { read(root, "solid x\rfacet normal 0 0 0\router loop vertex 0 zero 0\r"); }));
+}
+
+TEST(Stl, SolidHeaderOnAMisSizedBinaryIsNamedAsSuch) {
+    // A binary file starting with "solid" whose size is off by a few bytes
+    // used to read as text with no facets: an empty scene and success.
+    std::string binary = binaryStl(boxFacets(Ogre::Vector3::ZERO, Ogre::Vector3::UNIT_SCALE), "solid by a CAD program");
+    binary += "xyz";
+    ObjectGroup root;
+    const std::string message = messageOf([&] { read(root, binary); });
+    EXPECT_NE(message.find("starts with 'solid' but is not a text STL"), std::string::npos) << message;
+    EXPECT_NE(message.find("12 triangles"), std::string::npos) << message;
+    EXPECT_TRUE(root.getChildren().empty());
+}
+
+TEST(Stl, NonFiniteCoordinatesAreRefusedWithTheFacetNumber) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    for (const float bad : {nan, inf, -inf}) {
+        std::vector<Facet> facets = boxFacets(Ogre::Vector3::ZERO, Ogre::Vector3::UNIT_SCALE);
+        facets[3].b.y = bad;
+        ObjectGroup root;
+        EXPECT_EQ("Facet 4 has a vertex coordinate that is not a finite number.",
+                  messageOf([&] { read(root, binaryStl(facets)); }));
+        EXPECT_TRUE(root.getChildren().empty());
+    }
+    for (const char* word : {"nan", "inf", "-inf", "1e39"}) {
+        const std::string text = "solid x\nfacet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 " +
+                                 std::string(word) + " 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid\n";
+        ObjectGroup root;
+        const std::string message = messageOf([&] { read(root, text); });
+        EXPECT_TRUE(message == "Line 5: facet 1 has a vertex coordinate that is not a finite number." ||
+                    message.find("expected a number") != std::string::npos)
+            << word << ": " << message;
+    }
 }
 
 TEST(Stl, BinaryExportWritesVisibleWorldTrianglesWithColours) {
@@ -189,9 +251,12 @@ TEST(Stl, TextExportLayout) {
         std::vector<Face>{{0, 1, 2}}));
     root.adoptChild(std::move(object));
     EXPECT_EQ("solid out.stl\n\tfacet normal 0 0 0\n\t\touter loop\n\t\t\tvertex 0 0 0\n\t\t\tvertex 1.5 0 0\n"
-              "\t\t\tvertex 0 0.333333 0\n\t\tendloop\n\tendfacet\nendsolid out.stl\n",
+              "\t\t\tvertex 0 0.333333343 0\n\t\tendloop\n\tendfacet\nendsolid out.stl\n",
               writeStlText(root, "out.stl"));
+    // Every coordinate reads back to the same float (1/3 needs nine digits).
     ObjectGroup loaded;
     read(loaded, writeStlText(root, "out.stl"));
-    EXPECT_EQ(1u, loaded.getChildren().size());
+    ASSERT_EQ(1u, loaded.getChildren().size());
+    const Object& back = objectAt(loaded, 0);
+    EXPECT_EQ(Ogre::Vector3(0, 1.0f / 3, 0), Ogre::Affine3(back.getWorldMatrix()) * back.getMesh()->getVertex(2).position);
 }

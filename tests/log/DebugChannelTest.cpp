@@ -22,6 +22,13 @@ TEST(DebugChannel, EnablingFollowsTheDebugWords) {
     EXPECT_NE(out.str().find("Disable debug messages from 'CONFIGREADER'\n"), std::string::npos);
 }
 
+TEST(DebugChannel, UnsetDebugPrintsNothingAtAll) {
+    std::ostringstream out;
+    DebugChannel("Reduction", out, nullptr) << "not shown" << Kiln::endl;
+    DebugChannel("Reduction", out, "") << "not shown" << Kiln::endl;
+    EXPECT_EQ(out.str(), "");
+}
+
 TEST(DebugChannel, ColoursRotateInCreationOrderOverSixEntries) {
     std::ostringstream out;
     DebugChannel::resetColourRotation();

@@ -22,18 +22,19 @@ public:
             ++offset;
         return text.substr(start, offset - start);
     }
-    /// The rest of the current line (without the line end) and moves past it.
+    /// The rest of the current line (without the line end) and moves past
+    /// it. A line ends at "\n", "\r\n" or a lone "\r" (old Mac files).
     std::string_view restOfLine() {
         const std::size_t start = offset;
-        while (offset < text.size() && text[offset] != '\n')
+        while (offset < text.size() && text[offset] != '\n' && text[offset] != '\r')
             ++offset;
-        std::string_view rest = text.substr(start, offset - start);
+        const std::string_view rest = text.substr(start, offset - start);
         if (offset < text.size()) {
+            if (text[offset] == '\r' && offset + 1 < text.size() && text[offset + 1] == '\n')
+                ++offset;
             ++offset;
             ++line;
         }
-        if (!rest.empty() && rest.back() == '\r')
-            rest.remove_suffix(1);
         return rest;
     }
 
@@ -49,9 +50,14 @@ public:
     }
 
 private:
+    // True at the last character of a line end, so "\r\n" counts once.
+    bool endsLine(std::size_t at) const {
+        return text[at] == '\n' || (text[at] == '\r' && (at + 1 == text.size() || text[at + 1] != '\n'));
+    }
+
     void skipBlanks(bool acrossLines) {
         while (offset < text.size() && isBlank(text[offset])) {
-            if (text[offset] == '\n') {
+            if (endsLine(offset)) {
                 if (!acrossLines)
                     return;
                 ++line;

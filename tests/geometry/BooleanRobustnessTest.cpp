@@ -1,0 +1,234 @@
+// Operands a careless or hostile file can produce: non-finite or collapsed
+// coordinates, pieces far apart or of very different sizes. Results go
+// through toDynamicMesh, as every caller's do, since its float rounding and
+// clean-up are where far-apart pieces used to lose their small neighbours.
+#include "geometry/Boolean.h"
+#include "geometry/FastBooleanBuilder.h"
+#include "log/Exception.h"
+
+#include "MeshFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+using Kiln::BooleanOperation;
+using Kiln::computeBoolean;
+using Kiln::MeshArrays;
+using namespace fixtures;
+
+namespace {
+
+MeshArrays join(MeshArrays a, const MeshArrays& b) {
+    const auto offset = static_cast<std::uint32_t>(a.vertexCount());
+    a.positions.insert(a.positions.end(), b.positions.begin(), b.positions.end());
+    for (const std::uint32_t i : b.indices)
+        a.indices.push_back(i + offset);
+    return a;
+}
+
+// Signed volume of the faces whose corners all lie within `radius` of the
+// origin: one piece of a result holding pieces of very different sizes.
+double volumeNearOrigin(const Kiln::DynamicMesh& mesh, double radius) {
+    double sixfold = 0.0;
+    for (const Kiln::Face& f : mesh.getFaces()) {
+        double p[3][3];
+        bool near = true;
+        for (int k = 0; k < 3; ++k)
+            for (int c = 0; c < 3; ++c) {
+                p[k][c] = mesh.getVertex(f[k]).position[c];
+                near &= std::fabs(p[k][c]) <= radius;
+            }
+        if (near)
+            sixfold += p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) +
+                       p[0][1] * (p[1][2] * p[2][0] - p[1][0] * p[2][2]) +
+                       p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+    }
+    return sixfold / 6.0;
+}
+
+std::unique_ptr<Kiln::DynamicMesh> finished(const MeshArrays& a, const MeshArrays& b, BooleanOperation operation) {
+    return Kiln::toDynamicMesh(computeBoolean(a, b, operation));
+}
+
+} // namespace
+
+TEST(BooleanRobustness, NonFiniteOrBrokenOperandsAreRefusedNotCrashedOn) {
+    const MeshArrays good = cube(0, 0, 0, 1);
+    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity()}) {
+        MeshArrays poisoned = cube(0.5, 0.5, 0.5, 1);
+        poisoned.positions[4] = bad;
+        for (const auto operation :
+             {BooleanOperation::Union, BooleanOperation::Intersection, BooleanOperation::Difference}) {
+            EXPECT_THROW(computeBoolean(good, poisoned, operation), Kiln::Exception);
+            EXPECT_THROW(computeBoolean(poisoned, good, operation), Kiln::Exception);
+        }
+    }
+    MeshArrays dangling = cube(0.5, 0.5, 0.5, 1);
+    dangling.indices[5] = 8;
+    EXPECT_THROW(computeBoolean(good, dangling, BooleanOperation::Union), Kiln::Exception);
+}
+
+TEST(BooleanRobustness, CollapsedOperandCountsAsEmpty) {
+    // Every corner at one point, as a cube far out gets when its float
+    // coordinates round together, or a group scaled by 0.
+    MeshArrays point = cube(0, 0, 0, 1);
+    for (double& c : point.positions)
+        c = 1e15;
+    const MeshArrays a = box(-1, -1, -1, 1, 1, 1);
+    const auto unite = finished(a, point, BooleanOperation::Union);
+    ASSERT_TRUE(unite);
+    EXPECT_TRUE(Kiln::isClosed(*unite));
+    EXPECT_DOUBLE_EQ(Kiln::signedVolume(*unite), 8.0);
+    EXPECT_FALSE(finished(a, point, BooleanOperation::Intersection));
+    const auto subtract = finished(point, a, BooleanOperation::Difference);
+    EXPECT_FALSE(subtract);
+}
+
+TEST(BooleanRobustness, FarApartPiecesKeepTheirSmallNeighbour) {
+    // A piece 1e7 or 1e20 away used to set the snapping tolerance for all:
+    // the half-unit cube then collapsed or lost corners.
+    const MeshArrays small = box(0, 0, 0, 0.5, 0.5, 0.5);
+    for (const double far : {1e7, 1e20}) {
+        const double size = far / 1e4;
+        const MeshArrays big = cube(far, 0, 0, size);
+        const auto unite = finished(small, big, BooleanOperation::Union);
+        ASSERT_TRUE(unite) << far;
+        EXPECT_TRUE(Kiln::isClosed(*unite)) << far;
+        EXPECT_EQ(unite->getFaceCount(), 24u) << far;
+        EXPECT_NEAR(volumeNearOrigin(*unite, 1.0), 0.125, 1e-6) << far;
+        // The same with both pieces in one operand.
+        const auto together = finished(join(small, big), box(0.25, 0.25, 0.25, 1, 1, 1), BooleanOperation::Union);
+        ASSERT_TRUE(together) << far;
+        EXPECT_TRUE(Kiln::isClosed(*together)) << far;
+        EXPECT_NEAR(volumeNearOrigin(*together, 2.0), 0.125 + 0.75 * 0.75 * 0.75 - 0.25 * 0.25 * 0.25, 1e-6)
+            << far;
+    }
+}
+
+TEST(BooleanRobustness, TinyCavitiesInLargeSolidsStayWhole) {
+    // Sizes a factor 1e6 and 1e9 apart: the cavity keeps its twelve faces
+    // and its volume, and the outer box is untouched.
+    for (const double ratio : {1e6, 1e9}) {
+        const double half = 1.0, tiny = half / ratio;
+        const auto d = finished(box(-half, -half, -half, half, half, half), box(-tiny, -tiny, -tiny, tiny, tiny, tiny),
+                                BooleanOperation::Difference);
+        ASSERT_TRUE(d) << ratio;
+        EXPECT_TRUE(Kiln::isClosed(*d)) << ratio;
+        EXPECT_EQ(d->getFaceCount(), 24u) << ratio;
+        const double cavity = 8.0 * tiny * tiny * tiny;
+        EXPECT_NEAR(volumeNearOrigin(*d, 2.0 * tiny), -cavity, 1e-5 * cavity) << ratio;
+    }
+}
+
+TEST(BooleanRobustness, OverlappingCubesAtHugeCoordinatesStayExact) {
+    // Cut points at ±1e20: the exact predicates must not lose them.
+    for (const double at : {1e20, -1e20}) {
+        const double s = 1e19;
+        const MeshArrays a = cube(at, at, at, 2 * s);
+        const MeshArrays b = cube(at + s, at + s, at + s, 2 * s);
+        const auto unite = finished(a, b, BooleanOperation::Union);
+        ASSERT_TRUE(unite) << at;
+        EXPECT_TRUE(Kiln::isClosed(*unite)) << at;
+        // The volume in float corners is 15 s^3 to float precision.
+        EXPECT_NEAR(Kiln::signedVolume(*unite) / (s * s * s), 15.0, 1e-5) << at;
+    }
+}
+
+namespace {
+
+// A torus of rings x segments x 2 triangles about the z axis through
+// (cx, 0), its tube radius varying by up to ±noise/2 from vertex to vertex.
+MeshArrays torus(double cx, double major, double minor, int rings, int segments, double noise,
+                 std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-0.5 * noise, 0.5 * noise);
+    MeshArrays m;
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const double a = 2 * M_PI * i / rings, b = 2 * M_PI * j / segments;
+            const double r = minor * (1.0 + jitter(random));
+            m.positions.insert(m.positions.end(), {cx + (major + r * std::cos(b)) * std::cos(a),
+                                                   (major + r * std::cos(b)) * std::sin(a), r * std::sin(b)});
+        }
+    const auto at = [&](int i, int j) { return static_cast<std::uint32_t>((i % rings) * segments + j % segments); };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j)
+            m.indices.insert(m.indices.end(), {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1),
+                                               at(i, j + 1)});
+    return m;
+}
+
+// Moves every vertex along its direction from `centre` by up to ±fraction/2
+// of that distance: bumps like a scan's, with a fixed seed.
+void roughen(MeshArrays& m, double fraction, std::uint32_t seed, const double centre[3]) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-0.5 * fraction, 0.5 * fraction);
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        const double k = 1.0 + jitter(random);
+        for (int c = 0; c < 3; ++c)
+            m.positions[3 * v + c] = centre[c] + k * (m.positions[3 * v + c] - centre[c]);
+    }
+}
+
+MeshArrays shifted(MeshArrays m, double dx, double dy, double dz) {
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        m.positions[3 * v] += dx;
+        m.positions[3 * v + 1] += dy;
+        m.positions[3 * v + 2] += dz;
+    }
+    return m;
+}
+
+// A op B for all three operations: every result closed, and the volumes
+// consistent with each other (union + intersection = A + B, difference =
+// A - intersection) to float rounding of the output.
+void expectConsistent(const MeshArrays& a, const MeshArrays& b, const char* what) {
+    const auto u = finished(a, b, BooleanOperation::Union);
+    const auto i = finished(a, b, BooleanOperation::Intersection);
+    const auto d = finished(a, b, BooleanOperation::Difference);
+    ASSERT_TRUE(u && i && d) << what;
+    for (const Kiln::DynamicMesh* result : {u.get(), i.get(), d.get()})
+        EXPECT_TRUE(Kiln::isClosed(*result)) << what;
+    const double va = Kiln::signedVolume(a), vb = Kiln::signedVolume(b);
+    const double tolerance = 1e-5 * (va + vb);
+    EXPECT_NEAR(Kiln::signedVolume(*u) + Kiln::signedVolume(*i), va + vb, tolerance) << what;
+    EXPECT_NEAR(Kiln::signedVolume(*d) + Kiln::signedVolume(*i), va, tolerance) << what;
+}
+
+} // namespace
+
+TEST(BooleanRobustness, IrregularMeshesUnitedWithAShiftedCopyGiveClosedResults) {
+    // Shapes like scanned and modelled figures: bumpy, thin and of higher
+    // genus, each against a copy moved by a few percent of its size.
+    const double origin[3] = {0, 0, 0};
+    MeshArrays noisy = sphere(0, 0, 0, 1.0, 40, 80);
+    roughen(noisy, 0.08, 7, origin);
+    expectConsistent(noisy, shifted(noisy, 0.031, 0.047, 0.023), "noisy sphere");
+
+    MeshArrays thin = sphere(0, 0, 0, 1.0, 30, 60);
+    roughen(thin, 0.08, 11, origin);
+    for (std::size_t v = 0; v < thin.vertexCount(); ++v)
+        thin.positions[3 * v + 2] *= 0.01;
+    expectConsistent(thin, shifted(thin, 0.02, 0.013, 0.0031), "thin shell");
+
+    const MeshArrays genus = join(torus(0, 1, 0.3, 60, 24, 0.1, 13), torus(2.8, 1, 0.3, 60, 24, 0.1, 17));
+    ASSERT_TRUE(Kiln::isClosed(genus));
+    expectConsistent(genus, shifted(genus, 0.05, 0.033, 0.021), "two tori");
+}
+
+TEST(BooleanRobustness, ThinOverlapsBesideLargeTriangles) {
+    // The operands overlap in a slab 1e-12 thick while their triangles reach
+    // a whole unit beyond it: grid cell numbers in the broad phase exceeded
+    // the range of int.
+    const MeshArrays a = box(0, 0, 0, 1, 1, 1), b = box(1 - 1e-12, 0, 0, 2, 1, 1);
+    const MeshArrays u = computeBoolean(a, b, BooleanOperation::Union);
+    EXPECT_TRUE(Kiln::isClosed(u));
+    EXPECT_NEAR(Kiln::signedVolume(u), 2.0, 1e-9);
+    const MeshArrays i = computeBoolean(a, b, BooleanOperation::Intersection);
+    EXPECT_TRUE(Kiln::isClosed(i));
+    EXPECT_NEAR(Kiln::signedVolume(i), 1e-12, 1e-15);
+}
