@@ -1,4 +1,5 @@
 #include "app/AppSeams.h"
+#include "platform/UserFolders.h"
 
 #include "graphics/GraphicsPresenter.h"
 #include "graphics/RayQuery.h"
@@ -111,3 +112,8 @@ std::vector<ObjectHandle> ViewPicker::objectsUnder(const Ogre::Vector3& world) c
 }
 
 } // namespace Kiln
+
+std::string AppDocumentHost::getAutosaveFolder() const {
+    const std::string documents = Kiln::documentsFolder();
+    return !documents.empty() && Kiln::ensureDirectory(documents) ? documents : std::string();
+}
