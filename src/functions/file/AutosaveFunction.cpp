@@ -16,7 +16,7 @@ constexpr int longestPeriod = 1439; // minutes; a day or more means "off"
 } // namespace
 
 AutosaveFunction::AutosaveFunction(FunctionContext& context)
-    : FunctionBase(context, "AutosaveFunction", FUNCTION_UPDATE, "Other", FunctionText::literal("Autosave scene"),
+    : FunctionBase(context, "AutosaveFunction", FUNCTION_UPDATE | FUNCTION_COMMAND, "Other", FunctionText::literal("Autosave scene"),
                    FunctionText::literal("")) {}
 
 void AutosaveFunction::init() {

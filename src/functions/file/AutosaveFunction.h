@@ -8,7 +8,8 @@
 /// minutes (1 to 1439; other values switch it off) while enabled. The
 /// current file and the unsaved-changes state are left alone. The check box
 /// "Root/AutosaveCheckbox" and the edit box "Root/AutosaveIntervalEditbox"
-/// change the settings "Autosave.Enable" and "Autosave.Period".
+/// change the settings "Autosave.Enable" and "Autosave.Period". Also a
+/// command, so that a save can be asked for at once.
 class AutosaveFunction : public FunctionBase {
 public:
     explicit AutosaveFunction(FunctionContext& context);

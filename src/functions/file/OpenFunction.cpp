@@ -70,5 +70,6 @@ void OpenFunction::load(const std::string& path) {
         return;
     }
     if (context.status)
-        context.status->postDefault("Opened '" + path + "' successfully.", filetexts::INFO);
+        context.status->postDefault((inserting ? "Inserted '" : "Opened '") + path + "' successfully.",
+                                    filetexts::INFO);
 }
