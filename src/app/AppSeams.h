@@ -138,6 +138,9 @@ public:
     /// The Documents folder, created when missing; empty when there is no
     /// such folder to be had.
     std::string getAutosaveFolder() const override;
+    /// The function configuration (saved when the program ends).
+    std::string readSetting(const std::string& key, const std::string& fallback) const override;
+    void writeSetting(const std::string& key, const std::string& value) override;
 
 private:
     AppContext& context;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -243,4 +244,16 @@ TEST_F(FileFixture, AutosaveWithoutFolderWritesNothing) {
     autosave.execute();
     EXPECT_EQ(status.last().text, "Autosave Failed");
     EXPECT_FALSE(fs::exists("/Autosave.cr8"));
+}
+
+TEST_F(FileFixture, RecentFilesLatestFirstOnceEachAndBounded) {
+    for (int i = 0; i < recentFileCount + 3; ++i)
+        rememberRecentFile(host, "/scenes/" + std::to_string(i) + ".cr8");
+    rememberRecentFile(host, "/scenes/5.cr8");
+    const std::vector<std::string> files = recentFiles(host);
+    ASSERT_EQ(files.size(), std::size_t(recentFileCount));
+    EXPECT_EQ(files[0], "/scenes/5.cr8");
+    EXPECT_EQ(files[1], "/scenes/" + std::to_string(recentFileCount + 2) + ".cr8");
+    EXPECT_EQ(std::count(files.begin(), files.end(), "/scenes/5.cr8"), 1);
+    EXPECT_EQ(host.settings["RecentFile.Recent.1"], "/scenes/5.cr8");
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Kiln {
 class ObjectGroup;
@@ -96,3 +97,10 @@ std::string addFileToScene(FunctionBase& function, FunctionContext& context, con
 
 /// Empties the scene, the selection and the history.
 void clearScene(FunctionContext& context);
+
+/// The recent-file list in the user's settings ("RecentFile.Recent.1" is
+/// the latest), at most this many entries.
+constexpr int recentFileCount = 8;
+/// Puts `path` first in the list, once.
+void rememberRecentFile(IDocumentHost& host, const std::string& path);
+std::vector<std::string> recentFiles(const IDocumentHost& host);

@@ -33,6 +33,8 @@ private:
         const std::string failure =
             addFileToScene(*this, context, path, "Undone import operation...", "Redone import operation...");
         if (failure.empty()) {
+            if (context.documentHost)
+                rememberRecentFile(*context.documentHost, path);
             if (context.status)
                 context.status->postDefault("Imported from '" + path + "' successfully.", filetexts::INFO);
         } else if (context.dialogs) {

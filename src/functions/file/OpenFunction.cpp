@@ -69,6 +69,8 @@ void OpenFunction::load(const std::string& path) {
                                              "\nThe scene is unchanged.");
         return;
     }
+    if (context.documentHost)
+        rememberRecentFile(*context.documentHost, path);
     if (context.status)
         context.status->postDefault((inserting ? "Inserted '" : "Opened '") + path + "' successfully.",
                                     filetexts::INFO);

@@ -92,8 +92,10 @@ bool SaveFunction::write(const std::string& path, std::string& reason) {
         reason = e.what();
         return false;
     }
-    if (context.documentHost)
+    if (context.documentHost) {
         context.documentHost->setCurrentFile(path);
+        rememberRecentFile(*context.documentHost, path);
+    }
     if (context.status)
         context.status->postDefault("Saved to '" + path + "' successfully.", INFO);
     return true;

@@ -71,3 +71,26 @@ void clearScene(FunctionContext& context) {
         context.sceneRoot->removeChild(out, context.sceneRoot->getChildren().back().get());
     }
 }
+
+namespace {
+std::string recentKey(int position) { return "RecentFile.Recent." + std::to_string(position); }
+} // namespace
+
+std::vector<std::string> recentFiles(const IDocumentHost& host) {
+    std::vector<std::string> files;
+    for (int i = 1; i <= recentFileCount; ++i) {
+        const std::string file = host.readSetting(recentKey(i), "");
+        if (!file.empty())
+            files.push_back(file);
+    }
+    return files;
+}
+
+void rememberRecentFile(IDocumentHost& host, const std::string& path) {
+    std::vector<std::string> files{path};
+    for (const std::string& file : recentFiles(host))
+        if (file != path && int(files.size()) < recentFileCount)
+            files.push_back(file);
+    for (int i = 1; i <= recentFileCount; ++i)
+        host.writeSetting(recentKey(i), i <= int(files.size()) ? files[std::size_t(i - 1)] : "");
+}
