@@ -188,6 +188,26 @@ class ImportExportAutosave(FileSession):
         self.assertEqual(box["buttons"], ["OK"])
         self.assertIn("No objects selected!", json.dumps(self.load("after.json")))
 
+    def test_export_of_the_selection_to_every_format(self):
+        # A cube and a sphere, both selected: each format gets both.
+        text = "invoke InsertFunction %s\nframes 2\ninvoke SelectAll\nframes 2\n" % self.sphere
+        targets = {ext: self.path("out." + ext) for ext in ("cr8", "stl", "obj", "wrl")}
+        for ext, target in targets.items():
+            text += "invoke ExportFunction\nframes 2\nanswer OK\nframes 3\nchoose %s\nframes 3\n" % target
+        text += "dump done.json\nexit\n"
+        self.check(self.session(text, self.cube))
+        done = self.load("done.json")
+        self.assertEqual(len(done["objects"]), 2)
+        self.assertTrue(all(o["selected"] for o in done["objects"]))
+        cube, sphere = info(self.cube)["objects"][0], info(self.sphere)["objects"][0]
+        for ext in ("cr8", "stl", "obj"):
+            written = info(targets[ext])["objects"]
+            self.assertEqual(sum(o["faces"] for o in written), cube["faces"] + sphere["faces"], ext)
+            self.assertAlmostEqual(sum(o["volume"] for o in written), cube["volume"] + sphere["volume"],
+                                   delta=0.5, msg=ext)
+        with open(targets["wrl"]) as f:
+            self.assertTrue(f.readline().startswith("#VRML V2.0"))
+
     def test_save_autosave_and_crash_save_write_the_same_scene(self):
         saved = self.path("saved.cr8")
         go = self.path("go")
