@@ -1,4 +1,6 @@
 #include "app/AppSeams.h"
+#include "config/ConfigurationFile.h"
+#include "platform/UserFolders.h"
 
 #include "graphics/GraphicsPresenter.h"
 #include "graphics/RayQuery.h"
@@ -111,3 +113,16 @@ std::vector<ObjectHandle> ViewPicker::objectsUnder(const Ogre::Vector3& world) c
 }
 
 } // namespace Kiln
+
+std::string AppDocumentHost::getAutosaveFolder() const {
+    const std::string documents = Kiln::documentsFolder();
+    return !documents.empty() && Kiln::ensureDirectory(documents) ? documents : std::string();
+}
+
+std::string AppDocumentHost::readSetting(const std::string& key, const std::string& fallback) const {
+    return Kiln::ConfigurationFile::getString(key, fallback);
+}
+
+void AppDocumentHost::writeSetting(const std::string& key, const std::string& value) {
+    Kiln::ConfigurationFile::setString(key, value);
+}

@@ -123,13 +123,38 @@ void installHapticsPresenters(ObjectGroup& root);
 
 } // namespace Kiln
 
+/// The document state the file tools read and change: the AppContext's
+/// flags and current file name, the end request and the user's settings.
+class AppDocumentHost : public IDocumentHost {
+public:
+    explicit AppDocumentHost(AppContext& context) : context(context) {}
+    bool hasUnsavedChanges() const override { return (context.flags & APP_FLAG_MODIFIED) != 0; }
+    std::string getCurrentFile() const override { return context.currentFileName; }
+    void setCurrentFile(const std::string& path) override {
+        context.currentFileName = path;
+        context.flags = std::uint8_t((context.flags & APP_FLAG_END_REQUESTED) | APP_FLAG_SAVED);
+    }
+    void endProgram() override { context.flags |= APP_FLAG_END_REQUESTED; }
+    /// The Documents folder, created when missing; empty when there is no
+    /// such folder to be had.
+    std::string getAutosaveFolder() const override;
+    /// The function configuration (saved when the program ends).
+    std::string readSetting(const std::string& key, const std::string& fallback) const override;
+    void writeSetting(const std::string& key, const std::string& value) override;
+
+private:
+    AppContext& context;
+};
+
 /// The adapters between the functions' seams and the program's managers.
 struct InteractionSeams {
-    InteractionSeams(Kiln::StatusLine& line, std::uint8_t& flags)
-        : status(line), dialogs(line), document(flags, APP_FLAG_MODIFIED, APP_FLAG_SAVED) {}
+    InteractionSeams(Kiln::StatusLine& line, AppContext& context)
+        : status(line), dialogs(line), document(context.flags, APP_FLAG_MODIFIED, APP_FLAG_SAVED),
+          documentHost(context) {}
     Kiln::StatusSink status;
     Kiln::HeadlessDialogs dialogs;
     FlagsSceneDocument document;
+    AppDocumentHost documentHost;
     TaskQueue tasks;
     std::unique_ptr<Kiln::ToolHaptics> haptics;
     std::unique_ptr<Kiln::OverlayTexts> overlay;

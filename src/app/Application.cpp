@@ -1,4 +1,6 @@
 #include "app/Application.h"
+#include "functions/FunctionManager.h"
+#include "functions/file/SceneContents.h"
 
 #include "app/AppSeams.h"
 #include "app/GripNavigation.h"
@@ -190,15 +192,17 @@ int Application::runProtected() {
 }
 
 bool Application::forcedSave() {
-    const auto& exporters = context->exportFormats.getAllFormats();
-    if (!context->sceneRoot || context->sceneRoot->getChildren().empty() || exporters.empty())
+    if (!context->sceneRoot || context->sceneRoot->getChildren().empty())
         return false;
     const std::string documents = Kiln::documentsFolder();
     if (documents.empty() || !Kiln::ensureDirectory(documents))
         return false;
     // The crash path: whatever goes wrong here only costs the saved line.
+    // The same writer as the save tool, so the file reopens at the size the
+    // user saw.
     try {
-        return exporters.front()->save(*context->sceneRoot, documents + "/ForcedSave.cr8");
+        scenefiles::writeSceneContents(*context->sceneRoot, documents + "/ForcedSave.cr8");
+        return true;
     } catch (...) {
         return false;
     }
@@ -240,9 +244,16 @@ void Application::onPreRender() {
 }
 
 bool Application::onWindowClosing() {
-    // Without the unsaved-changes question (it comes with the scene file
-    // tools) there is nothing to lose: the window may close.
-    return true;
+    // The window closes only once the quit tool has decided to end the
+    // program; until then a close asks it (again, each time), so that no
+    // close loses unsaved work.
+    if (context->isEndRequested())
+        return true;
+    FunctionManager* functions = context->functionManager.get();
+    if (!functions || !functions->findFunction("QuitFunction"))
+        return true;
+    functions->invokeFunction("QuitFunction");
+    return false;
 }
 
 void Application::onWindowFocusChange(bool focused) {

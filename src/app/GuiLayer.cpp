@@ -262,6 +262,22 @@ void GuiLayer::askSaveFile(const std::string& title, const std::string& filters,
     }, proposedName);
 }
 
+void GuiLayer::ask(const std::string& title, const std::string& text, int buttons,
+                   std::function<void(int result)> done) {
+    dialogs->messageBox(title, text, buttons, [done](GuiMessageBoxResult result) {
+        if (done)
+            done(int(result));
+    });
+}
+
+void GuiLayer::askOpenFile(const std::string& title, const std::string& filters,
+                           std::function<void(const std::string* path)> done) {
+    dialogs->openFile(title, filters, [done](const OpenFileResult& result) {
+        if (done)
+            done(result.chosen ? &result.path : nullptr);
+    });
+}
+
 // --------------------------------------------------------------- IStatusSink
 
 void GuiLayer::post(const std::string& text, float seconds, int type) {

@@ -85,6 +85,10 @@ public:
     // IDialogs
     void showMessage(const std::string& title, const std::string& text) override;
     void showPicture(const std::string& imageFile, const std::string& caption) override;
+    void ask(const std::string& title, const std::string& text, int buttons,
+             std::function<void(int result)> done) override;
+    void askOpenFile(const std::string& title, const std::string& filters,
+                     std::function<void(const std::string* path)> done) override;
     void askSaveFile(const std::string& title, const std::string& filters, const std::string& proposedName,
                      std::function<void(const std::string* path)> done) override;
 

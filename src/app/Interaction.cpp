@@ -15,6 +15,7 @@
 #include "config/KeyValueStore.h"
 #include "functions/FunctionContext.h"
 #include "functions/FunctionManager.h"
+#include "functions/file/SceneContents.h"
 #include "graphics/GraphicsManager.h"
 #include "graphics/OgreStylusView.h"
 #include "graphics/RayQuery.h"
@@ -221,7 +222,7 @@ void Application::startInput(bool withMouse) {
 
 void Application::startFunctions() {
     Kiln::GraphicsManager& graphics = *context->graphicsManager;
-    seams = std::make_unique<InteractionSeams>(statusLine, context->flags);
+    seams = std::make_unique<InteractionSeams>(statusLine, *context);
     seams->haptics = std::make_unique<Kiln::ToolHaptics>(*context->hapticManager);
     if (hapticMouse)
         seams->haptics->setWantedSink([this](bool on) { hapticMouse->setHapticsToRestore(on); });
@@ -241,6 +242,7 @@ void Application::startFunctions() {
     c.dialogs = &seams->dialogs;
     c.haptics = seams->haptics.get();
     c.document = &seams->document;
+    c.documentHost = &seams->documentHost;
     c.tasks = &seams->tasks;
     c.overlay = seams->overlay.get();
     c.frameStatistics = seams->frameStatistics.get();
@@ -294,11 +296,11 @@ void Application::startMouseStylus() {
 }
 
 void Application::openStartFile() {
-    // Read beside the scene and move the objects over, so that the file's
-    // own root transform does not replace the scene root's scale.
-    Kiln::ObjectGroup loaded;
+    // The same reading path as the open tool: the file's objects go under
+    // the scene root, which keeps its own display scale.
+    std::unique_ptr<Kiln::ObjectGroup> loaded;
     try {
-        Kiln::importSceneFile(options.startFile, loaded, *seams->factory);
+        loaded = scenefiles::readSceneFile(options.startFile, *seams->factory);
     } catch (const std::exception& e) {
         if (scriptRunner) {
             failScript(0, "cannot open " + options.startFile + ": " + e.what());
@@ -308,13 +310,9 @@ void Application::openStartFile() {
         std::cerr << "morvel: " << options.startFile << ": " << e.what() << std::endl;
         return;
     }
-    std::vector<Kiln::ObjectGroup*> children;
-    for (const auto& child : loaded.getChildren())
-        children.push_back(child.get());
-    for (Kiln::ObjectGroup* child : children)
-        context->sceneRoot->takeChild(child);
-    context->currentFileName = options.startFile;
-    context->flags = APP_FLAG_SAVED;
+    scenefiles::moveChildren(*loaded, *context->sceneRoot);
+    context->sceneRoot->updateTransform();
+    seams->documentHost.setCurrentFile(options.startFile);
 }
 
 void Application::updateInteraction(float seconds) {

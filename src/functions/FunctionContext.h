@@ -37,6 +37,8 @@ struct FunctionContext {
     IFrameStatistics* frameStatistics = nullptr;
     IViewControl* view = nullptr;
     IViewPicker* picker = nullptr;
+    /// The unsaved-changes state, the current file and the program's end.
+    IDocumentHost* documentHost = nullptr;
 
     /// The frame counters were asked for on the command line.
     bool showFrameCount = false;

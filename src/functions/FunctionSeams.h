@@ -61,6 +61,48 @@ public:
         if (done)
             done(nullptr);
     }
+    /// A question box. `buttons`: 1 OK, 3 Yes/No, 4 Yes/No/Cancel; `done`
+    /// gets 1 OK, 2 Cancel, 3 Yes or 4 No. Closing the box answers the set's
+    /// negative answer (Cancel, else No, else OK). Without a GUI the text
+    /// is shown and the negative answer given at once.
+    virtual void ask(const std::string& title, const std::string& text, int buttons,
+                     std::function<void(int result)> done) {
+        showMessage(title, text);
+        if (done)
+            done(buttons == 4 ? 2 : buttons == 3 ? 4 : 1);
+    }
+    /// Asks for an existing file; `done` gets the full path, or nothing when
+    /// the user cancels. `filters`: "description|pattern|" pairs.
+    virtual void askOpenFile(const std::string& title, const std::string& filters,
+                             std::function<void(const std::string* path)> done) {
+        (void)title; (void)filters;
+        if (done)
+            done(nullptr);
+    }
+};
+
+/// The document as the file tools see it: what is unsaved, which file it
+/// came from, and the end of the program. Main thread only.
+class IDocumentHost {
+public:
+    virtual ~IDocumentHost() = default;
+    virtual bool hasUnsavedChanges() const = 0;
+    /// Empty while the scene has never been saved or opened.
+    virtual std::string getCurrentFile() const = 0;
+    /// The scene now matches `path` (saved there or opened from it); empty
+    /// `path` for a new scene.
+    virtual void setCurrentFile(const std::string& path) = 0;
+    /// Ends the program after the current frame.
+    virtual void endProgram() = 0;
+    /// The folder autosaves go to; empty when there is none (then nothing
+    /// is written, rather than guessing a folder such as the root).
+    virtual std::string getAutosaveFolder() const = 0;
+    /// User settings that outlive the run (recent files, autosave).
+    virtual std::string readSetting(const std::string& key, const std::string& fallback) const {
+        (void)key;
+        return fallback;
+    }
+    virtual void writeSetting(const std::string& key, const std::string& value) { (void)key; (void)value; }
 };
 
 /// The GUI windows functions touch, by window name. Unknown names are

@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""Process tests of the scene file tools: the unsaved-changes question on
+quit, new and open with each answer, saves that fail or are cancelled, open
+and import of good and damaged files, autosave and the crash save. Written
+files are checked with morvel-cli's reader."""
+import ctypes
+import json
+import platform
+import os
+import resource
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from morvel_session import CLI, MORVEL, Session  # noqa: E402
+
+SYS_TGKILL = {"x86_64": 234, "aarch64": 131}[platform.machine()]
+QUESTION = "Do you want to save the current changes?"
+
+
+def info(path):
+    out = subprocess.run([CLI, "info", path, "--json"], check=True, capture_output=True, text=True).stdout
+    return json.loads(out)
+
+
+class FileSession(Session):
+    def setUp(self):
+        super().setUp()
+        self.cube = self.primitive("cube")
+        self.sphere = self.primitive("sphere")
+
+    def session(self, text, *args, **kwargs):
+        """Runs the script with its dump paths in the scratch folder. The
+        script ends the program itself (quit) or with a last exit."""
+        return self.run_script("frames 3\n" + text.replace("dump ", "dump " + self.root + "/"), *args, **kwargs)
+
+    def exists(self, name):
+        return os.path.exists(self.path(name))
+
+    def documents(self, name):
+        return os.path.join(self.env["HOME"], "Documents", name)
+
+
+class UnsavedChangesQuestion(FileSession):
+    def test_quit_cancel_asks_again_then_no_ends_without_writing(self):
+        result = self.session(
+            "invoke InsertFunction %s\nframes 2\nquit\nframes 2\ndump asked.json\nanswer Cancel\nframes 3\n"
+            "dump cancelled.json\nquit\nframes 2\ndump again.json\nanswer No\nframes 10\n"
+            "dump notended.json\nexit\n" % self.cube)
+        self.check(result)
+        asked = self.load("asked.json")
+        self.assertEqual(asked["dialog"]["title"], "Wait!!!")
+        self.assertEqual(asked["dialog"]["text"], QUESTION)
+        self.assertEqual(asked["dialog"]["buttons"], ["Yes", "No", "Cancel"])
+        cancelled = self.load("cancelled.json")
+        self.assertIsNone(cancelled["dialog"])
+        self.assertTrue(cancelled["modified"])
+        self.assertEqual(len(cancelled["objects"]), 1)
+        # A later close asks again instead of closing.
+        self.assertEqual(self.load("again.json")["dialog"]["title"], "Wait!!!")
+        self.assertFalse(self.exists("notended.json"), "No should have ended the program")
+
+    def test_yes_with_cancelled_dialog_or_unwritable_folder_keeps_everything(self):
+        blocker = self.path("not-a-folder")
+        with open(blocker, "w") as f:
+            f.write("x")
+        target = self.path("saved.cr8")
+        result = self.session(
+            "invoke InsertFunction %s\nframes 2\n"
+            "quit\nframes 2\nanswer Yes\nframes 3\ndump savedialog.json\nchoose cancel\nframes 3\n"
+            "dump afterCancel.json\n"
+            "quit\nframes 2\nanswer Yes\nframes 3\nchoose %s/scene.cr8\nframes 3\ndump afterFailure.json\n"
+            "quit\nframes 2\nanswer Yes\nframes 3\nchoose %s\nframes 10\ndump notended.json\nexit\n"
+            % (self.cube, blocker, target))
+        self.check(result)
+        self.assertEqual(self.load("savedialog.json")["dialog"]["mode"], "save")
+        for name in ("afterCancel.json", "afterFailure.json"):
+            state = self.load(name)
+            self.assertIsNone(state["dialog"], name)
+            self.assertTrue(state["modified"], name)
+            self.assertEqual(len(state["objects"]), 1, name)
+        # The third Yes saved, and only then did the program end.
+        self.assertFalse(self.exists("notended.json"))
+        self.assertEqual(info(target)["objects"][0]["volume"], info(self.cube)["objects"][0]["volume"])
+
+    def test_new_and_open_ask_first_and_an_unchanged_scene_is_not_asked_about(self):
+        result = self.session(
+            "invoke NewScene\nframes 3\ndump newEmpty.json\n"
+            "invoke InsertFunction %s\nframes 2\ninvoke NewScene\nframes 2\ndump newAsked.json\nanswer Cancel\n"
+            "frames 3\ndump newCancelled.json\ninvoke NewScene\nframes 2\nanswer No\nframes 3\ndump new.json\n"
+            "invoke OpenFunction %s\nframes 3\ndump opened.json\nexit\n" % (self.cube, self.sphere))
+        self.check(result)
+        self.assertIsNone(self.load("newEmpty.json")["dialog"])
+        self.assertEqual(self.load("newAsked.json")["dialog"]["title"], "Wait!!!")
+        self.assertEqual(len(self.load("newCancelled.json")["objects"]), 1)
+        new = self.load("new.json")
+        self.assertEqual(new["objects"], [])
+        self.assertFalse(new["modified"])
+        opened = self.load("opened.json")
+        self.assertIsNone(opened["dialog"], "an empty new scene has nothing to ask about")
+        self.assertEqual(len(opened["objects"]), 1)
+
+
+class SaveAndOpen(FileSession):
+    def test_save_overwrites_the_open_file_and_reopens_at_the_same_size(self):
+        # Saving over the file that is open, then opening it again.
+        result = self.session(
+            "invoke SaveFunction\nframes 2\ndump nochanges.json\n"
+            "invoke InsertFunction %s\nframes 2\ndump inserted.json\ninvoke SaveFunction\nframes 3\n"
+            "dump saved.json\ninvoke OpenFunction %s\nframes 3\ndump reopened.json\nexit\n"
+            % (self.sphere, self.cube), self.cube)
+        self.check(result)
+        self.assertIn("No changes to save.", json.dumps(self.load("nochanges.json")))
+        self.assertFalse(self.load("saved.json")["modified"])
+        self.assertEqual(len(info(self.cube)["objects"]), 2)
+        inserted = self.load("inserted.json")["objects"]
+        reopened = self.load("reopened.json")["objects"]
+        self.assertEqual([o["bbox"] for o in reopened], [o["bbox"] for o in inserted])
+
+    def test_damaged_file_leaves_scene_and_is_named(self):
+        damaged = self.path("damaged.cr8")
+        with open(self.cube, "rb") as f:
+            data = f.read()
+        with open(damaged, "wb") as f:
+            f.write(data[:len(data) // 2])
+        result = self.session(
+            "invoke OpenFunction %s\nframes 3\ndump failed.json\nanswer OK\n"
+            "invoke ImportFunction %s\nframes 3\ndump importFailed.json\nanswer OK\nexit\n"
+            % (damaged, damaged), self.sphere)
+        self.check(result)
+        for name, title in (("failed.json", "Open Failed!"), ("importFailed.json", "Import Failed!")):
+            state = self.load(name)
+            self.assertEqual(state["dialog"]["title"], title)
+            self.assertIn(damaged, state["dialog"]["text"])
+            self.assertEqual(len(state["objects"]), 1)
+            self.assertFalse(state["modified"])
+
+    def test_failed_save_leaves_the_old_file_byte_for_byte(self):
+        # The file-size limit makes every write beyond it fail, as a full
+        # disk would; the scene grown by an insert no longer fits.
+        with open(self.cube, "rb") as f:
+            before = f.read()
+        limit = len(before) + len(before) // 2
+
+        def limited():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+        script = self.path("session.txt")
+        with open(script, "w") as f:
+            f.write("frames 3\ninvoke InsertFunction %s\nframes 2\ninvoke SaveFunction\nframes 3\n"
+                    "dump %s/failed.json\nanswer No\nframes 2\nexit\n" % (self.cube, self.root))
+        result = subprocess.run([MORVEL, "-noSplashScreen", "-script=" + script, self.cube], cwd=self.work,
+                                env=self.env, capture_output=True, text=True, timeout=120, preexec_fn=limited)
+        self.check(result)
+        failed = self.load("failed.json")
+        self.assertEqual(failed["dialog"]["title"], "Failed to save scene")
+        self.assertEqual(failed["dialog"]["buttons"], ["Yes", "No"])
+        with open(self.cube, "rb") as f:
+            self.assertEqual(f.read(), before)
+        self.assertEqual([n for n in os.listdir(self.root) if n.startswith("cube.cr8")], ["cube.cr8"])
+
+
+class ImportExportAutosave(FileSession):
+    def test_import_of_pieces_undo_and_redo(self):
+        stl = self.path("pieces.stl")
+        subprocess.run([CLI, "convert", self.cube, stl], check=True)
+        result = self.session(
+            "invoke ImportFunction %s\nframes 3\ndump imported.json\ninvoke Undo\nframes 2\ndump undone.json\n"
+            "invoke Redo\nframes 2\ndump redone.json\nexit\n" % stl)
+        self.check(result)
+        imported = self.load("imported.json")
+        self.assertTrue(imported["modified"])
+        self.assertGreaterEqual(len(imported["objects"]), 1)
+        self.assertIn("Imported from '%s' successfully." % stl, json.dumps(imported))
+        self.assertEqual(self.load("undone.json")["objects"], [])
+        self.assertEqual(len(self.load("redone.json")["objects"]), len(imported["objects"]))
+
+    def test_export_with_nothing_selected_explains_then_warns(self):
+        result = self.session("invoke ExportFunction\nframes 2\ndump box.json\nanswer OK\nframes 3\n"
+                              "dump after.json\nexit\n", self.cube)
+        self.check(result)
+        box = self.load("box.json")["dialog"]
+        self.assertEqual(box["title"], "Export Selected")
+        self.assertEqual(box["buttons"], ["OK"])
+        self.assertIn("No objects selected!", json.dumps(self.load("after.json")))
+
+    def test_export_of_the_selection_to_every_format(self):
+        # A cube and a sphere, both selected: each format gets both.
+        text = "invoke InsertFunction %s\nframes 2\ninvoke SelectAll\nframes 2\n" % self.sphere
+        targets = {ext: self.path("out." + ext) for ext in ("cr8", "stl", "obj", "wrl")}
+        for ext, target in targets.items():
+            text += "invoke ExportFunction\nframes 2\nanswer OK\nframes 3\nchoose %s\nframes 3\n" % target
+        text += "dump done.json\nexit\n"
+        self.check(self.session(text, self.cube))
+        done = self.load("done.json")
+        self.assertEqual(len(done["objects"]), 2)
+        self.assertTrue(all(o["selected"] for o in done["objects"]))
+        cube, sphere = info(self.cube)["objects"][0], info(self.sphere)["objects"][0]
+        for ext in ("cr8", "stl", "obj"):
+            written = info(targets[ext])["objects"]
+            self.assertEqual(sum(o["faces"] for o in written), cube["faces"] + sphere["faces"], ext)
+            self.assertAlmostEqual(sum(o["volume"] for o in written), cube["volume"] + sphere["volume"],
+                                   delta=0.5, msg=ext)
+        with open(targets["wrl"]) as f:
+            self.assertTrue(f.readline().startswith("#VRML V2.0"))
+
+    def test_save_autosave_and_crash_save_write_the_same_scene(self):
+        saved = self.path("saved.cr8")
+        go = self.path("go")
+        script = self.path("session.txt")
+        with open(script, "w") as f:
+            f.write("frames 3\ninvoke InsertFunction %s\nframes 2\ninvoke SaveAsFunction\nframes 2\nchoose %s\n"
+                    "frames 3\ninvoke AutosaveFunction\nframes 2\ndump %s/autosaved.json\nwaitfile %s\nexit\n"
+                    % (self.sphere, saved, self.root, go))
+        process = subprocess.Popen([MORVEL, "-noSplashScreen", "-script=" + script, self.cube], cwd=self.work,
+                                   env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        try:
+            deadline = time.time() + 90
+            while not self.exists("autosaved.json") and time.time() < deadline and process.poll() is None:
+                time.sleep(0.2)
+            self.assertTrue(self.exists("autosaved.json"), process.stderr.read() if process.poll() is not None else "")
+            # A fault on the main thread, as a crash in the render loop is.
+            libc = ctypes.CDLL(None, use_errno=True)
+            self.assertEqual(libc.syscall(SYS_TGKILL, process.pid, process.pid, signal.SIGSEGV), 0)
+            # The forced save is written before the report; the process's
+            # end after a fault is not what this test is about.
+            forced = self.documents("ForcedSave.cr8")
+            deadline = time.time() + 60
+            while not os.path.exists(forced) and time.time() < deadline:
+                time.sleep(0.2)
+            time.sleep(1.0)
+        finally:
+            if process.poll() is None:
+                process.kill()
+            process.communicate()
+        expected = info(saved)["objects"]
+        self.assertEqual(len(expected), 2)
+        for name in ("Autosave.cr8", "ForcedSave.cr8"):
+            self.assertEqual(info(self.documents(name))["objects"], expected, name)
+
+
+if __name__ == "__main__":
+    unittest.main()
