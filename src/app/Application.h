@@ -117,6 +117,7 @@ private:
     void screenshot(const std::string& path) override;
     void quit() override;
     void exitNow() override;
+    void select(bool all) override;
 
     std::string hapticSettingsFile;
     bool hasFocus = true;

@@ -10,6 +10,7 @@
 #include "config/KeyValueStore.h"
 #include "functions/FunctionContext.h"
 #include "functions/FunctionManager.h"
+#include "functions/colour/ColourFunction.h"
 #include "graphics/GraphicsManager.h"
 #include "graphics/OgreStylusView.h"
 #include "graphics/RayQuery.h"
@@ -274,6 +275,8 @@ std::string Application::buildDump() const {
             view.tool = tool->getName();
         view.undo = functions->getUndoCount();
         view.redo = functions->getRedoCount();
+        if (const ColourChooserBox* box = ColourFunction::findColourBox(functions))
+            view.currentColour = box->getColour();
     }
     view.modified = (context->flags & APP_FLAG_MODIFIED) != 0;
     if (const Ogre::Camera* camera = context->graphicsManager->getCamera()) {
@@ -333,3 +336,13 @@ void Application::quit() {
 }
 
 void Application::exitNow() { endRun(0); }
+
+void Application::select(bool all) {
+    Kiln::SelectionManager& selection = *context->selectionManager;
+    if (!all) {
+        selection.clearSelection();
+        return;
+    }
+    const std::vector<Kiln::ObjectHandle> items = selection.getTopLevelObjects(true);
+    selection.setSelection(Kiln::SelectionManager::HandleSet(items.begin(), items.end()));
+}

@@ -138,6 +138,12 @@ ScriptCommand parseLine(const std::string& text, int line, bool (*isKnownKey)(co
             throw ScriptError(line, "usage: waitfile PATH");
         c.kind = Kind::WaitFile;
         c.name = restAfter(text, 1);
+    } else if (verb == "select") {
+        expectWords(w, 2, 2, line, "select all|none");
+        if (w[1] != "all" && w[1] != "none")
+            throw ScriptError(line, "select takes all or none");
+        c.kind = Kind::Select;
+        c.name = w[1];
     } else if (verb == "mousestylus") {
         expectWords(w, 1, 1, line, verb);
         c.kind = Kind::MouseStylus;
@@ -246,6 +252,7 @@ void ScriptRunner::run(const ScriptCommand& command) {
         case Kind::KeyUp: host.key(command.name, false); break;
         case Kind::Dump: host.dump(command.name); break;
         case Kind::Screenshot: host.screenshot(command.name); break;
+        case Kind::Select: host.select(command.name == "all"); break;
         case Kind::Quit: host.quit(); break;
         case Kind::Exit: host.exitNow(); break;
         case Kind::WaitFile: awaitedFile = command.name; break;

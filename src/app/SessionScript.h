@@ -23,14 +23,14 @@ public:
 
 struct ScriptCommand {
     enum class Kind { Frames, Sleep, Stylus, Invoke, Key, KeyDown, KeyUp, Dump, Screenshot, Quit,
-                      Exit, WaitFile, MouseStylus };
+                      Exit, WaitFile, MouseStylus, Select };
     Kind kind = Kind::Frames;
     int line = 0;
     std::uint64_t count = 0;           ///< Frames
     double seconds = 0.0;              ///< Sleep, Stylus
     Ogre::Vector3 point = Ogre::Vector3::ZERO; ///< Stylus, scene root coordinates
     std::uint32_t buttons = 0;         ///< Stylus: bit i = button ID i
-    std::string name;                  ///< Invoke: function; Key*: key name; Dump/Screenshot/WaitFile: path
+    std::string name;                  ///< Invoke: function; Key*: key name; Dump/Screenshot/WaitFile: path; Select: "all" or "none"
     bool hasArgument = false;          ///< Invoke
     std::string argument;              ///< Invoke: the rest of the line
     bool ctrl = false, shift = false, alt = false; ///< Key
@@ -61,6 +61,8 @@ public:
     virtual void key(const std::string& keyName, bool down) = 0;
     virtual void dump(const std::string& path) = 0;
     virtual void screenshot(const std::string& path) = 0;
+    /// Selects every visible top-level item (`all`) or nothing.
+    virtual void select(bool all) = 0;
     /// As the window's close button.
     virtual void quit() = 0;
     /// Ends at once with status 0.

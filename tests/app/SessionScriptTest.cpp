@@ -76,6 +76,7 @@ TEST(SessionScript, ReportsTheFirstBadLine) {
     EXPECT_EQ(errorLine("\n\nkey ctrl+hyper\n"), 3);
     EXPECT_EQ(errorLine("invoke\n"), 1);
     EXPECT_EQ(errorLine("quit now\n"), 1);
+    EXPECT_EQ(errorLine("select all\nselect some\n"), 2);
     EXPECT_EQ(errorLine("mousestylus\nframes 1\nstylus 1 2 3\n"), 3)
         << "a script cannot both hand the stylus to the mouse and move it";
 }
@@ -99,6 +100,7 @@ struct FakeHost : Kiln::IScriptHost {
     void screenshot(const std::string& p) override { log.push_back("shot " + p); }
     void quit() override { log.push_back("quit"); }
     void exitNow() override { log.push_back("exit"); }
+    void select(bool all) override { log.push_back(all ? "select all" : "select none"); }
 };
 
 TEST(ScriptRunner, WaitsForFramesSecondsAndTheStylus) {

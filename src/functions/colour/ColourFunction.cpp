@@ -84,12 +84,12 @@ void ColourFunction::buttonReleased(const FunctionButtonEvent& event) {
         colourBox->setColourFromPoint(point);
 }
 
-ColourChooserBox* ColourFunction::findColourBox(FunctionManager* functions) {
+ColourChooserBox* ColourFunction::findColourBox(const FunctionManager* functions) {
     auto* colour = functions ? dynamic_cast<ColourFunction*>(functions->findFunction("ColourFunction")) : nullptr;
     return colour ? &colour->getColourBox() : nullptr;
 }
 
-Ogre::ColourValue ColourFunction::currentColour(FunctionManager* functions) {
+Ogre::ColourValue ColourFunction::currentColour(const FunctionManager* functions) {
     const ColourChooserBox* box = findColourBox(functions);
     return box ? box->getColour() : Ogre::ColourValue::White;
 }

@@ -28,9 +28,9 @@ public:
     void setBoxVisible(bool on);
 
     /// The colour box of the registered "ColourFunction", or null.
-    static ColourChooserBox* findColourBox(FunctionManager* functions);
+    static ColourChooserBox* findColourBox(const FunctionManager* functions);
     /// The current colour, white when there is no colour function.
-    static Ogre::ColourValue currentColour(FunctionManager* functions);
+    static Ogre::ColourValue currentColour(const FunctionManager* functions);
 
 private:
     bool nothingTouched() const;
