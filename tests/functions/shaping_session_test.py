@@ -66,8 +66,9 @@ class ShapingSession(Session):
         subprocess.run([CLI, "convert", obj, out], check=True)
         return out
 
-    def run(self, scene, lines):
-        text = "\n".join(lines).replace("dump ", "dump " + self.root + "/") + "\nexit\n"
+    def run_session(self, scene, lines):
+        lines = [("dump %s/%s.json" % (self.root, line[5:])) if line.startswith("dump ") else line for line in lines]
+        text = "\n".join(lines) + "\nexit\n"
         self.check(self.run_script(text, scene))
 
     def objects(self, name):
@@ -76,7 +77,7 @@ class ShapingSession(Session):
     def test_boolean_operations_are_exact_closed_and_undo_to_the_operands(self):
         # Two cubes of edge 4 overlapping in a 2 x 4 x 4 slab.
         scene = self.scene("cubes", cuboid((0, 0, 0), (4, 4, 4)), cuboid((2, 0, 0), (6, 4, 4)))
-        self.run(scene, [
+        self.run_session(scene, [
             "frames 2", "select all", "invoke Boolean Union", "frames 2", "dump union",
             "invoke Undo", "frames 2", "dump union_undone",
             "invoke Boolean Intersection", "frames 2", "dump intersection", "invoke Undo",
@@ -101,13 +102,13 @@ class ShapingSession(Session):
         self.assertEqual(len(self.objects("subtraction_undone")), 2, "one undo takes both pieces away")
         (difference,) = self.objects("key_b")
         self.assertAlmostEqual(difference["volume"], 32, places=4)
-        self.assertEqual(self.load("key_b.json")["undo"], 4)
+        self.assertEqual(self.load("key_b.json")["undo"], 1, "a new entry drops the undone ones")
 
     def test_slice_cuts_a_cube_and_a_sphere_into_closed_halves(self):
         scene = self.scene("cut", cuboid((-9, -3, -3), (-3, 3, 3)), sphere((5, 0, 0), 3))
         # The plane is placed in front of the objects (z = 10), where the
         # stylus meets nothing, and faces +y: it cuts both at y = 0.5.
-        self.run(scene, [
+        self.run_session(scene, [
             "frames 2", "dump before", "select all", "invoke SliceFunction",
             "stylus 0 0.5 10", "frames 2", "stylus 0 0.5 10 1", "frames 2",
             "stylus 0 1.5 10 1 0.2", "frames 2", "stylus 0 1.5 10 0", "frames 2", "dump sliced",
@@ -127,7 +128,7 @@ class ShapingSession(Session):
 
     def test_mirror_copies_a_cube_across_the_plane(self):
         scene = self.scene("one", cuboid((-9, -3, -3), (-3, 3, 3)))
-        self.run(scene, [
+        self.run_session(scene, [
             "frames 2", "select all", "invoke MirrorFunction",
             "stylus 0 0 10", "frames 2", "stylus 0 0 10 1", "frames 2",
             "stylus 2 0 10 1 0.2", "frames 2", "stylus 2 0 10 0", "frames 2", "dump mirrored",
@@ -143,48 +144,54 @@ class ShapingSession(Session):
         self.assertEqual(len(self.objects("undone")), 1)
 
     def test_paint_fill_and_eye_dropper(self):
-        scene = self.scene("plate", cuboid((-6, -1, -6), (6, 1, 6)))
+        scene = self.primitive("cube")  # edge 6 around the origin, 3750 vertices
         red = box_point(0.96, 0.04, 0.04)
         blue = box_point(0.04, 0.04, 0.96)
-        self.run(scene, [
-            "frames 2", "dump white",
-            # Pick red in the colour box.
-            "stylus %r %r %r" % red, "frames 2", "stylus %r %r %r 1" % red, "frames 2",
-            "stylus %r %r %r 0" % red, "frames 2", "dump picked",
-            # Paint a stroke on the top face (y = 1), pressing a little in.
-            "invoke PaintFunction", "stylus 0 6 0", "sleep 0.2", "stylus 0 1.5 0 0 0.3", "sleep 0.2",
-            "stylus 0 0.6 0 1 0.2", "stylus 1 0.6 0 1 0.3", "stylus 1 6 0 0 0.2", "frames 2", "dump painted",
-            # The eye dropper takes red back after blue was chosen.
-            "stylus %r %r %r" % blue, "frames 2", "stylus %r %r %r 1" % blue, "frames 2",
-            "stylus %r %r %r 0" % blue, "frames 2", "dump blue",
-            "invoke EyeDropperFunction", "stylus 0.5 6 0", "sleep 0.2", "stylus 0.5 0.6 0 0 0.3", "sleep 0.2",
-            "stylus 0.5 0.6 0 1", "frames 3", "stylus 0.5 0.6 0 0", "frames 2", "dump dropped",
-            "stylus 0.5 6 0 0 0.2",
-            # Fill the selection with it, then undo fill and paint.
-            "select all", "invoke ColourFillFunction", "stylus -20 10 0", "frames 2",
-            "stylus -20 10 0 1", "frames 2", "stylus -20 10 0 0", "frames 2", "dump filled",
+
+        def pick(point):
+            return ["stylus %r %r %r" % point, "sleep 0.3", "stylus %r %r %r 1" % point, "frames 3",
+                    "stylus %r %r %r 0" % point, "frames 2"]
+
+        self.run_session(scene, [
+            "frames 2", "dump white", *pick(red), "dump picked",
+            # A stroke over the top face (y = 3), the device pressed 1 unit in.
+            "invoke PaintFunction", "stylus 0 8 0", "sleep 0.3", "stylus 0 3 0 0 0.3", "sleep 0.3",
+            "stylus 0 2 0 1 0.2", "stylus 1 2 0 1 0.3", "stylus 1 8 0 0 0.2", "frames 2", "dump painted",
+            *pick(blue), "dump blue",
+            # The eye dropper takes the painted colour back.
+            "invoke EyeDropperFunction", "stylus 0.5 8 0", "sleep 0.3", "stylus 0.5 3 0 0 0.3", "sleep 0.3",
+            "stylus 0.5 2 0 1 0.2", "frames 3", "stylus 0.5 2 0 0", "frames 2", "dump dropped",
+            "stylus 0.5 8 0 0 0.2",
+            # A click away from the box fills the selection with it.
+            "select all", "invoke ColourFillFunction", "stylus -20 10 0", "sleep 0.3",
+            "stylus -20 10 0 1", "frames 3", "stylus -20 10 0 0", "frames 2", "dump filled",
             "invoke Undo", "invoke Undo", "frames 2", "dump undone"])
         white = self.objects("white")[0]["colour"]
         self.assertGreater(self.load("picked.json")["currentColour"][0], 0.9)
+        self.assertLess(self.load("picked.json")["currentColour"][1], 0.1)
         painted = self.load("painted.json")
         self.assertEqual(painted["undo"], 1, painted["alert"])
         colour = painted["objects"][0]["colour"]
-        # Redder on the whole, yet most of the plate keeps its colour.
-        self.assertGreater(white[1] - colour[1], 0.0005)
-        self.assertGreater(colour[1], white[1] - 0.5)
+        # Near the stroke the cube turned red; far from it (the bottom and
+        # most sides) it kept its colour, so the mean moved only part way.
+        self.assertGreater(white[1] - colour[1], 0.05)
+        self.assertGreater(colour[1], 0.4)
+        self.assertGreater(colour[0], colour[1] + 0.05)
         self.assertLess(self.load("blue.json")["currentColour"][0], 0.1)
-        dropped = self.load("dropped.json")["currentColour"]
-        self.assertGreater(dropped[0], 0.5, "the painted spot's colour")
-        self.assertEqual(self.load("dropped.json")["undo"], 1, "picking makes no history")
+        dropped = self.load("dropped.json")
+        self.assertGreater(dropped["currentColour"][0], 0.8, "the colour under the stroke")
+        self.assertLess(dropped["currentColour"][1], 0.3)
+        self.assertEqual(dropped["undo"], 1, "picking makes no history")
         filled = self.objects("filled")[0]["colour"]
         for k in range(3):
-            self.assertAlmostEqual(filled[k], dropped[k], places=3)
+            self.assertAlmostEqual(filled[k], dropped["currentColour"][k], places=3)
+        undone = self.objects("undone")[0]["colour"]
         for k in range(3):
-            self.assertAlmostEqual(self.objects("undone")[0]["colour"][k], white[k], places=4)
+            self.assertAlmostEqual(undone[k], white[k], places=4)
 
     def test_reduce_and_subdivide_the_whole_sphere_with_x(self):
         scene = self.scene("ball", sphere((0, 0, 0), 3, 20, 30))
-        self.run(scene, [
+        self.run_session(scene, [
             "frames 2", "dump before", "select all",
             "invoke ReduceMeshFunction", "key x", "frames 2", "dump reduced",
             "invoke SubmeshFunction", "key x", "frames 2", "dump subdivided",

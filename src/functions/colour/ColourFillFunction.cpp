@@ -17,10 +17,9 @@ ColourFillFunction::ColourFillFunction(FunctionContext& context)
     : FunctionBase(context, "ColourFillFunction", FUNCTION_TOOL, "Properties", FunctionText::id(33),
                    FunctionText::id(35)) {}
 
-ColourFillFunction::~ColourFillFunction() {
-    if (colourBox)
-        colourBox->removeListener(LISTENER_NAME);
-}
+// The box may be gone already (the functions are deleted in no fixed
+// order) and, being deleted with its owner, calls no listener afterwards.
+ColourFillFunction::~ColourFillFunction() = default;
 
 void ColourFillFunction::init() { colourBox = ColourFunction::findColourBox(context.functions); }
 

@@ -66,7 +66,7 @@ void MirrorFunction::buttonPressed(const FunctionButtonEvent& event) {
             sources.push_back(object->getHandle());
     if (sources.empty())
         return;
-    plane.start(event.getState().proxyPosition);
+    plane.start(event.getState().position);
     dragging = true;
     if (context.functions)
         context.functions->requestHaptics(this, false);
@@ -76,7 +76,7 @@ void MirrorFunction::buttonPressed(const FunctionButtonEvent& event) {
 void MirrorFunction::hapticMoved(const Kiln::HapticEvent& event) {
     if (!dragging)
         return;
-    plane.moveTo(event.getState().proxyPosition);
+    plane.moveTo(event.getState().position);
     if (plane.hasPlane()) {
         if (copies.empty())
             makeCopies();

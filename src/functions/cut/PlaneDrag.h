@@ -1,7 +1,9 @@
 #pragma once
 // The plane the slice and mirror tools place with the grip: anchored where
 // the centre button went down, facing the stylus as it moves, with X, Y and
-// Z held to drop that component of the direction.
+// Z held to drop that component of the direction. The tools feed it the
+// device point, not the proxy: forces are off while a plane is placed and
+// the proxy only trails the device then, so the plane follows the hand.
 #include <OIS.h>
 #include <OgreVector3.h>
 

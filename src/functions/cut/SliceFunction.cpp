@@ -116,7 +116,7 @@ void SliceFunction::buttonPressed(const FunctionButtonEvent& event) {
             context.status->postDefault("Please UnGroup the ObjectGroup", WARNING);
         return;
     }
-    plane.start(event.getState().proxyPosition);
+    plane.start(event.getState().position);
     dragging = true;
     if (context.functions)
         context.functions->requestHaptics(this, false);
@@ -125,13 +125,13 @@ void SliceFunction::buttonPressed(const FunctionButtonEvent& event) {
 
 void SliceFunction::hapticMoved(const Kiln::HapticEvent& event) {
     if (dragging)
-        plane.moveTo(event.getState().proxyPosition);
+        plane.moveTo(event.getState().position);
 }
 
 void SliceFunction::buttonReleased(const FunctionButtonEvent& event) {
     if (!event.button(0) || !dragging)
         return;
-    plane.moveTo(event.getState().proxyPosition);
+    plane.moveTo(event.getState().position);
     finishDrag();
 }
 
