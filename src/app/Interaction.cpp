@@ -10,7 +10,6 @@
 #include "config/KeyValueStore.h"
 #include "functions/FunctionContext.h"
 #include "functions/FunctionManager.h"
-#include "functions/colour/ColourFunction.h"
 #include "graphics/GraphicsManager.h"
 #include "graphics/OgreStylusView.h"
 #include "graphics/RayQuery.h"
@@ -275,8 +274,8 @@ std::string Application::buildDump() const {
             view.tool = tool->getName();
         view.undo = functions->getUndoCount();
         view.redo = functions->getRedoCount();
-        if (const ColourChooserBox* box = ColourFunction::findColourBox(functions))
-            view.currentColour = box->getColour();
+        if (const auto* colours = dynamic_cast<const IColourSource*>(functions->findFunction("ColourFunction")))
+            view.currentColour = colours->getCurrentColour();
     }
     view.modified = (context->flags & APP_FLAG_MODIFIED) != 0;
     if (const Ogre::Camera* camera = context->graphicsManager->getCamera()) {

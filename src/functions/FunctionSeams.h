@@ -160,3 +160,11 @@ public:
     virtual ~IFrameStatistics() = default;
     virtual Rates getFrameRates() const = 0;
 };
+
+/// The current colour of the colour tools, for those outside them (the
+/// creation tool, the state dump). "ColourFunction" implements it.
+class IColourSource {
+public:
+    virtual ~IColourSource() = default;
+    virtual Ogre::ColourValue getCurrentColour() const = 0;
+};

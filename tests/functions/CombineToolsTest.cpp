@@ -154,6 +154,15 @@ TEST(BooleanFunction, BackgroundOperationLeavesTheSceneAloneUntilDoneAndCanBeCan
     EXPECT_EQ(f.sceneObjects().size(), 2u);
     EXPECT_EQ(f.manager->getUndoCount(), 0u);
     EXPECT_EQ(f.a->getParameterValue<bool>("castShadows"), std::optional<bool>(true));
+
+    // Another tool taking over abandons the operation as well.
+    f.install<SliceFunction>();
+    f.releaseKey(OIS::KC_U);
+    ASSERT_TRUE(f.boolean->isComputing());
+    f.manager->activateFunction("SliceFunction");
+    EXPECT_FALSE(f.boolean->isComputing());
+    EXPECT_FALSE(f.manager->isBusy());
+    EXPECT_EQ(f.sceneObjects().size(), 2u);
 }
 
 // ------------------------------------------------------------------ slice

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class ColourFunction : public FunctionBase {
+class ColourFunction : public FunctionBase, public IColourSource {
 public:
     explicit ColourFunction(FunctionContext& context);
 
@@ -25,6 +25,7 @@ public:
     void buttonReleased(const FunctionButtonEvent& event) override;
 
     ColourChooserBox& getColourBox() { return *colourBox; }
+    Ogre::ColourValue getCurrentColour() const override { return colourBox->getColour(); }
     void setBoxVisible(bool on);
 
     /// The colour box of the registered "ColourFunction", or null.

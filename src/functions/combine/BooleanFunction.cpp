@@ -129,7 +129,11 @@ void BooleanFunction::endPreview() {
     previewObject = Kiln::ObjectHandle();
 }
 
-void BooleanFunction::deactivate() { endPreview(); }
+void BooleanFunction::deactivate() {
+    // Only the active tool is ticked, so a result could never be taken in.
+    cancel();
+    endPreview();
+}
 
 void BooleanFunction::keyPressed(const OIS::KeyEvent& event) {
     if (event.key == OIS::KC_ESCAPE) {

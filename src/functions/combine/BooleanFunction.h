@@ -54,6 +54,7 @@ public:
     /// "Intersection": select "BooleanButton" and run the operation.
     void onArgumentSet() override;
     void execute() override;
+    /// Ends the preview and abandons a background operation.
     void deactivate() override;
     void keyPressed(const OIS::KeyEvent& event) override;
     void keyReleased(const OIS::KeyEvent& event) override;
