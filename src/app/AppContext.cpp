@@ -1,6 +1,7 @@
 #include "app/AppContext.h"
 
 #include "functions/FunctionManager.h"
+#include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
 #include "haptics/HapticManager.h"
 #include "haptics/HapticStylus.h"
@@ -23,6 +24,7 @@ AppContext::~AppContext() {
     scene.reset();
     hapticManager.reset();
     stylusView.reset();
+    colourBoxView.reset();
     inputManager.reset();
     textureMaterials.reset();
     graphicsManager.reset();

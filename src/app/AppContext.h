@@ -10,6 +10,7 @@
 #include <vector>
 
 namespace Kiln {
+class ColourBoxView;
 class GraphicsManager;
 class HapticManager;
 class InputManager;
@@ -67,6 +68,8 @@ public:
     /// presenter. Its stylus is drawn through stylusView.
     std::unique_ptr<Kiln::HapticManager> hapticManager;
     std::unique_ptr<Kiln::IStylusView> stylusView;
+    /// The colour chooser of the colour tools, drawn while it is shown.
+    std::unique_ptr<Kiln::ColourBoxView> colourBoxView;
     std::unique_ptr<Kiln::SelectionManager> selectionManager;
     /// Every tool and command, and the undo history.
     std::unique_ptr<FunctionManager> functionManager;

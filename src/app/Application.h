@@ -118,6 +118,8 @@ private:
     void quit() override;
     void exitNow() override;
     void select(bool all) override;
+    /// Draws the colour tools' chooser as the colour function describes it.
+    void showColourBox();
 
     std::string hapticSettingsFile;
     bool hasFocus = true;

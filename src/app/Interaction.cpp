@@ -10,6 +10,7 @@
 #include "config/KeyValueStore.h"
 #include "functions/FunctionContext.h"
 #include "functions/FunctionManager.h"
+#include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
 #include "graphics/OgreStylusView.h"
 #include "graphics/RayQuery.h"
@@ -238,7 +239,25 @@ void Application::updateInteraction(float seconds) {
     frame.timeSinceLastFrame = seconds;
     frame.timeSinceLastEvent = seconds;
     context->functionManager->frameStarted(frame);
+    showColourBox();
     statusLine.update(seconds);
+}
+
+void Application::showColourBox() {
+    const auto* colours =
+        dynamic_cast<const IColourSource*>(context->functionManager->findFunction("ColourFunction"));
+    if (!colours)
+        return;
+    if (!context->colourBoxView)
+        context->colourBoxView = std::make_unique<Kiln::ColourBoxView>(*context->graphicsManager->getSceneManager());
+    const IColourSource::BoxShape shape = colours->getBoxShape();
+    Kiln::ColourBoxLook look;
+    look.visible = shape.visible;
+    look.origin = shape.origin;
+    look.size = shape.size;
+    look.highlighted = shape.highlighted;
+    look.colour = colours->getCurrentColour();
+    context->colourBoxView->show(look);
 }
 
 void Application::runScriptStep(float seconds) {

@@ -6,6 +6,7 @@
 
 #include <OgreColourValue.h>
 #include <OgreMatrix3.h>
+#include <OgreVector3.h>
 
 #include <cstdint>
 #include <deque>
@@ -165,6 +166,14 @@ public:
 /// creation tool, the state dump). "ColourFunction" implements it.
 class IColourSource {
 public:
+    /// Where the colour chooser stands, world frame, for drawing it.
+    struct BoxShape {
+        bool visible = false;
+        Ogre::Vector3 origin = Ogre::Vector3::ZERO; ///< the black corner
+        float size = 1.f;                           ///< edge length
+        bool highlighted = false;                   ///< the stylus is inside
+    };
     virtual ~IColourSource() = default;
     virtual Ogre::ColourValue getCurrentColour() const = 0;
+    virtual BoxShape getBoxShape() const = 0;
 };

@@ -84,6 +84,15 @@ void ColourFunction::buttonReleased(const FunctionButtonEvent& event) {
         colourBox->setColourFromPoint(point);
 }
 
+IColourSource::BoxShape ColourFunction::getBoxShape() const {
+    BoxShape shape;
+    shape.visible = colourBox->isVisible();
+    shape.origin = colourBox->getOrigin();
+    shape.size = colourBox->getSizeFactor();
+    shape.highlighted = colourBox->isHovered() || colourBox->isActive();
+    return shape;
+}
+
 ColourChooserBox* ColourFunction::findColourBox(const FunctionManager* functions) {
     auto* colour = functions ? dynamic_cast<ColourFunction*>(functions->findFunction("ColourFunction")) : nullptr;
     return colour ? &colour->getColourBox() : nullptr;

@@ -26,6 +26,7 @@ public:
 
     ColourChooserBox& getColourBox() { return *colourBox; }
     Ogre::ColourValue getCurrentColour() const override { return colourBox->getColour(); }
+    BoxShape getBoxShape() const override;
     void setBoxVisible(bool on);
 
     /// The colour box of the registered "ColourFunction", or null.
