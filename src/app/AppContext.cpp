@@ -3,6 +3,7 @@
 #include "functions/FunctionManager.h"
 #include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
+#include "graphics/ToolPlaneView.h"
 #include "haptics/HapticManager.h"
 #include "haptics/HapticStylus.h"
 #include "input/InputManager.h"
@@ -25,6 +26,7 @@ AppContext::~AppContext() {
     hapticManager.reset();
     stylusView.reset();
     colourBoxView.reset();
+    toolPlaneView.reset();
     inputManager.reset();
     textureMaterials.reset();
     graphicsManager.reset();

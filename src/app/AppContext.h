@@ -18,6 +18,7 @@ class IStylusView;
 class ObjectGroup;
 class Scene;
 class SelectionManager;
+class ToolPlaneView;
 } // namespace Kiln
 
 class FunctionManager;
@@ -70,6 +71,8 @@ public:
     std::unique_ptr<Kiln::IStylusView> stylusView;
     /// The colour chooser of the colour tools, drawn while it is shown.
     std::unique_ptr<Kiln::ColourBoxView> colourBoxView;
+    /// The plane the slice and mirror tools place, drawn while placed.
+    std::unique_ptr<Kiln::ToolPlaneView> toolPlaneView;
     std::unique_ptr<Kiln::SelectionManager> selectionManager;
     /// Every tool and command, and the undo history.
     std::unique_ptr<FunctionManager> functionManager;

@@ -120,6 +120,8 @@ private:
     void select(bool all) override;
     /// Draws the colour tools' chooser as the colour function describes it.
     void showColourBox();
+    /// Draws the plane the active tool places, if any.
+    void showToolPlane();
 
     std::string hapticSettingsFile;
     bool hasFocus = true;

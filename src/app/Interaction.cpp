@@ -12,6 +12,7 @@
 #include "functions/FunctionManager.h"
 #include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
+#include "graphics/ToolPlaneView.h"
 #include "graphics/OgreStylusView.h"
 #include "graphics/RayQuery.h"
 #include "haptics/HapticManager.h"
@@ -240,6 +241,7 @@ void Application::updateInteraction(float seconds) {
     frame.timeSinceLastEvent = seconds;
     context->functionManager->frameStarted(frame);
     showColourBox();
+    showToolPlane();
     statusLine.update(seconds);
 }
 
@@ -258,6 +260,20 @@ void Application::showColourBox() {
     look.highlighted = shape.highlighted;
     look.colour = colours->getCurrentColour();
     context->colourBoxView->show(look);
+}
+
+void Application::showToolPlane() {
+    const auto* tool = dynamic_cast<const IToolPlane*>(context->functionManager->getActiveTool());
+    const IToolPlane::Plane plane = tool ? tool->getToolPlane() : IToolPlane::Plane();
+    if (!plane.shown) {
+        if (context->toolPlaneView)
+            context->toolPlaneView->hide();
+        return;
+    }
+    if (!context->toolPlaneView)
+        context->toolPlaneView =
+            std::make_unique<Kiln::ToolPlaneView>(*context->graphicsManager->getSceneManager(), 2.f);
+    context->toolPlaneView->show(plane.point, plane.normal);
 }
 
 void Application::runScriptStep(float seconds) {

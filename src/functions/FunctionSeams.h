@@ -177,3 +177,15 @@ public:
     virtual Ogre::ColourValue getCurrentColour() const = 0;
     virtual BoxShape getBoxShape() const = 0;
 };
+
+/// A plane a tool places with the grip (slice, mirror), for drawing it.
+class IToolPlane {
+public:
+    struct Plane {
+        bool shown = false;
+        Ogre::Vector3 point = Ogre::Vector3::ZERO;  ///< world
+        Ogre::Vector3 normal = Ogre::Vector3::UNIT_Z; ///< world, unit length
+    };
+    virtual ~IToolPlane() = default;
+    virtual Plane getToolPlane() const = 0;
+};

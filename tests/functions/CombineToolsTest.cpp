@@ -253,9 +253,14 @@ TEST(MirrorFunction, CopiesFaceOutwardsAcrossThePlaneAndUndoRemovesThem) {
 
     f.press(Ogre::Vector3(3, 0, 0));
     EXPECT_EQ(mirror->getCopyCount(), 0u);  // no plane yet
+    EXPECT_FALSE(mirror->getToolPlane().shown);
     f.move(Ogre::Vector3(4, 0, 0), 1);      // plane x = 3
+    EXPECT_TRUE(mirror->getToolPlane().shown);
+    EXPECT_EQ(mirror->getToolPlane().point, Ogre::Vector3(3, 0, 0));
+    EXPECT_EQ(mirror->getToolPlane().normal, Ogre::Vector3::UNIT_X);
     f.move(Ogre::Vector3(4, 0.0f, 0), 1);
     f.release(Ogre::Vector3(4, 0, 0));
+    EXPECT_FALSE(mirror->getToolPlane().shown);
     std::vector<Kiln::Object*> objects = f.sceneObjects();
     ASSERT_EQ(objects.size(), 2u);
     Kiln::Object* copy = objects[1];

@@ -32,7 +32,7 @@ void reflectVertices(const std::vector<Kiln::Vertex>& source, const Ogre::Matrix
 /// Exchanges the second and third corner of every face.
 std::vector<Kiln::Face> mirrorFaces(std::vector<Kiln::Face> faces);
 
-class MirrorFunction : public FunctionBase {
+class MirrorFunction : public FunctionBase, public IToolPlane {
 public:
     explicit MirrorFunction(FunctionContext& context);
 
@@ -45,6 +45,7 @@ public:
     void buttonReleased(const FunctionButtonEvent& event) override;
 
     bool isDragging() const { return dragging; }
+    Plane getToolPlane() const override { return plane.shownPlane(dragging); }
     std::size_t getCopyCount() const { return copies.size(); }
 
 private:

@@ -4,6 +4,8 @@
 // Z held to drop that component of the direction. The tools feed it the
 // device point, not the proxy: forces are off while a plane is placed and
 // the proxy only trails the device then, so the plane follows the hand.
+#include "functions/FunctionSeams.h"
+
 #include <OIS.h>
 #include <OgreVector3.h>
 
@@ -24,6 +26,15 @@ public:
     const Ogre::Vector3& getNormal() const { return normal; }
     bool hasPlane() const { return normal != Ogre::Vector3::ZERO; }
     void clearLocks() { lockX = lockY = lockZ = false; }
+    /// The plane as drawn: through the anchor, facing the stylus.
+    IToolPlane::Plane shownPlane(bool dragging) const {
+        IToolPlane::Plane shown;
+        shown.shown = dragging && hasPlane();
+        shown.point = anchor;
+        if (shown.shown)
+            shown.normal = normal.normalisedCopy();
+        return shown;
+    }
 
 private:
     Ogre::Vector3 anchor = Ogre::Vector3::ZERO;

@@ -36,7 +36,7 @@ struct SliceHalves {
 SliceHalves sliceMesh(const Kiln::DynamicMesh& mesh, const Ogre::Vector3& point, const Ogre::Vector3& normal,
                       const Ogre::ColourValue& capColour);
 
-class SliceFunction : public FunctionBase {
+class SliceFunction : public FunctionBase, public IToolPlane {
 public:
     explicit SliceFunction(FunctionContext& context);
 
@@ -49,6 +49,7 @@ public:
     void buttonReleased(const FunctionButtonEvent& event) override;
 
     bool isDragging() const { return dragging; }
+    Plane getToolPlane() const override { return plane.shownPlane(dragging); }
     const PlaneDrag& getPlane() const { return plane; }
 
 private:
