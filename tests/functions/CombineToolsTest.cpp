@@ -240,6 +240,13 @@ TEST(SliceFunction, AClickWithoutMovingOrAMissingPlaneCutsNothing) {
     f.selection.clearSelection();
     f.press(Ogre::Vector3(1, 1, 1));
     EXPECT_TRUE(f.hasMessage("No object selected to slice"));
+
+    auto group = std::make_unique<Kiln::ObjectGroup>();
+    group->adoptChild(std::make_unique<Kiln::Object>())->setMesh(Kiln::toDynamicMesh(cube(5, 0, 0, 1)));
+    f.select(f.root.adoptChild(std::move(group)));
+    f.press(Ogre::Vector3(1, 1, 1));
+    EXPECT_TRUE(f.hasMessage("Please UnGroup the ObjectGroup"));
+    EXPECT_FALSE(f.manager->isBusy());
 }
 
 // ----------------------------------------------------------------- mirror

@@ -107,10 +107,12 @@ void SliceFunction::buttonPressed(const FunctionButtonEvent& event) {
             context.status->postDefault("No object selected to slice", WARNING);
         return;
     }
+    // Groups are skipped, not opened: their halves could not be placed in
+    // the group's frame.
     before.clear();
-    for (Kiln::Object* object : context.selection->getSelectedObjects())
-        if (object->getMesh())
-            before.push_back(object->getHandle());
+    for (const Kiln::ObjectHandle& item : context.selection->getSelected())
+        if (Kiln::Object* object = item.getObject(); object && object->getMesh())
+            before.push_back(item);
     if (before.empty()) {
         if (context.status)
             context.status->postDefault("Please UnGroup the ObjectGroup", WARNING);
