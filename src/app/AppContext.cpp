@@ -38,6 +38,8 @@ void AppContext::setInteractionMode(std::uint32_t mode) {
     // The cursor, stylus and haptic mouse follow the mode once their
     // managers exist; while a modal state is open the mode is only kept.
     interactionMode = mode;
+    if (modalDepth == 0 && applyInteractionMode)
+        applyInteractionMode(mode);
 }
 
 void AppContext::beginModal() {

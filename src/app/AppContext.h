@@ -5,6 +5,7 @@
 #include "io/FormatRegistry.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,10 @@ public:
     std::uint32_t getModalDepth() const { return modalDepth; }
     std::size_t getStateDepth() const { return stateStack.size(); }
     bool isEndRequested() const { return (flags & APP_FLAG_END_REQUESTED) != 0; }
+
+    /// Shows the mode: GUI cursor, stylus and haptic mouse. Set once those
+    /// exist; not called while a modal state is open.
+    std::function<void(std::uint32_t mode)> applyInteractionMode;
 
     /// Remembers the mode; while a modal state is open it only remembers it.
     /// The GUI cursor bit wins over the stylus and haptic-mouse bits.

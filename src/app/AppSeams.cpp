@@ -1,10 +1,12 @@
 #include "app/AppSeams.h"
 
 #include "graphics/GraphicsPresenter.h"
+#include "graphics/RayQuery.h"
 #include "graphics/TextRenderer.h"
 #include "haptics/HapticManager.h"
 #include "haptics/HapticsPresenter.h"
 
+#include <OgreCamera.h>
 #include <OgreRenderWindow.h>
 
 #include <iostream>
@@ -31,6 +33,8 @@ void ToolHaptics::setStylusColour(const Ogre::ColourValue& colour) {
     manager.getStylus().setColour(colour);
 }
 
+void ToolHaptics::setStylusVisible(bool visible) { manager.getStylus().setVisible(visible); }
+
 void ToolHaptics::setStylusDirection(const Ogre::Matrix3& direction) {
     manager.getStylus().setDirectionMatrix(direction);
 }
@@ -40,7 +44,12 @@ VertexListWorker* ToolHaptics::getLiveDent(ObjectGroup& object) {
     return presenter ? presenter->getDeformation() : nullptr;
 }
 
-void ToolHaptics::setHapticsWanted(bool on) { manager.setHapticsEnabled(on); }
+void ToolHaptics::setHapticsWanted(bool on) {
+    if (wantedSink)
+        wantedSink(on);
+    else
+        manager.setHapticsEnabled(on);
+}
 
 void OverlayTexts::addText(const std::string& id, float x, float y, float width, float height) {
     text.addTextBox(id, "", x, y, width, height, Ogre::ColourValue::White, true);
@@ -82,6 +91,23 @@ void installHapticsPresenters(ObjectGroup& root) {
     }
     for (const auto& child : root.getChildren())
         installHapticsPresenters(*child);
+}
+
+} // namespace Kiln
+
+namespace Kiln {
+
+std::vector<ObjectHandle> ViewPicker::objectsUnder(const Ogre::Vector3& world) const {
+    std::vector<ObjectHandle> found;
+    const Ogre::Vector3 eye = camera.getDerivedPosition();
+    Ogre::Vector3 direction = world - eye;
+    // Only what lies in front of the camera has a place on the screen.
+    if (direction.dotProduct(camera.getDerivedDirection()) <= 0.f || direction.isZeroLength())
+        return found;
+    direction.normalise();
+    for (const RayHit& hit : raycastObjects(root, Ogre::Ray(eye, direction)))
+        found.push_back(hit.object);
+    return found;
 }
 
 } // namespace Kiln

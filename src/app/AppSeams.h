@@ -8,11 +8,13 @@
 #include "functions/FunctionSeams.h"
 #include "scene/IObjectFactory.h"
 
+#include <functional>
 #include <memory>
 
 #include <string>
 
 namespace Ogre {
+class Camera;
 class RenderWindow;
 class SceneManager;
 } // namespace Ogre
@@ -57,12 +59,17 @@ public:
     int getSideSetting() const override;
     void setHapticSideRecursive(ObjectGroup& group, int side) override;
     void setStylusColour(const Ogre::ColourValue& colour) override;
+    void setStylusVisible(bool visible) override;
     void setStylusDirection(const Ogre::Matrix3& direction) override;
     VertexListWorker* getLiveDent(ObjectGroup& object) override;
     void setHapticsWanted(bool on) override;
+    /// Where the wish goes instead of the manager (the haptic mouse
+    /// control, which holds haptics off while the stylus is over the GUI).
+    void setWantedSink(std::function<void(bool)> sink) { wantedSink = std::move(sink); }
 
 private:
     HapticManager& manager;
+    std::function<void(bool)> wantedSink;
 };
 
 class OverlayTexts : public IOverlayTexts {
@@ -99,6 +106,17 @@ private:
     Ogre::SceneManager& sceneManager;
 };
 
+/// The objects along the camera's line of sight through a world point.
+class ViewPicker : public IViewPicker {
+public:
+    ViewPicker(const Ogre::Camera& camera, ObjectGroup& root) : camera(camera), root(root) {}
+    std::vector<ObjectHandle> objectsUnder(const Ogre::Vector3& world) const override;
+
+private:
+    const Ogre::Camera& camera;
+    ObjectGroup& root;
+};
+
 /// Installs the haptics presenters that `root` and its descendants lack
 /// (nodes made by a reader without a presenting factory).
 void installHapticsPresenters(ObjectGroup& root);
@@ -117,5 +135,6 @@ struct InteractionSeams {
     std::unique_ptr<Kiln::OverlayTexts> overlay;
     std::unique_ptr<Kiln::WindowFrameStatistics> frameStatistics;
     std::unique_ptr<Kiln::PresentedObjectFactory> factory;
+    std::unique_ptr<Kiln::ViewPicker> picker;
 };
 

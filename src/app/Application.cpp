@@ -1,6 +1,11 @@
 #include "app/Application.h"
 
 #include "app/AppSeams.h"
+#include "app/GripNavigation.h"
+#include "app/GuiLayer.h"
+#include "gui/HapticMouseControl.h"
+#include "app/MouseNavigation.h"
+#include "app/ViewControl.h"
 #include "app/MouseStylus.h"
 #include "functions/FunctionContext.h"
 
@@ -240,4 +245,8 @@ bool Application::onWindowClosing() {
     return true;
 }
 
-void Application::onWindowFocusChange(bool focused) { hasFocus = focused; }
+void Application::onWindowFocusChange(bool focused) {
+    if (focused != hasFocus)
+        postNotice(focused ? "Regained window focus." : "Lost window focus. Keys will not work.", 2);
+    hasFocus = focused;
+}

@@ -28,6 +28,11 @@ class HeadlessDialogs;
 class IHapticsDevice;
 class MouseStylus;
 class HapticsDeviceDriven;
+class GuiLayer;
+class HapticMouseControl;
+class MouseNavigation;
+class GripNavigation;
+class ViewControl;
 struct StateView;
 } // namespace Kiln
 struct FunctionContext;
@@ -100,6 +105,16 @@ private:
     void startInput(bool withMouse);
     void startFunctions();
     void startMouseStylus();
+    /// The GUI over the window; without it (it failed to start) the
+    /// program runs on with the headless status line and boxes.
+    void startGui();
+    void startNavigation();
+    void startHapticMouse();
+    /// The stylus shown and the grip working the GUI, no GUI cursor (the
+    /// system mouse has its own pointer).
+    void startInteractionModes();
+    /// A notice for the user: the alert bar, or the status line headless.
+    void postNotice(const std::string& text, int type = 1);
     void openStartFile();
     /// Per frame: script, input, mouse stylus, haptic events, functions, status.
     void updateInteraction(float seconds);
@@ -117,7 +132,11 @@ private:
     void screenshot(const std::string& path) override;
     void quit() override;
     void exitNow() override;
-    void select(bool all) override;
+    void click(const std::string& window) override;
+    void answer(const std::string& button) override;
+    void choose(const std::string& path) override;
+    void type(const std::string& text) override;
+    void focus(const std::string& window) override;
     /// Draws the colour tools' chooser as the colour function describes it.
     void showColourBox();
     /// Draws the plane the active tool places, if any.
@@ -143,6 +162,12 @@ private:
     std::unique_ptr<InteractionSeams> seams;
     std::unique_ptr<FunctionContext> functionContext;
     std::unique_ptr<Kiln::MouseStylus> mouseStylus;
+    std::unique_ptr<Kiln::GuiLayer> guiLayer;
+    /// The grip as the GUI pointer; only with a device the mouse does not drive.
+    std::unique_ptr<Kiln::HapticMouseControl> hapticMouse;
+    std::unique_ptr<Kiln::MouseNavigation> navigation;
+    std::unique_ptr<Kiln::GripNavigation> gripNavigation;
+    std::unique_ptr<Kiln::ViewControl> viewControl;
     std::unique_ptr<Kiln::ScriptRunner> scriptRunner;
     std::vector<Kiln::ScriptCommand> scriptCommands;
     /// The device the script drives; null without a script.

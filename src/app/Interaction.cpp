@@ -3,6 +3,11 @@
 // scripts, wired together once the window exists and stepped every frame.
 #include "app/AppSeams.h"
 #include "app/Application.h"
+#include "app/GripNavigation.h"
+#include "app/GuiLayer.h"
+#include "gui/HapticMouseControl.h"
+#include "app/MouseNavigation.h"
+#include "app/ViewControl.h"
 #include "app/MouseStylus.h"
 #include "app/StateDump.h"
 
@@ -36,6 +41,10 @@
 #include <OgreFrameListener.h>
 #include <OgreRenderWindow.h>
 
+#include <CEGUI/CEGUI.h>
+
+#include <cctype>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -65,15 +74,68 @@ std::optional<Kiln::SurfaceHit> surfaceAlong(Kiln::ObjectGroup& root, const Ogre
     return Kiln::SurfaceHit{hit.point, normal};
 }
 
+/// The GUI's part of the dump: windows, bindings, the open dialog, the bars.
+void fillGuiView(Kiln::GuiLayer& gui, Kiln::StateView& view) {
+    Kiln::InterfaceManager& ui = gui.getInterface();
+    Kiln::StatusMessage& status = gui.getStatus();
+    view.alert = status.getAlert();
+    view.status = status.getStatusText();
+    view.function = status.getFunctionText();
+    view.hasGui = true;
+    ui.forEachWindow([&](CEGUI::Window& window) {
+        const std::string name = Kiln::InterfaceManager::windowName(window);
+        if (name.find("__auto") != std::string::npos)
+            return;
+        Kiln::WindowView entry;
+        entry.name = name;
+        entry.visible = window.isEffectiveVisible();
+        entry.enabled = !window.isEffectiveDisabled();
+        if (const auto* toggle = dynamic_cast<const CEGUI::ToggleButton*>(&window))
+            entry.selected = toggle->isSelected();
+        entry.text = Kiln::fromGuiString(window.getText());
+        const CEGUI::Rectf rect = window.getUnclippedOuterRect().get();
+        entry.rect[0] = rect.left();
+        entry.rect[1] = rect.top();
+        entry.rect[2] = rect.right();
+        entry.rect[3] = rect.bottom();
+        view.windows.push_back(entry);
+    });
+    for (const Kiln::WindowBinding& binding : gui.getGuiManager().getBindings())
+        view.bindings.push_back({binding.window, binding.event, binding.function, binding.argument});
+    if (const auto dialog = gui.getDialogs().getOpenDialog())
+        view.dialog = Kiln::DialogView{dialog->kind, dialog->title, dialog->text, dialog->buttons,
+                                       dialog->mode, dialog->folder};
+    const char* language = std::getenv("MORVEL_LANGUAGE");
+    view.language = language && std::string(language) == "cn" ? "cn" : "en";
+}
+
 } // namespace
 
 Application::~Application() {
     // The functions reach the seams and the seams the managers: the context
     // (functions first) goes before the seams it points into.
     scriptRunner.reset();
-    if (context && context->inputManager)
+    if (context)
+        context->applyInteractionMode = nullptr;
+    if (context && context->inputManager) {
         context->inputManager->removeMouseListener("MouseStylus");
+        context->inputManager->removeMouseListener("Gui");
+        context->inputManager->removeKeyListener("Gui");
+    }
     mouseStylus.reset();
+    if (context && context->hapticManager && hapticMouse)
+        context->hapticManager->removeListener(hapticMouse.get());
+    hapticMouse.reset();
+    if (context && context->hapticManager && gripNavigation)
+        context->hapticManager->removeListener(gripNavigation.get());
+    gripNavigation.reset();
+    // The functions reach the GUI, and the GUI draws with the engine: the
+    // functions go first, the GUI before the engine.
+    if (context)
+        context->functionManager.reset();
+    guiLayer.reset();
+    viewControl.reset();
+    navigation.reset();
     context.reset();
     functionContext.reset();
     seams.reset();
@@ -96,7 +158,7 @@ std::unique_ptr<Kiln::IHapticsDevice> Application::chooseDevice(Kiln::ConfigRead
     } catch (const Kiln::Exception& e) {
         throw DeviceRefused(e.getDescription());
     }
-    statusLine.post(chosen.notice);
+    postNotice(chosen.notice);
     if (dynamic_cast<Kiln::HapticsDeviceSimulated*>(chosen.device.get()))
         deviceName = "simulated";
     else if (dynamic_cast<Kiln::HapticsDeviceScripted*>(chosen.device.get()))
@@ -114,16 +176,27 @@ void Application::startInteraction() {
 
     context->stylusView = Kiln::OgreStylusView::fromSettings(*graphics.getSceneManager(), hapticSettings);
     context->hapticManager = std::make_unique<Kiln::HapticManager>();
-    context->hapticManager->setNoticeSink([this](const std::string& text) { statusLine.post(text); });
+    context->hapticManager->setNoticeSink([this](const std::string& text) { postNotice(text); });
     context->hapticManager->initialise(hapticSettings, std::move(device), context->stylusView.get());
     context->scene->addPresenter("haptics", context->hapticManager.get());
     context->scene->setActiveObject(context->viewRoot->getHandle());
 
     startInput(deviceName != "falcon");
+    startGui();
+    startNavigation();
+    if (guiLayer && deviceName != "simulated")
+        startHapticMouse();
     context->selectionManager = std::make_unique<Kiln::SelectionManager>(context->sceneRoot.get());
     startFunctions();
     if (deviceName == "simulated")
         startMouseStylus();
+    if (guiLayer && context->inputManager->hasMouse()) {
+        guiLayer->setViewMouse(mouseStylus.get(), navigation.get());
+        context->inputManager->addMouseListener(guiLayer.get(), "Gui");
+    }
+    startInteractionModes();
+    if (guiLayer && options.showSplash)
+        guiLayer->showSplash("brevant-v3-blue.png", 3.0f);
     if (!scriptCommands.empty())
         scriptRunner = std::make_unique<Kiln::ScriptRunner>(std::move(scriptCommands), *this);
     if (options.openFileOnStart)
@@ -152,13 +225,18 @@ void Application::startFunctions() {
     Kiln::GraphicsManager& graphics = *context->graphicsManager;
     seams = std::make_unique<InteractionSeams>(statusLine, context->flags);
     seams->haptics = std::make_unique<Kiln::ToolHaptics>(*context->hapticManager);
+    if (hapticMouse)
+        seams->haptics->setWantedSink([this](bool on) { hapticMouse->setHapticsToRestore(on); });
     seams->overlay = std::make_unique<Kiln::OverlayTexts>(graphics.getTextRenderer());
     seams->frameStatistics = std::make_unique<Kiln::WindowFrameStatistics>(*graphics.getRenderWindow());
     seams->factory = std::make_unique<Kiln::PresentedObjectFactory>(*graphics.getSceneManager());
+    seams->picker = std::make_unique<Kiln::ViewPicker>(*graphics.getCamera(), *context->sceneRoot);
 
     functionContext = std::make_unique<FunctionContext>();
     FunctionContext& c = *functionContext;
     c.sceneRoot = context->sceneRoot.get();
+    c.viewRoot = context->viewRoot.get();
+    c.picker = seams->picker.get();
     c.selection = context->selectionManager.get();
     c.objectFactory = seams->factory.get();
     c.status = &seams->status;
@@ -169,12 +247,36 @@ void Application::startFunctions() {
     c.overlay = seams->overlay.get();
     c.frameStatistics = seams->frameStatistics.get();
     c.showFrameCount = options.showFrameCount;
+    viewControl = std::make_unique<Kiln::ViewControl>(*context, navigation.get(), [this](const std::string& text) {
+        if (guiLayer)
+            guiLayer->setWindowText("Root/UnitCaption", text, "");
+    });
+    c.view = viewControl.get();
+    if (guiLayer) {
+        c.status = guiLayer.get();
+        c.dialogs = guiLayer.get();
+        c.gui = guiLayer.get();
+    }
 
     context->functionManager = std::make_unique<FunctionManager>(c);
     FunctionManager& functions = *context->functionManager;
-    context->inputManager->addKeyListener(&functions, "FunctionManager");
+    if (guiLayer) {
+        // Keys pass the GUI first: an edit box with the focus keeps them.
+        guiLayer->setShortcutKeys(&functions, navigation.get());
+        context->inputManager->addKeyListener(guiLayer.get(), "Gui");
+        guiLayer->loadSettings(functions, Kiln::dataDirectory() + "/Config/GuiSettingsV2.xml");
+    } else {
+        context->inputManager->addKeyListener(&functions, "FunctionManager");
+        if (navigation)
+            context->inputManager->addKeyListener(navigation.get(), "DoodlewingNavigation");
+    }
     context->hapticManager->addListener(&functions);
     functions.createRegisteredFunctions();
+    if (guiLayer)
+        guiLayer->functionsReady();
+    gripNavigation = std::make_unique<Kiln::GripNavigation>(*navigation, *context->hapticManager, functions,
+                                                            *context->inputManager);
+    context->hapticManager->addListener(gripNavigation.get());
     if (functions.findFunction("CreateLine"))
         functions.activateFunction("CreateLine");
 }
@@ -204,7 +306,7 @@ void Application::openStartFile() {
             failScript(0, "cannot open " + options.startFile + ": " + e.what());
             return;
         }
-        statusLine.post("Failed to open '" + options.startFile + "'.", -1.0, 3);
+        postNotice("Failed to open '" + options.startFile + "'.", 3);
         std::cerr << "morvel: " << options.startFile << ": " << e.what() << std::endl;
         return;
     }
@@ -236,6 +338,8 @@ void Application::updateInteraction(float seconds) {
                                 float(context->hapticManager->getState().proxyRadius));
     }
     context->hapticManager->update(seconds * 1000.f);
+    if (hapticMouse)
+        hapticMouse->update(context->hapticManager->getState());
     Ogre::FrameEvent frame;
     frame.timeSinceLastFrame = seconds;
     frame.timeSinceLastEvent = seconds;
@@ -243,6 +347,12 @@ void Application::updateInteraction(float seconds) {
     showColourBox();
     showToolPlane();
     statusLine.update(seconds);
+    if (navigation)
+        navigation->step(seconds);
+    if (gripNavigation)
+        gripNavigation->step(seconds);
+    if (guiLayer)
+        guiLayer->update(seconds);
 }
 
 void Application::showColourBox() {
@@ -321,6 +431,8 @@ std::string Application::buildDump() const {
     view.status = statusLine.getStatus();
     view.function = statusLine.getFunction();
     view.frameTimes = &frameTimes;
+    if (guiLayer)
+        fillGuiView(*guiLayer, view);
     return Kiln::buildStateDump(view);
 }
 
@@ -340,16 +452,20 @@ void Application::invoke(const std::string& name, const std::string* argument) {
     if (argument)
         functions.setFunctionArgument(name, *argument);
     seams->dialogs.clearLastMessage();
+    if (guiLayer)
+        guiLayer->clearLastError();
     if (!functions.invokeFunction(name)) {
-        const std::string& message = seams->dialogs.getLastMessage();
+        const std::string& message = guiLayer ? guiLayer->getLastError() : seams->dialogs.getLastMessage();
         throw std::runtime_error(message.empty() ? name + " failed" : message);
     }
 }
 
 void Application::key(const std::string& keyName, bool down) {
     const OIS::KeyCode code = Kiln::keyCodeFromName(keyName);
+    // A letter or digit carries its character, as a typed key does.
+    const unsigned text = keyName.size() == 1 ? unsigned(std::tolower(static_cast<unsigned char>(keyName[0]))) : 0;
     if (down)
-        context->inputManager->injectKeyPressed(code);
+        context->inputManager->injectKeyPressed(code, text);
     else
         context->inputManager->injectKeyReleased(code);
 }
@@ -371,12 +487,97 @@ void Application::quit() {
 
 void Application::exitNow() { endRun(0); }
 
-void Application::select(bool all) {
-    Kiln::SelectionManager& selection = *context->selectionManager;
-    if (!all) {
-        selection.clearSelection();
-        return;
+void Application::postNotice(const std::string& text, int type) {
+    if (guiLayer)
+        guiLayer->post(text, 0.f, type);
+    else
+        statusLine.post(text, -1.0, type);
+}
+
+void Application::startGui() {
+    try {
+        guiLayer = std::make_unique<Kiln::GuiLayer>(*context);
+    } catch (const std::exception& e) {
+        std::cerr << "morvel: the interface could not start, running without it: " << e.what() << std::endl;
+        guiLayer.reset();
     }
-    const std::vector<Kiln::ObjectHandle> items = selection.getTopLevelObjects(true);
-    selection.setSelection(Kiln::SelectionManager::HandleSet(items.begin(), items.end()));
+}
+
+void Application::startNavigation() {
+    navigation = std::make_unique<Kiln::MouseNavigation>(
+        *context->viewRoot, context->graphicsManager->getCamera(), *context->inputManager,
+        [this](const std::string& text) { postNotice(text, 2); });
+}
+
+namespace {
+void requireGui(const Kiln::GuiLayer* gui) {
+    if (!gui)
+        throw std::runtime_error("the interface is not running");
+}
+void check(const std::string& failure) {
+    if (!failure.empty())
+        throw std::runtime_error(failure);
+}
+} // namespace
+
+void Application::click(const std::string& window) {
+    requireGui(guiLayer.get());
+    check(guiLayer->getInterface().click(window));
+}
+
+void Application::answer(const std::string& button) {
+    requireGui(guiLayer.get());
+    check(guiLayer->getDialogs().answer(button));
+}
+
+void Application::choose(const std::string& path) {
+    requireGui(guiLayer.get());
+    check(guiLayer->getDialogs().choose(path));
+}
+
+void Application::type(const std::string& text) {
+    requireGui(guiLayer.get());
+    Kiln::InterfaceManager& gui = guiLayer->getInterface();
+    if (!gui.isEditboxFocused())
+        throw std::runtime_error("no edit box has the focus");
+    for (unsigned char c : text)
+        gui.injectChar(c);
+}
+
+void Application::focus(const std::string& window) {
+    requireGui(guiLayer.get());
+    if (!guiLayer->getInterface().focusEditbox(window))
+        throw std::runtime_error("'" + window + "' is not a visible, enabled edit box");
+}
+
+void Application::startHapticMouse() {
+    Ogre::Camera* camera = context->graphicsManager->getCamera();
+    Kiln::GraphicsManager& graphics = *context->graphicsManager;
+    Kiln::HapticManager& haptics = *context->hapticManager;
+    Kiln::HapticMouseControl::Hooks hooks;
+    hooks.project = [camera, &graphics](const Kiln::HapticState& state, float& x, float& y) {
+        const Ogre::Vector3 eye = camera->getViewMatrix(true) * state.proxyPosition;
+        if (eye.z >= 0.f)
+            return false; // behind the camera
+        const Ogre::Vector3 clip = camera->getProjectionMatrix() * eye;
+        x = (clip.x * 0.5f + 0.5f) * float(graphics.getWindowWidth());
+        y = (0.5f - clip.y * 0.5f) * float(graphics.getWindowHeight());
+        return true;
+    };
+    hooks.setHapticsEnabled = [&haptics](bool on) { haptics.setHapticsEnabled(on); };
+    hooks.setStylusVisible = [&haptics](bool visible) { haptics.getStylus().setVisible(visible); };
+    hapticMouse = std::make_unique<Kiln::HapticMouseControl>(guiLayer->getInterface(), std::move(hooks));
+    // First among the listeners: presses over the GUI stop here.
+    haptics.addListener(hapticMouse.get());
+}
+
+void Application::startInteractionModes() {
+    context->applyInteractionMode = [this](std::uint32_t mode) {
+        if (guiLayer)
+            guiLayer->getInterface().setCursorVisible((mode & MODE_GUI_CURSOR) != 0);
+        context->hapticManager->getStylus().setVisible((mode & MODE_STYLUS) != 0);
+        if (hapticMouse)
+            hapticMouse->setEnabled((mode & MODE_HAPTIC_MOUSE) != 0);
+    };
+    context->setInteractionMode(MODE_STYLUS | MODE_HAPTIC_MOUSE);
 }

@@ -1,5 +1,6 @@
 #include "app/SessionScript.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -138,11 +139,18 @@ ScriptCommand parseLine(const std::string& text, int line, bool (*isKnownKey)(co
             throw ScriptError(line, "usage: waitfile PATH");
         c.kind = Kind::WaitFile;
         c.name = restAfter(text, 1);
-    } else if (verb == "select") {
-        expectWords(w, 2, 2, line, "select all|none");
-        if (w[1] != "all" && w[1] != "none")
-            throw ScriptError(line, "select takes all or none");
-        c.kind = Kind::Select;
+    } else if (verb == "click" || verb == "focus" || verb == "choose" || verb == "type") {
+        if (w.size() < 2)
+            throw ScriptError(line, "usage: " + verb + (verb == "type" ? " TEXT" : verb == "choose" ? " PATH|cancel" : " WINDOW"));
+        c.kind = verb == "click" ? Kind::Click : verb == "focus" ? Kind::Focus
+               : verb == "choose" ? Kind::Choose : Kind::Type;
+        c.name = restAfter(text, 1);
+    } else if (verb == "answer") {
+        expectWords(w, 2, 2, line, "answer OK|Cancel|Yes|No|Retry|Abort|Ignore|close");
+        static const char* const answers[] = {"OK", "Cancel", "Yes", "No", "Retry", "Abort", "Ignore", "close"};
+        if (std::find(std::begin(answers), std::end(answers), w[1]) == std::end(answers))
+            throw ScriptError(line, "unknown answer '" + w[1] + "'");
+        c.kind = Kind::Answer;
         c.name = w[1];
     } else if (verb == "mousestylus") {
         expectWords(w, 1, 1, line, verb);
@@ -252,11 +260,15 @@ void ScriptRunner::run(const ScriptCommand& command) {
         case Kind::KeyUp: host.key(command.name, false); break;
         case Kind::Dump: host.dump(command.name); break;
         case Kind::Screenshot: host.screenshot(command.name); break;
-        case Kind::Select: host.select(command.name == "all"); break;
         case Kind::Quit: host.quit(); break;
         case Kind::Exit: host.exitNow(); break;
         case Kind::WaitFile: awaitedFile = command.name; break;
         case Kind::MouseStylus: break; // decided before the first frame
+        case Kind::Click: host.click(command.name); break;
+        case Kind::Answer: host.answer(command.name); break;
+        case Kind::Choose: host.choose(command.name); break;
+        case Kind::Type: host.type(command.name); break;
+        case Kind::Focus: host.focus(command.name); break;
         }
     } catch (const ScriptError&) {
         throw;

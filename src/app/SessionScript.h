@@ -23,14 +23,15 @@ public:
 
 struct ScriptCommand {
     enum class Kind { Frames, Sleep, Stylus, Invoke, Key, KeyDown, KeyUp, Dump, Screenshot, Quit,
-                      Exit, WaitFile, MouseStylus, Select };
+                      Exit, WaitFile, MouseStylus, Click, Answer, Choose, Type, Focus };
     Kind kind = Kind::Frames;
     int line = 0;
     std::uint64_t count = 0;           ///< Frames
     double seconds = 0.0;              ///< Sleep, Stylus
     Ogre::Vector3 point = Ogre::Vector3::ZERO; ///< Stylus, scene root coordinates
     std::uint32_t buttons = 0;         ///< Stylus: bit i = button ID i
-    std::string name;                  ///< Invoke: function; Key*: key name; Dump/Screenshot/WaitFile: path; Select: "all" or "none"
+    std::string name;                  ///< Invoke: function; Key*: key name; Dump/Screenshot/WaitFile/Choose: path;
+                                       ///< Click/Focus: window; Answer: button; Type: text
     bool hasArgument = false;          ///< Invoke
     std::string argument;              ///< Invoke: the rest of the line
     bool ctrl = false, shift = false, alt = false; ///< Key
@@ -61,12 +62,26 @@ public:
     virtual void key(const std::string& keyName, bool down) = 0;
     virtual void dump(const std::string& path) = 0;
     virtual void screenshot(const std::string& path) = 0;
-    /// Selects every visible top-level item (`all`) or nothing.
-    virtual void select(bool all) = 0;
     /// As the window's close button.
     virtual void quit() = 0;
     /// Ends at once with status 0.
     virtual void exitNow() = 0;
+    // The GUI. Each throws std::exception with the reason when it cannot
+    // act (a program without a GUI cannot act at all).
+    /// What a click on the window fires; the window must be visible and enabled.
+    virtual void click(const std::string& window) { unsupported("click " + window); }
+    /// Presses a button of the open message box ("close": its close button).
+    virtual void answer(const std::string& button) { unsupported("answer " + button); }
+    /// Finishes the open file dialog with a full path, or "cancel".
+    virtual void choose(const std::string& path) { unsupported("choose " + path); }
+    /// Types into the edit box that has the focus.
+    virtual void type(const std::string& text) { unsupported("type " + text); }
+    virtual void focus(const std::string& window) { unsupported("focus " + window); }
+
+private:
+    [[noreturn]] static void unsupported(const std::string& what) {
+        throw std::runtime_error("'" + what + "' needs the interface");
+    }
 };
 
 /// Runs parsed commands, a few per frame: `frames`, `sleep` and stylus moves

@@ -161,6 +161,55 @@ void writeFrameTimes(JsonWriter& json, const FrameTimes& times) {
     json.endObject();
 }
 
+void writeGui(JsonWriter& json, const StateView& view) {
+    json.key("windows").beginObject();
+    for (const WindowView& window : view.windows) {
+        json.key(window.name).beginObject();
+        json.key("visible").value(window.visible);
+        json.key("enabled").value(window.enabled);
+        if (window.selected)
+            json.key("selected").value(*window.selected);
+        json.key("text").value(window.text);
+        json.key("rect").beginArray();
+        for (float edge : window.rect)
+            json.value(edge);
+        json.endArray();
+        json.endObject();
+    }
+    json.endObject();
+    json.key("bindings").beginArray();
+    for (const BindingView& binding : view.bindings) {
+        json.beginObject();
+        json.key("window").value(binding.window);
+        json.key("event").value(binding.event);
+        json.key("function").value(binding.function);
+        json.key("argument").value(binding.argument);
+        json.endObject();
+    }
+    json.endArray();
+    json.key("dialog");
+    if (!view.dialog) {
+        json.null();
+    } else {
+        const DialogView& dialog = *view.dialog;
+        json.beginObject();
+        json.key("kind").value(dialog.kind);
+        json.key("title").value(dialog.title);
+        if (dialog.kind == "message") {
+            json.key("text").value(dialog.text);
+            json.key("buttons").beginArray();
+            for (const std::string& button : dialog.buttons)
+                json.value(button);
+            json.endArray();
+        } else {
+            json.key("mode").value(dialog.mode);
+            json.key("folder").value(dialog.folder);
+        }
+        json.endObject();
+    }
+    json.key("language").value(view.language);
+}
+
 } // namespace
 
 std::string buildStateDump(const StateView& view) {
@@ -197,6 +246,8 @@ std::string buildStateDump(const StateView& view) {
     json.key("function").value(view.function);
     if (view.frameTimes)
         writeFrameTimes(json, *view.frameTimes);
+    if (view.hasGui)
+        writeGui(json, view);
     json.endObject();
     return json.text() + "\n";
 }

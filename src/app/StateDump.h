@@ -12,12 +12,40 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Kiln {
 
 class HapticManager;
 class ObjectGroup;
 class SelectionManager;
+
+/// One named GUI window.
+struct WindowView {
+    std::string name;
+    bool visible = false;
+    bool enabled = false;
+    std::optional<bool> selected; ///< check boxes, radio and tool buttons
+    std::string text;
+    float rect[4] = {0.f, 0.f, 0.f, 0.f}; ///< window pixels: x0, y0, x1, y1
+};
+
+struct BindingView {
+    std::string window;
+    std::string event;
+    std::string function;
+    std::string argument;
+};
+
+/// The open dialog: a message box or a file dialog.
+struct DialogView {
+    std::string kind; ///< "message" or "file"
+    std::string title;
+    std::string text;
+    std::vector<std::string> buttons;
+    std::string mode;   ///< "open" or "save"
+    std::string folder;
+};
 
 /// Everything the dump reads, gathered by the application. Pointers may be
 /// null where the part does not exist (no haptics, no selection).
@@ -38,6 +66,12 @@ struct StateView {
     std::string status;   ///< the status bar
     std::string function; ///< the function bar (active tool's title)
     const FrameTimes* frameTimes = nullptr; ///< recent main-thread frame times
+    /// The GUI's part; left out of the dump when the program runs without it.
+    bool hasGui = false;
+    std::vector<WindowView> windows;
+    std::vector<BindingView> bindings;
+    std::optional<DialogView> dialog;
+    std::string language;
 };
 
 /// Builds the dump; the one place later features extend it.

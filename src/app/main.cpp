@@ -6,6 +6,7 @@
 #include "platform/FatalMessage.h"
 #include "platform/UserFolders.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -19,8 +20,15 @@ int runApplication(const std::string& commandLine) {
     std::unique_ptr<Application> application;
     try {
         const std::string data = Kiln::dataDirectory();
-        Kiln::LanguageTable::instance().load(data + "/lang_en.xml", "DejaVuSans-7");
-        Kiln::LanguageTable::instance().load(data + "/lang_cn.xml", "simfang");
+        // The first table loaded is the user's language; MORVEL_LANGUAGE=cn
+        // puts the Chinese one first.
+        const char* language = std::getenv("MORVEL_LANGUAGE");
+        const bool chinese = language && std::string(language) == "cn";
+        if (chinese)
+            Kiln::LanguageTable::instance().load(data + "/lang_cn.xml", "simfang");
+        Kiln::LanguageTable::instance().load(data + "/lang_en.xml", "DejaVuSans-10");
+        if (!chinese)
+            Kiln::LanguageTable::instance().load(data + "/lang_cn.xml", "simfang");
         application = std::make_unique<Application>("Config/Settings.xml", "Config/HapticSettings.xml");
         application->setCommandLine(commandLine);
         application->setInputFlags(INPUT_KEYBOARD | INPUT_HAPTIC);

@@ -16,6 +16,9 @@ class FunctionManager;
 struct FunctionContext {
     /// Holds the user's objects.
     Kiln::ObjectGroup* sceneRoot = nullptr;
+    /// Carries the camera; its frame is the frame the user sees (left,
+    /// up, towards the viewer). Null: the world frame stands in.
+    Kiln::ObjectGroup* viewRoot = nullptr;
     Kiln::SelectionManager* selection = nullptr;
     /// Makes scene nodes with the presenters the program needs.
     Kiln::IObjectFactory* objectFactory = nullptr;
@@ -32,6 +35,8 @@ struct FunctionContext {
     ITaskQueue* tasks = nullptr;
     IOverlayTexts* overlay = nullptr;
     IFrameStatistics* frameStatistics = nullptr;
+    IViewControl* view = nullptr;
+    IViewPicker* picker = nullptr;
 
     /// The frame counters were asked for on the command line.
     bool showFrameCount = false;

@@ -47,6 +47,20 @@ public:
     virtual ~IDialogs() = default;
     /// A box with one "OK" button.
     virtual void showMessage(const std::string& title, const std::string& text) = 0;
+    /// Shows a picture file (an engine resource) with `caption` written over
+    /// it, until it is clicked; the headless program has nowhere to show it.
+    virtual void showPicture(const std::string& imageFile, const std::string& caption) {
+        (void)imageFile; (void)caption;
+    }
+    /// Asks for a file to write; `done` gets the full path, or nothing when
+    /// the user cancels. Without a GUI the answer is "cancelled".
+    virtual void askSaveFile(const std::string& title, const std::string& filters,
+                             const std::string& proposedName,
+                             std::function<void(const std::string* path)> done) {
+        (void)title; (void)filters; (void)proposedName;
+        if (done)
+            done(nullptr);
+    }
 };
 
 /// The GUI windows functions touch, by window name. Unknown names are
@@ -68,6 +82,43 @@ public:
     /// Off while a tool drags, so that the stylus crossing a panel is not
     /// taken for GUI use.
     virtual void setHitTesting(bool enabled) = 0;
+
+    // Check boxes, sliders and edit boxes. Windows of another kind, or none,
+    // answer false / 0 / "" and ignore the setters.
+    virtual bool isSelected(const std::string& window) const { (void)window; return false; }
+    /// Sets a check box without running what its click runs.
+    virtual void setSelected(const std::string& window, bool selected) { (void)window; (void)selected; }
+    virtual std::string getWindowText(const std::string& window) const { (void)window; return ""; }
+    /// A slider's value (0 when the window is no slider).
+    virtual float getValue(const std::string& window) const { (void)window; return 0.f; }
+    /// Shows or hides the menus and panels at the window's edges.
+    virtual void setPanelsShown(bool shown) { (void)shown; }
+    virtual bool arePanelsShown() const { return true; }
+};
+
+/// The 3D view as the view functions change it. Main thread only.
+class IViewControl {
+public:
+    virtual ~IViewControl() = default;
+    /// Camera back to where the program started it.
+    virtual void resetCamera() = 0;
+    /// Grid unit: 1 millimetre, 2 centimetre, 3 metre; returns the caption
+    /// ("One Grid is 1 mm").
+    virtual std::string setUnit(int unit) = 0;
+    /// Stylus tip radius in scene units (> 0).
+    virtual void setTipRadius(float radius) = 0;
+    virtual float getTipRadius() const = 0;
+    /// Writes the view as a picture; false when it cannot be written.
+    virtual bool saveScreenshot(const std::string& path) = 0;
+    /// The floor under the scene, in the given ambient and diffuse colours.
+    virtual void setFloorVisible(bool visible, const Ogre::ColourValue& ambient,
+                                 const Ogre::ColourValue& diffuse) { (void)visible; (void)ambient; (void)diffuse; }
+    virtual void setShadowsEnabled(bool on) { (void)on; }
+    /// The grid: plane 0 XY, 1 YZ, 2 ZX; `cell` in scene units (> 0);
+    /// `offset` moves the plane along its normal.
+    virtual void setGrid(bool visible, int plane, float cell, float offset) {
+        (void)visible; (void)plane; (void)cell; (void)offset;
+    }
 };
 
 /// What tools need of the haptic side. Main thread only.
@@ -80,6 +131,8 @@ public:
     virtual int getSideSetting() const = 0;
     virtual void setHapticSideRecursive(Kiln::ObjectGroup& group, int side) = 0;
     virtual void setStylusColour(const Ogre::ColourValue& colour) = 0;
+    /// Hides the stylus while a tool shows its own handle (the scale drag).
+    virtual void setStylusVisible(bool visible) { (void)visible; }
     /// Applied to every dent vector; identity leaves dents free.
     virtual void setStylusDirection(const Ogre::Matrix3& direction) = 0;
     /// The live dent the proxy makes in `object` right now, or null. The
@@ -160,6 +213,16 @@ public:
     };
     virtual ~IFrameStatistics() = default;
     virtual Rates getFrameRates() const = 0;
+};
+
+/// What the view shows under a point. Main thread only.
+class IViewPicker {
+public:
+    virtual ~IViewPicker() = default;
+    /// The objects the camera ray through the screen image of `world` (a
+    /// world point) meets, nearest first; empty when the point lies behind
+    /// the camera.
+    virtual std::vector<Kiln::ObjectHandle> objectsUnder(const Ogre::Vector3& world) const = 0;
 };
 
 /// The current colour of the colour tools, for those outside them (the

@@ -355,7 +355,7 @@ void GraphicsManagerImpl::destroyEngine() {
 }
 
 GraphicsManagerImpl::~GraphicsManagerImpl() {
-    std::cout << "GraphicsManager::Impl::~Impl()" << std::endl;
+    debugChannel("GraphicsManager") << "GraphicsManager::Impl::~Impl()" << Kiln::endl;
     try {
         notifyEndScene();
         destroyEngine();

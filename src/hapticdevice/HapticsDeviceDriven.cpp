@@ -21,11 +21,14 @@ void HapticsDeviceDriven::moveTo(const Ogre::Vector3& devicePosition, double sec
     motion.elapsed = 0.0;
     motion.buttons = buttons;
     motion.started = true;
+    motion.polled = false;
 }
 
 bool HapticsDeviceDriven::isSettled() {
     const std::lock_guard<std::mutex> lock(motionMutex);
-    return !motion.started || motion.elapsed >= motion.duration;
+    // Not before the loop has read the motion: a button change with no
+    // movement would otherwise count as done before the device has it.
+    return !motion.started || (motion.polled && motion.elapsed >= motion.duration);
 }
 
 Ogre::Vector3 HapticsDeviceDriven::worldToDevice(const Ogre::Vector3& world) {
@@ -39,6 +42,7 @@ bool HapticsDeviceDriven::pollDevice(double dt, const DeviceForce&, Vec3d& posit
         motion.elapsed = std::min(motion.elapsed + dt, motion.duration);
         const double f = motion.duration > 0.0 ? motion.elapsed / motion.duration : 1.0;
         current = motion.from + (motion.to - motion.from) * f;
+        motion.polled = true;
     }
     position = current * getWorldScale();
     buttons = motion.buttons;

@@ -41,6 +41,7 @@ private:
         double elapsed = 0.0;
         std::int32_t buttons = 0;
         bool started = false;
+        bool polled = false;  ///< the device loop has read this motion once
     };
 
     std::mutex motionMutex;

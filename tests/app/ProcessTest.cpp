@@ -66,9 +66,10 @@ bool containsLine(const std::string& text, const std::string& line) {
 } // namespace
 
 TEST_F(ProcessTest, StartsRendersTheConfiguredBackgroundAndSavesTheUserConfiguration) {
-    // A settings file in the working folder wins over the shipped one.
+    // A settings file in the working folder wins over the shipped one. The
+    // window is wide enough for the panels to leave the centre to the view.
     std::ofstream(root / "work" / "Config" / "Settings.xml")
-        << "<Config><Application Resolution=\"320x240\" Vsync=\"false\"/>"
+        << "<Config><Application Resolution=\"800x600\" Vsync=\"false\"/>"
            "<Background Color=\"0.1 0.7 0.3\"/></Config>";
     const fs::path shot = root / "shot.png";
     const Result result = morvel("-noSplashScreen -exitAfterFrames=3 -screenshot=" + shot.string());
@@ -83,9 +84,9 @@ TEST_F(ProcessTest, StartsRendersTheConfiguredBackgroundAndSavesTheUserConfigura
     ASSERT_TRUE(file.good()) << result.output;
     Ogre::Image image;
     image.load(Ogre::DataStreamPtr(new Ogre::FileStreamDataStream(&file, false)), "png");
-    ASSERT_EQ(image.getWidth(), 320u);
-    ASSERT_EQ(image.getHeight(), 240u);
-    const Ogre::ColourValue centre = image.getColourAt(160, 120, 0);
+    ASSERT_EQ(image.getWidth(), 800u);
+    ASSERT_EQ(image.getHeight(), 600u);
+    const Ogre::ColourValue centre = image.getColourAt(400, 300, 0);
     EXPECT_NEAR(centre.r, 0.1, 0.02);
     EXPECT_NEAR(centre.g, 0.7, 0.02);
     EXPECT_NEAR(centre.b, 0.3, 0.02);

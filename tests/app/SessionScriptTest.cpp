@@ -76,7 +76,6 @@ TEST(SessionScript, ReportsTheFirstBadLine) {
     EXPECT_EQ(errorLine("\n\nkey ctrl+hyper\n"), 3);
     EXPECT_EQ(errorLine("invoke\n"), 1);
     EXPECT_EQ(errorLine("quit now\n"), 1);
-    EXPECT_EQ(errorLine("select all\nselect some\n"), 2);
     EXPECT_EQ(errorLine("mousestylus\nframes 1\nstylus 1 2 3\n"), 3)
         << "a script cannot both hand the stylus to the mouse and move it";
 }
@@ -100,7 +99,6 @@ struct FakeHost : Kiln::IScriptHost {
     void screenshot(const std::string& p) override { log.push_back("shot " + p); }
     void quit() override { log.push_back("quit"); }
     void exitNow() override { log.push_back("exit"); }
-    void select(bool all) override { log.push_back(all ? "select all" : "select none"); }
 };
 
 TEST(ScriptRunner, WaitsForFramesSecondsAndTheStylus) {
@@ -158,6 +156,48 @@ TEST(ScriptRunner, KeyChordsPressModifiersAroundTheKeyAndFailuresNameTheLine) {
         EXPECT_STREQ(e.what(), "Nope is not a function");
     }
     EXPECT_EQ(host.log.back(), "invoke A [x]") << "nothing after the failure ran";
+}
+
+/// A host with a GUI: records the GUI commands, refuses a missing window.
+struct GuiHost : FakeHost {
+    void click(const std::string& w) override {
+        if (w == "Gone")
+            throw std::runtime_error("no window 'Gone'");
+        log.push_back("click " + w);
+    }
+    void answer(const std::string& b) override { log.push_back("answer " + b); }
+    void choose(const std::string& p) override { log.push_back("choose " + p); }
+    void type(const std::string& t) override { log.push_back("type " + t); }
+    void focus(const std::string& w) override { log.push_back("focus " + w); }
+};
+
+TEST(ScriptRunner, GuiCommandsReachTheInterfaceAndNeedOne) {
+    const std::string text = "click Root/Object/Line\nfocus Root/TipSizeEditbox\ntype 2.5 mm\n"
+                             "answer Cancel\nchoose /tmp/a file.cr8\nchoose cancel\n";
+    GuiHost gui;
+    Kiln::ScriptRunner runner(Kiln::parseScript(text, knownKey), gui);
+    runner.onFrame(0.0);
+    EXPECT_EQ(gui.log, (std::vector<std::string>{"click Root/Object/Line", "focus Root/TipSizeEditbox",
+                                                 "type 2.5 mm", "answer Cancel", "choose /tmp/a file.cr8",
+                                                 "choose cancel"}));
+    EXPECT_EQ(errorLine("frames 1\nanswer Maybe\n"), 2);
+    EXPECT_EQ(errorLine("click\n"), 1);
+    EXPECT_EQ(errorLine("answer OK Cancel\n"), 1);
+
+    GuiHost failing;
+    Kiln::ScriptRunner missing(Kiln::parseScript("click A\nclick Gone\nclick B\n", knownKey), failing);
+    EXPECT_THROW(missing.onFrame(0.0), Kiln::ScriptError);
+    EXPECT_EQ(failing.log, (std::vector<std::string>{"click A"}));
+
+    // Without an interface every GUI command fails with a reason.
+    FakeHost headless;
+    Kiln::ScriptRunner noGui(Kiln::parseScript("answer OK\n", knownKey), headless);
+    try {
+        noGui.onFrame(0.0);
+        FAIL();
+    } catch (const Kiln::ScriptError& e) {
+        EXPECT_NE(std::string(e.what()).find("needs the interface"), std::string::npos);
+    }
 }
 
 TEST(StatusLine, ShowsMessagesOneAfterAnotherAndFadesTheLastHalfSecond) {

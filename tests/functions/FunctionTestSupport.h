@@ -77,6 +77,7 @@ public:
         side = newSide;
     }
     void setStylusColour(const Ogre::ColourValue& c) override { colour = c; }
+    void setStylusVisible(bool visible) override { stylusVisible = visible; }
     void setStylusDirection(const Ogre::Matrix3& m) override { direction = m; }
     Kiln::VertexListWorker* getLiveDent(Kiln::ObjectGroup& object) override {
         const auto found = dents.find(&object);
@@ -89,6 +90,7 @@ public:
     int side = 1;
     std::vector<Kiln::ObjectGroup*> sideRoots;
     Ogre::ColourValue colour = Ogre::ColourValue::White;
+    bool stylusVisible = true;
     Ogre::Matrix3 direction = Ogre::Matrix3::IDENTITY;
     std::map<Kiln::ObjectGroup*, Kiln::VertexListWorker*> dents;
     std::vector<bool> wanted;

@@ -1,5 +1,6 @@
 #include "DeviceTestSupport.h"
 
+#include "hapticdevice/HapticsDeviceDriven.h"
 #include "hapticdevice/HapticsDeviceFactory.h"
 #include "hapticdevice/HapticsDeviceSimulated.h"
 #include "hapticdevice/falcon/FalconSimulator.h"
@@ -233,4 +234,27 @@ TEST(HapticsDeviceFactory, ChoosesTheDeviceFromTheSetting) {
     EXPECT_THROW(createHapticsDevice("joystick"), Exception);
     EXPECT_THROW(createHapticsDevice("script:"), Exception);
     EXPECT_THROW(createHapticsDevice("script:/nonexistent/path.traj"), Exception);
+}
+
+TEST(HapticsDeviceDriven, AMotionIsSettledOnlyOnceTheLoopHasReadIt) {
+    HapticsDeviceDriven device(HapticLoop::Manual);
+    device.setWorldScale(0.005f);
+    device.activate();
+    device.tick(0.0);
+    // A button change in place takes no time, but the device has it only
+    // after the next tick: until then a script must wait.
+    device.moveTo({0, 0, 0}, 0.0, 1);
+    EXPECT_FALSE(device.isSettled());
+    device.tick(0.001);
+    EXPECT_TRUE(device.isSettled());
+    EXPECT_EQ(device.getButtons(), 1);
+
+    device.moveTo({10, 0, 0}, 0.01, 0);
+    device.tick(0.001);
+    EXPECT_FALSE(device.isSettled()) << "a tenth of the way";
+    for (int i = 0; i < 10; ++i)
+        device.tick(0.001);
+    EXPECT_TRUE(device.isSettled());
+    expectNear(device.getDevicePosition(), {10, 0, 0});
+    device.deactivate();
 }

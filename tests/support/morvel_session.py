@@ -81,11 +81,45 @@ def xdotool(*args):
 
 
 
+class PrivateDisplay:
+    """An X server of the test's own, so that windows of tests running side
+    by side can neither cover its window nor take the keyboard focus, and
+    its pointer is nobody else's. Sets DISPLAY for the test's processes and
+    for xdotool while it lives."""
+
+    def __init__(self):
+        read, write = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                                        "-nolisten", "tcp"], pass_fds=(write,),
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as f:
+            number = f.readline().strip()
+        if not number:
+            self.server.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+        self.previous = os.environ.get("DISPLAY")
+        os.environ["DISPLAY"] = self.display
+
+    def close(self):
+        if self.previous is None:
+            os.environ.pop("DISPLAY", None)
+        else:
+            os.environ["DISPLAY"] = self.previous
+        self.server.terminate()
+        self.server.wait(timeout=10)
+
+
 class WindowSession(Session):
-    """A session whose window a test finds and drives with real X input."""
+    """A session whose window a test finds and drives with real X input, on
+    an X server of its own."""
 
     def setUp(self):
         super().setUp()
+        self.x = PrivateDisplay()
+        self.addCleanup(self.x.close)
+        self.env["DISPLAY"] = self.x.display
         # A title of its own, so that tests running side by side never
         # drive each other's windows.
         self.title = "morvel-test-%d" % os.getpid()

@@ -16,7 +16,7 @@ const char* const VISIBLE_SETTING = "View.ColorBox";
 } // namespace
 
 ColourFunction::ColourFunction(FunctionContext& context)
-    : FunctionBase(context, "ColourFunction", FUNCTION_COMMAND, "Background", FunctionText::id(38),
+    : FunctionBase(context, "ColourFunction", FUNCTION_COMMAND | FUNCTION_UPDATE, "Background", FunctionText::id(38),
                    FunctionText::id(40)),
       colourBox(std::make_unique<ColourChooserBox>(BOX_ORIGIN, BOX_SIZE)) {}
 
@@ -25,16 +25,29 @@ void ColourFunction::init() {
 }
 
 void ColourFunction::onArgumentSet() {
-    const std::string& checkbox = arguments.front();
-    if (!context.gui || checkbox.empty())
-        return;
-    if (!context.gui->hasWindow(checkbox))
+    const std::string& window = arguments.front();
+    if (!context.gui || !context.gui->hasWindow(window))
         throw Kiln::Exception(Kiln::ErrorCode::InvalidValue, "Invalid argument for ColourFunction...",
                               "ColourFunction::onArgumentSet()");
-    context.gui->subscribeClick(checkbox, [this] { execute(); });
+    checkbox = window;
+    const bool shown = Kiln::ConfigurationFile::getBool(VISIBLE_SETTING, true);
+    context.gui->setSelected(checkbox, shown);
+    setBoxVisible(shown);
 }
 
-void ColourFunction::execute() { setBoxVisible(!colourBox->isVisible()); }
+void ColourFunction::execute() {
+    if (context.gui && !checkbox.empty())
+        context.gui->setSelected(checkbox, !context.gui->isSelected(checkbox));
+    else
+        setBoxVisible(!colourBox->isVisible());
+}
+
+bool ColourFunction::update(const Ogre::FrameEvent& event) {
+    (void)event;
+    if (context.gui && !checkbox.empty() && context.gui->isSelected(checkbox) != colourBox->isVisible())
+        setBoxVisible(!colourBox->isVisible());
+    return true;
+}
 
 void ColourFunction::setBoxVisible(bool on) {
     colourBox->setVisible(on);

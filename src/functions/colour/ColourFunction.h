@@ -14,12 +14,16 @@ public:
     explicit ColourFunction(FunctionContext& context);
 
     /// The first argument names the box's GUI check box; a name the GUI
-    /// lacks throws Kiln::Exception (code 3). Without a GUI it is kept.
+    /// lacks throws Kiln::Exception (code 3). The check box takes the state
+    /// of View.ColorBox.
     void onArgumentSet() override;
     /// Shows the box as View.ColorBox says (shown by default).
     void init() override;
-    /// Toggles the box, as a click on its check box does.
+    /// Toggles the box: through its check box when there is one.
     void execute() override;
+    /// Follows the check box (read once a frame, so clicks, keys and
+    /// scripts all go the same way).
+    bool update(const Ogre::FrameEvent& event) override;
     void hapticMoved(const Kiln::HapticEvent& event) override;
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
@@ -38,6 +42,7 @@ private:
     bool nothingTouched() const;
 
     std::unique_ptr<ColourChooserBox> colourBox;
+    std::string checkbox;
     bool dragging = false;
     bool hovering = false;
 };

@@ -1,0 +1,93 @@
+#include "functions/tools/MoveObjectFunction.h"
+
+#include "functions/FunctionManager.h"
+#include "functions/FunctionRegistration.h"
+#include "functions/tools/ToolSupport.h"
+
+MORVEL_REGISTER_FUNCTION(MoveObjectFunction);
+
+namespace {
+const Ogre::ColourValue STYLUS_COLOUR(0.0f, 0.8f, 1.0f, 1.0f);
+constexpr int MESSAGE_WARNING = 2;
+} // namespace
+
+MoveObjectFunction::MoveObjectFunction(FunctionContext& context)
+    : FunctionBase(context, "MoveObject", FUNCTION_TOOL, "Tools", FunctionText::id(179),
+                   FunctionText::id(181)) {}
+
+void MoveObjectFunction::activate() {
+    lockX = lockY = lockZ = false;
+    tools::setStylusColour(context, STYLUS_COLOUR);
+}
+
+void MoveObjectFunction::deactivate() {
+    // A drag cut short by switching tools keeps what it did, undoably.
+    if (state)
+        finishDrag();
+    lockX = lockY = lockZ = false;
+    tools::setStylusColour(context, Ogre::ColourValue::White);
+}
+
+void MoveObjectFunction::setLock(OIS::KeyCode key, bool on) {
+    if (key == OIS::KC_X)
+        lockX = on;
+    else if (key == OIS::KC_Y)
+        lockY = on;
+    else if (key == OIS::KC_Z)
+        lockZ = on;
+}
+
+void MoveObjectFunction::keyPressed(const OIS::KeyEvent& event) { setLock(event.key, true); }
+void MoveObjectFunction::keyReleased(const OIS::KeyEvent& event) { setLock(event.key, false); }
+
+void MoveObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
+    if (!event.button(0))
+        return;
+    if (state)
+        finishDrag();  // the release of the last drag never came
+    const std::vector<Kiln::ObjectHandle> selected = tools::liveSelection(context);
+    if (selected.empty())
+        return;
+    state = std::make_unique<MoveObjectState>(this);
+    for (const Kiln::ObjectHandle& handle : selected)
+        state->add(*handle.get());
+    lastPoint = tools::stylusInRoot(context, event);
+    moved = false;
+    if (context.functions)
+        context.functions->requestHaptics(this, false);  // objects are not felt while placed
+    beginOperation();
+}
+
+void MoveObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
+    if (!state || !tools::mainButtonHeld(event))
+        return;
+    const Ogre::Vector3 point = tools::stylusInRoot(context, event);
+    Ogre::Vector3 step = point - lastPoint;
+    if (lockX || lockY || lockZ)
+        step = Ogre::Vector3(lockX ? step.x : 0.f, lockY ? step.y : 0.f, lockZ ? step.z : 0.f);
+    lastPoint = point;
+    if (step == Ogre::Vector3::ZERO)
+        return;
+    for (const auto& entry : state->getEntries())
+        if (Kiln::ObjectGroup* node = entry.handle.get())
+            node->setPosition(node->getPosition() + step);
+    moved = true;
+}
+
+void MoveObjectFunction::buttonReleased(const FunctionButtonEvent& event) {
+    if (event.button(0) && state)
+        finishDrag();
+}
+
+void MoveObjectFunction::finishDrag() {
+    if (context.functions)
+        context.functions->requestHaptics(this, true);
+    std::unique_ptr<MoveObjectState> finished = std::move(state);
+    if (moved) {
+        commitOperation(std::move(finished));
+        return;
+    }
+    endOperation();
+    if (context.status)
+        context.status->postDefault("Move the grip while middle button is pressed down.", MESSAGE_WARNING);
+}

@@ -1,0 +1,181 @@
+// The view's check boxes: the floor, the shadows and the grid (the colour
+// box's is the colour function's own, in colour/ColourFunction). Each is told its window by the GUI settings ("Argument"), takes its
+// state from the user's settings, and stores every change back, so that the
+// next start looks the same. Windows are read once a frame, so a click, a
+// script and a key all go the same way.
+#include "config/ConfigurationFile.h"
+#include "functions/FunctionBase.h"
+#include "functions/FunctionRegistration.h"
+#include "log/Exception.h"
+
+#include <algorithm>
+
+namespace {
+
+/// A command tied to one check box and one setting.
+class CheckboxFunction : public FunctionBase {
+public:
+    CheckboxFunction(FunctionContext& context, const char* name, const char* category, const FunctionText& title,
+                     const FunctionText& help, std::string settingKey, bool defaultValue,
+                     std::string missingWindowText)
+        : FunctionBase(context, name, FUNCTION_COMMAND | FUNCTION_UPDATE, category, title, help),
+          settingKey(std::move(settingKey)), defaultValue(defaultValue),
+          missingWindowText(std::move(missingWindowText)) {}
+
+    void onArgumentSet() override {
+        const std::string window = arguments.empty() ? "" : arguments.front();
+        if (!context.gui || !context.gui->hasWindow(window))
+            throw Kiln::Exception(3, missingWindowText, name + "::onArgumentSet()");
+        checkbox = window;
+        on = Kiln::ConfigurationFile::getBool(settingKey, defaultValue);
+        context.gui->setSelected(checkbox, on);
+        apply(on);
+    }
+    /// Flips the check box (the next frame applies it).
+    void execute() override {
+        if (context.gui && !checkbox.empty())
+            context.gui->setSelected(checkbox, !context.gui->isSelected(checkbox));
+        else
+            change(!on);
+    }
+    bool update(const Ogre::FrameEvent& event) override {
+        (void)event;
+        if (context.gui && !checkbox.empty() && context.gui->isSelected(checkbox) != on)
+            change(!on);
+        return true;
+    }
+
+protected:
+    virtual void apply(bool state) = 0;
+
+private:
+    void change(bool state) {
+        on = state;
+        Kiln::ConfigurationFile::setString(settingKey, state ? "True" : "False");
+        apply(state);
+    }
+
+    std::string settingKey;
+    bool defaultValue;
+    std::string missingWindowText;
+    std::string checkbox;
+    bool on = false;
+};
+
+class FloorFunction : public CheckboxFunction {
+public:
+    explicit FloorFunction(FunctionContext& context)
+        : CheckboxFunction(context, "FloorFunction", "Background", FunctionText::literal("Floor"),
+                           FunctionText::literal(""), "View.Floor", false,
+                           "Could not find the Checkbox for Floor function...") {}
+
+protected:
+    void apply(bool state) override {
+        if (!context.view)
+            return;
+        context.view->setFloorVisible(
+            state, Kiln::ConfigurationFile::getColour("Floor.Colour.Ambient", Ogre::ColourValue(0.4f, 0.4f, 0.4f)),
+            Kiln::ConfigurationFile::getColour("Floor.Colour.Diffuse", Ogre::ColourValue(0.4f, 0.4f, 0.6f)));
+    }
+};
+
+class ShadowFunction : public CheckboxFunction {
+public:
+    explicit ShadowFunction(FunctionContext& context)
+        : CheckboxFunction(context, "ShadowFunction", "View", FunctionText::literal("Toggle shadows"),
+                           FunctionText::literal("Toggle shadows"), "View.Shadows", false,
+                           "Could not find the Checkbox for Shadow function...") {}
+
+protected:
+    void apply(bool state) override {
+        if (context.view)
+            context.view->setShadowsEnabled(state);
+    }
+};
+
+/// The grid: its check box, its size slider, and the keys Page Up / Page
+/// Down (next / previous plane) and plus / minus (move the plane).
+class SwitchGridFunction : public FunctionBase {
+public:
+    explicit SwitchGridFunction(FunctionContext& context)
+        : FunctionBase(context, "SwitchGridFunction", FUNCTION_COMMAND | FUNCTION_UPDATE, "View",
+                       FunctionText::id(360), FunctionText::id(362)) {}
+
+    /// Told twice by the GUI settings: the check box, then the slider.
+    void onArgumentSet() override {
+        const std::string window = arguments.empty() ? "" : arguments.front();
+        if (!context.gui || !context.gui->hasWindow(window))
+            throw Kiln::Exception(3,
+                                  window.find("Slider") != std::string::npos
+                                      ? "Could not find the slider bar for Switch Grid function..."
+                                      : "Could not find the Checkbox for Switch Grid function...",
+                                  "SwitchGridFunction::onArgumentSet()");
+        if (window.find("Slider") != std::string::npos) {
+            slider = window;
+            return;
+        }
+        checkbox = window;
+        visible = Kiln::ConfigurationFile::getBool("View.Grid", true);
+        context.gui->setSelected(checkbox, visible);
+        show();
+    }
+    void execute() override {
+        if (context.gui && !checkbox.empty())
+            context.gui->setSelected(checkbox, !visible);
+    }
+    bool update(const Ogre::FrameEvent& event) override {
+        (void)event;
+        if (!context.gui)
+            return true;
+        if (!checkbox.empty() && context.gui->isSelected(checkbox) != visible) {
+            visible = !visible;
+            Kiln::ConfigurationFile::setString("View.Grid", visible ? "True" : "False");
+            show();
+        }
+        const float value = slider.empty() ? size : context.gui->getValue(slider);
+        if (value != size) {
+            size = value;
+            show();
+            if (context.status)
+                context.status->postDefault("Grid Size: " + std::to_string(cell()), 1);
+        }
+        return true;
+    }
+    void keyReleased(const OIS::KeyEvent& event) override {
+        static const char* const planes[] = {"Switched to XY Plane...", "Switched to YZ Plane...",
+                                             "Switched to ZX Plane..."};
+        if (event.key == OIS::KC_PGUP || event.key == OIS::KC_PGDOWN) {
+            plane = (plane + (event.key == OIS::KC_PGUP ? 1 : 2)) % 3;
+            if (context.status)
+                context.status->postDefault(planes[plane], 1);
+        } else if (event.key == OIS::KC_ADD || event.key == OIS::KC_EQUALS) {
+            offset += cell();
+        } else if (event.key == OIS::KC_SUBTRACT || event.key == OIS::KC_MINUS) {
+            offset -= cell();
+        } else {
+            return;
+        }
+        show();
+    }
+
+private:
+    /// The slider runs 0..1; the cells 1 to 11 scene units.
+    float cell() const { return 1.f + std::max(0.f, size) * 10.f; }
+    void show() {
+        if (context.view)
+            context.view->setGrid(visible, plane, cell(), offset);
+    }
+
+    std::string checkbox;
+    std::string slider;
+    bool visible = true;
+    float size = 0.1f;
+    int plane = 2;
+    float offset = 0.f;
+};
+
+} // namespace
+
+MORVEL_REGISTER_FUNCTION(FloorFunction);
+MORVEL_REGISTER_FUNCTION(ShadowFunction);
+MORVEL_REGISTER_FUNCTION(SwitchGridFunction);
