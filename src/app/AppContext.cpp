@@ -1,7 +1,9 @@
 #include "app/AppContext.h"
 
 #include "functions/FunctionManager.h"
+#include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
+#include "graphics/ToolPlaneView.h"
 #include "haptics/HapticManager.h"
 #include "haptics/HapticStylus.h"
 #include "input/InputManager.h"
@@ -23,6 +25,8 @@ AppContext::~AppContext() {
     scene.reset();
     hapticManager.reset();
     stylusView.reset();
+    colourBoxView.reset();
+    toolPlaneView.reset();
     inputManager.reset();
     textureMaterials.reset();
     graphicsManager.reset();

@@ -11,6 +11,7 @@
 #include <vector>
 
 namespace Kiln {
+class ColourBoxView;
 class GraphicsManager;
 class HapticManager;
 class InputManager;
@@ -18,6 +19,7 @@ class IStylusView;
 class ObjectGroup;
 class Scene;
 class SelectionManager;
+class ToolPlaneView;
 } // namespace Kiln
 
 class FunctionManager;
@@ -68,6 +70,10 @@ public:
     /// presenter. Its stylus is drawn through stylusView.
     std::unique_ptr<Kiln::HapticManager> hapticManager;
     std::unique_ptr<Kiln::IStylusView> stylusView;
+    /// The colour chooser of the colour tools, drawn while it is shown.
+    std::unique_ptr<Kiln::ColourBoxView> colourBoxView;
+    /// The plane the slice and mirror tools place, drawn while placed.
+    std::unique_ptr<Kiln::ToolPlaneView> toolPlaneView;
     std::unique_ptr<Kiln::SelectionManager> selectionManager;
     /// Every tool and command, and the undo history.
     std::unique_ptr<FunctionManager> functionManager;

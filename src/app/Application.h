@@ -137,6 +137,10 @@ private:
     void choose(const std::string& path) override;
     void type(const std::string& text) override;
     void focus(const std::string& window) override;
+    /// Draws the colour tools' chooser as the colour function describes it.
+    void showColourBox();
+    /// Draws the plane the active tool places, if any.
+    void showToolPlane();
 
     std::string hapticSettingsFile;
     bool hasFocus = true;

@@ -16,7 +16,9 @@
 #include "functions/FunctionContext.h"
 #include "functions/FunctionManager.h"
 #include "functions/file/SceneContents.h"
+#include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
+#include "graphics/ToolPlaneView.h"
 #include "graphics/OgreStylusView.h"
 #include "graphics/RayQuery.h"
 #include "haptics/HapticManager.h"
@@ -340,6 +342,8 @@ void Application::updateInteraction(float seconds) {
     frame.timeSinceLastFrame = seconds;
     frame.timeSinceLastEvent = seconds;
     context->functionManager->frameStarted(frame);
+    showColourBox();
+    showToolPlane();
     statusLine.update(seconds);
     if (navigation)
         navigation->step(seconds);
@@ -347,6 +351,37 @@ void Application::updateInteraction(float seconds) {
         gripNavigation->step(seconds);
     if (guiLayer)
         guiLayer->update(seconds);
+}
+
+void Application::showColourBox() {
+    const auto* colours =
+        dynamic_cast<const IColourSource*>(context->functionManager->findFunction("ColourFunction"));
+    if (!colours)
+        return;
+    if (!context->colourBoxView)
+        context->colourBoxView = std::make_unique<Kiln::ColourBoxView>(*context->graphicsManager->getSceneManager());
+    const IColourSource::BoxShape shape = colours->getBoxShape();
+    Kiln::ColourBoxLook look;
+    look.visible = shape.visible;
+    look.origin = shape.origin;
+    look.size = shape.size;
+    look.highlighted = shape.highlighted;
+    look.colour = colours->getCurrentColour();
+    context->colourBoxView->show(look);
+}
+
+void Application::showToolPlane() {
+    const auto* tool = dynamic_cast<const IToolPlane*>(context->functionManager->getActiveTool());
+    const IToolPlane::Plane plane = tool ? tool->getToolPlane() : IToolPlane::Plane();
+    if (!plane.shown) {
+        if (context->toolPlaneView)
+            context->toolPlaneView->hide();
+        return;
+    }
+    if (!context->toolPlaneView)
+        context->toolPlaneView =
+            std::make_unique<Kiln::ToolPlaneView>(*context->graphicsManager->getSceneManager(), 2.f);
+    context->toolPlaneView->show(plane.point, plane.normal);
 }
 
 void Application::runScriptStep(float seconds) {
@@ -382,6 +417,8 @@ std::string Application::buildDump() const {
             view.tool = tool->getName();
         view.undo = functions->getUndoCount();
         view.redo = functions->getRedoCount();
+        if (const auto* colours = dynamic_cast<const IColourSource*>(functions->findFunction("ColourFunction")))
+            view.currentColour = colours->getCurrentColour();
     }
     view.modified = (context->flags & APP_FLAG_MODIFIED) != 0;
     if (const Ogre::Camera* camera = context->graphicsManager->getCamera()) {

@@ -229,6 +229,11 @@ std::string buildStateDump(const StateView& view) {
     json.key("undo").value(std::uint64_t(view.undo));
     json.key("redo").value(std::uint64_t(view.redo));
     json.key("modified").value(view.modified);
+    json.key("currentColour");
+    if (view.currentColour)
+        writeVector(json, Ogre::Vector3(view.currentColour->r, view.currentColour->g, view.currentColour->b));
+    else
+        json.null();
     if (view.sceneRoot)
         writeStylus(json, view);
     json.key("haptics").value(view.haptics && view.haptics->isHapticsEnabled());

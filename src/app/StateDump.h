@@ -5,9 +5,11 @@
 // `morvel-cli info`); the camera is in world coordinates.
 #include "app/FrameTimes.h"
 
+#include <OgreColourValue.h>
 #include <OgreVector3.h>
 
 #include <cstdint>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +59,7 @@ struct StateView {
     std::size_t undo = 0;
     std::size_t redo = 0;
     bool modified = false;
+    std::optional<Ogre::ColourValue> currentColour; ///< the colour box's colour, when there is one
     Ogre::Vector3 cameraPosition = Ogre::Vector3::ZERO;
     Ogre::Vector3 cameraDirection = Ogre::Vector3::NEGATIVE_UNIT_Z;
     std::string alert;    ///< the timed message on screen now

@@ -266,3 +266,31 @@ public:
     /// the camera.
     virtual std::vector<Kiln::ObjectHandle> objectsUnder(const Ogre::Vector3& world) const = 0;
 };
+
+/// The current colour of the colour tools, for those outside them (the
+/// creation tool, the state dump). "ColourFunction" implements it.
+class IColourSource {
+public:
+    /// Where the colour chooser stands, world frame, for drawing it.
+    struct BoxShape {
+        bool visible = false;
+        Ogre::Vector3 origin = Ogre::Vector3::ZERO; ///< the black corner
+        float size = 1.f;                           ///< edge length
+        bool highlighted = false;                   ///< the stylus is inside
+    };
+    virtual ~IColourSource() = default;
+    virtual Ogre::ColourValue getCurrentColour() const = 0;
+    virtual BoxShape getBoxShape() const = 0;
+};
+
+/// A plane a tool places with the grip (slice, mirror), for drawing it.
+class IToolPlane {
+public:
+    struct Plane {
+        bool shown = false;
+        Ogre::Vector3 point = Ogre::Vector3::ZERO;  ///< world
+        Ogre::Vector3 normal = Ogre::Vector3::UNIT_Z; ///< world, unit length
+    };
+    virtual ~IToolPlane() = default;
+    virtual Plane getToolPlane() const = 0;
+};

@@ -38,6 +38,79 @@ bool collapseKeepsOrientation(const MeshGraph& graph, const std::vector<Vertex>&
     return true;
 }
 
+bool isDegenerate(const Face& f) {
+    return f.i0 == f.i1 || f.i1 == f.i2 || f.i2 == f.i0;
+}
+
+void addOtherCorners(const Face& face, std::uint32_t self, std::vector<std::uint32_t>& out) {
+    for (int k = 0; k < 3; ++k)
+        if (face[k] != self)
+            out.push_back(face[k]);
+}
+
+void sortUnique(std::vector<std::uint32_t>& values) {
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+}
+
+// The link condition: collapsing the edge (v, w) keeps a manifold surface
+// only when the vertices adjacent to both v and w are exactly those opposite
+// the edge in the faces holding it. Otherwise the collapse pinches the
+// surface (two sheets meeting in an edge or a vertex), which later Booleans
+// and the haptic shapes cannot handle. Adjacency is read from the current
+// faces: w may already have received collapsed neighbours in this pass
+// (removed vertices never neighbour one another, so one level suffices).
+bool collapseKeepsManifold(const MeshGraph& graph, const std::vector<Face>& faces,
+                           const std::vector<std::uint8_t>& flags, std::uint32_t v, std::uint32_t w,
+                           std::vector<std::uint32_t> (&scratch)[3]) {
+    std::vector<std::uint32_t>& linkV = scratch[0];
+    std::vector<std::uint32_t>& linkW = scratch[1];
+    std::vector<std::uint32_t>& opposite = scratch[2];
+    linkV.clear();
+    linkW.clear();
+    opposite.clear();
+    for (const std::uint32_t f : graph.getVertexFaces(v)) {
+        const Face& face = faces[f];
+        if (isDegenerate(face) || !contains(face, v))
+            continue;
+        addOtherCorners(face, v, linkV);
+        if (contains(face, w))
+            for (int k = 0; k < 3; ++k)
+                if (face[k] != v && face[k] != w)
+                    opposite.push_back(face[k]);
+    }
+    auto addFacesOfW = [&](std::uint32_t around) {
+        for (const std::uint32_t f : graph.getVertexFaces(around)) {
+            const Face& face = faces[f];
+            if (!isDegenerate(face) && contains(face, w))
+                addOtherCorners(face, w, linkW);
+        }
+    };
+    addFacesOfW(w);
+    for (const std::uint32_t f : graph.getVertexFaces(w))
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t u = graph.getMesh().getFaces()[f][k];
+            if (u != w && flags[u] == VertexRemoved)
+                addFacesOfW(u);
+        }
+    sortUnique(linkV);
+    sortUnique(linkW);
+    sortUnique(opposite);
+    std::size_t common = 0;
+    for (std::size_t i = 0, j = 0; i < linkV.size() && j < linkW.size();) {
+        if (linkV[i] < linkW[j])
+            ++i;
+        else if (linkW[j] < linkV[i])
+            ++j;
+        else {
+            ++common;
+            ++i;
+            ++j;
+        }
+    }
+    return common == opposite.size();
+}
+
 } // namespace
 
 std::vector<std::uint8_t> initialVertexFlags(const DynamicMesh& mesh, const MeshGraph& graph) {
@@ -57,6 +130,28 @@ void reductionPass(const DynamicMesh& mesh, const MeshGraph& graph, const std::v
     for (std::uint8_t& flag : flags)
         if (flag == VertexRemoved)
             flag = VertexFree;
+    collapseCandidates(mesh, graph, candidates, flags, vertices, faces);
+}
+
+void reductionPassInPlace(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
+                          std::vector<std::uint8_t>& flags, const std::vector<Vertex>& vertices,
+                          std::vector<Face>& faces) {
+    // A collapse of v rewrites only faces around v, and only candidates are
+    // ever removed: restoring those faces and flags gives back the starting
+    // mesh exactly.
+    const std::vector<Face>& start = mesh.getFaces();
+    for (const std::uint32_t v : candidates) {
+        for (const std::uint32_t f : graph.getVertexFaces(v))
+            faces[f] = start[f];
+        if (flags[v] == VertexRemoved)
+            flags[v] = VertexFree;
+    }
+    collapseCandidates(mesh, graph, candidates, flags, vertices, faces);
+}
+
+void collapseCandidates(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
+                        std::vector<std::uint8_t>& flags, const std::vector<Vertex>& vertices,
+                        std::vector<Face>& faces) {
 
     struct Weighted {
         double weight;
@@ -84,6 +179,7 @@ void reductionPass(const DynamicMesh& mesh, const MeshGraph& graph, const std::v
         std::uint32_t vertex;
     };
     std::vector<Neighbour> neighbours;
+    std::vector<std::uint32_t> linkScratch[3];
     for (const Weighted& candidate : order) {
         const std::uint32_t v = candidate.vertex;
         if (flags[v] != VertexFree)
@@ -101,7 +197,8 @@ void reductionPass(const DynamicMesh& mesh, const MeshGraph& graph, const std::v
             return a.distance2 < b.distance2 || (a.distance2 == b.distance2 && a.vertex < b.vertex);
         });
         for (const Neighbour& n : neighbours) {
-            if (!collapseKeepsOrientation(graph, vertices, faces, v, n.vertex))
+            if (!collapseKeepsOrientation(graph, vertices, faces, v, n.vertex) ||
+                !collapseKeepsManifold(graph, faces, flags, v, n.vertex, linkScratch))
                 continue;
             for (const std::uint32_t f : graph.getVertexFaces(v)) {
                 Face& face = faces[f];

@@ -19,10 +19,26 @@ std::vector<std::uint8_t> initialVertexFlags(const DynamicMesh& mesh, const Mesh
 /// stroke's starting mesh, whose graph is `graph`). Copies the mesh into
 /// `vertices` and `faces` and collapses candidates there: smallest one-ring
 /// first, each onto its nearest free neighbour whose collapse turns no
-/// remaining face around it over. Collapsed vertices get VertexRemoved;
+/// remaining face around it over and keeps the surface manifold (the link
+/// condition: a closed mesh stays closed and manifold). Collapsed vertices get VertexRemoved;
 /// faces that lose an edge stay in place, degenerate, for finishReduction.
 void reductionPass(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
                    std::vector<std::uint8_t>& flags, std::vector<Vertex>& vertices, std::vector<Face>& faces);
+
+/// The same pass on arrays the caller keeps between passes of one stroke:
+/// `faces` holds the starting mesh's faces except around earlier candidates
+/// (every earlier candidate must be in `candidates` again), `vertices` the
+/// starting mesh's vertices. Only faces around the candidates are touched,
+/// so a pass costs the brushed region, not the mesh. The result equals
+/// reductionPass's.
+void reductionPassInPlace(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
+                          std::vector<std::uint8_t>& flags, const std::vector<Vertex>& vertices,
+                          std::vector<Face>& faces);
+
+/// The collapses of one pass on prepared arrays (the core of both passes).
+void collapseCandidates(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
+                        std::vector<std::uint8_t>& flags, const std::vector<Vertex>& vertices,
+                        std::vector<Face>& faces);
 
 /// The stroke-end clean-up: removes faces with two equal corners (moving
 /// the last face into each gap) and vertices no face uses, renumbering the

@@ -58,14 +58,17 @@ void appendSplitFaces(const Face& face, const std::array<std::int64_t, 3>& slot,
 
 void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vertex>& vertices,
                      std::vector<Face>& faces) {
-    std::vector<std::array<std::int64_t, 3>> slots(faces.size(), {kNoSplit, kNoSplit, kNoSplit});
-    std::vector<std::uint32_t> touched;
-    touched.reserve(2 * candidates.size());
+    // Split records of the touched faces only, so that a brush stroke on a
+    // large mesh pays for the brushed edges, not for every face.
+    struct Split {
+        std::uint32_t face;
+        int slot;
+        std::uint32_t vertex;
+    };
+    std::vector<Split> splits;
+    splits.reserve(2 * candidates.size());
     auto record = [&](std::uint32_t f, std::uint32_t a, std::uint32_t b, std::uint32_t m) {
-        const int slot = edgeSlot(faces[f], a, b);
-        if (slot >= 0)
-            slots[f][slot] = m;
-        touched.push_back(f);
+        splits.push_back({f, edgeSlot(faces[f], a, b), m});
     };
     for (const EdgeRecord& e : candidates) {
         const std::uint32_t m = static_cast<std::uint32_t>(vertices.size());
@@ -74,11 +77,15 @@ void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vert
         if (e.face1 != e.face0)
             record(e.face1, e.vertexA, e.vertexB, m);
     }
-    std::sort(touched.begin(), touched.end());
-    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
-    for (const std::uint32_t f : touched) {
+    std::stable_sort(splits.begin(), splits.end(), [](const Split& x, const Split& y) { return x.face < y.face; });
+    for (std::size_t i = 0; i < splits.size();) {
+        const std::uint32_t f = splits[i].face;
+        std::array<std::int64_t, 3> slot = {kNoSplit, kNoSplit, kNoSplit};
+        for (; i < splits.size() && splits[i].face == f; ++i)
+            if (splits[i].slot >= 0)
+                slot[static_cast<std::size_t>(splits[i].slot)] = splits[i].vertex;
         const std::size_t before = faces.size();
-        appendSplitFaces(faces[f], slots[f], faces);
+        appendSplitFaces(faces[f], slot, faces);
         if (faces.size() == before)
             continue;
         // The face's own sub-faces are the last ones: the last takes its place.

@@ -209,3 +209,111 @@ TEST(ReductionPass, PassesRestartFromTheStartingMesh) {
     reductionPass(mesh, graph, {12, 6}, flags, secondVertices, secondFaces);
     EXPECT_EQ(firstFaces, secondFaces); // the same set of candidates gives the same result
 }
+
+namespace {
+
+/// Every directed edge once, each with its reverse: closed and manifold by index.
+bool closedManifold(const std::vector<Face>& faces) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> edges;
+    for (const Face& f : faces)
+        for (int k = 0; k < 3; ++k)
+            edges.emplace_back(f[k], f[(k + 1) % 3]);
+    std::sort(edges.begin(), edges.end());
+    if (std::adjacent_find(edges.begin(), edges.end()) != edges.end())
+        return false;
+    for (const auto& e : edges)
+        if (!std::binary_search(edges.begin(), edges.end(), std::make_pair(e.second, e.first)))
+            return false;
+    return true;
+}
+
+/// A closed latitude-longitude sphere of radius 1 around the origin.
+DynamicMesh sphere(int rings, int segments) {
+    std::vector<Vertex> vertices;
+    std::vector<Face> faces;
+    vertices.push_back(at(0, 0, 1));
+    for (int r = 1; r < rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            const double theta = M_PI * r / rings, phi = 2.0 * M_PI * s / segments;
+            vertices.push_back(at(float(std::sin(theta) * std::cos(phi)), float(std::sin(theta) * std::sin(phi)),
+                                  float(std::cos(theta))));
+        }
+    vertices.push_back(at(0, 0, -1));
+    const auto south = static_cast<std::uint32_t>(vertices.size() - 1);
+    auto ring = [&](int r, int s) { return static_cast<std::uint32_t>(1 + (r - 1) * segments + (s % segments)); };
+    for (int s = 0; s < segments; ++s)
+        faces.push_back({0u, ring(1, s), ring(1, s + 1)});
+    for (int r = 1; r + 1 < rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            faces.push_back({ring(r, s), ring(r + 1, s), ring(r + 1, s + 1)});
+            faces.push_back({ring(r, s), ring(r + 1, s + 1), ring(r, s + 1)});
+        }
+    for (int s = 0; s < segments; ++s)
+        faces.push_back({ring(rings - 1, s), south, ring(rings - 1, s + 1)});
+    return DynamicMesh(vertices, faces);
+}
+
+} // namespace
+
+TEST(ReductionPass, RepeatedWholeMeshReductionKeepsClosedMeshesManifold) {
+    // Coarse spheres shrink to a few faces, where collapses that keep every
+    // face's orientation can still pinch two sheets together (these shapes
+    // did so before the link condition); every round must stay closed and
+    // manifold.
+    DynamicMesh shapes[] = {sphere(3, 4), sphere(4, 9), sphere(7, 8), sphere(12, 6), sphere(13, 16)};
+    for (DynamicMesh& mesh : shapes) {
+        ASSERT_TRUE(closedManifold(mesh.getFaces()));
+        std::size_t faces = mesh.getFaceCount();
+        for (int round = 0; round < 14; ++round) {
+            reduceWholeMesh(mesh);
+            ASSERT_TRUE(closedManifold(mesh.getFaces())) << "round " << round;
+            ASSERT_TRUE(isClosed(mesh));
+            ASSERT_LE(mesh.getFaceCount(), faces);
+            faces = mesh.getFaceCount();
+        }
+        EXPECT_LT(faces, 60u);
+    }
+}
+
+TEST(ReductionPass, InPlacePassOverAGrowingBrushMatchesTheCopyingPass) {
+    DynamicMesh mesh = sphere(16, 20);
+    const MeshGraph& graph = mesh.getGraph();
+    std::vector<std::uint8_t> copyFlags = initialVertexFlags(mesh, graph);
+    std::vector<std::uint8_t> localFlags = copyFlags;
+    std::vector<Face> local = mesh.getFaces();
+    std::vector<Vertex> copyVertices;
+    std::vector<Face> copyFaces;
+    std::vector<std::uint32_t> candidates;
+    // The brush sweeps down from the north pole, a few rings per step.
+    for (float z = 0.9f; z > -1.1f; z -= 0.3f) {
+        for (std::uint32_t v = 0; v < mesh.getVertexCount(); ++v)
+            if (mesh.getVertices()[v].position.z > z &&
+                std::find(candidates.begin(), candidates.end(), v) == candidates.end())
+                candidates.push_back(v);
+        reductionPass(mesh, graph, candidates, copyFlags, copyVertices, copyFaces);
+        reductionPassInPlace(mesh, graph, candidates, localFlags, mesh.getVertices(), local);
+        ASSERT_EQ(local, copyFaces) << "brush down to z = " << z;
+        ASSERT_EQ(localFlags, copyFlags);
+    }
+}
+
+TEST(SubdivisionPass, SplitsOnlyTheFacesOfCandidateEdges) {
+    DynamicMesh mesh = sphere(8, 10);
+    const std::vector<EdgeRecord> edges = edgeList(mesh, mesh.getGraph());
+    std::vector<EdgeRecord> some(edges.begin(), edges.begin() + 7);
+    std::vector<Vertex> vertices = mesh.getVertices();
+    std::vector<Face> faces = mesh.getFaces();
+    subdivisionPass(some, vertices, faces);
+    EXPECT_EQ(vertices.size(), mesh.getVertexCount() + some.size());
+    EXPECT_EQ(faces.size(), mesh.getFaceCount() + some.size() * 2);  // each interior edge adds two faces
+    EXPECT_TRUE(closedManifold(faces));
+    std::vector<bool> touched(mesh.getFaceCount(), false);
+    for (const EdgeRecord& e : some)
+        touched[e.face0] = touched[e.face1] = true;
+    for (std::size_t f = 0; f < mesh.getFaceCount(); ++f) {
+        if (!touched[f]) {
+            ASSERT_EQ(faces[f], mesh.getFaces()[f]) << "face " << f;
+        }
+    }
+}
+

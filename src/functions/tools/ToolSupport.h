@@ -110,11 +110,7 @@ public:
     virtual std::string getUnitText() const = 0;
 };
 /// The colour new objects get; the colour function implements it.
-class IColourSource {
-public:
-    virtual ~IColourSource() = default;
-    virtual Ogre::ColourValue getCurrentColour() const = 0;
-};
+using IColourSource = ::IColourSource;
 /// The colour of the function "ColourFunction", or white.
 Ogre::ColourValue currentColour(const FunctionContext& context);
 

@@ -1,5 +1,5 @@
-// The view's check boxes: the floor, the shadows, the colour box and the
-// grid. Each is told its window by the GUI settings ("Argument"), takes its
+// The view's check boxes: the floor, the shadows and the grid (the colour
+// box's is the colour function's own, in colour/ColourFunction). Each is told its window by the GUI settings ("Argument"), takes its
 // state from the user's settings, and stores every change back, so that the
 // next start looks the same. Windows are read once a frame, so a click, a
 // script and a key all go the same way.
@@ -93,18 +93,6 @@ protected:
     }
 };
 
-/// The check box of the colour box; the box itself belongs to the colour
-/// tools, which read "View.ColorBox".
-class ColourFunction : public CheckboxFunction {
-public:
-    explicit ColourFunction(FunctionContext& context)
-        : CheckboxFunction(context, "ColourFunction", "Background", FunctionText::id(38), FunctionText::id(40),
-                           "View.ColorBox", true, "Could not find the Checkbox for Colour function...") {}
-
-protected:
-    void apply(bool state) override { (void)state; }
-};
-
 /// The grid: its check box, its size slider, and the keys Page Up / Page
 /// Down (next / previous plane) and plus / minus (move the plane).
 class SwitchGridFunction : public FunctionBase {
@@ -190,5 +178,4 @@ private:
 
 MORVEL_REGISTER_FUNCTION(FloorFunction);
 MORVEL_REGISTER_FUNCTION(ShadowFunction);
-MORVEL_REGISTER_FUNCTION(ColourFunction);
 MORVEL_REGISTER_FUNCTION(SwitchGridFunction);

@@ -1,0 +1,172 @@
+#include "functions/resolution/MeshBrushFunction.h"
+
+#include "functions/FunctionManager.h"
+#include "scene/Object.h"
+#include "scene/SelectionManager.h"
+
+#include <algorithm>
+
+namespace {
+const Ogre::ColourValue STYLUS_COLOUR(1.0f, 0.2f, 0.6f, 1.0f);
+} // namespace
+
+MeshArraysState::MeshArraysState(const FunctionBase* function, Kiln::Object& object)
+    : FunctionState(function), target(object.getHandle()), vertices(object.getMesh()->getVertices()),
+      faces(object.getMesh()->getFaces()) {}
+
+void MeshArraysState::swap() {
+    Kiln::Object* object = target.getObject();
+    if (!object || !object->getMesh())
+        return;
+    object->getMesh()->swapVertices(vertices);
+    object->getMesh()->swapFaces(faces);
+    object->notifyMeshChanged();
+}
+
+ResolutionBrush ResolutionBrush::of(const Kiln::HapticState& state) {
+    const float r = static_cast<float>(state.proxyRadius);
+    const Ogre::Vector3 d = state.position - state.proxyPosition;
+    const float depth = d.length();
+    ResolutionBrush brush;
+    brush.centre = depth > 0.f ? state.proxyPosition + d * (r / depth) : state.proxyPosition;
+    brush.radius = r + 0.5f * depth;
+    return brush;
+}
+
+MeshBrushFunction::MeshBrushFunction(FunctionContext& context, const std::string& name, const FunctionText& title,
+                                     const FunctionText& help, const std::string& strokeEndText,
+                                     const std::string& wholeText)
+    : FunctionBase(context, name, FUNCTION_TOOL, "Properties", title, help), strokeEndText(strokeEndText),
+      wholeText(wholeText) {}
+
+void MeshBrushFunction::activate() {
+    if (context.haptics)
+        context.haptics->setStylusColour(STYLUS_COLOUR);
+}
+
+void MeshBrushFunction::deactivate() {
+    if (state)
+        endStroke();
+    if (context.haptics)
+        context.haptics->setStylusColour(Ogre::ColourValue::White);
+}
+
+void MeshBrushFunction::hapticMoved(const Kiln::HapticEvent& event) {
+    const bool held = (event.getState().buttons & 1u) != 0;
+    if (!state) {
+        if (!held || !context.haptics)
+            return;
+        std::vector<Kiln::ObjectHandle> touched = context.haptics->getTouchedObjects();
+        std::sort(touched.begin(), touched.end());
+        touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+        Kiln::Object* object = touched.size() == 1 ? touched.front().getObject() : nullptr;
+        if (!object || !startStroke(*object))
+            return;
+    } else if (!held) {
+        endStroke();
+        return;
+    }
+    Kiln::Object* object = target.getObject();
+    if (!object || !object->getMesh()) {
+        endStroke();
+        return;
+    }
+    if (growCandidates(worldTransform, ResolutionBrush::of(event.getState())))
+        pass(*object);
+}
+
+void MeshBrushFunction::buttonReleased(const FunctionButtonEvent& event) {
+    if (!state || !event.button(0))
+        return;
+    if (context.status)
+        context.status->setHelpText(strokeEndText);
+    endStroke();
+}
+
+void MeshBrushFunction::keyPressed(const OIS::KeyEvent& event) {
+    if (event.key == OIS::KC_X && !state)
+        applyToSelection();
+}
+
+bool MeshBrushFunction::applyToSelection() {
+    if (state || !context.selection)
+        return false;
+    const Kiln::SelectionManager::HandleSet& selected = context.selection->getSelected();
+    const std::vector<Kiln::Object*> objects = context.selection->getSelectedObjects();
+    if (selected.size() != 1 || objects.size() != 1 || !startStroke(*objects.front()))
+        return false;
+    if (context.status)
+        context.status->setHelpText(wholeText);
+    takeEverything();
+    pass(*objects.front());
+    endStroke();
+    return true;
+}
+
+bool MeshBrushFunction::startStroke(Kiln::Object& object) {
+    Kiln::DynamicMesh* mesh = object.getMesh();
+    if (!mesh || mesh->getFaceCount() == 0)
+        return false;
+    beginOperation();
+    target = object.getHandle();
+    state = std::make_unique<MeshArraysState>(this, object);
+    savedMaterial = object.getParameterValue<std::string>("material").value_or("");
+    object.setParameter("material", "wireframeMaterial");
+    start = mesh->clone();
+    worldTransform = object.getWorldMatrix();
+    inverseWorld = object.getInverseWorldMatrix();
+    const Ogre::Matrix3 linear = worldTransform.linear();
+    smallestScale = std::min({linear.GetColumn(0).length(), linear.GetColumn(1).length(),
+                              linear.GetColumn(2).length()});
+    modified = false;
+    beginPasses(*start);
+    return true;
+}
+
+void MeshBrushFunction::pass(Kiln::Object& object) {
+    runPass(*object.getMesh());
+    object.notifyMeshChanged();
+    modified = true;
+}
+
+void MeshBrushFunction::endStroke() {
+    Kiln::Object* object = target.getObject();
+    if (object && !savedMaterial.empty())
+        object->setParameter("material", savedMaterial);
+    std::unique_ptr<MeshArraysState> finished = std::move(state);
+    if (object && modified && object->getMesh()) {
+        cleanUp(*object->getMesh());
+        object->notifyMeshChanged();
+        commitOperation(std::move(finished));
+    } else {
+        endOperation();
+    }
+    endPasses();
+    start.reset();
+    target = Kiln::ObjectHandle();
+    worldTransform = Ogre::Matrix4::IDENTITY;
+    savedMaterial.clear();
+    modified = false;
+}
+
+float MeshBrushFunction::typicalBrushCell(const Kiln::DynamicMesh& mesh) {
+    const std::vector<Kiln::Face>& faces = mesh.getFaces();
+    const std::vector<Kiln::Vertex>& vertices = mesh.getVertices();
+    const std::size_t step = std::max<std::size_t>(1, faces.size() / 1024);
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (std::size_t f = 0; f < faces.size(); f += step) {
+        const Kiln::Face& face = faces[f];
+        if (face.i0 >= vertices.size() || face.i1 >= vertices.size())
+            continue;
+        sum += vertices[face.i0].position.distance(vertices[face.i1].position);
+        ++count;
+    }
+    const float mean = count ? static_cast<float>(sum / double(count)) : 0.f;
+    return 4.f * mean;  // VertexGrid falls back to the extent for 0
+}
+
+MeshBrushFunction::LocalSphere MeshBrushFunction::toLocal(const ResolutionBrush& brush) const {
+    const float scale = smallestScale > 0.f ? smallestScale : 1.f;
+    return {inverseWorld * brush.centre, brush.radius / scale};
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The reduction brush: vertices under the brush collapse onto their nearest
+// neighbour where that keeps every face's orientation and the surface
+// manifold. Each frame redoes only the faces around the candidates.
+#include "functions/resolution/MeshBrushFunction.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Kiln {
+class MeshGraph;
+} // namespace Kiln
+
+class ReduceMeshFunction : public MeshBrushFunction {
+public:
+    explicit ReduceMeshFunction(FunctionContext& context);
+    std::size_t getCandidateCount() const { return candidates.size(); }
+
+protected:
+    void beginPasses(Kiln::DynamicMesh& start) override;
+    bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) override;
+    void takeEverything() override;
+    void runPass(Kiln::DynamicMesh& target) override;
+    void cleanUp(Kiln::DynamicMesh& target) override;
+    void endPasses() override;
+
+private:
+    Kiln::DynamicMesh* start = nullptr;
+    const Kiln::MeshGraph* graph = nullptr;
+    VertexGrid grid;
+    std::vector<std::uint8_t> flags;
+    std::vector<std::uint8_t> isCandidate;
+    std::vector<std::uint32_t> candidates;
+    std::vector<std::uint32_t> found;
+};
