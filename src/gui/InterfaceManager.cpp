@@ -7,6 +7,9 @@
 #include <CEGUI/CEGUI.h>
 #include <CEGUI/RendererModules/Ogre/ImageCodec.h>
 #include <CEGUI/RendererModules/Ogre/Renderer.h>
+#include <OgreFrameListener.h>
+#include <OgreRenderSystem.h>
+#include <OgreRoot.h>
 
 #include <functional>
 
@@ -60,6 +63,33 @@ CEGUI::String toGuiString(const std::string& text) {
 
 std::string fromGuiString(const CEGUI::String& text) { return text.c_str(); }
 
+/// CEGUI's Ogre renderer clips every GUI batch with the render system's
+/// scissor test and leaves that state behind when it has drawn the frame.
+/// Ogre's scene rendering does not re-apply it, so the next frame's 3D view
+/// was clipped away and the window kept showing whatever the view held when
+/// the GUI first drew. Switching the scissor test off once the frame is
+/// finished hands the render system back in the state Ogre expects, for the
+/// next frame and for any off-screen render made between frames.
+class InterfaceManager::ScissorReset : public Ogre::FrameListener {
+public:
+    explicit ScissorReset(Ogre::Root& root) : root(root) { root.addFrameListener(this); }
+    ~ScissorReset() override { root.removeFrameListener(this); }
+    ScissorReset(const ScissorReset&) = delete;
+    ScissorReset& operator=(const ScissorReset&) = delete;
+
+    bool frameEnded(const Ogre::FrameEvent&) override {
+        Ogre::RenderSystem* renderSystem = root.getRenderSystem();
+        // Switching the test off resets the box to the active viewport, so
+        // there must be one.
+        if (renderSystem && renderSystem->_getViewport())
+            renderSystem->setScissorTest(false);
+        return true;
+    }
+
+private:
+    Ogre::Root& root;
+};
+
 InterfaceManager::InterfaceManager() = default;
 
 InterfaceManager::~InterfaceManager() {
@@ -68,6 +98,7 @@ InterfaceManager::~InterfaceManager() {
 }
 
 void InterfaceManager::destroy() {
+    scissorReset.reset();
     context = nullptr;
     panels.clear();
     if (CEGUI::System::getSingletonPtr())
@@ -94,6 +125,8 @@ void InterfaceManager::initialize(Ogre::RenderTarget& target, const std::string&
     if (!renderer)
         throw Exception(2, "Failed to create CEGUI::Renderer.", "Kiln::InterfaceManager::initialize");
     ownRenderer = renderer;
+    if (Ogre::Root* root = Ogre::Root::getSingletonPtr())
+        scissorReset = std::make_unique<ScissorReset>(*root);
     ownCodec = &CEGUI::OgreRenderer::createOgreImageCodec();
     initializeWith(*renderer, std::make_unique<OgreCEGUIResourceProvider>(resourceGroup), ownCodec,
                    configFile, layoutFile, logFile);

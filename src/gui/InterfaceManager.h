@@ -108,9 +108,12 @@ public:
     std::string click(const std::string& name);
 
 private:
+    class ScissorReset;
+
     void destroy();
 
     CEGUI::Renderer* ownRenderer = nullptr;
+    std::unique_ptr<ScissorReset> scissorReset;
     std::unique_ptr<CEGUI::ResourceProvider> provider;
     CEGUI::ImageCodec* ownCodec = nullptr;
     CEGUI::GUIContext* context = nullptr;

@@ -10,7 +10,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from morvel_session import CAMERA, MORVEL, Session, WindowSession, xdotool  # noqa: E402
+from morvel_session import CAMERA, MORVEL, Session, WindowSession, read_png, xdotool  # noqa: E402
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data")
 
@@ -241,6 +241,37 @@ class RealPointer(WindowSession):
         distance = lambda p: sum(c * c for c in p) ** 0.5
         self.assertLess(distance(end), distance(start) * 0.8)  # zoomed in
         self.assertEqual(after["alert"], "World rotation centre point is now locked.")
+
+
+class ViewUnderTheInterface(GuiSession):
+    def changed_pixels_in_the_centre(self, first, second):
+        """Pixels that differ between two screenshots inside the central half
+        of the window, which no panel covers."""
+        width, height, channels, rows_a = read_png(first)
+        *size_b, rows_b = read_png(second)
+        self.assertEqual(tuple(size_b), (width, height, channels))
+        x0, x1 = width // 4 * channels, width * 3 // 4 * channels
+        changed = 0
+        for y in range(height // 4, height * 3 // 4):
+            a, b = rows_a[y][x0:x1], rows_b[y][x0:x1]
+            if a != b:
+                changed += sum(1 for i in range(0, len(a), channels) if a[i:i + channels] != b[i:i + channels])
+        return changed
+
+    def test_the_view_keeps_following_the_scene_while_the_panels_are_drawn(self):
+        # Once the GUI had drawn, the window used to keep the view of the
+        # first frames: a moving stylus and new objects never showed.
+        shots = [self.path(name) for name in ("before.png", "moved.png", "sphere.png")]
+        self.check(self.run_script(
+            "frames 10\nscreenshot %s\n"
+            "stylus 20 0 0\nframes 10\nscreenshot %s\n"
+            "invoke CreateObject sphere\nstylus 20 0 0 1\nframes 2\nstylus 25 0 0 1\nframes 2\n"
+            "stylus 25 0 0 0\nstylus -20 0 0\nframes 10\nscreenshot %s\nexit\n" % tuple(shots),
+            self.primitive("cube")))
+        # These sessions use a small stylus tip: a few dozen pixels move.
+        self.assertGreater(self.changed_pixels_in_the_centre(shots[0], shots[1]), 20)
+        # A sphere dragged out beside the cube covers thousands.
+        self.assertGreater(self.changed_pixels_in_the_centre(shots[1], shots[2]), 2000)
 
 
 if __name__ == "__main__":

@@ -5,10 +5,12 @@ import json
 import math
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
 import unittest
+import zlib
 
 MORVEL = os.environ["MORVEL_BINARY"]
 CLI = os.environ["MORVEL_CLI"]
@@ -142,3 +144,49 @@ class WindowSession(Session):
         size = text.split("Geometry:")[1].split()[0]
         width, height = size.split("x")
         return int(width), int(height)
+
+
+def read_png(path):
+    """(width, height, channels, rows) of an 8-bit, non-interlaced PNG such as
+    the program's screenshots: each row a bytes object of width * channels
+    samples, already unfiltered."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError(path + " is not a PNG file")
+    pos, header, packed = 8, None, bytearray()
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            packed += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    channels = {0: 1, 2: 3, 4: 2, 6: 4}.get(colour)
+    if depth != 8 or interlace or channels is None:
+        raise ValueError(path + ": only 8-bit, non-interlaced grey or RGB(A) images are read")
+    raw = zlib.decompress(bytes(packed))
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        start = y * (stride + 1)
+        kind, row = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            left = row[i - channels] if i >= channels else 0
+            up = previous[i]
+            if kind == 1:
+                row[i] = (row[i] + left) & 0xFF
+            elif kind == 2:
+                row[i] = (row[i] + up) & 0xFF
+            elif kind == 3:
+                row[i] = (row[i] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                corner = previous[i - channels] if i >= channels else 0
+                guess = left + up - corner
+                pa, pb, pc = abs(guess - left), abs(guess - up), abs(guess - corner)
+                row[i] = (row[i] + (left if pa <= pb and pa <= pc else up if pb <= pc else corner)) & 0xFF
+        rows.append(bytes(row))
+        previous = row
+    return width, height, channels, rows
