@@ -14,6 +14,9 @@
 #include <CEGUI/CEGUI.h>
 #include <OgreRenderWindow.h>
 
+#include <algorithm>
+#include <cctype>
+
 namespace Kiln {
 namespace {
 
@@ -23,6 +26,13 @@ int guiButtonOf(OIS::MouseButtonID id) {
     case OIS::MB_Middle: return 2;
     default: return 1;
     }
+}
+
+bool sameWord(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
 }
 
 bool isShift(const IKeyState& keys) { return keys.isKeyDown(OIS::KC_LSHIFT) || keys.isKeyDown(OIS::KC_RSHIFT); }
@@ -131,7 +141,8 @@ void GuiLayer::syncToolButtons() {
             continue;
         if (!dynamic_cast<CEGUI::RadioButton*>(gui.getWindow(binding.window)))
             continue;
-        if (chosen.empty() || (binding.hasArgument && binding.argument == argument))
+        // The tools read their argument in any case ("sphere", "SPHERE").
+        if (chosen.empty() || (binding.hasArgument && sameWord(binding.argument, argument)))
             chosen = binding.window;
     }
     for (const WindowBinding& binding : guiManager->getBindings()) {
