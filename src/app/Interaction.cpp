@@ -24,6 +24,7 @@
 #include "haptics/HapticManager.h"
 #include "hapticdevice/HapticsDeviceDriven.h"
 #include "hapticdevice/HapticsDeviceFactory.h"
+#include "hapticdevice/falcon/HapticsDeviceFalcon.h"
 #include "hapticdevice/HapticsDeviceSimulated.h"
 #include "hapticdevice/HapticsDeviceScripted.h"
 #include "input/InputManager.h"
@@ -145,7 +146,8 @@ Application::~Application() {
 std::unique_ptr<Kiln::IHapticsDevice> Application::chooseDevice(Kiln::ConfigReader& hapticSettings) {
     const std::string choice = hapticSettings.readString("Haptic.Device", "auto");
     // A script drives the stylus itself, unless a real device is asked for.
-    if (!options.scriptPath.empty() && choice != "falcon" && !Kiln::usesMouseStylus(scriptCommands)) {
+    const bool falcon = choice == "falcon" || choice == "falcon-simulated";
+    if (!options.scriptPath.empty() && !falcon && !Kiln::usesMouseStylus(scriptCommands)) {
         auto driven = std::make_unique<Kiln::HapticsDeviceDriven>();
         drivenDevice = driven.get();
         deviceName = "script";
@@ -412,6 +414,9 @@ std::string Application::buildDump() const {
     view.selection = context->selectionManager.get();
     view.haptics = context->hapticManager.get();
     view.deviceName = deviceName;
+    if (context->hapticManager)
+        if (auto* falcon = dynamic_cast<Kiln::HapticsDeviceFalcon*>(context->hapticManager->getDevice()))
+            view.deviceHomed = falcon->isHomed();
     if (const FunctionManager* functions = context->functionManager.get()) {
         if (const FunctionBase* tool = functions->getActiveTool())
             view.tool = tool->getName();

@@ -142,6 +142,8 @@ void writeStylus(JsonWriter& json, const StateView& view) {
             json.value(handle->getId());
     json.endArray();
     json.key("deviceKind").value(view.deviceName);
+    if (view.deviceHomed)
+        json.key("homed").value(*view.deviceHomed);
     json.endObject();
 }
 

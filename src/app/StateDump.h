@@ -55,6 +55,7 @@ struct StateView {
     const SelectionManager* selection = nullptr;
     HapticManager* haptics = nullptr;
     std::string deviceName;            ///< "simulated", "script", "falcon", ...
+    std::optional<bool> deviceHomed;   ///< for a device that must be homed
     std::optional<std::string> tool;   ///< active tool's name
     std::size_t undo = 0;
     std::size_t redo = 0;

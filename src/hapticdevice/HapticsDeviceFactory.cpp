@@ -3,6 +3,7 @@
 #include "hapticdevice/HapticsDeviceScripted.h"
 #include "hapticdevice/HapticsDeviceSimulated.h"
 #include "hapticdevice/falcon/HapticsDeviceFalcon.h"
+#include "hapticdevice/falcon/HapticsDeviceFalconSimulated.h"
 #include "log/Exception.h"
 
 namespace Kiln {
@@ -56,6 +57,8 @@ HapticsDeviceChoice createHapticsDevice(const std::string& choice, const Haptics
         result = automaticChoice(options);
     } else if (choice == "falcon") {
         result.device = openFalcon(options);
+    } else if (choice == "falcon-simulated") {
+        result.device = HapticsDeviceFalconSimulated::create();
     } else if (choice.compare(0, scriptPrefix.size(), scriptPrefix) == 0) {
         const std::string path = choice.substr(scriptPrefix.size());
         if (path.empty())
@@ -65,7 +68,7 @@ HapticsDeviceChoice createHapticsDevice(const std::string& choice, const Haptics
     } else {
         throw Exception(ErrorCode::Haptics,
                         "Unknown haptic device \"" + choice +
-                            "\": use \"auto\", \"falcon\", \"simulated\" or \"script:PATH\".",
+                            "\": use \"auto\", \"falcon\", \"falcon-simulated\", \"simulated\" or \"script:PATH\".",
                         factorySource);
     }
     return result;

@@ -105,6 +105,19 @@ class ScriptErrors(Session):
         self.assertIn("Falcon", result.stderr)
         self.assertNotIn("Oops", result.stdout + result.stderr)
 
+    def test_the_program_runs_and_homes_on_the_simulated_falcon(self):
+        # The Falcon's real driver path against a simulated device: the
+        # hand homes the grip at start; the script cannot move the stylus.
+        self.set_device("falcon-simulated")
+        result = self.run_script("sleep 2\ndump %s\nstylus 0 0 0\n" % self.path("falcon.json"))
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertIn("session.txt:3: the stylus follows the haptic device", result.stderr)
+        state = self.load("falcon.json")
+        self.assertEqual(state["stylus"]["deviceKind"], "falcon")
+        self.assertTrue(state["stylus"]["homed"], json.dumps(state["stylus"]))
+        self.assertTrue(state["haptics"])
+        self.assertTrue(all(abs(c) < 1e6 for c in state["stylus"]["device"]))
+
     def test_exit_after_frames_still_caps_a_script(self):
         result = self.run_script("sleep 600\n", "-exitAfterFrames=5")
         self.check(result)
