@@ -2,6 +2,7 @@
 // manager: how much the undo history grows the process (RSS), how long a
 // click's commit and the undo and redo of all fifty take, and whether
 // undoing everything gives back the exact original positions.
+#include "support/BenchMeshes.h"
 #include "functions/FunctionManager.h"
 #include "functions/sculpt/DeformFunction.h"
 #include "mesh/DynamicMesh.h"
@@ -17,29 +18,6 @@
 
 namespace {
 
-// A closed torus (major radius 3, minor 1) of rings x segments vertices.
-std::unique_ptr<Kiln::DynamicMesh> torus(int rings, int segments) {
-    std::vector<Kiln::Vertex> vertices;
-    vertices.reserve(std::size_t(rings) * segments);
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            const float theta = 2.0f * float(M_PI) * i / rings;
-            const float phi = 2.0f * float(M_PI) * j / segments;
-            Kiln::Vertex v;
-            v.position = Ogre::Vector3(std::cos(theta) * (3 + std::cos(phi)),
-                                       std::sin(theta) * (3 + std::cos(phi)), std::sin(phi));
-            vertices.push_back(v);
-        }
-    std::vector<Kiln::Face> faces;
-    faces.reserve(std::size_t(rings) * segments * 2);
-    const auto at = [&](int i, int j) { return std::uint32_t((i % rings) * segments + j % segments); };
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            faces.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1)});
-            faces.push_back({at(i, j), at(i + 1, j + 1), at(i, j + 1)});
-        }
-    return std::make_unique<Kiln::DynamicMesh>(std::move(vertices), std::move(faces));
-}
 
 // The live dent's rule: vertices within `radius` of the centre move along
 // `push`, weighted (1 - sin(d^2 pi/2))^3.
@@ -97,7 +75,7 @@ void run(const char* label, float dentRadius) {
     manager.activateFunction("DeformFunction");
 
     auto object = std::make_unique<Kiln::Object>();
-    object->setMesh(torus(1000, 500));
+    object->setMesh(benchmesh::torusMesh(1000, 500));
     Kiln::Object* target = root.adoptChild(std::move(object));
     haptics.object = target->getHandle();
     haptics.dent.radius = dentRadius;

@@ -5,6 +5,7 @@
 // pressing on a sphere of about a million triangles. The tick's budget is
 // 1000 us; the target for driver plus renderer is a p99 below 200 us.
 #include "hapticdevice/HapticsDevice.h"
+#include "support/BenchMeshes.h"
 #include "haptics/IndexedShape.h"
 #include "haptics/RuspiniRenderer.h"
 #include "hapticdevice/falcon/FalconKinematics.h"
@@ -80,23 +81,7 @@ void benchDriverWork() {
 std::shared_ptr<IndexedShape> sphere(int rings, int segments, double radius) {
     std::vector<float> positions;
     std::vector<std::uint32_t> indices;
-    positions.reserve(3 * (rings + 1) * segments);
-    for (int i = 0; i <= rings; ++i) {
-        const double theta = M_PI * i / rings;
-        for (int j = 0; j < segments; ++j) {
-            const double phi = 2.0 * M_PI * j / segments;
-            positions.insert(positions.end(),
-                             {float(radius * std::sin(theta) * std::cos(phi)),
-                              float(radius * std::sin(theta) * std::sin(phi)), float(radius * std::cos(theta))});
-        }
-    }
-    indices.reserve(6 * rings * segments);
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            const std::uint32_t a = i * segments + j, b = i * segments + (j + 1) % segments;
-            const std::uint32_t c = a + segments, d = b + segments;
-            indices.insert(indices.end(), {a, c, b, b, c, d});
-        }
+    benchmesh::sphere(rings, segments, radius, 0.0, positions, indices);
     return std::make_shared<IndexedShape>(positions, indices);
 }
 

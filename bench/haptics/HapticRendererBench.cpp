@@ -1,5 +1,6 @@
 // Renderer tick times on the primitives and on a mesh of about one million
 // triangles. The budget is 1000 us a tick; the target p99 is below 100 us.
+#include "support/BenchMeshes.h"
 #include "haptics/HapticBench.h"
 #include "mesh/MeshEditor.h"
 
@@ -14,29 +15,11 @@ using namespace Kiln;
 
 namespace {
 
-// A closed sphere of rings x segments quads, two triangles each, its radius
-// rippled by `bumps`.
+// A closed sphere of radius 3 of rings x segments quads, rippled by `bumps`.
 std::shared_ptr<IndexedShape> sphere(int rings, int segments, double bumps) {
     std::vector<float> positions;
     std::vector<std::uint32_t> indices;
-    positions.reserve(3 * (rings + 1) * segments);
-    for (int i = 0; i <= rings; ++i) {
-        const double theta = M_PI * i / rings;
-        for (int j = 0; j < segments; ++j) {
-            const double phi = 2.0 * M_PI * j / segments;
-            const double r = 3.0 + bumps * std::sin(7 * theta) * std::sin(5 * phi);
-            positions.insert(positions.end(),
-                             {float(r * std::sin(theta) * std::cos(phi)),
-                              float(r * std::sin(theta) * std::sin(phi)), float(r * std::cos(theta))});
-        }
-    }
-    indices.reserve(6 * rings * segments);
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            const std::uint32_t a = i * segments + j, b = i * segments + (j + 1) % segments;
-            const std::uint32_t c = a + segments, d = b + segments;
-            indices.insert(indices.end(), {a, c, b, b, c, d});
-        }
+    benchmesh::sphere(rings, segments, 3.0, bumps, positions, indices);
     return std::make_shared<IndexedShape>(positions, indices);
 }
 

@@ -1,5 +1,6 @@
 // Binary STL of about a million triangles: our export and welding import
 // beside assimp's import of the same file (with vertex joining).
+#include "support/BenchMeshes.h"
 #include "io/Stl.h"
 
 #include <assimp/Importer.hpp>
@@ -13,29 +14,6 @@
 
 namespace {
 
-// A closed torus of rings x segments x 2 triangles.
-std::unique_ptr<Kiln::DynamicMesh> torus(int rings, int segments) {
-    std::vector<Kiln::Vertex> vertices;
-    vertices.reserve(std::size_t(rings) * segments);
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            const float theta = 2.0f * float(M_PI) * i / rings;
-            const float phi = 2.0f * float(M_PI) * j / segments;
-            Kiln::Vertex v;
-            v.position = Ogre::Vector3(std::cos(theta) * (3 + std::cos(phi)), std::sin(theta) * (3 + std::cos(phi)),
-                                       std::sin(phi));
-            vertices.push_back(v);
-        }
-    std::vector<Kiln::Face> faces;
-    faces.reserve(std::size_t(rings) * segments * 2);
-    const auto at = [&](int i, int j) { return std::uint32_t((i % rings) * segments + j % segments); };
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            faces.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1)});
-            faces.push_back({at(i, j), at(i + 1, j + 1), at(i, j + 1)});
-        }
-    return std::make_unique<Kiln::DynamicMesh>(std::move(vertices), std::move(faces));
-}
 
 template <typename Work>
 double bestSeconds(int runs, Work&& work) {
@@ -54,7 +32,7 @@ int main() {
     const std::string path = (std::filesystem::temp_directory_path() / "morvel-bench-1m.stl").string();
     Kiln::ObjectGroup root;
     auto object = std::make_unique<Kiln::Object>();
-    object->setMesh(torus(1000, 500));
+    object->setMesh(benchmesh::torusMesh(1000, 500));
     root.adoptChild(std::move(object));
     const std::size_t triangles = root.getChildren()[0]->getMesh()->getFaceCount();
 

@@ -53,7 +53,7 @@ private:
     /// World distance between the points looked under along a sweep's path,
     /// and the most points looked under in one frame.
     static constexpr float sweepStep = 0.05f;
-    static constexpr int maxSweepSteps = 400;
+    static constexpr int maxSweepSteps = 32; // each one a ray query over the scene
 };
 
 class SelectAllFunction : public FunctionBase {
