@@ -1,43 +1,14 @@
-// The camera and picture commands: reset the camera, switch the grid unit,
-// save the view as a picture, and show or hide the panels.
+// Saves the 3D view as a PNG picture, by default in the pictures folder
+// under a dated name.
 #include "functions/FunctionBase.h"
 #include "functions/FunctionRegistration.h"
-#include "platform/UserFolders.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <string>
 
 namespace {
-
-class ResetCameraFunction : public FunctionBase {
-public:
-    explicit ResetCameraFunction(FunctionContext& context)
-        : FunctionBase(context, "ResetCamera", FUNCTION_COMMAND, "Tools", FunctionText::id(256),
-                       FunctionText::literal("Resets the camera to the initial position and orientation.")) {}
-    void execute() override {
-        if (context.view)
-            context.view->resetCamera();
-    }
-};
-
-class SwitchUnitFunction : public FunctionBase {
-public:
-    explicit SwitchUnitFunction(FunctionContext& context)
-        : FunctionBase(context, "SwitchUnitFunction", FUNCTION_COMMAND, "Unit",
-                       FunctionText::literal("Switch Unit"),
-                       FunctionText::literal("Set the scene unit to the selected one")) {}
-    void execute() override {
-        const std::string word = arguments.empty() ? "" : arguments.front();
-        const int unit = word == "Millimetre" ? 1 : word == "Meter" ? 3 : 2;
-        if (!context.view)
-            return;
-        const std::string caption = context.view->setUnit(unit);
-        if (context.status)
-            context.status->postDefault(caption, 1);
-    }
-};
 
 /// Where pictures go: the XDG pictures folder, else $HOME.
 std::string picturesFolder() {
@@ -90,21 +61,6 @@ private:
     }
 };
 
-class AdjustMenuFunction : public FunctionBase {
-public:
-    explicit AdjustMenuFunction(FunctionContext& context)
-        : FunctionBase(context, "AdjustMenu", FUNCTION_COMMAND, "Create", FunctionText::id(6),
-                       FunctionText::literal("")) {}
-    /// Hides the panels and closes the menus, or brings the panels back.
-    void execute() override {
-        if (context.gui)
-            context.gui->setPanelsShown(!context.gui->arePanelsShown());
-    }
-};
-
 } // namespace
 
-MORVEL_REGISTER_FUNCTION(ResetCameraFunction);
-MORVEL_REGISTER_FUNCTION(SwitchUnitFunction);
 MORVEL_REGISTER_FUNCTION(PrintScreenFunction);
-MORVEL_REGISTER_FUNCTION(AdjustMenuFunction);
