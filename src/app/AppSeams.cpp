@@ -107,7 +107,7 @@ std::vector<ObjectHandle> ViewPicker::objectsUnder(const Ogre::Vector3& world) c
     if (direction.dotProduct(camera.getDerivedDirection()) <= 0.f || direction.isZeroLength())
         return found;
     direction.normalise();
-    for (const RayHit& hit : raycastObjects(root, Ogre::Ray(eye, direction)))
+    for (const RayHit& hit : caster.raycast(root, Ogre::Ray(eye, direction)))
         found.push_back(hit.object);
     return found;
 }

@@ -6,6 +6,7 @@
 #include "app/AppContext.h"
 #include "app/StatusLine.h"
 #include "functions/FunctionSeams.h"
+#include "graphics/RayQuery.h"
 #include "scene/IObjectFactory.h"
 
 #include <functional>
@@ -109,12 +110,14 @@ private:
 /// The objects along the camera's line of sight through a world point.
 class ViewPicker : public IViewPicker {
 public:
-    ViewPicker(const Ogre::Camera& camera, ObjectGroup& root) : camera(camera), root(root) {}
+    ViewPicker(const Ogre::Camera& camera, ObjectGroup& root, RayCaster& caster)
+        : camera(camera), root(root), caster(caster) {}
     std::vector<ObjectHandle> objectsUnder(const Ogre::Vector3& world) const override;
 
 private:
     const Ogre::Camera& camera;
     ObjectGroup& root;
+    RayCaster& caster;
 };
 
 /// Installs the haptics presenters that `root` and its descendants lack
@@ -156,6 +159,9 @@ struct InteractionSeams {
     FlagsSceneDocument document;
     AppDocumentHost documentHost;
     TaskQueue tasks;
+    /// One for every ray the program casts into the scene (the mouse
+    /// stylus, the selection sweep), so they share the meshes' trees.
+    Kiln::RayCaster rayCaster;
     std::unique_ptr<Kiln::ToolHaptics> haptics;
     std::unique_ptr<Kiln::OverlayTexts> overlay;
     std::unique_ptr<Kiln::WindowFrameStatistics> frameStatistics;

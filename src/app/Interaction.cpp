@@ -53,8 +53,9 @@ namespace {
 
 /// The first surface along a world ray among the user's objects, with the
 /// face normal turned towards the ray's origin.
-std::optional<Kiln::SurfaceHit> surfaceAlong(Kiln::ObjectGroup& root, const Ogre::Ray& ray) {
-    const std::vector<Kiln::RayHit> hits = Kiln::raycastObjects(root, ray);
+std::optional<Kiln::SurfaceHit> surfaceAlong(Kiln::RayCaster& caster, Kiln::ObjectGroup& root,
+                                             const Ogre::Ray& ray) {
+    const std::vector<Kiln::RayHit> hits = caster.raycast(root, ray);
     if (hits.empty())
         return std::nullopt;
     const Kiln::RayHit& hit = hits.front();
@@ -233,7 +234,8 @@ void Application::startFunctions() {
     seams->overlay = std::make_unique<Kiln::OverlayTexts>(graphics.getTextRenderer());
     seams->frameStatistics = std::make_unique<Kiln::WindowFrameStatistics>(*graphics.getRenderWindow());
     seams->factory = std::make_unique<Kiln::PresentedObjectFactory>(*graphics.getSceneManager());
-    seams->picker = std::make_unique<Kiln::ViewPicker>(*graphics.getCamera(), *context->sceneRoot);
+    seams->picker = std::make_unique<Kiln::ViewPicker>(*graphics.getCamera(), *context->sceneRoot,
+                                                   seams->rayCaster);
 
     functionContext = std::make_unique<FunctionContext>();
     FunctionContext& c = *functionContext;
@@ -294,7 +296,7 @@ void Application::startMouseStylus() {
     mouseStylus = std::make_unique<Kiln::MouseStylus>(
         *simulated, *context->inputManager,
         [camera](float fx, float fy) { return camera->getCameraToViewportRay(fx, fy); },
-        [root](const Ogre::Ray& ray) { return surfaceAlong(*root, ray); },
+        [caster = &seams->rayCaster, root](const Ogre::Ray& ray) { return surfaceAlong(*caster, *root, ray); },
         [this] { return context->hapticManager->getState().buttons; });
     context->inputManager->addMouseListener(mouseStylus.get(), "MouseStylus");
 }

@@ -1,10 +1,12 @@
 #include "graphics/RayQuery.h"
 
+#include "detail/RayTree.h"
 #include "scene/Object.h"
 
 #include <OgreCamera.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <limits>
 
@@ -18,23 +20,23 @@ Ogre::AxisAlignedBox boundsOf(const std::vector<Vertex>& vertices) {
     return box;
 }
 
-/// Nearest hit on one object's mesh, tested in the mesh's own space: an
-/// affine map keeps the ray parameter, so distances stay world distances
-/// as long as the world direction is a unit vector.
-bool hitObject(Object& object, const Ogre::Ray& worldRay, RayHit& hit) {
-    const DynamicMesh* mesh = object.getMesh();
-    if (!mesh || mesh->getFaceCount() == 0)
-        return false;
+/// The ray in an object's mesh space: an affine map keeps the ray
+/// parameter, so distances stay world distances as long as the world
+/// direction is a unit vector.
+Ogre::Ray localRayOf(const Object& object, const Ogre::Ray& worldRay) {
     const Ogre::Matrix4& toLocal = object.getInverseWorldMatrix();
-    const Ogre::Ray localRay(toLocal * worldRay.getOrigin(),
-                             toLocal.linear() * worldRay.getDirection());
-    const std::vector<Vertex>& vertices = mesh->getVertices();
+    return Ogre::Ray(toLocal * worldRay.getOrigin(), toLocal.linear() * worldRay.getDirection());
+}
+
+/// The nearest face crossed, by testing every one.
+bool walkFaces(const DynamicMesh& mesh, const Ogre::Ray& localRay, float& distance, std::size_t& face) {
+    const std::vector<Vertex>& vertices = mesh.getVertices();
     if (!localRay.intersects(boundsOf(vertices)).first)
         return false;
     float nearest = std::numeric_limits<float>::infinity();
     std::size_t nearestFace = 0;
     const std::size_t count = vertices.size();
-    const std::vector<Face>& faces = mesh->getFaces();
+    const std::vector<Face>& faces = mesh.getFaces();
     for (std::size_t i = 0; i < faces.size(); ++i) {
         const Face& f = faces[i];
         if (f.i0 >= count || f.i1 >= count || f.i2 >= count)
@@ -48,8 +50,26 @@ bool hitObject(Object& object, const Ogre::Ray& worldRay, RayHit& hit) {
     }
     if (!std::isfinite(nearest))
         return false;
-    hit = {object.getHandle(), nearest, nearestFace, worldRay.getPoint(nearest)};
+    distance = nearest;
+    face = nearestFace;
     return true;
+}
+
+bool hitObject(Object& object, const Ogre::Ray& worldRay, RayHit& hit) {
+    const DynamicMesh* mesh = object.getMesh();
+    if (!mesh || mesh->getFaceCount() == 0)
+        return false;
+    float distance = 0.0f;
+    std::size_t face = 0;
+    if (!walkFaces(*mesh, localRayOf(object, worldRay), distance, face))
+        return false;
+    hit = {object.getHandle(), distance, face, worldRay.getPoint(distance)};
+    return true;
+}
+
+void sortNearestFirst(std::vector<RayHit>& hits) {
+    std::stable_sort(hits.begin(), hits.end(),
+                     [](const RayHit& a, const RayHit& b) { return a.distance < b.distance; });
 }
 
 void collectHits(ObjectGroup& node, const Ogre::Ray& ray, std::vector<RayHit>& hits) {
@@ -89,9 +109,102 @@ std::vector<RayHit> raycastObjects(ObjectGroup& root, const Ogre::Ray& ray) {
     const Ogre::Ray unitRay(ray.getOrigin(), ray.getDirection().normalisedCopy());
     std::vector<RayHit> hits;
     collectHits(root, unitRay, hits);
-    std::stable_sort(hits.begin(), hits.end(),
-                     [](const RayHit& a, const RayHit& b) { return a.distance < b.distance; });
+    sortNearestFirst(hits);
     return hits;
+}
+
+/// What the caster knows of one mesh: the faces and positions it last saw,
+/// and the tree when it has one.
+struct RayCaster::Entry {
+    std::uint32_t topology = 0;     ///< topology revision last seen
+    std::uint32_t positions = 0;    ///< position revision last seen
+    std::size_t vertexCount = 0;
+    std::size_t faceCount = 0;
+    std::uint32_t treePositions = 0; ///< position revision the tree fits
+    bool hasTree = false;
+    std::uint64_t lastQuery = 0;
+    RayTree tree;
+};
+
+RayCaster::RayCaster() = default;
+RayCaster::~RayCaster() = default;
+
+std::size_t RayCaster::treeCount() const {
+    std::size_t count = 0;
+    for (const auto& [serial, entry] : entries)
+        count += entry->hasTree ? 1 : 0;
+    return count;
+}
+
+std::vector<RayHit> RayCaster::raycast(ObjectGroup& root, const Ogre::Ray& ray) {
+    ++queries;
+    const Ogre::Ray unitRay(ray.getOrigin(), ray.getDirection().normalisedCopy());
+    std::vector<RayHit> hits;
+    collect(root, unitRay, hits);
+    sortNearestFirst(hits);
+    dropStale();
+    return hits;
+}
+
+void RayCaster::collect(ObjectGroup& node, const Ogre::Ray& ray, std::vector<RayHit>& hits) {
+    if (!node.isVisible())
+        return;
+    RayHit found{};
+    if (node.isObject() && hit(static_cast<Object&>(node), ray, found))
+        hits.push_back(found);
+    for (const auto& child : node.getChildren())
+        collect(*child, ray, hits);
+}
+
+bool RayCaster::hit(Object& object, const Ogre::Ray& worldRay, RayHit& result) {
+    const DynamicMesh* mesh = object.getMesh();
+    if (!mesh || mesh->getFaceCount() == 0)
+        return false;
+    if (mesh->getFaceCount() < kTreeFaces)
+        return hitObject(object, worldRay, result);
+
+    std::unique_ptr<Entry>& slot = entries[mesh->getSerial()];
+    if (!slot)
+        slot = std::make_unique<Entry>();
+    Entry& entry = *slot;
+    entry.lastQuery = queries;
+    const bool sameFaces = entry.topology == mesh->getTopologyRevision() &&
+                           entry.faceCount == mesh->getFaceCount() &&
+                           entry.vertexCount == mesh->getVertexCount();
+    const bool samePositions = sameFaces && entry.positions == mesh->getPositionRevision();
+    if (!sameFaces) {
+        entry.hasTree = false;
+        entry.tree = RayTree();
+    } else if (!entry.hasTree) {
+        entry.tree.build(mesh->getVertices(), mesh->getFaces());
+        entry.hasTree = true;
+        entry.treePositions = mesh->getPositionRevision();
+    } else if (samePositions && entry.treePositions != entry.positions) {
+        entry.tree.refit(mesh->getVertices(), mesh->getFaces());
+        entry.treePositions = entry.positions;
+    }
+    entry.topology = mesh->getTopologyRevision();
+    entry.positions = mesh->getPositionRevision();
+    entry.faceCount = mesh->getFaceCount();
+    entry.vertexCount = mesh->getVertexCount();
+
+    const Ogre::Ray localRay = localRayOf(object, worldRay);
+    float distance = 0.0f;
+    std::size_t face = 0;
+    const bool treeFits = entry.hasTree && entry.treePositions == entry.positions;
+    const bool found = treeFits ? entry.tree.nearest(localRay, mesh->getVertices(), mesh->getFaces(), distance, face)
+                                : walkFaces(*mesh, localRay, distance, face);
+    if (!found)
+        return false;
+    result = {object.getHandle(), distance, face, worldRay.getPoint(distance)};
+    return true;
+}
+
+void RayCaster::dropStale() {
+    // A mesh unseen for this many queries is gone, hidden or replaced.
+    constexpr std::uint64_t kKeep = 256;
+    for (auto it = entries.begin(); it != entries.end();)
+        it = queries - it->second->lastQuery > kKeep ? entries.erase(it) : std::next(it);
 }
 
 std::vector<RayHit> pickObjects(const Ogre::Camera& camera, ObjectGroup& root, float x, float y) {

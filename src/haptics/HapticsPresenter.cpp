@@ -441,10 +441,8 @@ void HapticsPresenter::touchContinue(const TouchInfo& info) {
     const float k = 1.f / (r * kDentReach);
     const Ogre::Vector3 centre = info.proxyPosition + v.normalisedCopy() * r;
     const Ogre::Vector3 localCentre = inverse * centre;
-    Ogre::Matrix3 linear;
-    world.extract3x3Matrix(linear);
-    Ogre::Matrix3 inverseLinear;
-    inverse.extract3x3Matrix(inverseLinear);
+    const Ogre::Matrix3 linear = world.linear();
+    const Ogre::Matrix3 inverseLinear = inverse.linear();
     Ogre::Matrix4 toCentre = Ogre::Matrix4::IDENTITY;
     toCentre.setTrans(-localCentre);
     deformation->transform = Ogre::Matrix4(linear * k) * toCentre;

@@ -3,6 +3,7 @@
 #include "log/Exception.h"
 #include "mesh/MeshGraph.h"
 
+#include <atomic>
 #include <stdexcept>
 #include <utility>
 
@@ -15,12 +16,17 @@ void checkLengths(std::size_t vertexCount, std::size_t faceCount) {
         throw std::length_error("vector<T> too long");
 }
 
+std::uint64_t nextSerial() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 } // namespace
 
-DynamicMesh::DynamicMesh() = default;
+DynamicMesh::DynamicMesh() : serial(nextSerial()) {}
 
 DynamicMesh::DynamicMesh(std::vector<Vertex> vertices_, std::vector<Face> faces_)
-    : vertices(std::move(vertices_)), faces(std::move(faces_)) {
+    : vertices(std::move(vertices_)), faces(std::move(faces_)), serial(nextSerial()) {
     checkLengths(vertices.size(), faces.size());
 }
 

@@ -72,6 +72,10 @@ public:
     std::uint32_t getColourRevision() const { return colourRevision; }
     std::uint32_t getTopologyRevision() const { return topologyRevision; }
     std::uint32_t getGraphRevision() const { return graphRevision; }
+    /// Unique among all meshes of this process, clones included: viewers
+    /// that cache something per mesh key on it, because a freed mesh's
+    /// address, and its revisions, may come back on a new one.
+    std::uint64_t getSerial() const { return serial; }
 
 private:
     std::vector<Vertex> vertices;
@@ -82,6 +86,7 @@ private:
     std::uint32_t graphRevision = 0; ///< topologyRevision when this mesh last built its graph
     std::uint32_t graphTopology = 0; ///< topologyRevision the held graph matches
     std::unique_ptr<MeshGraph> graph;
+    std::uint64_t serial;
 };
 
 } // namespace Kiln

@@ -5,6 +5,8 @@
 #include "mesh/MeshEditor.h"
 #include "scene/Object.h"
 
+#include <cmath>
+
 namespace {
 
 Kiln::Object* addCube(Kiln::ObjectGroup& parent, const Ogre::Vector3& position) {
@@ -72,4 +74,99 @@ TEST(RayQuery, TriangleDistanceEdgeCases) {
     EXPECT_LT(Kiln::rayTriangleDistance(Ogre::Ray(Ogre::Vector3(0.2f, 0.2f, 2), Ogre::Vector3::UNIT_X), a, b, c), 0.0f)
         << "parallel";
     EXPECT_LT(Kiln::rayTriangleDistance(down, a, a, c), 0.0f) << "degenerate";
+}
+
+namespace {
+
+/// A wavy closed sphere of about 2 * rings * segments faces: large enough
+/// for the caster to keep a tree, uneven enough that rays meet it at every
+/// angle.
+std::unique_ptr<Kiln::DynamicMesh> bumpySphere(int rings, int segments) {
+    std::vector<Kiln::Vertex> vertices;
+    for (int i = 0; i <= rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const float theta = float(M_PI) * i / rings, phi = 2.0f * float(M_PI) * j / segments;
+            const float r = 5.0f + 0.4f * std::sin(7 * theta) * std::sin(5 * phi);
+            Kiln::Vertex v;
+            v.position = Ogre::Vector3(r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi),
+                                       r * std::cos(theta));
+            vertices.push_back(v);
+        }
+    std::vector<Kiln::Face> faces;
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const std::uint32_t a = i * segments + j, b = i * segments + (j + 1) % segments;
+            faces.push_back({a, a + segments, b});
+            faces.push_back({b, a + std::uint32_t(segments), b + segments});
+        }
+    return std::make_unique<Kiln::DynamicMesh>(std::move(vertices), std::move(faces));
+}
+
+/// Both queries agree on every ray: the same objects, faces and distances.
+void expectSameHits(Kiln::RayCaster& caster, Kiln::ObjectGroup& root, std::uint32_t seed, int rays) {
+    std::uint32_t state = seed;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return float(state >> 8) / float(1u << 24) * 2.0f - 1.0f;
+    };
+    int hitting = 0;
+    for (int i = 0; i < rays; ++i) {
+        const Ogre::Vector3 origin(next() * 12, next() * 12, 20 + next());
+        const Ogre::Vector3 target(next() * 4, next() * 4, next() * 4);
+        const Ogre::Ray ray(origin, target - origin);
+        const auto plain = Kiln::raycastObjects(root, ray);
+        const auto cached = caster.raycast(root, ray);
+        ASSERT_EQ(plain.size(), cached.size()) << "ray " << i;
+        for (std::size_t k = 0; k < plain.size(); ++k) {
+            EXPECT_EQ(plain[k].object.get(), cached[k].object.get());
+            EXPECT_EQ(plain[k].face, cached[k].face) << "ray " << i;
+            EXPECT_EQ(plain[k].distance, cached[k].distance);
+        }
+        hitting += plain.empty() ? 0 : 1;
+    }
+    EXPECT_GT(hitting, rays / 4) << "the rays must mostly meet the sphere to test anything";
+}
+
+} // namespace
+
+TEST(RayCaster, AnswersAsThePlainWalkThroughEditsOfTheMesh) {
+    Kiln::ObjectGroup root;
+    auto sphere = std::make_unique<Kiln::Object>();
+    sphere->setMesh(bumpySphere(40, 64));
+    sphere->setPosition(Ogre::Vector3(3, -2, 1));
+    sphere->setOrientation(Ogre::Quaternion(Ogre::Degree(30), Ogre::Vector3(1, 1, 0).normalisedCopy()));
+    Kiln::Object* object = root.adoptChild(std::move(sphere));
+    Kiln::Object* cube = addCube(root, Ogre::Vector3(0, 0, 8)); // may hide the sphere
+    const std::size_t large = cube->getMesh()->getFaceCount() >= Kiln::RayCaster::kTreeFaces ? 2 : 1;
+    Kiln::DynamicMesh& mesh = *object->getMesh();
+
+    Kiln::RayCaster caster;
+    expectSameHits(caster, root, 1, 300);
+    EXPECT_EQ(caster.treeCount(), large) << "a large mesh that held still gets its tree";
+
+    // Positions that change before every query are walked; once they hold
+    // still the tree is refitted and must follow them.
+    for (int step = 0; step < 3; ++step) {
+        std::vector<Kiln::Vertex> moved = mesh.getVertices();
+        for (std::size_t v = 0; v < moved.size(); v += 3)
+            moved[v].position *= 1.0f + 0.05f * float(step + 1);
+        mesh.setVertices(std::move(moved));
+        expectSameHits(caster, root, 10 + step, 60);
+    }
+    // New faces: a mesh with every other quad split the other way.
+    std::vector<Kiln::Face> faces = mesh.getFaces();
+    for (std::size_t f = 0; f + 1 < faces.size(); f += 4) {
+        const Kiln::Face a = faces[f], b = faces[f + 1];
+        faces[f] = {a.i0, a.i1, b.i2};
+        faces[f + 1] = {a.i0, b.i2, a.i2};
+    }
+    faces.resize(faces.size() - 64); // and a hole
+    mesh.setFaces(std::move(faces));
+    expectSameHits(caster, root, 20, 200);
+
+    // A replaced mesh is a new mesh, even at the old one's address.
+    object->setMesh(bumpySphere(48, 48));
+    expectSameHits(caster, root, 30, 200);
+    object->setVisible(false);
+    expectSameHits(caster, root, 40, 20);
 }
