@@ -11,6 +11,8 @@
 #include <OgreRenderSystem.h>
 #include <OgreRoot.h>
 
+#include <chrono>
+#include <cmath>
 #include <functional>
 
 namespace Kiln {
@@ -166,6 +168,10 @@ void InterfaceManager::initializeWith(CEGUI::Renderer& renderer,
         context->setRootWindow(root);
     }
     context->getRootWindow()->setMousePassThroughEnabled(true);
+    // The toolkit turns the second press of a quick pair into a double click
+    // instead of a press, so a button or check box clicked twice quickly
+    // would act once. Presses stay presses; clicks are told apart here.
+    context->setMouseClickEventGenerationEnabled(false);
 }
 
 CEGUI::Window* InterfaceManager::getRootWindow() const {
@@ -256,8 +262,52 @@ bool InterfaceManager::injectMouseMove(float dx, float dy) {
 bool InterfaceManager::injectMouseButton(int button, bool down) {
     if (!context)
         return false;
-    return down ? context->injectMouseButtonDown(toolkitButton(button))
-                : context->injectMouseButtonUp(toolkitButton(button));
+    if (button >= 0 && button < 3)
+        down ? pressed(button) : released(button);
+    const bool used = down ? context->injectMouseButtonDown(toolkitButton(button))
+                           : context->injectMouseButtonUp(toolkitButton(button));
+    if (!down && button >= 0 && button < 3 && clickTracks[button].clicks > 0 &&
+        clickTracks[button].pressedWindow == nullptr) {
+        const CEGUI::MouseButton which = toolkitButton(button);
+        context->injectMouseButtonClick(which);
+        if (clickTracks[button].clicks == 2)
+            context->injectMouseButtonDoubleClick(which);
+        else if (clickTracks[button].clicks == 3)
+            context->injectMouseButtonTripleClick(which);
+    }
+    return used;
+}
+
+void InterfaceManager::pressed(int button) {
+    ClickTrack& track = clickTracks[button];
+    track.pressedWindow = context->getWindowContainingMouse();
+    const CEGUI::Vector2f at = context->getMouseCursor().getPosition();
+    track.pressX = at.d_x;
+    track.pressY = at.d_y;
+}
+
+void InterfaceManager::released(int button) {
+    // A release counts as a click when it comes over the pressed window,
+    // no further away than the toolkit's double-click tolerance.
+    ClickTrack& track = clickTracks[button];
+    CEGUI::Window* pressed = track.pressedWindow;
+    track.pressedWindow = nullptr;
+    const CEGUI::Vector2f at = context->getMouseCursor().getPosition();
+    const CEGUI::Sizef tolerance = context->getMouseButtonMultiClickTolerance();
+    const bool click = pressed && pressed == context->getWindowContainingMouse() &&
+                       std::fabs(at.d_x - track.pressX) <= tolerance.d_width / 2 &&
+                       std::fabs(at.d_y - track.pressY) <= tolerance.d_height / 2;
+    if (!click) {
+        track.clicks = 0;
+        return;
+    }
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const bool quick = pressed == track.clickedWindow &&
+                       now - track.clickTime <= context->getMouseButtonMultiClickTimeout();
+    track.clicks = quick && track.clicks < 3 ? track.clicks + 1 : 1;
+    track.clickedWindow = pressed;
+    track.clickTime = now;
 }
 
 bool InterfaceManager::injectMouseWheel(float notches) {

@@ -89,7 +89,11 @@ public:
     // Input for the toolkit. Each answers whether the GUI used the event.
     bool injectMousePosition(float x, float y);
     bool injectMouseMove(float dx, float dy);
-    /// button: 0 left, 1 right, 2 middle.
+    /// button: 0 left, 1 right, 2 middle. Every press reaches the window
+    /// under the pointer as a press, however quickly it follows the last;
+    /// a release over the window that was pressed is also a click, and the
+    /// second and third of quick clicks in one place also a double and a
+    /// triple click.
     bool injectMouseButton(int button, bool down);
     bool injectMouseWheel(float notches);
     bool injectKey(unsigned scanCode, bool down);
@@ -109,8 +113,19 @@ public:
 
 private:
     class ScissorReset;
+    /// What the last press and clicks of one button were, to tell clicks
+    /// and double clicks apart.
+    struct ClickTrack {
+        CEGUI::Window* pressedWindow = nullptr;
+        float pressX = 0.f, pressY = 0.f;
+        CEGUI::Window* clickedWindow = nullptr;
+        double clickTime = -1e9; ///< seconds on the steady clock
+        int clicks = 0;          ///< quick clicks in a row on clickedWindow
+    };
 
     void destroy();
+    void pressed(int button);
+    void released(int button);
 
     CEGUI::Renderer* ownRenderer = nullptr;
     std::unique_ptr<ScissorReset> scissorReset;
@@ -120,6 +135,7 @@ private:
     std::vector<CEGUI::Window*> panels;
     bool hitTesting = true;
     bool modal = false;
+    ClickTrack clickTracks[3];
 };
 
 } // namespace Kiln
