@@ -1,6 +1,7 @@
 // The camera and picture commands: reset the camera, switch the grid unit,
 // save the view as a picture, and show or hide the panels.
 #include "functions/FunctionBase.h"
+#include "functions/FunctionManager.h"
 #include "functions/FunctionRegistration.h"
 #include "platform/UserFolders.h"
 
@@ -31,6 +32,10 @@ public:
     void execute() override {
         const std::string word = arguments.empty() ? "" : arguments.front();
         const int unit = word == "Millimetre" ? 1 : word == "Meter" ? 3 : 2;
+        // The grid is the ruler: its cells change size with the unit.
+        if (context.functions)
+            if (auto* grid = dynamic_cast<IGridUnit*>(context.functions->findFunction("SwitchGridFunction")))
+                grid->setUnit(unit);
         if (!context.view)
             return;
         const std::string caption = context.view->setUnit(unit);
