@@ -302,7 +302,11 @@ void Application::startMouseStylus() {
         [camera](float fx, float fy) { return camera->getCameraToViewportRay(fx, fy); },
         [root](const Ogre::Ray& ray) { return surfaceAlong(*root, ray); },
         [this] { return context->hapticManager->getState().buttons; });
-    context->inputManager->addMouseListener(mouseStylus.get(), "MouseStylus");
+    // With the interface up, the interface passes on only what is not its
+    // own: hearing the mouse directly too made a click on a panel (a tool
+    // button, say) a click of the newly chosen tool as well.
+    if (!guiLayer)
+        context->inputManager->addMouseListener(mouseStylus.get(), "MouseStylus");
 }
 
 void Application::openStartFile() {

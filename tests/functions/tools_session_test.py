@@ -359,6 +359,83 @@ class MouseTools(WindowSession):
         # Another item selected: the slider shows its own stiffness.
         self.assertAlmostEqual(slider(other), stiffness(unchanged), places=4)
 
+    def test_rotate_scale_measure_and_snap_with_left_drags(self):
+        """Each tool picked with its button, then one left drag in the view."""
+        cube = self.primitive("cube")  # edge 6 root units at the origin
+
+        def press_button(wid, name):
+            x0, y0, x1, y1 = self.load("s0.json")["windows"][name]["rect"]
+            xdotool("mousemove", "--window", wid, str(int((x0 + x1) / 2)), str(int((y0 + y1) / 2)))
+            time.sleep(0.3)
+            xdotool("click", "1")
+            time.sleep(0.5)
+
+        def left_drag(wid, start, points):
+            xdotool("mousemove", "--window", wid, str(start[0]), str(start[1]))
+            time.sleep(1.5)  # the simulated hand follows the pointer on a spring
+            xdotool("mousedown", "1")
+            time.sleep(0.5)
+            for x, y in points:
+                xdotool("mousemove", "--window", wid, str(int(x)), str(int(y)))
+                time.sleep(0.08)
+            time.sleep(1.0)
+            xdotool("mouseup", "1")
+            time.sleep(0.8)
+
+        def look(wid, width, height):
+            pass
+
+        def rotate(wid, width, height):
+            press_button(wid, "RotateButton")
+            # An eighth of a circle around the cube in the plane of the
+            # screen, Z held so that the turn is about the view axis
+            # whatever the stylus's depth.
+            centre = screen_point((0, 0, 0), width, height)
+            radius = 120
+            arc = [(centre[0] + radius * math.cos(a), centre[1] - radius * math.sin(a))
+                   for a in (math.radians(5 * i) for i in range(1, 10))]
+            xdotool("keydown", "z")
+            left_drag(wid, (centre[0] + radius, centre[1]), arc)
+            xdotool("keyup", "z")
+
+        def scale(wid, width, height):
+            press_button(wid, "ScaleButton")
+            x, y = screen_point((4, 2, 0), width, height)
+            left_drag(wid, (x, y), [(x + 15 * i, y) for i in range(1, 11)])
+
+        def measure(wid, width, height):
+            press_button(wid, "MeasureButton")
+            x, y = screen_point((-8, 4, 0), width, height)
+            left_drag(wid, (x, y), [(x + 20 * i, y) for i in range(1, 11)])
+
+        def snap(wid, width, height):
+            press_button(wid, "SnapButton")
+            x, y = screen_point((0, 0, 0), width, height)
+            left_drag(wid, (x, y), [(x + 4 * i, y) for i in range(1, 11)])
+
+        start, rotated, scaled, measured, snapped = self.drive(
+            (cube,), [look, rotate, scale, measure, snap], head="invoke SelectAll\n")
+        self.assertEqual(rotated["tool"], "RotateObject", rotated)
+        self.assertEqual(rotated["undo"], 2, "select all and the turn")
+        # Turned about z (up to 6 * sqrt 2 at an eighth of a turn): the box
+        # grows in x and y, not in z.
+        turned = size(rotated["objects"][0])
+        self.assertGreater(turned[0], 7, turned)
+        self.assertAlmostEqual(turned[0], turned[1], delta=0.01)
+        self.assertAlmostEqual(turned[2], 6, delta=0.01)
+        self.assertEqual(scaled["undo"], 3)
+        self.assertGreater(size(scaled["objects"][0])[2], 6 * 1.5, "grown by the drag to the right")
+        self.assertEqual(measured["undo"], 3, "measuring changes nothing")
+        self.assertTrue(measured["alert"].startswith("Measured Length is: "), measured["alert"])
+        self.assertTrue(measured["alert"].endswith(" cm"), measured["alert"])
+        self.assertGreater(float(measured["alert"].split()[-2]), 0.0)
+        self.assertEqual(snapped["tool"], "Snap")
+        self.assertEqual(snapped["undo"], 4, snapped)
+        position = centre(snapped["objects"][0])
+        self.assertGreaterEqual(position[0], GRID_CM, "dragged to the right by at least a cell")
+        for c in position:
+            self.assertAlmostEqual(c / GRID_CM, round(c / GRID_CM), delta=1e-3, msg=position)
+
     def test_right_clicks_select_and_clear_and_a_right_sweep_selects(self):
         cube = self.primitive("cube")  # edge 6 root units: 1.2 world units
 
