@@ -3,6 +3,7 @@
 #include "functions/FunctionManager.h"
 #include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
+#include "graphics/ToolMarksView.h"
 #include "graphics/ToolPlaneView.h"
 #include "haptics/HapticManager.h"
 #include "haptics/HapticStylus.h"
@@ -27,6 +28,7 @@ AppContext::~AppContext() {
     stylusView.reset();
     colourBoxView.reset();
     toolPlaneView.reset();
+    toolMarksView.reset();
     inputManager.reset();
     textureMaterials.reset();
     graphicsManager.reset();

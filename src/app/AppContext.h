@@ -19,6 +19,7 @@ class IStylusView;
 class ObjectGroup;
 class Scene;
 class SelectionManager;
+class ToolMarksView;
 class ToolPlaneView;
 } // namespace Kiln
 
@@ -74,6 +75,8 @@ public:
     std::unique_ptr<Kiln::ColourBoxView> colourBoxView;
     /// The plane the slice and mirror tools place, drawn while placed.
     std::unique_ptr<Kiln::ToolPlaneView> toolPlaneView;
+    /// The lines and captions of the active tool (rotation, scale, measure).
+    std::unique_ptr<Kiln::ToolMarksView> toolMarksView;
     std::unique_ptr<Kiln::SelectionManager> selectionManager;
     /// Every tool and command, and the undo history.
     std::unique_ptr<FunctionManager> functionManager;

@@ -141,6 +141,8 @@ private:
     void showColourBox();
     /// Draws the plane the active tool places, if any.
     void showToolPlane();
+    /// Draws the lines and captions of the active tool.
+    void showToolMarks();
 
     std::string hapticSettingsFile;
     bool hasFocus = true;

@@ -237,6 +237,21 @@ float GuiLayer::getValue(const std::string& window) const {
     return slider ? slider->getCurrentValue() : 0.f;
 }
 
+void GuiLayer::setValue(const std::string& window, float value) {
+    auto* slider = dynamic_cast<CEGUI::Slider*>(gui.getWindow(window));
+    if (!slider)
+        return;
+    slider->setMutedState(true);
+    slider->setCurrentValue(std::clamp(value, 0.f, slider->getMaxValue()));
+    slider->setMutedState(false);
+}
+
+bool GuiLayer::isValueTracking(const std::string& window) const {
+    const auto* slider = dynamic_cast<const CEGUI::Slider*>(gui.getWindow(window));
+    // The thumb holds the mouse from its press to its release.
+    return slider && slider->getThumb()->isCapturedByThis();
+}
+
 void GuiLayer::setPanelsShown(bool shown) {
     panelsShown = shown;
     for (CEGUI::Window* panel : gui.getPanels())

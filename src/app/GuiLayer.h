@@ -79,6 +79,8 @@ public:
     void setSelected(const std::string& window, bool selected) override;
     std::string getWindowText(const std::string& window) const override;
     float getValue(const std::string& window) const override;
+    void setValue(const std::string& window, float value) override;
+    bool isValueTracking(const std::string& window) const override;
     void setPanelsShown(bool shown) override;
     bool arePanelsShown() const override { return panelsShown; }
 

@@ -18,6 +18,7 @@
 #include "functions/file/SceneContents.h"
 #include "graphics/ColourBoxView.h"
 #include "graphics/GraphicsManager.h"
+#include "graphics/ToolMarksView.h"
 #include "graphics/ToolPlaneView.h"
 #include "graphics/OgreStylusView.h"
 #include "graphics/RayQuery.h"
@@ -101,6 +102,11 @@ void fillGuiView(Kiln::GuiLayer& gui, Kiln::StateView& view) {
         entry.rect[1] = rect.top();
         entry.rect[2] = rect.right();
         entry.rect[3] = rect.bottom();
+        if (const auto* slider = dynamic_cast<const CEGUI::Slider*>(&window)) {
+            entry.value = slider->getCurrentValue();
+            const CEGUI::Rectf thumb = slider->getThumb()->getUnclippedOuterRect().get();
+            entry.thumb = std::array<float, 4>{thumb.left(), thumb.top(), thumb.right(), thumb.bottom()};
+        }
         view.windows.push_back(entry);
     });
     for (const Kiln::WindowBinding& binding : gui.getGuiManager().getBindings())
@@ -298,7 +304,11 @@ void Application::startMouseStylus() {
         [camera](float fx, float fy) { return camera->getCameraToViewportRay(fx, fy); },
         [caster = &seams->rayCaster, root](const Ogre::Ray& ray) { return surfaceAlong(*caster, *root, ray); },
         [this] { return context->hapticManager->getState().buttons; });
-    context->inputManager->addMouseListener(mouseStylus.get(), "MouseStylus");
+    // With the interface up, the interface passes on only what is not its
+    // own: hearing the mouse directly too made a click on a panel (a tool
+    // button, say) a click of the newly chosen tool as well.
+    if (!guiLayer)
+        context->inputManager->addMouseListener(mouseStylus.get(), "MouseStylus");
 }
 
 void Application::openStartFile() {
@@ -348,6 +358,7 @@ void Application::updateInteraction(float seconds) {
     context->functionManager->frameStarted(frame);
     showColourBox();
     showToolPlane();
+    showToolMarks();
     statusLine.update(seconds);
     if (navigation)
         navigation->step(seconds);
@@ -388,6 +399,23 @@ void Application::showToolPlane() {
     context->toolPlaneView->show(plane.point, plane.normal);
 }
 
+void Application::showToolMarks() {
+    const auto* tool = dynamic_cast<const IToolMarks*>(context->functionManager->getActiveTool());
+    const IToolMarks::Marks marks = tool ? tool->getToolMarks() : IToolMarks::Marks();
+    if (!context->toolMarksView) {
+        if (marks.lines.empty() && marks.captions.empty())
+            return;
+        context->toolMarksView = std::make_unique<Kiln::ToolMarksView>(*context->graphicsManager->getSceneManager());
+    }
+    Kiln::ToolMarksView& view = *context->toolMarksView;
+    view.beginFrame();
+    for (const IToolMarks::Line& line : marks.lines)
+        view.showLine(line.node, line.from, line.to, line.colour);
+    for (const IToolMarks::Caption& caption : marks.captions)
+        view.showCaption(caption.node, caption.at, caption.text);
+    view.endFrame();
+}
+
 void Application::runScriptStep(float seconds) {
     if (!scriptRunner || scriptEnded)
         return;
@@ -422,6 +450,13 @@ std::string Application::buildDump() const {
     if (const FunctionManager* functions = context->functionManager.get()) {
         if (const FunctionBase* tool = functions->getActiveTool())
             view.tool = tool->getName();
+        if (const auto* marking = dynamic_cast<const IToolMarks*>(functions->getActiveTool())) {
+            const IToolMarks::Marks marks = marking->getToolMarks();
+            for (const IToolMarks::Line& line : marks.lines)
+                view.marks.push_back({line.node, {line.from, line.to}, ""});
+            for (const IToolMarks::Caption& caption : marks.captions)
+                view.marks.push_back({caption.node, {caption.at}, caption.text});
+        }
         view.undo = functions->getUndoCount();
         view.redo = functions->getRedoCount();
         if (const auto* colours = dynamic_cast<const IColourSource*>(functions->findFunction("ColourFunction")))

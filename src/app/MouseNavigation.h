@@ -64,6 +64,9 @@ public:
     void step(float seconds);
 
     const Ogre::Vector3& getRotationCentre() const { return centre; }
+    /// Pans the camera so that it looks at `world` as it looked at the old
+    /// centre (same direction and distance); orbits then turn about it.
+    void setRotationCentre(const Ogre::Vector3& world) { shift(world - centre); }
     float getDistance() const;
     bool isCentreUnlocked() const { return centreUnlocked; }
 

@@ -147,6 +147,23 @@ void writeStylus(JsonWriter& json, const StateView& view) {
     json.endObject();
 }
 
+/// The active tool's lines and captions, points in the scene root's frame
+/// like the objects' boxes.
+void writeMarks(JsonWriter& json, const StateView& view) {
+    json.key("marks").beginArray();
+    for (const MarkView& mark : view.marks) {
+        json.beginObject();
+        json.key("node").value(mark.node);
+        json.key("points").beginArray();
+        for (const Ogre::Vector3& p : mark.points)
+            writeVector(json, view.sceneRoot ? toRoot(*view.sceneRoot, p) : p);
+        json.endArray();
+        json.key("text").value(mark.text);
+        json.endObject();
+    }
+    json.endArray();
+}
+
 void writeSummary(JsonWriter& json, const char* name, const FrameTimes::Summary& s) {
     json.key(name).beginObject();
     json.key("mean").value(s.mean).key("p95").value(s.p95).key("max").value(s.max);
@@ -176,6 +193,14 @@ void writeGui(JsonWriter& json, const StateView& view) {
         for (float edge : window.rect)
             json.value(edge);
         json.endArray();
+        if (window.value)
+            json.key("value").value(*window.value);
+        if (window.thumb) {
+            json.key("thumb").beginArray();
+            for (float edge : *window.thumb)
+                json.value(edge);
+            json.endArray();
+        }
         json.endObject();
     }
     json.endObject();
@@ -228,6 +253,7 @@ std::string buildStateDump(const StateView& view) {
         json.value(*view.tool);
     else
         json.null();
+    writeMarks(json, view);
     json.key("undo").value(std::uint64_t(view.undo));
     json.key("redo").value(std::uint64_t(view.redo));
     json.key("modified").value(view.modified);

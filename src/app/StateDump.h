@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct WindowView {
     std::optional<bool> selected; ///< check boxes, radio and tool buttons
     std::string text;
     float rect[4] = {0.f, 0.f, 0.f, 0.f}; ///< window pixels: x0, y0, x1, y1
+    std::optional<float> value;            ///< sliders
+    std::optional<std::array<float, 4>> thumb; ///< a slider's thumb, pixels like rect
 };
 
 struct BindingView {
@@ -47,6 +50,14 @@ struct DialogView {
     std::string folder;
 };
 
+/// A line (two points) or a caption (one point and a text) the active tool
+/// shows in the scene; world frame.
+struct MarkView {
+    std::string node;
+    std::vector<Ogre::Vector3> points;
+    std::string text;
+};
+
 /// Everything the dump reads, gathered by the application. Pointers may be
 /// null where the part does not exist (no haptics, no selection).
 struct StateView {
@@ -61,6 +72,7 @@ struct StateView {
     std::size_t redo = 0;
     bool modified = false;
     std::optional<Ogre::ColourValue> currentColour; ///< the colour box's colour, when there is one
+    std::vector<MarkView> marks;                    ///< what the active tool draws in the scene
     Ogre::Vector3 cameraPosition = Ogre::Vector3::ZERO;
     Ogre::Vector3 cameraDirection = Ogre::Vector3::NEGATIVE_UNIT_Z;
     std::string alert;    ///< the timed message on screen now

@@ -37,6 +37,11 @@ std::string ViewControl::setUnit(int unit) {
     return caption;
 }
 
+void ViewControl::setRotationCentre(const Ogre::Vector3& world) {
+    if (navigation)
+        navigation->setRotationCentre(world);
+}
+
 void ViewControl::setTipRadius(float radius) {
     if (context.hapticManager && radius > 0.f)
         context.hapticManager->getStylus().setRadius(radius);

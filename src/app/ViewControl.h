@@ -33,6 +33,7 @@ public:
                          const Ogre::ColourValue& diffuse) override;
     void setShadowsEnabled(bool on) override;
     void setGrid(bool visible, int plane, float cell, float offset) override;
+    void setRotationCentre(const Ogre::Vector3& world) override;
 
     /// World height of the floor: below the objects of a fresh scene.
     static constexpr float floorHeight = -3.f;

@@ -133,6 +133,12 @@ public:
     virtual std::string getWindowText(const std::string& window) const { (void)window; return ""; }
     /// A slider's value (0 when the window is no slider).
     virtual float getValue(const std::string& window) const { (void)window; return 0.f; }
+    /// Moves a slider to show a value (clamped to its range) without
+    /// running what a user's change runs.
+    virtual void setValue(const std::string& window, float value) { (void)window; (void)value; }
+    /// Whether the user is dragging the slider's thumb right now; a click
+    /// beside the thumb is a change without a drag.
+    virtual bool isValueTracking(const std::string& window) const { (void)window; return false; }
     /// Shows or hides the menus and panels at the window's edges.
     virtual void setPanelsShown(bool shown) { (void)shown; }
     virtual bool arePanelsShown() const { return true; }
@@ -161,6 +167,8 @@ public:
     virtual void setGrid(bool visible, int plane, float cell, float offset) {
         (void)visible; (void)plane; (void)cell; (void)offset;
     }
+    /// Pans the view so that the camera orbits about `world` from now on.
+    virtual void setRotationCentre(const Ogre::Vector3& world) { (void)world; }
 };
 
 /// What tools need of the haptic side. Main thread only.
@@ -281,6 +289,48 @@ public:
     virtual ~IColourSource() = default;
     virtual Ogre::ColourValue getCurrentColour() const = 0;
     virtual BoxShape getBoxShape() const = 0;
+};
+
+/// The grid as a ruler: one cell stands for one unit of length. The grid
+/// function ("SwitchGridFunction") implements it; snapping and measuring
+/// read it.
+class IGridUnit {
+public:
+    virtual ~IGridUnit() = default;
+    /// Scene-root units per grid cell; users refuse values that are not
+    /// finite and positive.
+    virtual float getGridSpacing() const = 0;
+    /// "mm", "cm" or "m".
+    virtual std::string getUnitText() const = 0;
+    /// 1 millimetre, 2 centimetre (also any other value), 3 metre: a cell
+    /// is the grid size times 0.1, 1 or 100.
+    virtual void setUnit(int unit) { (void)unit; }
+};
+
+/// Lines and captions a tool shows in the scene while it works (the
+/// rotation's reference line, the scale markers and size read-out, the
+/// measuring line), for drawing them and for the state dump. World frame;
+/// each mark names the scene node that carries it.
+class IToolMarks {
+public:
+    struct Line {
+        std::string node;
+        Ogre::Vector3 from = Ogre::Vector3::ZERO;
+        Ogre::Vector3 to = Ogre::Vector3::ZERO;
+        Ogre::ColourValue colour = Ogre::ColourValue::White;
+    };
+    struct Caption {
+        std::string node;
+        Ogre::Vector3 at = Ogre::Vector3::ZERO;
+        std::string text;
+    };
+    struct Marks {
+        std::vector<Line> lines;
+        std::vector<Caption> captions;
+    };
+    virtual ~IToolMarks() = default;
+    /// What the tool shows now; empty while it shows nothing.
+    virtual Marks getToolMarks() const = 0;
 };
 
 /// A plane a tool places with the grip (slice, mirror), for drawing it.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -104,6 +105,19 @@ TEST(CreateObject, DraggingSizesThroughTheScaleToolAndTheSliderSetsStiffness) {
     EXPECT_FLOAT_EQ(*cone->getParameterValue<float>("stiffness"), 0.05f);
     EXPECT_EQ(f.manager->getUndoCount(), 1u) << "the sizing is part of the creation";
 
+    // While it sizes the new object the creation tool shows the scale
+    // tool's markers and the size of the object.
+    auto* create = dynamic_cast<CreateObjectFunction*>(f.manager->findFunction("CreateObject"));
+    f.stylus(V(0, 0, 0));
+    f.press();
+    f.stylus(V(10, 0, 0));
+    const IToolMarks::Marks sizing = create->getToolMarks();
+    EXPECT_EQ(sizing.lines.size(), 3u);
+    ASSERT_EQ(sizing.captions.size(), 1u);
+    EXPECT_EQ(sizing.captions[0].text.rfind("The approx size of the object is : ", 0), 0u);
+    f.release();
+    EXPECT_TRUE(create->getToolMarks().lines.empty());
+
     stiffness->sliderMoved(1.f);
     f.drag(V(0, 0, 0), {});
     EXPECT_FLOAT_EQ(*dynamic_cast<Kiln::Object*>(f.root.getChildren().back().get())
@@ -176,16 +190,24 @@ TEST(CreateLine, DrawsABarBetweenPressAndReleaseOneEntryEach) {
 
 TEST(Measure, ReportsTheLengthInTheGridUnitAndChangesNothing) {
     ToolFixture f;
-    f.addTool<MeasureFunction>();
+    auto* measure = f.addTool<MeasureFunction>();
+    f.addTool<LineFunction>();
     f.addTool<FakeGridFunction>(0.5f);
     f.manager->activateFunction("MeasureFunction");
     f.stylus(V(0, 0, 0));
     f.press();
     f.stylus(V(3, 4, 0));
-    EXPECT_EQ(f.overlay.texts[MeasureFunction::textId], "Length is: 10.00 mm");
+    IToolMarks::Marks marks = measure->getToolMarks();
+    ASSERT_EQ(marks.captions.size(), 1u);
+    EXPECT_EQ(marks.captions[0].text, "Length is: 10.00 mm");
+    ASSERT_EQ(marks.lines.size(), 1u);
+    expectNear(marks.lines[0].to, f.root.getWorldMatrix() * V(3, 4, 0));
     f.stylus(V(0, 0, 12));
     f.release();
     EXPECT_EQ(f.status.last().text, "Measured Length is: 24.00 mm");
+    EXPECT_EQ(measure->getToolMarks().captions.at(0).text, f.status.last().text) << "the result stays shown";
+    f.manager->activateFunction("CreateLine");
+    EXPECT_TRUE(measure->getToolMarks().captions.empty());
     EXPECT_EQ(f.manager->getUndoCount(), 0u);
     EXPECT_TRUE(f.root.getChildren().empty());
 }
@@ -227,6 +249,69 @@ TEST(Stiffness, OneEntryPerSliderGestureWithEachObjectsOwnValueRestored) {
     EXPECT_FLOAT_EQ(*hard->getParameterValue<float>("stiffness"), 0.9f);
 
     EXPECT_THROW(f.manager->setFunctionArgument("StiffnessFunction", "NoSuchSlider"), Kiln::Exception);
+}
+
+/// A slider window the test moves, grabs and lets go of.
+class SliderGui : public FakeGui {
+public:
+    float getValue(const std::string& w) const override { return values.count(w) ? values.at(w) : 0.f; }
+    void setValue(const std::string& w, float v) override { values[w] = std::clamp(v, 0.f, 1.f); }
+    bool isValueTracking(const std::string&) const override { return held; }
+    std::map<std::string, float> values;
+    bool held = false;
+};
+
+TEST(Stiffness, TheSliderShowsTheSelectionAndOneDragOfItIsOneEntry) {
+    ToolFixture f;
+    SliderGui gui;
+    const std::string window = "Root/StiffnessSlider";
+    gui.windows.insert(window);
+    gui.values[window] = 0.5f;
+    f.context.gui = &gui;
+    auto* stiffness = f.addTool<StiffnessFunction>();
+    f.addTool<MoveObjectFunction>();
+    f.manager->setFunctionArgument("StiffnessFunction", window);
+    Kiln::Object* soft = f.addCube(V(0, 0, 0));
+    Kiln::Object* hard = f.addCube(V(9, 0, 0));
+    soft->setParameter("stiffness", StiffnessFunction::stiffnessFor(0.2f));
+    hard->setParameter("stiffness", StiffnessFunction::stiffnessFor(0.8f));
+    Ogre::FrameEvent frame{};
+    frame.timeSinceLastFrame = 1.f;  // longer than any pause: only the thumb ends a drag
+    const auto step = [&] { f.manager->frameStarted(frame); };
+
+    f.selectOnly({soft});
+    f.manager->activateFunction("StiffnessFunction");
+    EXPECT_NEAR(gui.values[window], 0.2f, 1e-5f);
+    f.selectOnly({hard});
+    step();
+    EXPECT_NEAR(gui.values[window], 0.8f, 1e-5f);
+    EXPECT_EQ(f.manager->getUndoCount(), 0u) << "showing a value is no edit";
+
+    gui.held = true;
+    for (float v : {0.7f, 0.5f, 0.3f}) {
+        gui.values[window] = v;
+        step();
+        EXPECT_FLOAT_EQ(*hard->getParameterValue<float>("stiffness"), StiffnessFunction::stiffnessFor(v));
+    }
+    EXPECT_EQ(f.manager->getUndoCount(), 0u) << "the drag is still going on";
+    gui.held = false;
+    step();
+    EXPECT_EQ(f.manager->getUndoCount(), 1u);
+    gui.values[window] = 0.1f;  // a click beside the thumb
+    step();
+    EXPECT_EQ(f.manager->getUndoCount(), 2u);
+    f.manager->undo();
+    f.manager->undo();
+    EXPECT_FLOAT_EQ(*hard->getParameterValue<float>("stiffness"), StiffnessFunction::stiffnessFor(0.8f));
+    EXPECT_FLOAT_EQ(*soft->getParameterValue<float>("stiffness"), StiffnessFunction::stiffnessFor(0.2f));
+
+    // Under another tool the slider only sets what new objects get.
+    f.manager->activateFunction("MoveObject");
+    gui.values[window] = 0.9f;
+    step();
+    EXPECT_FLOAT_EQ(stiffness->getStiffness(), StiffnessFunction::stiffnessFor(0.9f));
+    EXPECT_FLOAT_EQ(*hard->getParameterValue<float>("stiffness"), StiffnessFunction::stiffnessFor(0.8f));
+    EXPECT_EQ(f.manager->getUndoCount(), 0u);
 }
 
 // -------------------------------------------------------------------- edit

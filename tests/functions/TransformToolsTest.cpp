@@ -104,6 +104,7 @@ TEST(RotateObject, TurnsFromThePressPointAndRestoresMaterials) {
     f.selectOnly({a});
 
     // A quarter turn about Z in small steps around the pivot at the origin.
+    auto* rotate = dynamic_cast<RotateObjectFunction*>(f.manager->findFunction("RotateObject"));
     f.stylus(V(10, 0, 0));
     f.press();
     EXPECT_EQ(*a->getParameterValue<std::string>("material"), "wireframeMaterial");
@@ -111,7 +112,14 @@ TEST(RotateObject, TurnsFromThePressPointAndRestoresMaterials) {
         const float t = Ogre::Math::HALF_PI * float(i) / 90.f;
         f.stylus(V(10 * std::cos(t), 10 * std::sin(t), 0));
     }
+    // The reference line runs from the centre of the turn to the stylus.
+    const IToolMarks::Marks marks = rotate->getToolMarks();
+    ASSERT_EQ(marks.lines.size(), 1u);
+    EXPECT_EQ(marks.lines[0].node, "RotationRefLineNode");
+    expectNear(marks.lines[0].from, a->getWorldTransform().position);
+    expectNear(marks.lines[0].to, f.root.getWorldMatrix() * V(0, 10, 0));
     f.release();
+    EXPECT_TRUE(rotate->getToolMarks().lines.empty());
     EXPECT_EQ(*a->getParameterValue<std::string>("material"), "stone");
     const V turnedX = a->getOrientation() * V::UNIT_X;
     expectNear(turnedX, V::UNIT_Y, 0.02f);
@@ -208,12 +216,23 @@ TEST(ScaleObject, AxisLocksScaleOnlyTheirAxesAndShowTheSizeOfOneItem) {
     f.stylus(V(0, 0, 0));
     f.press();
     f.stylus(V(50, 0, 0));
-    EXPECT_EQ(f.overlay.texts[ScaleObjectFunction::sizeCaptionId],
-              "The approx size of the object is : 6.00 cm x 16.31 cm x 6.00 cm");
+    auto* scale = dynamic_cast<ScaleObjectFunction*>(f.manager->findFunction("ScaleObject"));
+    IToolMarks::Marks marks = scale->getToolMarks();
+    ASSERT_EQ(marks.captions.size(), 1u);
+    EXPECT_EQ(marks.captions[0].text, "The approx size of the object is : 6.00 cm x 16.31 cm x 6.00 cm");
+    EXPECT_GT(marks.captions[0].at.y, (f.root.getWorldMatrix() * f.box(*a).getMaximum()).y) << "above the item";
+    // Only the locked axis is marked, centred on the stylus.
+    ASSERT_EQ(marks.lines.size(), 1u);
+    EXPECT_EQ(marks.lines[0].node, "ScaleAxisMarkerY");
+    expectNear((marks.lines[0].from + marks.lines[0].to) * 0.5f, f.root.getWorldMatrix() * V(50, 0, 0));
+    expectNear(marks.lines[0].to - marks.lines[0].from, V(0, 2 * ScaleObjectFunction::markerHalfLength, 0));
+    f.keyDown(OIS::KC_LSHIFT);  // per-axis scaling marks every axis
+    EXPECT_EQ(scale->getToolMarks().lines.size(), 3u);
+    f.keyUp(OIS::KC_LSHIFT);
     f.release();
     f.keyUp(OIS::KC_Y);
-    expectNear(a->getScale(), V(1, std::exp(1.f), 1), 1e-4f);
-    EXPECT_EQ(f.overlay.texts.count(ScaleObjectFunction::sizeCaptionId), 0u);
+    marks = scale->getToolMarks();
+    EXPECT_TRUE(marks.lines.empty() && marks.captions.empty()) << "nothing shows after the drag";
 }
 
 TEST(ScaleObject, ForceBoxPushesBackOnlyOnceTheHandWasInsideAndExtendsTheDrag) {
@@ -351,8 +370,22 @@ TEST(SelectObject, ASweepThatJumpsOverAnObjectBetweenFramesStillSelectsIt) {
     EXPECT_TRUE(f.isSelected(a));
 }
 
+/// Records where the view was told to turn about.
+class CentreView : public IViewControl {
+public:
+    void resetCamera() override {}
+    std::string setUnit(int) override { return ""; }
+    void setTipRadius(float) override {}
+    float getTipRadius() const override { return 1.f; }
+    bool saveScreenshot(const std::string&) override { return false; }
+    void setRotationCentre(const Ogre::Vector3& world) override { centres.push_back(world); }
+    std::vector<Ogre::Vector3> centres;
+};
+
 TEST(SelectObject, SweepSelectsWhatTheViewShowsAndTabCycles) {
     ToolFixture f;
+    CentreView view;
+    f.context.view = &view;
     f.addTool<SelectObjectFunction>();
     f.addTool<SelectAllFunction>();
     Kiln::Object* a = f.addCube(V(0, 0, 0));
@@ -375,8 +408,13 @@ TEST(SelectObject, SweepSelectsWhatTheViewShowsAndTabCycles) {
     EXPECT_TRUE(f.isSelected(a)) << "the sweep ended with the release";
 
     f.tap(OIS::KC_TAB);  // cycles from the start
-    EXPECT_EQ(f.selection.getSelected().size(), 1u);
+    ASSERT_EQ(f.selection.getSelected().size(), 1u);
     EXPECT_EQ(f.status.last().text.rfind("Selected Object No: ", 0), 0u);
+    // The view now turns about the picked item (a world point).
+    ASSERT_EQ(view.centres.size(), 1u);
+    expectNear(view.centres.back(), f.selection.getSelected().begin()->get()->getWorldTransform().position);
+    f.chord(OIS::KC_LMENU, OIS::KC_TAB);
+    EXPECT_EQ(view.centres.size(), 1u) << "Alt keeps the centre";
     f.chord(OIS::KC_LCONTROL, OIS::KC_TAB);
     EXPECT_TRUE(f.selection.getSelected().empty());
 

@@ -189,6 +189,33 @@ TEST_F(ViewFunctionsTest, GridPlanesSizeAndKeys) {
     EXPECT_EQ(Kiln::ConfigurationFile::getString("View.Grid", ""), "False");
 }
 
+TEST_F(ViewFunctionsTest, TheGridIsTheRulerOfTheChosenUnit) {
+    viewGui.windows.insert("Root/GridCheckbox");
+    viewGui.windows.insert("Root/GridSizeSlider");
+    manager->setFunctionArgument("SwitchGridFunction", "Root/GridCheckbox");
+    manager->setFunctionArgument("SwitchGridFunction", "Root/GridSizeSlider");
+    viewGui.values["Root/GridSizeSlider"] = 0.2f;
+    frame();
+    const auto* grid = dynamic_cast<const IGridUnit*>(manager->findFunction("SwitchGridFunction"));
+    ASSERT_NE(grid, nullptr);
+    const float centimetre = grid->getGridSpacing();
+    EXPECT_FLOAT_EQ(view.cell, centimetre) << "the drawn cell is the ruler's";
+    tap(OIS::KC_ADD);
+    const struct {
+        const char* word;
+        float factor;
+        const char* text;
+    } units[] = {{"Millimetre", 0.1f, "mm"}, {"Meter", 100.f, "m"}, {"Centimeter", 1.f, "cm"}};
+    for (const auto& [word, factor, text] : units) {
+        manager->setFunctionArgument("SwitchUnitFunction", word);
+        EXPECT_TRUE(manager->invokeFunction("SwitchUnitFunction"));
+        EXPECT_FLOAT_EQ(grid->getGridSpacing(), centimetre * factor) << word;
+        EXPECT_FLOAT_EQ(view.cell, grid->getGridSpacing()) << word;
+        EXPECT_FLOAT_EQ(view.offset, grid->getGridSpacing()) << word << ": the plane stays one cell out";
+        EXPECT_EQ(grid->getUnitText(), text);
+    }
+}
+
 TEST_F(ViewFunctionsTest, UnitWordsPicturesPanelsAndCamera) {
     const std::pair<const char*, const char*> units[] = {
         {"Millimetre", "unit 1"}, {"Centimeter", "unit 2"}, {"Meter", "unit 3"}, {"Furlong", "unit 2"}};

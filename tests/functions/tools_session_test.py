@@ -18,6 +18,9 @@ SHAPES = ["plane", "cube", "sphere", "cone", "cylinder", "torus"]
 MESH_COUNTS = {"plane": (1250, 2304), "cube": (3750, 6912), "sphere": (1538, 3072),
                "torus": (2560, 5120)}
 ROOT_PER_WORLD = 5.0
+# The grid is the ruler: at its starting size (slider 0.1) one cell, one
+# centimetre, is 1 + 10 * 0.1 scene-root units; a millimetre is a tenth.
+GRID_CM = 1 + 10 * 0.1
 VOLUMES = {  # closed shapes, scene-root units
     "cube": 6 ** 3,
     "sphere": 4 / 3 * math.pi * 3 ** 3,
@@ -137,6 +140,37 @@ class Transforms(ToolSession):
         self.assertVector(size(self.load("unscaled.json")["objects"][0]), [6, 6, 6], delta=1e-3)
         self.assertEqual(self.load("unscaled.json")["redo"], 2)
 
+    def test_rotate_and_scale_show_their_marks_while_they_drag(self):
+        def marks(name):
+            return {m["node"]: m for m in self.load(name)["marks"]}
+
+        self.script("invoke SelectAll\nkey r\nstylus 30 0 0 0\nframes 2\nstylus 30 0 0 1\nframes 2\n"
+                    "stylus 21 21 0 1 0.3\nsleep 0.5\nframes 2\ndump rotating.json\n"
+                    "screenshot %s\nstylus 21 21 0 0\nframes 2\ndump rotated.json\n"
+                    "key q\nkeydown x\n" "stylus 0 20 0 0\nframes 2\nstylus 0 20 0 1\nframes 2\n"
+                    "stylus 20 20 0 1 0.3\nsleep 0.5\nframes 2\ndump scaling.json\nscreenshot %s\n"
+                    "stylus 20 20 0 0\nframes 2\nkeyup x\ndump scaled.json\n"
+                    % (self.path("rotating.png"), self.path("scaling.png")))
+        line = marks("rotating.json")["RotationRefLineNode"]
+        pivot, stylus = line["points"]
+        self.assertVector(pivot, [0, 0, 0], delta=1e-2, msg="from the centre of the turn")
+        self.assertVector(stylus, [21, 21, 0], delta=0.5, msg="to the stylus")
+        self.assertEqual(marks("rotated.json"), {})
+        scaling = marks("scaling.json")
+        # X locked: only the x marker, at the stylus, and the size of the one cube.
+        self.assertEqual(sorted(scaling), ["ScaleAxisMarkerX", "ScaleSizeTextNode"])
+        lo, hi = scaling["ScaleAxisMarkerX"]["points"]
+        self.assertVector([(a + b) / 2 for a, b in zip(lo, hi)], [20, 20, 0], delta=0.5)
+        self.assertAlmostEqual(hi[1], lo[1], places=3)
+        cube = self.load("scaling.json")["objects"][0]
+        caption = scaling["ScaleSizeTextNode"]
+        self.assertEqual(caption["text"], "The approx size of the object is : " +
+                         " x ".join("%.2f cm" % (extent / GRID_CM) for extent in size(cube)))
+        self.assertGreater(caption["points"][0][1], cube["bbox"][1][1], "above the cube")
+        self.assertEqual(marks("scaled.json"), {})
+        for picture in ("rotating.png", "scaling.png"):
+            self.assertTrue(os.path.getsize(self.path(picture)) > 0)
+
     def test_touch_select_snap_and_measure(self):
         # Rest on the cube's top and click grip button 2 (mask 4): selected;
         # again with Control: deselected. A sweep through it from empty space selects it.
@@ -146,12 +180,15 @@ class Transforms(ToolSession):
                 "dump untouched.json\n"
                 "stylus -40 0 20 0 0.3\nsleep 0.4\nstylus -40 0 20 4\nframes 2\n"
                 "stylus 40 0 20 4 0.5\nsleep 0.7\nstylus 40 0 20 0\nframes 2\ndump swept.json\n")
-        # Move by 1.3, then snap: grabbed on the grid at x = 1, dragged 0.8.
+        # Move by 1.3, then snap: grabbed onto the grid, dragged 0.8 more
+        # (less than half a cell), so it stays on the same grid point.
         text += "key m\n" + drag((20, 20, 0), (21.3, 20, 0)) + "dump moved.json\n" \
             "invoke Snap\nstylus 1.3 8 0 0 0.2\nsleep 0.3\nstylus 1.3 3 0 0 0.3\nsleep 0.4\n" \
             "stylus 1.3 3 0 1\nframes 2\nstylus 2.1 3 0 1 0.2\nsleep 0.4\nstylus 2.1 3 0 0\nframes 2\n" \
             "dump snapped.json\n"
         text += "invoke MeasureFunction\n" + drag((0, 20, 0), (3, 24, 0)) + "dump measured.json\n"
+        text += "invoke SwitchUnitFunction Millimetre\nframes 2\n" + drag((0, 20, 0), (3, 24, 0)) + \
+            "dump measured_mm.json\n"
         self.script(text)
         self.assertTrue(self.load("touched.json")["objects"][0]["selected"])
         self.assertFalse(self.load("untouched.json")["objects"][0]["selected"])
@@ -159,10 +196,14 @@ class Transforms(ToolSession):
         self.assertTrue(swept["objects"][0]["selected"])
         self.assertEqual(swept["undo"], 3, "two toggles and a sweep")
         self.assertVector(self.load("moved.json")["objects"][0]["bbox"][0], [-1.7, -3, -3])
-        self.assertVector(self.load("snapped.json")["objects"][0]["bbox"][0], [-1, -3, -3])
+        snapped_x = round(1.3 / GRID_CM) * GRID_CM
+        self.assertVector(self.load("snapped.json")["objects"][0]["bbox"][0], [snapped_x - 3, -3, -3])
         measured = self.load("measured.json")
-        self.assertEqual(measured["alert"], "Measured Length is: 5.00 cm")
+        self.assertEqual(measured["alert"], "Measured Length is: %.2f cm" % (5 / GRID_CM))
         self.assertEqual(measured["undo"], 5, "measuring adds nothing")
+        # The alert bar still shows the first result: read the text in the view.
+        (text,) = [m["text"] for m in self.load("measured_mm.json")["marks"] if m["node"] == "MeasureTextNode"]
+        self.assertEqual(text, "Measured Length is: %.2f mm" % (5 / (GRID_CM / 10)))
 
 
 class Editing(ToolSession):
@@ -263,6 +304,137 @@ class MouseTools(WindowSession):
                 proc.kill()
         self.assertEqual(proc.returncode, 0, err)
         return [self.load("s%d.json" % i) for i in range(len(stages))]
+
+    def test_the_stiffness_slider_shows_the_selection_and_one_drag_is_one_step(self):
+        cube = self.primitive("cube")
+
+        def look(wid, width, height):
+            pass
+
+        def drag_thumb(wid, width, height):
+            slider = self.load("s0.json")["windows"]["Root/StiffnessSlider"]
+            x0, y0, x1, y1 = slider["thumb"]
+            right = slider["rect"][2]
+            y = str(int((y0 + y1) / 2))
+            xdotool("mousemove", "--window", wid, str(int((x0 + x1) / 2)), y)
+            time.sleep(0.3)
+            xdotool("mousedown", "1")
+            for step in range(1, 11):
+                x = (x0 + x1) / 2 + (right + 20 - (x0 + x1) / 2) * step / 10
+                xdotool("mousemove", "--window", wid, str(int(x)), y)
+                time.sleep(0.1)
+            time.sleep(0.3)
+            xdotool("mouseup", "1")
+            time.sleep(0.5)
+
+        def next_cube(wid, width, height):
+            xdotool("mousemove", "--window", wid, str(width // 2), str(height // 2))
+            time.sleep(0.2)
+            xdotool("key", "Tab")
+            time.sleep(0.5)
+
+        # A copy of the cube in place, then Tab picks one of the two.
+        shown, dragged, other = self.drive(
+            (cube,), [look, drag_thumb, next_cube],
+            head="invoke SelectAll\nkey ctrl+c\nkey ctrl+f\nframes 2\nkey tab\n"
+                 "invoke StiffnessFunction\nframes 2\n")
+
+        def slider(state):
+            return state["windows"]["Root/StiffnessSlider"]["value"]
+
+        def stiffness(obj):
+            return (obj["stiffness"] - 0.05) / 0.95
+
+        first = [o for o in shown["objects"] if o["selected"]]
+        self.assertEqual(len(first), 1, shown)
+        self.assertAlmostEqual(slider(shown), stiffness(first[0]), places=4)
+        self.assertEqual(len(shown["objects"]), 2)
+        self.assertEqual(shown["tool"], "StiffnessFunction")
+        self.assertEqual(dragged["undo"], shown["undo"] + 1, "one drag, one step")
+        self.assertAlmostEqual(slider(dragged), 1.0, places=4)
+        changed = [o for o in dragged["objects"] if o["selected"]][0]
+        self.assertAlmostEqual(changed["stiffness"], 1.0, places=4)
+        unchanged = [o for o in dragged["objects"] if not o["selected"]][0]
+        self.assertAlmostEqual(unchanged["stiffness"], first[0]["stiffness"], places=5)
+        # Another item selected: the slider shows its own stiffness.
+        self.assertAlmostEqual(slider(other), stiffness(unchanged), places=4)
+
+    def test_rotate_scale_measure_and_snap_with_left_drags(self):
+        """Each tool picked with its button, then one left drag in the view."""
+        cube = self.primitive("cube")  # edge 6 root units at the origin
+
+        def press_button(wid, name):
+            x0, y0, x1, y1 = self.load("s0.json")["windows"][name]["rect"]
+            xdotool("mousemove", "--window", wid, str(int((x0 + x1) / 2)), str(int((y0 + y1) / 2)))
+            time.sleep(0.3)
+            xdotool("click", "1")
+            time.sleep(0.5)
+
+        def left_drag(wid, start, points):
+            xdotool("mousemove", "--window", wid, str(start[0]), str(start[1]))
+            time.sleep(1.5)  # the simulated hand follows the pointer on a spring
+            xdotool("mousedown", "1")
+            time.sleep(0.5)
+            for x, y in points:
+                xdotool("mousemove", "--window", wid, str(int(x)), str(int(y)))
+                time.sleep(0.08)
+            time.sleep(1.0)
+            xdotool("mouseup", "1")
+            time.sleep(0.8)
+
+        def look(wid, width, height):
+            pass
+
+        def rotate(wid, width, height):
+            press_button(wid, "RotateButton")
+            # An eighth of a circle around the cube in the plane of the
+            # screen, Z held so that the turn is about the view axis
+            # whatever the stylus's depth.
+            centre = screen_point((0, 0, 0), width, height)
+            radius = 120
+            arc = [(centre[0] + radius * math.cos(a), centre[1] - radius * math.sin(a))
+                   for a in (math.radians(5 * i) for i in range(1, 10))]
+            xdotool("keydown", "z")
+            left_drag(wid, (centre[0] + radius, centre[1]), arc)
+            xdotool("keyup", "z")
+
+        def scale(wid, width, height):
+            press_button(wid, "ScaleButton")
+            x, y = screen_point((4, 2, 0), width, height)
+            left_drag(wid, (x, y), [(x + 15 * i, y) for i in range(1, 11)])
+
+        def measure(wid, width, height):
+            press_button(wid, "MeasureButton")
+            x, y = screen_point((-8, 4, 0), width, height)
+            left_drag(wid, (x, y), [(x + 20 * i, y) for i in range(1, 11)])
+
+        def snap(wid, width, height):
+            press_button(wid, "SnapButton")
+            x, y = screen_point((0, 0, 0), width, height)
+            left_drag(wid, (x, y), [(x + 4 * i, y) for i in range(1, 11)])
+
+        start, rotated, scaled, measured, snapped = self.drive(
+            (cube,), [look, rotate, scale, measure, snap], head="invoke SelectAll\n")
+        self.assertEqual(rotated["tool"], "RotateObject", rotated)
+        self.assertEqual(rotated["undo"], 2, "select all and the turn")
+        # Turned about z (up to 6 * sqrt 2 at an eighth of a turn): the box
+        # grows in x and y, not in z.
+        turned = size(rotated["objects"][0])
+        self.assertGreater(turned[0], 7, turned)
+        self.assertAlmostEqual(turned[0], turned[1], delta=0.01)
+        self.assertAlmostEqual(turned[2], 6, delta=0.01)
+        self.assertEqual(scaled["undo"], 3)
+        self.assertGreater(size(scaled["objects"][0])[2], 6 * 1.5, "grown by the drag to the right")
+        self.assertEqual(measured["undo"], 3, "measuring changes nothing")
+        self.assertTrue(measured["alert"].startswith("Measured Length is: "), measured["alert"])
+        self.assertTrue(measured["alert"].endswith(" cm"), measured["alert"])
+        self.assertGreater(float(measured["alert"].split()[-2]), 0.0)
+        self.assertEqual(snapped["tool"], "Snap")
+        self.assertEqual(snapped["undo"], 4, snapped)
+        position = centre(snapped["objects"][0])
+        self.assertGreaterEqual(position[0], GRID_CM, "dragged to the right by at least a cell")
+        for c in position:
+            self.assertAlmostEqual(c / GRID_CM, round(c / GRID_CM), delta=1e-3, msg=position)
 
     def test_right_clicks_select_and_clear_and_a_right_sweep_selects(self):
         cube = self.primitive("cube")  # edge 6 root units: 1.2 world units

@@ -245,6 +245,10 @@ void CreateObjectFunction::finishCreation() {
     commitOperation(std::move(state));
 }
 
+IToolMarks::Marks CreateObjectFunction::getToolMarks() const {
+    return state && scaleTool ? scaleTool->getToolMarks() : Marks();
+}
+
 void CreateObjectFunction::deactivate() {
     if (state)
         finishCreation();

@@ -42,7 +42,7 @@ private:
     std::string name = "cube";
 };
 
-class CreateObjectFunction : public FunctionBase {
+class CreateObjectFunction : public FunctionBase, public IToolMarks {
 public:
     explicit CreateObjectFunction(FunctionContext& context);
     ~CreateObjectFunction() override;
@@ -61,6 +61,8 @@ public:
     bool update(const Ogre::FrameEvent& event) override;
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
+    /// While a new object is sized: the scale tool's markers and read-out.
+    Marks getToolMarks() const override;
 
     int getShapeType() const { return shapeType; }
     float getThickness() const { return float(thickness); }

@@ -114,19 +114,23 @@ void LineFunction::deactivate() {
 
 // ------------------------------------------------------------------ measure
 
-const char* const MeasureFunction::textId = "MeasureText";
-
 MeasureFunction::MeasureFunction(FunctionContext& context)
     : FunctionBase(context, "MeasureFunction", FUNCTION_TOOL, "Tools", FunctionText::id(158),
                    FunctionText::id(160)) {}
 
-void MeasureFunction::show(const std::string& text) {
-    if (!context.overlay)
-        return;
-    if (!textShown)
-        context.overlay->addText(textId, 0.02f, 0.85f, 0.5f, 0.04f);
-    textShown = true;
-    context.overlay->setText(textId, text);
+void MeasureFunction::measureTo(const Kiln::HapticEvent& event, const char* lead) {
+    endWorld = event.getState().position;
+    length = start.distance(tools::stylusInRoot(context, event));
+    text = lead + tools::formatLength(tools::gridUnit(context), length);
+}
+
+IToolMarks::Marks MeasureFunction::getToolMarks() const {
+    Marks marks;
+    if (text.empty())
+        return marks;
+    marks.lines.push_back({"MeasureLineNode", startWorld, endWorld, Ogre::ColourValue(1.f, 1.f, 0.4f)});
+    marks.captions.push_back({"MeasureTextNode", (startWorld + endWorld) * 0.5f + Ogre::Vector3(0.f, 0.5f, 0.f), text});
+    return marks;
 }
 
 void MeasureFunction::buttonPressed(const FunctionButtonEvent& event) {
@@ -134,31 +138,25 @@ void MeasureFunction::buttonPressed(const FunctionButtonEvent& event) {
         return;
     measuring = true;
     start = tools::stylusInRoot(context, event);
-    length = 0.f;
-    show("Length is: " + tools::formatLength(tools::gridUnit(context), 0.f));
+    startWorld = event.getState().position;
+    measureTo(event, "Length is: ");
 }
 
 void MeasureFunction::hapticMoved(const Kiln::HapticEvent& event) {
-    if (!measuring || !tools::mainButtonHeld(event))
-        return;
-    length = start.distance(tools::stylusInRoot(context, event));
-    show("Length is: " + tools::formatLength(tools::gridUnit(context), length));
+    if (measuring && tools::mainButtonHeld(event))
+        measureTo(event, "Length is: ");
 }
 
 void MeasureFunction::buttonReleased(const FunctionButtonEvent& event) {
     if (!event.button(0) || !measuring)
         return;
     measuring = false;
-    length = start.distance(tools::stylusInRoot(context, event));
-    const std::string text = "Measured Length is: " + tools::formatLength(tools::gridUnit(context), length);
-    show(text);
+    measureTo(event, "Measured Length is: ");
     if (context.status)
         context.status->postDefault(text, MESSAGE_INFO);
 }
 
 void MeasureFunction::deactivate() {
     measuring = false;
-    if (textShown && context.overlay)
-        context.overlay->removeText(textId);
-    textShown = false;
+    text.clear();
 }

@@ -41,9 +41,12 @@ private:
 };
 
 /// Measures the distance between where the centre button goes down and
-/// where the stylus is, in the grid's unit: "Length is: " while dragging,
-/// "Measured Length is: " at the release. Changes nothing in the scene.
-class MeasureFunction : public FunctionBase {
+/// where the stylus is, in the grid's unit: a line between the two points
+/// with "Length is: " floating beside it while dragging, "Measured Length
+/// is: " at the release (also as a message). The last measurement stays
+/// shown until the next press or until the tool is left. Changes nothing
+/// in the scene.
+class MeasureFunction : public FunctionBase, public IToolMarks {
 public:
     explicit MeasureFunction(FunctionContext& context);
     void deactivate() override;
@@ -51,16 +54,20 @@ public:
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
 
+    /// "MeasureLineNode" and the text "MeasureTextNode" at its middle.
+    Marks getToolMarks() const override;
+
     bool isMeasuring() const { return measuring; }
     /// The last length measured, scene root units.
     float getLength() const { return length; }
-    static const char* const textId;
 
 private:
-    void show(const std::string& text);
+    void measureTo(const Kiln::HapticEvent& event, const char* lead);
 
     bool measuring = false;
-    bool textShown = false;
     Ogre::Vector3 start = Ogre::Vector3::ZERO;
     float length = 0.f;
+    std::string text;  ///< empty: nothing shown
+    Ogre::Vector3 startWorld = Ogre::Vector3::ZERO;
+    Ogre::Vector3 endWorld = Ogre::Vector3::ZERO;
 };

@@ -16,7 +16,7 @@ MoveObjectFunction::MoveObjectFunction(FunctionContext& context)
                    FunctionText::id(181)) {}
 
 void MoveObjectFunction::activate() {
-    lockX = lockY = lockZ = false;
+    locks.clear();
     tools::setStylusColour(context, STYLUS_COLOUR);
 }
 
@@ -24,21 +24,12 @@ void MoveObjectFunction::deactivate() {
     // A drag cut short by switching tools keeps what it did, undoably.
     if (state)
         finishDrag();
-    lockX = lockY = lockZ = false;
+    locks.clear();
     tools::setStylusColour(context, Ogre::ColourValue::White);
 }
 
-void MoveObjectFunction::setLock(OIS::KeyCode key, bool on) {
-    if (key == OIS::KC_X)
-        lockX = on;
-    else if (key == OIS::KC_Y)
-        lockY = on;
-    else if (key == OIS::KC_Z)
-        lockZ = on;
-}
-
-void MoveObjectFunction::keyPressed(const OIS::KeyEvent& event) { setLock(event.key, true); }
-void MoveObjectFunction::keyReleased(const OIS::KeyEvent& event) { setLock(event.key, false); }
+void MoveObjectFunction::keyPressed(const OIS::KeyEvent& event) { locks.take(event.key, true); }
+void MoveObjectFunction::keyReleased(const OIS::KeyEvent& event) { locks.take(event.key, false); }
 
 void MoveObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
     if (!event.button(0))
@@ -62,9 +53,7 @@ void MoveObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
     if (!state || !tools::mainButtonHeld(event))
         return;
     const Ogre::Vector3 point = tools::stylusInRoot(context, event);
-    Ogre::Vector3 step = point - lastPoint;
-    if (lockX || lockY || lockZ)
-        step = Ogre::Vector3(lockX ? step.x : 0.f, lockY ? step.y : 0.f, lockZ ? step.z : 0.f);
+    const Ogre::Vector3 step = locks.keep(point - lastPoint);
     lastPoint = point;
     if (step == Ogre::Vector3::ZERO)
         return;

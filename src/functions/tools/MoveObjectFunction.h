@@ -3,6 +3,7 @@
 // X, Y and Z held keep only that component of each step (in the scene
 // root's frame). One history entry per drag that moved something.
 #include "functions/FunctionBase.h"
+#include "functions/tools/ToolSupport.h"
 #include "functions/tools/TransformStates.h"
 
 #include <memory>
@@ -21,13 +22,10 @@ public:
     void buttonReleased(const FunctionButtonEvent& event) override;
 
 private:
-    void setLock(OIS::KeyCode key, bool on);
     void finishDrag();
 
     std::unique_ptr<MoveObjectState> state;
     bool moved = false;
     Ogre::Vector3 lastPoint = Ogre::Vector3::ZERO;
-    bool lockX = false;
-    bool lockY = false;
-    bool lockZ = false;
+    tools::AxisKeys locks;
 };

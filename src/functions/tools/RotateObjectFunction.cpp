@@ -18,42 +18,25 @@ RotateObjectFunction::RotateObjectFunction(FunctionContext& context)
                    FunctionText::id(263)) {}
 
 void RotateObjectFunction::activate() {
-    axisX = axisY = axisZ = false;
+    fixedAxis.clear();
     tools::setStylusColour(context, STYLUS_COLOUR);
 }
 
 void RotateObjectFunction::deactivate() {
     if (state)
         finishDrag();
-    axisX = axisY = axisZ = false;
+    fixedAxis.clear();
     tools::setStylusColour(context, Ogre::ColourValue::White);
 }
 
-void RotateObjectFunction::keyPressed(const OIS::KeyEvent& event) {
-    if (event.key == OIS::KC_X || event.key == OIS::KC_Y || event.key == OIS::KC_Z) {
-        axisX = event.key == OIS::KC_X;
-        axisY = event.key == OIS::KC_Y;
-        axisZ = event.key == OIS::KC_Z;
-    }
-}
+void RotateObjectFunction::keyPressed(const OIS::KeyEvent& event) { fixedAxis.take(event.key, true, true); }
+void RotateObjectFunction::keyReleased(const OIS::KeyEvent& event) { fixedAxis.take(event.key, false); }
 
-void RotateObjectFunction::keyReleased(const OIS::KeyEvent& event) {
-    if (event.key == OIS::KC_X)
-        axisX = false;
-    else if (event.key == OIS::KC_Y)
-        axisY = false;
-    else if (event.key == OIS::KC_Z)
-        axisZ = false;
-}
-
-Ogre::Vector3 RotateObjectFunction::lockedAxis() const {
-    if (axisX)
-        return Ogre::Vector3::UNIT_X;
-    if (axisY)
-        return Ogre::Vector3::UNIT_Y;
-    if (axisZ)
-        return Ogre::Vector3::UNIT_Z;
-    return Ogre::Vector3::ZERO;
+IToolMarks::Marks RotateObjectFunction::getToolMarks() const {
+    Marks marks;
+    if (state)
+        marks.lines.push_back({"RotationRefLineNode", pivot, lastPoint, STYLUS_COLOUR});
+    return marks;
 }
 
 void RotateObjectFunction::saveMaterials(Kiln::ObjectGroup& node) {
@@ -134,7 +117,7 @@ void RotateObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
     if (!state || !tools::mainButtonHeld(event))
         return;
     const Ogre::Vector3 point = event.getState().position;
-    const Ogre::Quaternion turn = stepRotation(pivot, lastPoint, point, lockedAxis());
+    const Ogre::Quaternion turn = stepRotation(pivot, lastPoint, point, fixedAxis.firstAxis());
     lastPoint = point;
     if (turn == Ogre::Quaternion::IDENTITY)
         return;

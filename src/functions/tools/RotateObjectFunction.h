@@ -2,15 +2,17 @@
 // Turns the selection with the stylus while the centre button is held: each
 // step turns every selected item about its own origin by the angle the
 // stylus swept around the selection's centre. X, Y or Z held fixes the
-// axis. The items are drawn as wireframes while they turn.
+// axis. The items are drawn as wireframes while they turn, and a line runs
+// from the centre of the turn to the stylus.
 #include "functions/FunctionBase.h"
+#include "functions/tools/ToolSupport.h"
 #include "functions/tools/TransformStates.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class RotateObjectFunction : public FunctionBase {
+class RotateObjectFunction : public FunctionBase, public IToolMarks {
 public:
     explicit RotateObjectFunction(FunctionContext& context);
 
@@ -22,6 +24,8 @@ public:
     void hapticMoved(const Kiln::HapticEvent& event) override;
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
+    /// The reference line "RotationRefLineNode" while a drag runs.
+    Marks getToolMarks() const override;
 
     /// The turn for one stylus step from `from` to `to` around `pivot`
     /// (world frame), about `axis` when it is not zero, else about the axis
@@ -37,14 +41,11 @@ private:
     void saveMaterials(Kiln::ObjectGroup& node);
     void restoreMaterials();
     void finishDrag();
-    Ogre::Vector3 lockedAxis() const;
 
     std::unique_ptr<RotateObjectState> state;
     Ogre::Vector3 pivot = Ogre::Vector3::ZERO;
     Ogre::Vector3 lastPoint = Ogre::Vector3::ZERO;
     bool rotated = false;
-    bool axisX = false;
-    bool axisY = false;
-    bool axisZ = false;
+    tools::AxisKeys fixedAxis;  ///< one at most
     std::vector<SavedMaterial> savedMaterials;
 };

@@ -53,8 +53,6 @@ void ScaleObjectFunction::HapticBox::reset() {
     shift = Ogre::Vector3::ZERO;
 }
 
-const char* const ScaleObjectFunction::sizeCaptionId = "ScaleObjectSize";
-
 ScaleObjectFunction::ScaleObjectFunction(FunctionContext& context)
     : FunctionBase(context, "ScaleObject", FUNCTION_TOOL, "Utility", FunctionText::id(286),
                    FunctionText::id(288)) {}
@@ -62,7 +60,7 @@ ScaleObjectFunction::ScaleObjectFunction(FunctionContext& context)
 ScaleObjectFunction::~ScaleObjectFunction() { removeForceBox(); }
 
 void ScaleObjectFunction::activate() {
-    lockX = lockY = lockZ = false;
+    locks.clear();
     nonUniform = false;
     tools::setStylusColour(context, STYLUS_COLOUR);
 }
@@ -74,7 +72,7 @@ void ScaleObjectFunction::deactivate() {
         finishScaling();
         endOperation();
     }
-    lockX = lockY = lockZ = false;
+    locks.clear();
     nonUniform = false;
     tools::setStylusColour(context, Ogre::ColourValue::White);
 }
@@ -83,38 +81,54 @@ Ogre::Vector3 ScaleObjectFunction::getFactor() const {
     return state ? state->total() : Ogre::Vector3::UNIT_SCALE;
 }
 
-void ScaleObjectFunction::setLock(OIS::KeyCode key, bool on) {
-    if (key == OIS::KC_X)
-        lockX = on;
-    else if (key == OIS::KC_Y)
-        lockY = on;
-    else if (key == OIS::KC_Z)
-        lockZ = on;
-}
-
 void ScaleObjectFunction::keyPressed(const OIS::KeyEvent& event) {
     const bool wasNonUniform = nonUniform;
-    const bool locks[3] = {lockX, lockY, lockZ};
+    const tools::AxisKeys wereLocked = locks;
     const tools::Modifiers held = tools::heldModifiers(context);
     if (tools::isShiftKey(event.key) && held.shiftAlone())
         nonUniform = true;
     else if (tools::isControlKey(event.key) || tools::isAltKey(event.key))
         nonUniform = false;
     else if (held.none())
-        setLock(event.key, true);
-    if (state && (wasNonUniform != nonUniform || locks[0] != lockX || locks[1] != lockY || locks[2] != lockZ))
+        locks.take(event.key, true);
+    if (state && (wasNonUniform != nonUniform || wereLocked != locks))
         rebase();
 }
 
 void ScaleObjectFunction::keyReleased(const OIS::KeyEvent& event) {
     const bool wasNonUniform = nonUniform;
-    const bool locks[3] = {lockX, lockY, lockZ};
+    const tools::AxisKeys wereLocked = locks;
     if (tools::isShiftKey(event.key))
         nonUniform = false;
     else
-        setLock(event.key, false);
-    if (state && (wasNonUniform != nonUniform || locks[0] != lockX || locks[1] != lockY || locks[2] != lockZ))
+        locks.take(event.key, false);
+    if (state && (wasNonUniform != nonUniform || wereLocked != locks))
         rebase();
+}
+
+IToolMarks::Marks ScaleObjectFunction::getToolMarks() const {
+    Marks marks;
+    if (!state)
+        return marks;
+    const Ogre::Quaternion rootTurn =
+        context.sceneRoot ? context.sceneRoot->getWorldTransform().orientation : Ogre::Quaternion::IDENTITY;
+    const bool all = nonUniform || !locks.any();
+    const struct {
+        bool shown;
+        const char* node;
+        Ogre::Vector3 axis;
+        Ogre::ColourValue colour;
+    } markers[] = {{all || locks.x, "ScaleAxisMarkerX", Ogre::Vector3::UNIT_X, Ogre::ColourValue(1.f, 0.25f, 0.25f)},
+                   {all || locks.y, "ScaleAxisMarkerY", Ogre::Vector3::UNIT_Y, Ogre::ColourValue(0.3f, 1.f, 0.3f)},
+                   {all || locks.z, "ScaleAxisMarkerZ", Ogre::Vector3::UNIT_Z, Ogre::ColourValue(0.35f, 0.55f, 1.f)}};
+    for (const auto& marker : markers)
+        if (marker.shown) {
+            const Ogre::Vector3 half = rootTurn * marker.axis * markerHalfLength;
+            marks.lines.push_back({marker.node, markerPoint - half, markerPoint + half, marker.colour});
+        }
+    if (!sizeText.empty())
+        marks.captions.push_back({"ScaleSizeTextNode", sizePoint, sizeText});
+    return marks;
 }
 
 void ScaleObjectFunction::setTarget(Kiln::ObjectGroup& node) {
@@ -127,6 +141,7 @@ void ScaleObjectFunction::beginScaling(const Kiln::HapticEvent& event) {
         context.functions->requestHaptics(this, false);
     nonUniform = tools::heldModifiers(context).shiftAlone();
     currentPoint = startPoint = tools::stylusInView(context, event);
+    markerPoint = event.getState().position;
     removeForceBox();
     forceBox.reset();
     forceDevice = event.getDevice();
@@ -185,6 +200,7 @@ void ScaleObjectFunction::hapticMoved(const Kiln::HapticEvent& event) {
     if (!state || !tools::mainButtonHeld(event))
         return;
     currentPoint = tools::stylusInView(context, event);
+    markerPoint = event.getState().position;
     startPoint += forceBox.takeShift();
     scaleToCurrentPoint();
 }
@@ -206,15 +222,15 @@ void ScaleObjectFunction::scaleToCurrentPoint() {
     const Ogre::Vector3 d = (currentPoint - startPoint) * SCALE_RATE;
     if (nonUniform) {
         state->scale = Ogre::Vector3(std::exp(d.x), std::exp(d.y), std::exp(d.z));
-    } else if (!lockX && !lockY && !lockZ) {
+    } else if (!locks.any()) {
         state->scale = Ogre::Vector3(std::exp(d.x));  // the sideways movement drives all three
     } else {
         const float factor = std::exp(d.x);
-        if (lockX)
+        if (locks.x)
             state->scale.x = factor;
-        if (lockY)
+        if (locks.y)
             state->scale.y = factor;
-        if (lockZ)
+        if (locks.z)
             state->scale.z = factor;
     }
     applyScale();
@@ -229,7 +245,7 @@ void ScaleObjectFunction::applyScale() {
 }
 
 void ScaleObjectFunction::showSize() {
-    if (!context.overlay || !state || state->getEntries().size() != 1)
+    if (!state || state->getEntries().size() != 1)
         return hideSize();
     const Kiln::ObjectGroup* node = state->getEntries().front().handle.get();
     const Kiln::DynamicMesh* mesh = node ? node->getMesh() : nullptr;
@@ -241,20 +257,14 @@ void ScaleObjectFunction::showSize() {
         return hideSize();
     const Ogre::Vector3 size = box.getSize();
     const tools::IGridUnit& grid = tools::gridUnit(context);
-    const std::string text = "The approx size of the object is : " + tools::formatLength(grid, size.x) +
-                             " x " + tools::formatLength(grid, size.y) + " x " +
-                             tools::formatLength(grid, size.z);
-    if (!sizeShown)
-        context.overlay->addText(sizeCaptionId, 0.02f, 0.9f, 0.6f, 0.04f);
-    sizeShown = true;
-    context.overlay->setText(sizeCaptionId, text);
+    sizeText = "The approx size of the object is : " + tools::formatLength(grid, size.x) + " x " +
+               tools::formatLength(grid, size.y) + " x " + tools::formatLength(grid, size.z);
+    // Just above the item's top, where the hand does not cover it.
+    const Ogre::Vector3 top = box.getCenter() + Ogre::Vector3(0.f, size.y * 0.5f, 0.f);
+    sizePoint = context.sceneRoot->getWorldMatrix() * top + Ogre::Vector3(0.f, 0.5f, 0.f);
 }
 
-void ScaleObjectFunction::hideSize() {
-    if (sizeShown && context.overlay)
-        context.overlay->removeText(sizeCaptionId);
-    sizeShown = false;
-}
+void ScaleObjectFunction::hideSize() { sizeText.clear(); }
 
 void ScaleObjectFunction::buttonReleased(const FunctionButtonEvent& event) {
     if (event.button(0) && state)

@@ -4,15 +4,18 @@
 // default; Shift alone held at the press scales each axis by its own
 // component; X, Y and Z lock uniform scaling to those axes. Any change of
 // these keys during a drag keeps the scale reached so far and scales on
-// from there. The creation tool sizes new objects through the same drag.
+// from there. While it drags, markers at the stylus show the axes that
+// scale, and a single item shows its size beside it in the grid's unit.
+// The creation tool sizes new objects through the same drag.
 #include "functions/FunctionBase.h"
+#include "functions/tools/ToolSupport.h"
 #include "functions/tools/TransformStates.h"
 #include "hapticdevice/HapticForceEffect.h"
 
 #include <memory>
 #include <mutex>
 
-class ScaleObjectFunction : public FunctionBase {
+class ScaleObjectFunction : public FunctionBase, public IToolMarks {
 public:
     /// While a drag runs the hand is held in a box around the device's
     /// rest point; pushing against a wall goes on scaling as if the hand
@@ -72,11 +75,14 @@ public:
     bool isNonUniform() const { return nonUniform; }
     /// The drag's whole factor so far; (1, 1, 1) outside a drag.
     Ogre::Vector3 getFactor() const;
-    /// Id of the overlay text that shows the size of a single item.
-    static const char* const sizeCaptionId;
+    /// The axis markers at the stylus ("ScaleAxisMarkerX", "…Y", "…Z":
+    /// all three for uniform or per-axis scaling, else the locked ones) and
+    /// the size read-out "ScaleSizeTextNode" of a single item.
+    Marks getToolMarks() const override;
+    /// Half the length of an axis marker, world units.
+    static constexpr float markerHalfLength = 2.5f;
 
 private:
-    void setLock(OIS::KeyCode key, bool on);
     void finishDrag();
     void applyScale();
     /// Scales for the current point, start point shifted by the force box.
@@ -87,10 +93,10 @@ private:
 
     std::unique_ptr<ScaleObjectState> state;
     bool nonUniform = false;
-    bool lockX = false;
-    bool lockY = false;
-    bool lockZ = false;
-    bool sizeShown = false;
+    tools::AxisKeys locks;
+    Ogre::Vector3 markerPoint = Ogre::Vector3::ZERO;  ///< the stylus, world frame
+    std::string sizeText;                             ///< empty: no read-out
+    Ogre::Vector3 sizePoint = Ogre::Vector3::ZERO;    ///< above the item, world frame
     Ogre::Vector3 startPoint = Ogre::Vector3::ZERO;
     Ogre::Vector3 currentPoint = Ogre::Vector3::ZERO;
     HapticBox forceBox;

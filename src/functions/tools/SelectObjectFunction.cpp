@@ -131,9 +131,15 @@ void SelectObjectFunction::keyReleased(const OIS::KeyEvent& event) {
     } else if (held.shiftAlone()) {
         context.selection->selectPrevious();
     }
-    if (held.alt || context.selection->getSelected().empty() || !context.status)
+    if (held.alt || context.selection->getSelected().empty())
         return;
+    // The view turns about what was picked, so that it can be looked at
+    // from every side at once.
     const Kiln::ObjectGroup* first = context.selection->getSelected().begin()->get();
+    if (first && context.view)
+        context.view->setRotationCentre(first->getWorldTransform().position);
+    if (!context.status)
+        return;
     const long id = first ? long(first->getId()) : -1L;
     const std::string text = "Selected Object No: " + std::to_string(id);
     context.status->post(text, IStatusSink::defaultSeconds(text), 1);

@@ -55,7 +55,7 @@ private:
 };
 
 StiffnessFunction::StiffnessFunction(FunctionContext& context)
-    : FunctionBase(context, "StiffnessFunction", FUNCTION_TOOL, "Tools", FunctionText::id(344),
+    : FunctionBase(context, "StiffnessFunction", FUNCTION_TOOL | FUNCTION_UPDATE, "Tools", FunctionText::id(344),
                    FunctionText::id(346)) {}
 
 StiffnessFunction::~StiffnessFunction() = default;
@@ -69,13 +69,26 @@ void StiffnessFunction::onArgumentSet() {
     char* end = nullptr;
     const float value = std::strtof(word.c_str(), &end);
     if (!word.empty() && end && *end == '\0' && std::isfinite(value)) {
+        if (!state)
+            gestureOnSlider = false;
         sliderMoved(value);
+        showOnSlider(sliderValue);
         return;
     }
     if (context.gui && !context.gui->hasWindow(word))
         throw Kiln::Exception(3, "Could not find the slider bar for Stiffness function...",
                               "StiffnessFunction::onArgumentSet()");
     sliderWindow = word;
+    if (context.gui) {
+        // The window's starting position is the stiffness of new objects.
+        seenOnSlider = context.gui->getValue(sliderWindow);
+        sliderValue = std::clamp(seenOnSlider, 0.f, 1.f);
+    }
+}
+
+void StiffnessFunction::activate() {
+    shownFor = Kiln::ObjectHandle();
+    showSelectedStiffness();
 }
 
 void StiffnessFunction::sliderMoved(float value) {
@@ -104,11 +117,67 @@ void StiffnessFunction::sliderReleased() {
 
 void StiffnessFunction::deactivate() { sliderReleased(); }
 
+void StiffnessFunction::showOnSlider(float value) {
+    if (!context.gui || sliderWindow.empty())
+        return;
+    context.gui->setValue(sliderWindow, value);
+    seenOnSlider = context.gui->getValue(sliderWindow);
+}
+
+void StiffnessFunction::readSlider() {
+    if (!context.gui || sliderWindow.empty())
+        return;
+    const float value = context.gui->getValue(sliderWindow);
+    if (value == seenOnSlider)
+        return;
+    seenOnSlider = value;
+    if (!state)
+        gestureOnSlider = true;
+    sliderMoved(value);
+}
+
+bool StiffnessFunction::gestureEnded() const {
+    if (gestureOnSlider && context.gui && !sliderWindow.empty())
+        return !context.gui->isValueTracking(sliderWindow);
+    return idleSeconds >= gestureGap;
+}
+
+/// The first object at or below `node` in pre-order (a group's first
+/// object speaks for the group), or null.
+static Kiln::ObjectGroup* firstObject(Kiln::ObjectGroup& node) {
+    if (node.isObject())
+        return &node;
+    for (const auto& child : node.getChildren())
+        if (Kiln::ObjectGroup* found = firstObject(*child))
+            return found;
+    return nullptr;
+}
+
+void StiffnessFunction::showSelectedStiffness() {
+    const std::vector<Kiln::ObjectHandle> items = tools::liveSelection(context);
+    Kiln::ObjectGroup* first = items.empty() ? nullptr : firstObject(*items.front().get());
+    if (first == shownFor.get())
+        return;
+    shownFor = first ? first->getHandle() : Kiln::ObjectHandle();
+    if (!first)
+        return;
+    const auto stiffness = first->getParameterValue<float>("stiffness");
+    if (!stiffness)
+        return;
+    sliderValue = std::clamp((*stiffness - 0.05f) / 0.95f, 0.f, 1.f);
+    showOnSlider(sliderValue);
+}
+
 bool StiffnessFunction::update(const Ogre::FrameEvent& event) {
-    if (state) {
-        idleSeconds += event.timeSinceLastFrame;
-        if (idleSeconds >= gestureGap)
-            sliderReleased();
+    readSlider();
+    if (!context.functions || context.functions->getActiveTool() != this)
+        return true;
+    if (!state) {
+        showSelectedStiffness();
+        return true;
     }
+    idleSeconds += event.timeSinceLastFrame;
+    if (gestureEnded())
+        sliderReleased();
     return true;
 }

@@ -1,13 +1,17 @@
 #pragma once
 // The stiffness slider: while this tool is active, moving the slider sets
 // the "stiffness" of the selected objects to 0.05 + 0.95 × the slider value
-// (0..1). One history entry per gesture, not per value: a gesture ends when
-// the slider reports its release ("done"), when the tool is left, or after
-// half a second without a change.
+// (0..1), and the slider shows the stiffness of the first selected object
+// whenever the selection changes. One history entry per gesture, not per
+// value, so that one drag cannot flood the history: a gesture ends when the
+// user lets go of the slider's thumb (a click beside it is a gesture of its
+// own), when the tool is left, or, for values given as arguments, on
+// "done" or after half a second without a change.
 //
-// Its argument is either the slider window's name (bound by the GUI), a
-// slider value as a number (sent by the GUI while it moves, or by a
-// session script), or "done".
+// The slider window is read once a frame, so its value also sets the
+// stiffness of new objects while another tool is active. The argument is
+// either the slider window's name (bound by the GUI), a slider value as a
+// number (a session script), or "done".
 #include "functions/FunctionBase.h"
 
 #include <map>
@@ -25,6 +29,7 @@ public:
     ~StiffnessFunction() override;
 
     void onArgumentSet() override;
+    void activate() override;
     void deactivate() override;
     bool update(const Ogre::FrameEvent& event) override;
 
@@ -40,8 +45,25 @@ public:
     static constexpr float gestureGap = 0.5f;
 
 private:
+    /// Takes a change the user made on the slider window since the last frame.
+    void readSlider();
+    /// Whether the gesture in progress is over.
+    bool gestureEnded() const;
+    /// Moves the slider to the stiffness of the first selected object when
+    /// the selection changed since it was last shown.
+    void showSelectedStiffness();
+    /// Puts the slider window at `value` (without counting it as a change).
+    void showOnSlider(float value);
+
     std::unique_ptr<StiffnessState> state;
     float sliderValue = defaultSliderValue;
     float idleSeconds = 0.f;
     std::string sliderWindow;
+    /// What the slider window showed when last read or set.
+    float seenOnSlider = defaultSliderValue;
+    /// The object whose stiffness the slider shows.
+    Kiln::ObjectHandle shownFor;
+    /// The gesture in progress came from the slider window (its thumb ends
+    /// it), not from arguments ("done" or a pause ends it).
+    bool gestureOnSlider = false;
 };

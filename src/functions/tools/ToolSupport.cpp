@@ -197,6 +197,26 @@ public:
 };
 } // namespace
 
+bool AxisKeys::take(OIS::KeyCode key, bool down, bool oneHot) {
+    bool* held = key == OIS::KC_X ? &x : key == OIS::KC_Y ? &y : key == OIS::KC_Z ? &z : nullptr;
+    if (!held)
+        return false;
+    if (down && oneHot)
+        clear();
+    *held = down;
+    return true;
+}
+
+Ogre::Vector3 AxisKeys::keep(const Ogre::Vector3& v) const {
+    if (!any())
+        return v;
+    return Ogre::Vector3(x ? v.x : 0.f, y ? v.y : 0.f, z ? v.z : 0.f);
+}
+
+Ogre::Vector3 AxisKeys::firstAxis() const {
+    return x ? Ogre::Vector3::UNIT_X : y ? Ogre::Vector3::UNIT_Y : z ? Ogre::Vector3::UNIT_Z : Ogre::Vector3::ZERO;
+}
+
 const IGridUnit& gridUnit(const FunctionContext& context) {
     static const FallbackGrid fallback;
     if (context.functions)

@@ -47,6 +47,27 @@ bool isShiftKey(OIS::KeyCode key);
 bool isControlKey(OIS::KeyCode key);
 bool isAltKey(OIS::KeyCode key);
 
+/// The X, Y and Z keys as the transform tools read them: held keys limit a
+/// change to their axes, in the scene root's frame.
+struct AxisKeys {
+    bool x = false;
+    bool y = false;
+    bool z = false;
+    /// Takes an X, Y or Z key going down or up; false for any other key.
+    /// `oneHot`: a key going down clears the other two (one fixed axis).
+    bool take(OIS::KeyCode key, bool down, bool oneHot = false);
+    bool any() const { return x || y || z; }
+    void clear() { x = y = z = false; }
+    /// `v` with the components of the axes not held set to 0; `v` itself
+    /// when none is held.
+    Ogre::Vector3 keep(const Ogre::Vector3& v) const;
+    /// The first held axis (x, then y, then z) as a unit vector; zero when
+    /// none is held.
+    Ogre::Vector3 firstAxis() const;
+    bool operator==(const AxisKeys& other) const { return x == other.x && y == other.y && z == other.z; }
+    bool operator!=(const AxisKeys& other) const { return !(*this == other); }
+};
+
 /// Whether `node` hangs below the scene root (so it may be selected).
 bool isInScene(const FunctionContext& context, const Kiln::ObjectGroup* node);
 /// The selected top-level items that are alive and in the scene, in the
@@ -97,18 +118,8 @@ private:
     std::vector<Entry> entries;
 };
 
-/// The size of one grid cell in scene-root units and the unit it stands
-/// for. The grid function implements it; tools fall back to one unit per
-/// root unit in centimetres.
-class IGridUnit {
-public:
-    virtual ~IGridUnit() = default;
-    /// Scene-root units per grid cell; tools refuse values that are not
-    /// finite and positive.
-    virtual float getGridSpacing() const = 0;
-    /// "mm", "cm" or "m".
-    virtual std::string getUnitText() const = 0;
-};
+/// The grid as the tools' ruler (the grid function implements it).
+using IGridUnit = ::IGridUnit;
 /// The colour new objects get; the colour function implements it.
 using IColourSource = ::IColourSource;
 /// The colour of the function "ColourFunction", or white.

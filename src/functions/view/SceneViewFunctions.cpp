@@ -94,8 +94,11 @@ protected:
 };
 
 /// The grid: its check box, its size slider, and the keys Page Up / Page
-/// Down (next / previous plane) and plus / minus (move the plane).
-class SwitchGridFunction : public FunctionBase {
+/// Down (next / previous plane) and plus / minus (move the plane). It is
+/// also the ruler of snapping and measuring: one cell is one unit of the
+/// unit chosen last, so the cell shrinks for millimetres and grows for
+/// metres.
+class SwitchGridFunction : public FunctionBase, public IGridUnit {
 public:
     explicit SwitchGridFunction(FunctionContext& context)
         : FunctionBase(context, "SwitchGridFunction", FUNCTION_COMMAND | FUNCTION_UPDATE, "View",
@@ -149,21 +152,34 @@ public:
             if (context.status)
                 context.status->postDefault(planes[plane], 1);
         } else if (event.key == OIS::KC_ADD || event.key == OIS::KC_EQUALS) {
-            offset += cell();
+            ++offsetCells;
         } else if (event.key == OIS::KC_SUBTRACT || event.key == OIS::KC_MINUS) {
-            offset -= cell();
+            --offsetCells;
         } else {
             return;
         }
         show();
     }
 
+    float getGridSpacing() const override { return cell(); }
+    std::string getUnitText() const override { return unit == 1 ? "mm" : unit == 3 ? "m" : "cm"; }
+    void setUnit(int newUnit) override {
+        unit = newUnit == 1 || newUnit == 3 ? newUnit : 2;
+        show();
+    }
+
 private:
-    /// The slider runs 0..1; the cells 1 to 11 scene units.
-    float cell() const { return 1.f + std::max(0.f, size) * 10.f; }
+    /// The slider runs 0..1: 1 to 11 scene-root units per centimetre cell,
+    /// a tenth of that per millimetre, a hundred times per metre.
+    float cell() const {
+        const float factor = unit == 1 ? 0.1f : unit == 3 ? 100.f : 1.f;
+        return (1.f + std::clamp(size, 0.f, 1.f) * 10.f) * factor;
+    }
+    /// The plane moves by whole cells, so that it stays on the lattice
+    /// that snapping uses, whatever the unit.
     void show() {
         if (context.view)
-            context.view->setGrid(visible, plane, cell(), offset);
+            context.view->setGrid(visible, plane, cell(), float(offsetCells) * cell());
     }
 
     std::string checkbox;
@@ -171,7 +187,8 @@ private:
     bool visible = true;
     float size = 0.1f;
     int plane = 2;
-    float offset = 0.f;
+    int offsetCells = 0;
+    int unit = 2;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 // Switches the unit the grid and the measurements are shown in.
 #include "functions/FunctionBase.h"
+#include "functions/FunctionManager.h"
 #include "functions/FunctionRegistration.h"
 
 #include <string>
@@ -15,6 +16,10 @@ public:
     void execute() override {
         const std::string word = arguments.empty() ? "" : arguments.front();
         const int unit = word == "Millimetre" ? 1 : word == "Meter" ? 3 : 2;
+        // The grid is the ruler: its cells change size with the unit.
+        if (context.functions)
+            if (auto* grid = dynamic_cast<IGridUnit*>(context.functions->findFunction("SwitchGridFunction")))
+                grid->setUnit(unit);
         if (!context.view)
             return;
         const std::string caption = context.view->setUnit(unit);
