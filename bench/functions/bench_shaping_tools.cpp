@@ -165,9 +165,9 @@ void benchStroke(const char* label, const char* name, float proxyRadius) {
     scene.manager->hapticButtonReleased(event, 1u);
     const double endMs = msSince(end);
     std::printf("%s stroke on %zu triangles: start %.1f ms, then %.2f ms per frame (worst %.2f ms), end %.1f ms; "
-                "%zu triangles after, %zu undo entry\n",
+                "%zu triangles after, closed %s, %zu undo entry\n",
                 label, triangles, first, sum / (frames - 1), worst, endMs, object->getMesh()->getFaceCount(),
-                scene.manager->getUndoCount());
+                Kiln::isClosed(*object->getMesh()) ? "yes" : "no", scene.manager->getUndoCount());
 }
 
 } // namespace
