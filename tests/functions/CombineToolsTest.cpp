@@ -295,15 +295,16 @@ TEST(MirrorFunction, CopiesFaceOutwardsAcrossThePlaneAndUndoRemovesThem) {
     Kiln::Object* box = f.addObject(cube(0, 0, 0, 1), Ogre::Vector3(1, 0, 0));  // x 1..2
     f.select(box);
 
-    f.press(Ogre::Vector3(3, 0, 0));
+    // Above the colour box, which would take a press on its face x = 3.
+    f.press(Ogre::Vector3(3, 2, 0));
     EXPECT_EQ(mirror->getCopyCount(), 0u);  // no plane yet
     EXPECT_FALSE(mirror->getToolPlane().shown);
-    f.move(Ogre::Vector3(4, 0, 0), 1);      // plane x = 3
+    f.move(Ogre::Vector3(4, 2, 0), 1);      // plane x = 3
     EXPECT_TRUE(mirror->getToolPlane().shown);
-    EXPECT_EQ(mirror->getToolPlane().point, Ogre::Vector3(3, 0, 0));
+    EXPECT_EQ(mirror->getToolPlane().point, Ogre::Vector3(3, 2, 0));
     EXPECT_EQ(mirror->getToolPlane().normal, Ogre::Vector3::UNIT_X);
-    f.move(Ogre::Vector3(4, 0.0f, 0), 1);
-    f.release(Ogre::Vector3(4, 0, 0));
+    f.move(Ogre::Vector3(4, 2, 0), 1);
+    f.release(Ogre::Vector3(4, 2, 0));
     EXPECT_FALSE(mirror->getToolPlane().shown);
     std::vector<Kiln::Object*> objects = f.sceneObjects();
     ASSERT_EQ(objects.size(), 2u);
@@ -321,8 +322,8 @@ TEST(MirrorFunction, CopiesFaceOutwardsAcrossThePlaneAndUndoRemovesThem) {
     f.manager->redo();
     EXPECT_EQ(f.sceneObjects().size(), 2u);
 
-    f.press(Ogre::Vector3(3, 0, 0));  // a click alone mirrors nothing
-    f.release(Ogre::Vector3(3, 0, 0));
+    f.press(Ogre::Vector3(3, 2, 0));  // a click alone mirrors nothing
+    f.release(Ogre::Vector3(3, 2, 0));
     EXPECT_EQ(f.sceneObjects().size(), 2u);
     EXPECT_EQ(f.manager->getUndoCount(), 1u);
     EXPECT_FALSE(f.manager->isBusy());
