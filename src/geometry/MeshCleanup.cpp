@@ -13,12 +13,13 @@ float magnitude(const Ogre::Vector3& p) {
     return std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z)));
 }
 
+// The snapping tolerance, relative to a point's largest coordinate.
+constexpr float kRelative = 1e-7f;
+
 // Moves each group of vertices whose boxes of half-size t overlap to the
 // group's average, visiting vertices in order. t is about one float step at
 // the larger of the two points (1e-7 of its largest coordinate), so a piece
 // far from the origin never makes a piece near it collapse.
-constexpr float kRelative = 1e-7f;
-
 bool snapVertices(std::vector<Vertex>& vertices) {
     if (vertices.size() < 2)
         return false;
