@@ -3,7 +3,8 @@
 // figures):
 //  - the Boolean tool uniting two 320,000-triangle spheres: time from the
 //    key release to the result in the scene, and the longest main-thread
-//    step meanwhile (the kernel runs on a worker thread);
+//    step meanwhile (the kernel runs on a worker thread), and how soon the
+//    worker stops when cancelled;
 //  - a paint, a reduce and a subdivide stroke of 60 frames on a
 //    1,000,000-triangle sphere: the tool's main-thread time per frame, and
 //    the stroke's start and end.
@@ -127,6 +128,25 @@ void benchBoolean() {
                 Kiln::isClosed(result) ? "yes" : "no");
 }
 
+/// How soon a worker stops once Escape cancels it, cancelling at several
+/// points of a union of two 320,000-triangle spheres.
+void benchBooleanCancel() {
+    const std::unique_ptr<Kiln::DynamicMesh> a = sphere(1.f, 401, 400, Ogre::Vector3::ZERO);
+    const std::unique_ptr<Kiln::DynamicMesh> b = sphere(1.f, 401, 400, Ogre::Vector3(0.6f, 0, 0));
+    std::printf("Boolean cancel (320000-triangle spheres), cancel after / worker stopped after:");
+    for (const int after : {100, 600, 1200, 2000}) {
+        auto job = std::make_shared<BooleanJob>(*a, Ogre::Matrix4::IDENTITY, *b, Ogre::Matrix4::IDENTITY,
+                                                BooleanJobKind::Union, false);
+        std::thread worker([job] { job->run(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(after));
+        const Clock::time_point cancelled = Clock::now();
+        job->cancel();
+        worker.join();
+        std::printf(" %d ms / %.0f ms%s;", after, msSince(cancelled), job->takeResult() ? " (had finished)" : "");
+    }
+    std::printf("\n");
+}
+
 /// 60 frames of a stroke that crawls over the sphere's north cap.
 template <typename Tool>
 void benchStroke(const char* label, const char* name, float proxyRadius) {
@@ -165,15 +185,16 @@ void benchStroke(const char* label, const char* name, float proxyRadius) {
     scene.manager->hapticButtonReleased(event, 1u);
     const double endMs = msSince(end);
     std::printf("%s stroke on %zu triangles: start %.1f ms, then %.2f ms per frame (worst %.2f ms), end %.1f ms; "
-                "%zu triangles after, %zu undo entry\n",
+                "%zu triangles after, closed %s, %zu undo entry\n",
                 label, triangles, first, sum / (frames - 1), worst, endMs, object->getMesh()->getFaceCount(),
-                scene.manager->getUndoCount());
+                Kiln::isClosed(*object->getMesh()) ? "yes" : "no", scene.manager->getUndoCount());
 }
 
 } // namespace
 
 int main() {
     benchBoolean();
+    benchBooleanCancel();
     benchStroke<PaintFunction>("Paint", "PaintFunction", 0.01f);
     benchStroke<ReduceMeshFunction>("Reduce", "ReduceMeshFunction", 0.01f);
     benchStroke<SubmeshFunction>("Subdivide", "SubmeshFunction", 0.01f);

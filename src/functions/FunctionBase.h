@@ -108,6 +108,13 @@ public:
     virtual void keyReleased(const OIS::KeyEvent& event) { (void)event; }
     virtual void hapticMoved(const Kiln::HapticEvent& event) { (void)event; }
     virtual void buttonPressed(const FunctionButtonEvent& event) { (void)event; }
+    /// Asked before anyone sees a grip press, of the active tool first:
+    /// a tool that answers true keeps the usual routing (the fill tool
+    /// working with the colour box); otherwise the first command that
+    /// answers true takes the press, and every move and release up to the
+    /// release of button 0, away from the tool (the colour box picking while
+    /// a creation tool is active).
+    virtual bool claimsButtonPress(const FunctionButtonEvent& event) const { (void)event; return false; }
     virtual void buttonReleased(const FunctionButtonEvent& event) { (void)event; }
 
 protected:

@@ -400,6 +400,10 @@ void FunctionManager::activateShortcut(const std::string& tool, const std::strin
 // ---------------------------------------------------------------------- haptics
 
 bool FunctionManager::hapticMoved(const Kiln::HapticEvent& event) {
+    if (pressOwner) {
+        pressOwner->hapticMoved(event);
+        return true;
+    }
     FunctionBase* tool = activeTool;
     if (tool)
         tool->hapticMoved(event);
@@ -414,6 +418,16 @@ bool FunctionManager::hapticMoved(const Kiln::HapticEvent& event) {
 bool FunctionManager::hapticButtonPressed(const Kiln::HapticEvent& event,
                                           const Kiln::ButtonMask& wentDown) {
     const FunctionButtonEvent buttons(event, wentDown);
+    if (!pressOwner && backgroundEnabled() && !(activeTool && activeTool->claimsButtonPress(buttons)))
+        for (const auto& entry : commands)
+            if (entry.second != activeTool && entry.second->claimsButtonPress(buttons)) {
+                pressOwner = entry.second;
+                break;
+            }
+    if (pressOwner) {
+        pressOwner->buttonPressed(buttons);
+        return true;
+    }
     FunctionBase* tool = activeTool;
     if (tool)
         tool->buttonPressed(buttons);
@@ -428,6 +442,13 @@ bool FunctionManager::hapticButtonPressed(const Kiln::HapticEvent& event,
 bool FunctionManager::hapticButtonReleased(const Kiln::HapticEvent& event,
                                            const Kiln::ButtonMask& wentUp) {
     const FunctionButtonEvent buttons(event, wentUp);
+    if (pressOwner) {
+        FunctionBase* owner = pressOwner;
+        if (buttons.button(0))
+            pressOwner = nullptr;
+        owner->buttonReleased(buttons);
+        return true;
+    }
     FunctionBase* tool = activeTool;
     if (tool)
         tool->buttonReleased(buttons);

@@ -2,7 +2,9 @@
 // Owns the functions and the undo history, keeps exactly one active tool and
 // routes keyboard, haptic and per-frame events to the functions: the active
 // tool first, then (unless an operation is under way or the user navigates)
-// the commands in name order. Main thread only.
+// the commands in name order. A command may claim a grip press before the
+// tool sees it (claimsButtonPress) and then has the grip to itself until the
+// release. Main thread only.
 #include "functions/FunctionBase.h"
 #include "haptics/HapticEvent.h"
 
@@ -132,6 +134,7 @@ private:
     FunctionMap commands;
     FunctionMap updates;
     FunctionBase* activeTool = nullptr;
+    FunctionBase* pressOwner = nullptr;  ///< a command that claimed the grip until button 0 goes up
     bool busy = false;
     bool activeToolUpdates = false;
     bool inputEnabled = true;

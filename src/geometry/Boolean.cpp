@@ -15,10 +15,14 @@ using namespace BooleanStage;
 namespace {
 
 // Adds the time since the last call to a stage of the report, if any.
+// Between stages it also honours a cancel request.
 class StageClock {
 public:
-    explicit StageClock(BooleanReport* report) : report(report), last(std::chrono::steady_clock::now()) {}
+    StageClock(BooleanReport* report, const std::atomic<bool>* cancel)
+        : report(report), cancel(cancel), last(std::chrono::steady_clock::now()) {}
     void next(BooleanReport::Stage stage) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            throw BooleanCancelled();
         const auto now = std::chrono::steady_clock::now();
         if (report)
             report->stageMilliseconds[stage] = std::chrono::duration<double, std::milli>(now - last).count();
@@ -27,6 +31,7 @@ public:
 
 private:
     BooleanReport* report;
+    const std::atomic<bool>* cancel;
     std::chrono::steady_clock::time_point last;
 };
 
@@ -54,10 +59,10 @@ void checkOperand(const MeshArrays& mesh, const char* name) {
 } // namespace
 
 MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOperation operation,
-                          BooleanReport* report) {
+                          BooleanReport* report, const std::atomic<bool>* cancel) {
     checkOperand(a, "A");
     checkOperand(b, "B");
-    StageClock clock(report);
+    StageClock clock(report, cancel);
     BSP::Operand operandA, operandB;
     auto prepareA = std::async(std::launch::async, [&] {
         operandA.prepare(0, a.positions.data(), a.vertexCount(), a.indices.data(), a.triangleCount());

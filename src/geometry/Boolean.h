@@ -2,7 +2,9 @@
 // Exact Boolean operations on closed triangle meshes held in flat arrays.
 #include "mesh/MeshArrays.h"
 
+#include <atomic>
 #include <cstddef>
+#include <stdexcept>
 
 namespace Kiln {
 
@@ -43,7 +45,13 @@ struct BooleanReport {
 /// distances lie within about 1e9 of each other; far beyond that (a tiny
 /// piece on a huge one's long edge) a seam can stay open, so callers that
 /// must not pass on a wrong result check isClosed().
+/// When `cancel` is given and becomes true (from any thread), the operation
+/// stops at the next stage boundary by throwing BooleanCancelled.
 MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOperation operation,
-                          BooleanReport* report = nullptr);
+                          BooleanReport* report = nullptr, const std::atomic<bool>* cancel = nullptr);
+
+struct BooleanCancelled : std::runtime_error {
+    BooleanCancelled() : std::runtime_error("Boolean operation cancelled.") {}
+};
 
 } // namespace Kiln

@@ -13,6 +13,9 @@ float magnitude(const Ogre::Vector3& p) {
     return std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z)));
 }
 
+// The snapping tolerance, relative to a point's largest coordinate.
+constexpr float kRelative = 1e-7f;
+
 // Moves each group of vertices whose boxes of half-size t overlap to the
 // group's average, visiting vertices in order. t is about one float step at
 // the larger of the two points (1e-7 of its largest coordinate), so a piece
@@ -20,7 +23,6 @@ float magnitude(const Ogre::Vector3& p) {
 bool snapVertices(std::vector<Vertex>& vertices) {
     if (vertices.size() < 2)
         return false;
-    constexpr float kRelative = 1e-7f;
     // Sorted by x, then y, then z: the candidates of a vertex lie in runs of
     // equal x within reach, and inside each run in a range of y found by
     // binary search. A flat face (thousands of vertices with one x) then
@@ -58,9 +60,7 @@ bool snapVertices(std::vector<Vertex>& vertices) {
             auto i = static_cast<std::size_t>(
                 std::lower_bound(sortedY.begin() + first, sortedY.begin() + last, p.y - reach) - sortedY.begin());
             for (; i < last && sortedY[i] <= p.y + reach; ++i) {
-                const Ogre::Vector3& q = vertices[order[i]].position;
-                const float t = kRelative * std::max(magnitude(p), magnitude(q));
-                if (std::fabs(q.x - p.x) <= 2 * t && std::fabs(q.y - p.y) <= 2 * t && std::fabs(q.z - p.z) <= 2 * t)
+                if (closeEnoughToSnap(p, vertices[order[i]].position))
                     group.push_back(order[i]);
             }
             run = runEnd;
@@ -139,6 +139,11 @@ bool removeDegenerateAndDuplicateFaces(std::vector<Face>& faces) {
 }
 
 } // namespace
+
+bool closeEnoughToSnap(const Ogre::Vector3& p, const Ogre::Vector3& q) {
+    const float t = kRelative * std::max(magnitude(p), magnitude(q));
+    return std::fabs(q.x - p.x) <= 2 * t && std::fabs(q.y - p.y) <= 2 * t && std::fabs(q.z - p.z) <= 2 * t;
+}
 
 bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& faces) {
     constexpr std::uint32_t kUnused = 0xffffffffu;

@@ -12,6 +12,10 @@ namespace Kiln {
 /// it did.
 bool cleanUpMesh(DynamicMesh& mesh);
 
+/// Whether cleanUpMesh snaps p and q together: on every axis within two
+/// float steps of the larger point (1e-7 of its largest coordinate each).
+bool closeEnoughToSnap(const Ogre::Vector3& p, const Ogre::Vector3& q);
+
 /// Drops vertices no face uses, keeping the order of the others, and
 /// renumbers the faces; returns whether any vertex went.
 bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& faces);

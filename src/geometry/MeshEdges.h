@@ -1,8 +1,7 @@
 #pragma once
-// Edge queries over a mesh and its connectivity graph, used by the
-// reduction and subdivision passes.
-#include "mesh/DynamicMesh.h"
-#include "mesh/MeshGraph.h"
+// Edge queries over a mesh's faces, used by the reduction and subdivision
+// passes.
+#include "geometry/VertexFaceIndex.h"
 
 #include <cstdint>
 #include <vector>
@@ -20,12 +19,14 @@ struct EdgeRecord {
 
 /// Every undirected edge once, in face order: a directed edge (a, b) of face
 /// f with no reverse edge gives {f, f, a, b}; otherwise, when a < b, it
-/// gives {f, g, a, b} with g the face holding (b, a).
-std::vector<EdgeRecord> edgeList(const DynamicMesh& mesh, const MeshGraph& graph);
+/// gives {f, g, a, b} with g the first face holding (b, a).
+std::vector<EdgeRecord> edgeList(const VertexFaceIndex& index);
 
-/// The distinct neighbours of v over the faces around it, in the order met.
-void verticesAroundVertex(const DynamicMesh& mesh, const MeshGraph& graph, std::uint32_t v,
-                          std::vector<std::uint32_t>& out);
+/// The record of the edge from corner `k` to corner `k + 1` of `face`, as
+/// edgeList gives it for a mesh whose faces each hold an edge at most once
+/// per direction: {first face holding (a, b), first face holding (b, a),
+/// a, b} with a < b, or {face, face, corner k, corner k + 1} on a border.
+EdgeRecord edgeOfFace(const VertexFaceIndex& index, std::uint32_t face, int k);
 
 /// 0 when {a, b} are the face's corners 0 and 1, 1 for corners 1 and 2, 2
 /// for corners 2 and 0, -1 when the edge is not in the face.

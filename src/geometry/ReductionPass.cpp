@@ -1,7 +1,6 @@
 #include "geometry/ReductionPass.h"
 
 #include "geometry/MeshCleanup.h"
-#include "geometry/MeshEdges.h"
 
 #include <algorithm>
 
@@ -23,9 +22,9 @@ std::uint32_t replaced(std::uint32_t corner, std::uint32_t from, std::uint32_t t
 
 // Whether moving v onto w keeps every face around v (that does not hold w)
 // facing the way it did.
-bool collapseKeepsOrientation(const MeshGraph& graph, const std::vector<Vertex>& vertices,
+bool collapseKeepsOrientation(const VertexFaceIndex& index, const std::vector<Vertex>& vertices,
                               const std::vector<Face>& faces, std::uint32_t v, std::uint32_t w) {
-    for (const std::uint32_t f : graph.getVertexFaces(v)) {
+    for (const std::uint32_t f : index.facesAround(v)) {
         const Face& face = faces[f];
         if (contains(face, w))
             continue;
@@ -60,7 +59,7 @@ void sortUnique(std::vector<std::uint32_t>& values) {
 // and the haptic shapes cannot handle. Adjacency is read from the current
 // faces: w may already have received collapsed neighbours in this pass
 // (removed vertices never neighbour one another, so one level suffices).
-bool collapseKeepsManifold(const MeshGraph& graph, const std::vector<Face>& faces,
+bool collapseKeepsManifold(const VertexFaceIndex& index, const std::vector<Face>& faces,
                            const std::vector<std::uint8_t>& flags, std::uint32_t v, std::uint32_t w,
                            std::vector<std::uint32_t> (&scratch)[3]) {
     std::vector<std::uint32_t>& linkV = scratch[0];
@@ -69,7 +68,7 @@ bool collapseKeepsManifold(const MeshGraph& graph, const std::vector<Face>& face
     linkV.clear();
     linkW.clear();
     opposite.clear();
-    for (const std::uint32_t f : graph.getVertexFaces(v)) {
+    for (const std::uint32_t f : index.facesAround(v)) {
         const Face& face = faces[f];
         if (isDegenerate(face) || !contains(face, v))
             continue;
@@ -80,16 +79,16 @@ bool collapseKeepsManifold(const MeshGraph& graph, const std::vector<Face>& face
                     opposite.push_back(face[k]);
     }
     auto addFacesOfW = [&](std::uint32_t around) {
-        for (const std::uint32_t f : graph.getVertexFaces(around)) {
+        for (const std::uint32_t f : index.facesAround(around)) {
             const Face& face = faces[f];
             if (!isDegenerate(face) && contains(face, w))
                 addOtherCorners(face, w, linkW);
         }
     };
     addFacesOfW(w);
-    for (const std::uint32_t f : graph.getVertexFaces(w))
+    for (const std::uint32_t f : index.facesAround(w))
         for (int k = 0; k < 3; ++k) {
-            const std::uint32_t u = graph.getMesh().getFaces()[f][k];
+            const std::uint32_t u = index.getFaces()[f][k];
             if (u != w && flags[u] == VertexRemoved)
                 addFacesOfW(u);
         }
@@ -111,48 +110,16 @@ bool collapseKeepsManifold(const MeshGraph& graph, const std::vector<Face>& face
     return common == opposite.size();
 }
 
-} // namespace
-
-std::vector<std::uint8_t> initialVertexFlags(const DynamicMesh& mesh, const MeshGraph& graph) {
-    std::vector<std::uint8_t> flags(mesh.getVertexCount(), VertexFree);
-    for (const EdgeRecord& e : edgeList(mesh, graph))
-        if (e.face0 == e.face1) {
-            flags[e.vertexA] = VertexLocked;
-            flags[e.vertexB] = VertexLocked;
-        }
-    return flags;
+// Works out an unchecked vertex's flag: border vertices are locked.
+std::uint8_t flagOf(const VertexFaceIndex& index, std::vector<std::uint8_t>& flags, std::uint32_t v) {
+    if (flags[v] == VertexUnchecked)
+        flags[v] = index.isOnBorder(v) ? VertexLocked : VertexFree;
+    return flags[v];
 }
 
-void reductionPass(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
-                   std::vector<std::uint8_t>& flags, std::vector<Vertex>& vertices, std::vector<Face>& faces) {
-    vertices = mesh.getVertices();
-    faces = mesh.getFaces();
-    for (std::uint8_t& flag : flags)
-        if (flag == VertexRemoved)
-            flag = VertexFree;
-    collapseCandidates(mesh, graph, candidates, flags, vertices, faces);
-}
-
-void reductionPassInPlace(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
-                          std::vector<std::uint8_t>& flags, const std::vector<Vertex>& vertices,
-                          std::vector<Face>& faces) {
-    // A collapse of v rewrites only faces around v, and only candidates are
-    // ever removed: restoring those faces and flags gives back the starting
-    // mesh exactly.
-    const std::vector<Face>& start = mesh.getFaces();
-    for (const std::uint32_t v : candidates) {
-        for (const std::uint32_t f : graph.getVertexFaces(v))
-            faces[f] = start[f];
-        if (flags[v] == VertexRemoved)
-            flags[v] = VertexFree;
-    }
-    collapseCandidates(mesh, graph, candidates, flags, vertices, faces);
-}
-
-void collapseCandidates(const DynamicMesh& mesh, const MeshGraph& graph, const std::vector<std::uint32_t>& candidates,
+void collapseCandidates(const VertexFaceIndex& index, const std::vector<std::uint32_t>& candidates,
                         std::vector<std::uint8_t>& flags, const std::vector<Vertex>& vertices,
                         std::vector<Face>& faces) {
-
     struct Weighted {
         double weight;
         std::uint32_t vertex;
@@ -161,7 +128,7 @@ void collapseCandidates(const DynamicMesh& mesh, const MeshGraph& graph, const s
     order.reserve(candidates.size());
     for (const std::uint32_t v : candidates) {
         double weight = 0.0;
-        for (const std::uint32_t f : graph.getVertexFaces(v)) {
+        for (const std::uint32_t f : index.facesAround(v)) {
             const Face& face = faces[f];
             weight += faceNormal(vertices, face.i0, face.i1, face.i2).length();
         }
@@ -182,25 +149,25 @@ void collapseCandidates(const DynamicMesh& mesh, const MeshGraph& graph, const s
     std::vector<std::uint32_t> linkScratch[3];
     for (const Weighted& candidate : order) {
         const std::uint32_t v = candidate.vertex;
-        if (flags[v] != VertexFree)
+        if (flagOf(index, flags, v) != VertexFree)
             continue;
-        verticesAroundVertex(mesh, graph, v, around);
+        index.neighbours(v, around);
         if (around.size() < 3)
             continue;
         if (std::any_of(around.begin(), around.end(), [&](std::uint32_t w) { return flags[w] == VertexRemoved; }))
             continue;
         neighbours.clear();
         for (const std::uint32_t w : around)
-            if (flags[w] == VertexFree)
+            if (flagOf(index, flags, w) == VertexFree)
                 neighbours.push_back({vertices[v].position.squaredDistance(vertices[w].position), w});
         std::sort(neighbours.begin(), neighbours.end(), [](const Neighbour& a, const Neighbour& b) {
             return a.distance2 < b.distance2 || (a.distance2 == b.distance2 && a.vertex < b.vertex);
         });
         for (const Neighbour& n : neighbours) {
-            if (!collapseKeepsOrientation(graph, vertices, faces, v, n.vertex) ||
-                !collapseKeepsManifold(graph, faces, flags, v, n.vertex, linkScratch))
+            if (!collapseKeepsOrientation(index, vertices, faces, v, n.vertex) ||
+                !collapseKeepsManifold(index, faces, flags, v, n.vertex, linkScratch))
                 continue;
-            for (const std::uint32_t f : graph.getVertexFaces(v)) {
+            for (const std::uint32_t f : index.facesAround(v)) {
                 Face& face = faces[f];
                 face = {replaced(face.i0, v, n.vertex), replaced(face.i1, v, n.vertex), replaced(face.i2, v, n.vertex)};
             }
@@ -210,29 +177,95 @@ void collapseCandidates(const DynamicMesh& mesh, const MeshGraph& graph, const s
     }
 }
 
-void finishReduction(std::vector<Vertex>& vertices, std::vector<Face>& faces) {
-    for (std::size_t f = 0; f < faces.size();) {
-        const Face& face = faces[f];
-        if (face.i0 == face.i1 || face.i1 == face.i2 || face.i2 == face.i0) {
-            faces[f] = faces.back();
-            faces.pop_back();
-        } else {
-            ++f;
-        }
+} // namespace
+
+std::vector<std::uint8_t> freshVertexFlags(std::size_t vertexCount) {
+    return std::vector<std::uint8_t>(vertexCount, VertexUnchecked);
+}
+
+void reductionPass(const std::vector<Vertex>& startVertices, const VertexFaceIndex& index,
+                   const std::vector<std::uint32_t>& candidates, std::vector<std::uint8_t>& flags,
+                   std::vector<Vertex>& vertices, std::vector<Face>& faces) {
+    vertices = startVertices;
+    faces = index.getFaces();
+    for (std::uint8_t& flag : flags)
+        if (flag == VertexRemoved)
+            flag = VertexFree;
+    collapseCandidates(index, candidates, flags, vertices, faces);
+}
+
+void reductionPassInPlace(const VertexFaceIndex& index, const std::vector<std::uint32_t>& candidates,
+                          std::vector<std::uint8_t>& flags, const std::vector<Vertex>& vertices,
+                          std::vector<Face>& faces) {
+    // A collapse of v rewrites only faces around v, and only candidates are
+    // ever removed: restoring those faces and flags gives back the starting
+    // mesh exactly.
+    const std::vector<Face>& start = index.getFaces();
+    for (const std::uint32_t v : candidates) {
+        for (const std::uint32_t f : index.facesAround(v))
+            faces[f] = start[f];
+        if (flags[v] == VertexRemoved)
+            flags[v] = VertexFree;
     }
-    removeUnusedVertices(vertices, faces);
+    collapseCandidates(index, candidates, flags, vertices, faces);
+}
+
+void finishReduction(const VertexFaceIndex& index, const std::vector<std::uint32_t>& candidates,
+                     const std::vector<std::uint8_t>& flags, std::vector<Vertex>& vertices, std::vector<Face>& faces) {
+    std::vector<std::uint32_t> degenerate;
+    std::vector<std::uint32_t> removed;
+    for (const std::uint32_t v : candidates) {
+        if (flags[v] != VertexRemoved)
+            continue;
+        removed.push_back(v);
+        for (const std::uint32_t f : index.facesAround(v))
+            if (isDegenerate(faces[f]))
+                degenerate.push_back(f);
+    }
+    sortUnique(degenerate);
+    sortUnique(removed);
+    // From the back: whatever moves into a gap lies beyond every gap still
+    // to fill, so it is never a degenerate face itself.
+    for (auto f = degenerate.rbegin(); f != degenerate.rend(); ++f) {
+        faces[*f] = faces.back();
+        faces.pop_back();
+    }
+    if (removed.empty())
+        return;
+    // Vertices before the first removed one keep their index.
+    const std::uint32_t first = removed.front();
+    std::vector<std::uint32_t> shift(vertices.size() - first);
+    std::uint32_t next = first;
+    for (std::uint32_t v = first, r = 0; v < vertices.size(); ++v) {
+        if (r < removed.size() && removed[r] == v) {
+            ++r;
+            continue;
+        }
+        shift[v - first] = next;
+        vertices[next++] = vertices[v];
+    }
+    vertices.resize(next);
+    const auto renumber = [&](std::uint32_t& corner) {
+        if (corner >= first)
+            corner = shift[corner - first];
+    };
+    for (Face& face : faces) {
+        renumber(face.i0);
+        renumber(face.i1);
+        renumber(face.i2);
+    }
 }
 
 void reduceWholeMesh(DynamicMesh& mesh) {
-    const MeshGraph& graph = mesh.getGraph();
-    std::vector<std::uint8_t> flags = initialVertexFlags(mesh, graph);
+    const VertexFaceIndex index(mesh.getFaces(), mesh.getVertexCount());
+    std::vector<std::uint8_t> flags = freshVertexFlags(mesh.getVertexCount());
     std::vector<std::uint32_t> candidates(mesh.getVertexCount());
     for (std::uint32_t v = 0; v < candidates.size(); ++v)
         candidates[v] = v;
     std::vector<Vertex> vertices;
     std::vector<Face> faces;
-    reductionPass(mesh, graph, candidates, flags, vertices, faces);
-    finishReduction(vertices, faces);
+    reductionPass(mesh.getVertices(), index, candidates, flags, vertices, faces);
+    finishReduction(index, candidates, flags, vertices, faces);
     mesh.setFaces(std::move(faces));
     mesh.swapVertices(vertices);
 }

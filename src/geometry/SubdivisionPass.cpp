@@ -1,5 +1,7 @@
 #include "geometry/SubdivisionPass.h"
 
+#include "geometry/MeshCleanup.h"
+
 #include <algorithm>
 #include <array>
 
@@ -54,6 +56,13 @@ void appendSplitFaces(const Face& face, const std::array<std::int64_t, 3>& slot,
     }
 }
 
+bool hasSnappingCorners(const std::vector<Vertex>& vertices, const Face& face) {
+    const Ogre::Vector3& a = vertices[face.i0].position;
+    const Ogre::Vector3& b = vertices[face.i1].position;
+    const Ogre::Vector3& c = vertices[face.i2].position;
+    return closeEnoughToSnap(a, b) || closeEnoughToSnap(b, c) || closeEnoughToSnap(c, a);
+}
+
 } // namespace
 
 void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vertex>& vertices,
@@ -94,13 +103,31 @@ void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vert
     }
 }
 
+bool finishSubdivision(DynamicMesh& mesh, const std::vector<EdgeRecord>& candidates, std::size_t startFaceCount) {
+    const std::vector<Vertex>& vertices = mesh.getVertices();
+    const std::vector<Face>& faces = mesh.getFaces();
+    bool suspect = false;
+    for (std::size_t f = startFaceCount; f < faces.size() && !suspect; ++f)
+        suspect = hasSnappingCorners(vertices, faces[f]);
+    for (std::size_t i = 0; i < candidates.size() && !suspect; ++i)
+        suspect = hasSnappingCorners(vertices, faces[candidates[i].face0]) ||
+                  hasSnappingCorners(vertices, faces[candidates[i].face1]);
+    return suspect && cleanUpMesh(mesh);
+}
+
 void subdivideWholeMesh(DynamicMesh& mesh) {
-    const std::vector<EdgeRecord> edges = edgeList(mesh, mesh.getGraph());
+    std::vector<EdgeRecord> edges;
+    {
+        const VertexFaceIndex index(mesh.getFaces(), mesh.getVertexCount());
+        edges = edgeList(index);
+    }
     std::vector<Vertex> vertices = mesh.getVertices();
     std::vector<Face> faces = mesh.getFaces();
+    const std::size_t startFaceCount = faces.size();
     subdivisionPass(edges, vertices, faces);
     mesh.swapVertices(vertices);
     mesh.swapFaces(faces);
+    finishSubdivision(mesh, edges, startFaceCount);
 }
 
 } // namespace Kiln

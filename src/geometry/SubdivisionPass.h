@@ -14,7 +14,14 @@ namespace Kiln {
 void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vertex>& vertices,
                      std::vector<Face>& faces);
 
-/// The whole-object operation: every edge split once.
+/// The clean-up after a pass, limited to the faces it wrote: those of the
+/// candidate edges and those it added (from `startFaceCount` on). A split
+/// can only leave a face with two corners the clean-up would snap together
+/// where an edge was shorter than its tolerance; only then does the whole
+/// mesh go through cleanUpMesh. Returns whether it did.
+bool finishSubdivision(DynamicMesh& mesh, const std::vector<EdgeRecord>& candidates, std::size_t startFaceCount);
+
+/// The whole-object operation: every edge split once, then finishSubdivision.
 void subdivideWholeMesh(DynamicMesh& mesh);
 
 } // namespace Kiln

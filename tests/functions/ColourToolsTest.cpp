@@ -4,6 +4,8 @@
 #include "functions/colour/ColourFillFunction.h"
 #include "functions/colour/EyeDropperFunction.h"
 #include "functions/colour/PaintFunction.h"
+#include "functions/tools/CreateObjectFunction.h"
+#include "functions/tools/LineFunction.h"
 #include "log/Exception.h"
 
 #include <gtest/gtest.h>
@@ -121,6 +123,42 @@ TEST(ColourFunction, BoxPicksOnlyWhileVisibleAndNamesItselfOnABadCheckbox) {
     f.colour->setArgument("Root/ColourBoxCheckbox");
     f.manager->frameStarted(Ogre::FrameEvent{});
     EXPECT_FALSE(box.isVisible());
+}
+
+TEST(ColourFunction, BoxTakesPressesInsideItBeforeACreationTool) {
+    for (const char* toolName : {"CreateLine", "CreateObject"}) {
+        ShapingFixture f;
+        if (std::string(toolName) == "CreateLine")
+            f.install<LineFunction>();
+        else
+            f.install<CreateObjectFunction>();
+        f.manager->activateFunction(toolName);
+        ColourChooserBox& box = f.colour->getColourBox();
+        box.setColour(Ogre::ColourValue::White);
+        const auto inBox = [&](float r, float g, float b) {
+            return box.getOrigin() + Ogre::Vector3(r, g, b) * box.getSizeFactor();
+        };
+
+        // Picked in the box: the tool neither starts nor sees the drag.
+        f.press(inBox(0.25f, 0.5f, 0.75f));
+        EXPECT_FALSE(f.manager->isBusy()) << toolName;
+        f.move(inBox(0.5f, 0.5f, 0.5f), 1);
+        f.release(inBox(0.75f, 0.25f, 0.5f));
+        EXPECT_NEAR(box.getColour().r, 0.75f, 1e-5f) << toolName;
+        EXPECT_NEAR(box.getColour().g, 0.25f, 1e-5f) << toolName;
+        EXPECT_TRUE(f.sceneObjects().empty()) << toolName;
+        EXPECT_EQ(f.manager->getUndoCount(), 0u);
+
+        // Outside the box the tool has the press, drag and release.
+        const Ogre::ColourValue picked = box.getColour();
+        f.press(Ogre::Vector3(-1, 0, 0));
+        f.move(Ogre::Vector3(-1.5f, 0.5f, 0.2f), 1);
+        f.release(Ogre::Vector3(-1.5f, 0.5f, 0.2f));
+        EXPECT_EQ(f.sceneObjects().size(), 1u) << toolName;
+        EXPECT_EQ(f.manager->getUndoCount(), 1u) << toolName;
+        EXPECT_EQ(box.getColour(), picked);
+        EXPECT_FALSE(f.manager->isBusy());
+    }
 }
 
 TEST(PaintFunction, BrushWeightFallsFromFullToNothingAtTheRadius) {

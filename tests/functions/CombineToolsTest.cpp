@@ -3,6 +3,7 @@
 #include "functions/combine/BooleanFunction.h"
 #include "functions/cut/MirrorFunction.h"
 #include "functions/cut/SliceFunction.h"
+#include "geometry/FastBooleanBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,17 @@ TEST(BooleanFunction, BackgroundOperationLeavesTheSceneAloneUntilDoneAndCanBeCan
     EXPECT_EQ(f.sceneObjects().size(), 2u);
     EXPECT_EQ(f.manager->getUndoCount(), 0u);
     EXPECT_EQ(f.a->getParameterValue<bool>("castShadows"), std::optional<bool>(true));
+    EXPECT_DOUBLE_EQ(ShapingFixture::volumeOf(*f.a), 8.0);
+    EXPECT_DOUBLE_EQ(ShapingFixture::volumeOf(*f.b), 8.0);
+    // The abandoned worker holds nothing up: the next operation goes ahead.
+    f.releaseKey(OIS::KC_I);
+    for (int frame = 0; frame < 2000 && f.boolean->isComputing(); ++frame) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        f.manager->frameStarted(Ogre::FrameEvent{});
+    }
+    ASSERT_EQ(f.sceneObjects().size(), 1u);
+    EXPECT_DOUBLE_EQ(ShapingFixture::volumeOf(*f.sceneObjects()[0]), 4.0);
+    f.manager->undo();
 
     // Another tool taking over abandons the operation as well.
     f.install<SliceFunction>();
@@ -163,6 +175,31 @@ TEST(BooleanFunction, BackgroundOperationLeavesTheSceneAloneUntilDoneAndCanBeCan
     EXPECT_FALSE(f.boolean->isComputing());
     EXPECT_FALSE(f.manager->isBusy());
     EXPECT_EQ(f.sceneObjects().size(), 2u);
+}
+
+TEST(BooleanJob, ACancelledJobEndsWithoutResultOrError) {
+    const std::unique_ptr<Kiln::DynamicMesh> a = Kiln::toDynamicMesh(cube(0, 0, 0, 2));
+    const std::unique_ptr<Kiln::DynamicMesh> b = Kiln::toDynamicMesh(cube(1, 0, 0, 2));
+    BooleanJob job(*a, Ogre::Matrix4::IDENTITY, *b, Ogre::Matrix4::IDENTITY, BooleanJobKind::Difference, true);
+    job.cancel();
+    job.run();
+    EXPECT_TRUE(job.isDone());
+    EXPECT_TRUE(job.wasCancelled());
+    EXPECT_EQ(job.takeResult(), nullptr);
+    EXPECT_EQ(job.takeCutPiece(), nullptr);
+    EXPECT_EQ(job.getError(), "");
+
+    // The kernel itself stops at a stage boundary once asked to.
+    const std::atomic<bool> cancelled{true};
+    EXPECT_THROW(Kiln::computeBoolean(Kiln::toMeshArrays(*a), Kiln::toMeshArrays(*b), Kiln::BooleanOperation::Union,
+                                      nullptr, &cancelled),
+                 Kiln::BooleanCancelled);
+    const std::atomic<bool> goOn{false};
+    EXPECT_EQ(Kiln::computeBoolean(Kiln::toMeshArrays(*a), Kiln::toMeshArrays(*b), Kiln::BooleanOperation::Union,
+                                   nullptr, &goOn)
+                  .triangleCount(),
+              Kiln::computeBoolean(Kiln::toMeshArrays(*a), Kiln::toMeshArrays(*b), Kiln::BooleanOperation::Union)
+                  .triangleCount());
 }
 
 // ------------------------------------------------------------------ slice
@@ -258,15 +295,16 @@ TEST(MirrorFunction, CopiesFaceOutwardsAcrossThePlaneAndUndoRemovesThem) {
     Kiln::Object* box = f.addObject(cube(0, 0, 0, 1), Ogre::Vector3(1, 0, 0));  // x 1..2
     f.select(box);
 
-    f.press(Ogre::Vector3(3, 0, 0));
+    // Above the colour box, which would take a press on its face x = 3.
+    f.press(Ogre::Vector3(3, 2, 0));
     EXPECT_EQ(mirror->getCopyCount(), 0u);  // no plane yet
     EXPECT_FALSE(mirror->getToolPlane().shown);
-    f.move(Ogre::Vector3(4, 0, 0), 1);      // plane x = 3
+    f.move(Ogre::Vector3(4, 2, 0), 1);      // plane x = 3
     EXPECT_TRUE(mirror->getToolPlane().shown);
-    EXPECT_EQ(mirror->getToolPlane().point, Ogre::Vector3(3, 0, 0));
+    EXPECT_EQ(mirror->getToolPlane().point, Ogre::Vector3(3, 2, 0));
     EXPECT_EQ(mirror->getToolPlane().normal, Ogre::Vector3::UNIT_X);
-    f.move(Ogre::Vector3(4, 0.0f, 0), 1);
-    f.release(Ogre::Vector3(4, 0, 0));
+    f.move(Ogre::Vector3(4, 2, 0), 1);
+    f.release(Ogre::Vector3(4, 2, 0));
     EXPECT_FALSE(mirror->getToolPlane().shown);
     std::vector<Kiln::Object*> objects = f.sceneObjects();
     ASSERT_EQ(objects.size(), 2u);
@@ -284,8 +322,8 @@ TEST(MirrorFunction, CopiesFaceOutwardsAcrossThePlaneAndUndoRemovesThem) {
     f.manager->redo();
     EXPECT_EQ(f.sceneObjects().size(), 2u);
 
-    f.press(Ogre::Vector3(3, 0, 0));  // a click alone mirrors nothing
-    f.release(Ogre::Vector3(3, 0, 0));
+    f.press(Ogre::Vector3(3, 2, 0));  // a click alone mirrors nothing
+    f.release(Ogre::Vector3(3, 2, 0));
     EXPECT_EQ(f.sceneObjects().size(), 2u);
     EXPECT_EQ(f.manager->getUndoCount(), 1u);
     EXPECT_FALSE(f.manager->isBusy());

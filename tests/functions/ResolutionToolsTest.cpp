@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 namespace {
 
 struct ResolutionFixture : ShapingFixture {
@@ -125,6 +128,37 @@ TEST(ResolutionTools, BrushStrokeChangesOnlyTheRegionUnderIt) {
         ASSERT_EQ(f.manager->getUndoCount(), 1u);
         f.manager->undo();
         EXPECT_TRUE(before.sameAs(*object->getMesh()));
+    }
+}
+
+TEST(ResolutionTools, SubdivisionBrushTakesEveryEdgeWhoseMidpointItCovers) {
+    // A moved cube: its edges are long against the brush, so edges are taken
+    // whose ends both lie outside it.
+    for (const float radius : {0.05f, 0.3f, 0.75f}) {
+        ResolutionFixture f;
+        SubmeshFunction* tool = f.activate<SubmeshFunction>("SubmeshFunction");
+        const Ogre::Vector3 offset(3, 1, 0);
+        Kiln::Object* object = f.addObject(fixtures::cube(0, 0, 0, 1), offset);
+        f.touch(object);
+        const std::vector<Kiln::Vertex> vertices = object->getMesh()->getVertices();
+        std::set<std::pair<std::uint32_t, std::uint32_t>> edges;
+        for (const Kiln::Face& face : object->getMesh()->getFaces())
+            for (int k = 0; k < 3; ++k)
+                edges.insert(std::minmax(face[k], face[(k + 1) % 3]));
+        const Ogre::Vector3 centres[] = {offset + Ogre::Vector3(0.5f, 0.5f, 0), offset + Ogre::Vector3(0.5f, 0, 0.5f)};
+        std::set<std::pair<std::uint32_t, std::uint32_t>> expected;
+        for (const Ogre::Vector3& centre : centres) {
+            for (const auto& e : edges) {
+                const Ogre::Vector3 mid = offset + (vertices[e.first].position + vertices[e.second].position) * 0.5f;
+                if (mid.squaredDistance(centre) <= radius * radius)
+                    expected.insert(e);
+            }
+            f.move(centre, 1, radius);
+            EXPECT_EQ(tool->getCandidateCount(), expected.size()) << "radius " << radius;
+        }
+        f.release(centres[1]);
+        EXPECT_EQ(object->getMesh()->getFaceCount(), 12 + 2 * expected.size());
+        EXPECT_TRUE(isClosedManifold(*object->getMesh()));
     }
 }
 

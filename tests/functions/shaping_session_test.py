@@ -5,10 +5,11 @@ JSON state dump is checked."""
 import os
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from morvel_session import CLI, Session  # noqa: E402
+from morvel_session import CLI, MORVEL, Session, WindowSession, screen_point, xdotool  # noqa: E402
 
 # The colour box in scene-root units (world 2..3 x -0.5..0.5 x -0.5..0.5 at
 # the root's scale 0.2).
@@ -50,21 +51,26 @@ def sphere(centre, radius, rings=16, segments=24):
     return vertices, faces
 
 
+def write_scene(session, name, *shapes):
+    """A .cr8 with one object per shape, through an OBJ import (grey, as
+    OBJ files without materials come in)."""
+    obj = session.path(name + ".obj")
+    with open(obj, "w") as f:
+        base = 1
+        for vertices, faces in shapes:
+            for v in vertices:
+                f.write("v %r %r %r\n" % v)
+            for t in faces:
+                f.write("f %d %d %d\n" % tuple(base + i for i in t))
+            base += len(vertices)
+    out = session.path(name + ".cr8")
+    subprocess.run([CLI, "convert", obj, out], check=True)
+    return out
+
+
 class ShapingSession(Session):
     def scene(self, name, *shapes):
-        """A .cr8 with one object per shape, through an OBJ import."""
-        obj = self.path(name + ".obj")
-        with open(obj, "w") as f:
-            base = 1
-            for vertices, faces in shapes:
-                for v in vertices:
-                    f.write("v %r %r %r\n" % v)
-                for t in faces:
-                    f.write("f %d %d %d\n" % tuple(base + i for i in t))
-                base += len(vertices)
-        out = self.path(name + ".cr8")
-        subprocess.run([CLI, "convert", obj, out], check=True)
-        return out
+        return write_scene(self, name, *shapes)
 
     def run_session(self, scene, lines):
         lines = [("dump %s/%s.json" % (self.root, line[5:])) if line.startswith("dump ") else line for line in lines]
@@ -154,9 +160,9 @@ class ShapingSession(Session):
                     "stylus %r %r %r 0" % point, "frames 2"]
 
         self.run_session(scene, [
-            # The box is used with the paint tool active: the default line
-            # tool would take the press for a line.
-            "frames 2", "dump white", "invoke PaintFunction", *pick(red), "dump picked",
+            # The box picks even under the default line tool, which would
+            # otherwise take the press for a line.
+            "frames 2", "dump white", *pick(red), "dump picked", "invoke PaintFunction",
             # A stroke over the top face (y = 3), the device pressed 1 unit in.
             "stylus 0 8 0", "sleep 0.3", "stylus 0 3 0 0 0.3", "sleep 0.3",
             "stylus 0 2 0 1 0.2", "stylus 1 2 0 1 0.3", "stylus 1 8 0 0 0.2", "frames 2", "dump painted",
@@ -171,8 +177,11 @@ class ShapingSession(Session):
             # Back over the fill, the selection and the stroke.
             "invoke Undo", "invoke Undo", "invoke Undo", "frames 2", "dump undone"])
         white = self.objects("white")[0]["colour"]
-        self.assertGreater(self.load("picked.json")["currentColour"][0], 0.9)
-        self.assertLess(self.load("picked.json")["currentColour"][1], 0.1)
+        picked = self.load("picked.json")
+        self.assertEqual(picked["tool"], "CreateLine")
+        self.assertGreater(picked["currentColour"][0], 0.9)
+        self.assertLess(picked["currentColour"][1], 0.1)
+        self.assertEqual((len(picked["objects"]), picked["undo"]), (1, 0), "no line drawn")
         painted = self.load("painted.json")
         self.assertEqual(painted["undo"], 1, painted["alert"])
         colour = painted["objects"][0]["colour"]
@@ -212,6 +221,105 @@ class ShapingSession(Session):
         (undone,) = self.objects("undone")
         self.assertEqual((undone["faces"], undone["vertices"]), (before["faces"], before["vertices"]))
         self.assertEqual(reduced["material"], before["material"])
+
+
+class MouseShaping(WindowSession):
+    """Paint and reduce strokes with the system mouse as the stylus, through
+    real X pointer events."""
+
+    def drive(self, scene, stages):
+        """Runs the program on `scene` with the mouse as the stylus. Each
+        stage is (script lines, action): the lines run, then the action (a
+        function of window id, width, height and a `snapshot()` that has the
+        program take a screenshot there, shot<stage>.png, and waits for it)
+        does its X input, then the program dumps its state. Returns the
+        dumps."""
+        script = ["mousestylus"]
+        for i, (lines, _) in enumerate(stages):
+            script += lines + ["dump %s" % self.path("ready%d.json" % i)]
+            script += ["waitfile %s" % self.path("shoot%d" % i), "screenshot %s" % self.path("shot%d.png" % i)]
+            script += ["waitfile %s" % self.path("go%d" % i), "frames 5", "dump %s" % self.path("s%d.json" % i)]
+        with open(self.path("session.txt"), "w") as f:
+            f.write("\n".join(script + ["exit"]) + "\n")
+        proc = subprocess.Popen([MORVEL, "-noSplashScreen", "-script=" + self.path("session.txt"), scene],
+                                cwd=self.work, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                text=True)
+
+        def wait_for(path):
+            for _ in range(400):
+                if os.path.exists(path):
+                    return
+                time.sleep(0.05)
+            self.fail("the program never wrote " + path)
+
+        try:
+            wid = self.window_id()
+            time.sleep(1.0)
+            xdotool("windowfocus", "--sync", wid)
+            width, height = self.window_size(wid)
+            for i, (_, action) in enumerate(stages):
+                wait_for(self.path("ready%d.json" % i))  # the stage's lines have run
+                shot = self.path("shot%d.png" % i)
+
+                def snapshot():
+                    open(self.path("shoot%d" % i), "w").close()
+                    wait_for(shot)
+
+                action(wid, width, height, snapshot)
+                if not os.path.exists(shot):
+                    snapshot()
+                open(self.path("go%d" % i), "w").close()
+                wait_for(self.path("s%d.json" % i))
+            _, err = proc.communicate(timeout=60)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+        self.assertEqual(proc.returncode, 0, err)
+        return [self.load("s%d.json" % i) for i in range(len(stages))]
+
+    def test_paint_and_reduce_strokes_under_the_mouse(self):
+        # A grey ball of radius 25 root units (5 world units) facing the
+        # camera, fine enough for a reduce brush of about a stylus radius.
+        scene = write_scene(self, "ball", sphere((0, 0, 0), 25, 60, 80))
+        front = (0.0, 0.0, 5.0)  # world: the ball's point nearest the camera
+
+        def stroke(wid, width, height, snapshot):
+            x, y = screen_point(front, width, height)
+            xdotool("mousemove", "--window", wid, str(x - 30), str(y))
+            time.sleep(1.5)  # the simulated hand follows the pointer on a spring
+            for _ in range(6):  # press into the surface
+                xdotool("click", "4")
+            time.sleep(0.8)
+            xdotool("mousedown", "1")
+            time.sleep(0.3)
+            for step in range(1, 13):
+                xdotool("mousemove", "--window", wid, str(x - 30 + 5 * step), str(y))
+                time.sleep(0.12)
+                if step == 6:
+                    snapshot()  # the stroke in progress
+            time.sleep(0.5)
+            xdotool("mouseup", "1")
+            time.sleep(0.8)
+
+        before, painted, reduced = self.drive(scene, [
+            ([], lambda *args: None),
+            (["invoke PaintFunction"], stroke),
+            (["invoke ReduceMeshFunction"], stroke)])
+        (ball,) = before["objects"]
+        self.assertTrue(ball["closed"])
+        # Painted white in places: the mean grey brightens, and one stroke is
+        # one history entry.
+        (ball_painted,) = painted["objects"]
+        self.assertEqual(painted["undo"], 1, painted["alert"])
+        self.assertGreater(ball_painted["colour"][0], ball["colour"][0] + 0.001)
+        self.assertEqual(ball_painted["faces"], ball["faces"])
+        # Reduced under the stroke only: fewer faces, still closed.
+        (ball_reduced,) = reduced["objects"]
+        self.assertEqual(reduced["undo"], 2, reduced["alert"])
+        self.assertLess(ball_reduced["faces"], ball["faces"])
+        self.assertGreater(ball_reduced["faces"], ball["faces"] * 0.9, "only the brushed region")
+        self.assertTrue(ball_reduced["closed"])
+        self.assertEqual(ball_reduced["material"], ball["material"], "the wireframe look ends with the stroke")
 
 
 if __name__ == "__main__":

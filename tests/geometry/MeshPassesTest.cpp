@@ -1,3 +1,4 @@
+#include "geometry/MeshCleanup.h"
 #include "geometry/MeshEdges.h"
 #include "geometry/ReductionPass.h"
 #include "geometry/SubdivisionPass.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 using namespace Kiln;
 
@@ -52,7 +54,8 @@ void expectAllFacingUp(const std::vector<Vertex>& vertices, const std::vector<Fa
 
 TEST(MeshEdges, EdgeListSlotsAndNeighbours) {
     DynamicMesh mesh = grid(1); // two triangles sharing the diagonal 0-3
-    const std::vector<EdgeRecord> edges = edgeList(mesh, mesh.getGraph());
+    const VertexFaceIndex index(mesh.getFaces(), mesh.getVertexCount());
+    const std::vector<EdgeRecord> edges = edgeList(index);
     ASSERT_EQ(edges.size(), 5u);
     int boundary = 0;
     for (const EdgeRecord& e : edges) {
@@ -68,7 +71,7 @@ TEST(MeshEdges, EdgeListSlotsAndNeighbours) {
     EXPECT_EQ(edgeSlot(f, 4, 9), 2);
     EXPECT_EQ(edgeSlot(f, 4, 5), -1);
     std::vector<std::uint32_t> around;
-    verticesAroundVertex(mesh, mesh.getGraph(), 0, around);
+    index.neighbours(0, around);
     std::sort(around.begin(), around.end());
     EXPECT_EQ(around, (std::vector<std::uint32_t>{1, 2, 3}));
 }
@@ -161,20 +164,21 @@ TEST(ReductionPass, RejectsACollapseThatFlipsAFaceAndTriesTheNextNeighbour) {
     std::vector<Face> faces;
     for (std::uint32_t i = 1; i <= 5; ++i)
         faces.push_back({0, i, i % 5 + 1});
-    DynamicMesh mesh(vertices, faces);
-    std::vector<std::uint8_t> flags = initialVertexFlags(mesh, mesh.getGraph());
-    EXPECT_EQ(std::count(flags.begin(), flags.end(), VertexLocked), 5);
+    const VertexFaceIndex index(faces, vertices.size());
+    EXPECT_FALSE(index.isOnBorder(0));
+    for (std::uint32_t v = 1; v <= 5; ++v)
+        EXPECT_TRUE(index.isOnBorder(v));
     // Locked vertices are no collapse targets either; free the ring, as if
     // it lay inside a larger mesh.
-    std::fill(flags.begin(), flags.end(), VertexFree);
+    std::vector<std::uint8_t> flags(vertices.size(), VertexFree);
     std::vector<Vertex> outVertices;
     std::vector<Face> outFaces;
-    reductionPass(mesh, mesh.getGraph(), {0}, flags, outVertices, outFaces);
+    reductionPass(vertices, index, {0}, flags, outVertices, outFaces);
     EXPECT_EQ(flags[0], VertexRemoved);
     for (const Face& f : outFaces)
         EXPECT_NE(f.i0, 0u);
     EXPECT_EQ(outFaces[0], (Face{1, 1, 2})); // collapsed onto vertex 1, degenerate until the clean-up
-    finishReduction(outVertices, outFaces);
+    finishReduction(index, {0}, flags, outVertices, outFaces);
     EXPECT_EQ(outFaces.size(), 3u);
     EXPECT_EQ(outVertices.size(), 5u);
     double area = 0.0;
@@ -189,24 +193,25 @@ TEST(ReductionPass, RejectsACollapseThatFlipsAFaceAndTriesTheNextNeighbour) {
 TEST(ReductionPass, VertexWithFewerThanThreeEdgesStays) {
     // A two-sided triangle: no boundary, but each corner has only two edges.
     std::vector<Vertex> vertices = {at(0, 0), at(1, 0), at(0, 1)};
-    DynamicMesh mesh(vertices, {{0, 1, 2}, {0, 2, 1}});
-    std::vector<std::uint8_t> flags = initialVertexFlags(mesh, mesh.getGraph());
-    EXPECT_EQ(std::count(flags.begin(), flags.end(), VertexFree), 3);
+    const std::vector<Face> faces = {{0, 1, 2}, {0, 2, 1}};
+    const VertexFaceIndex index(faces, vertices.size());
+    std::vector<std::uint8_t> flags = freshVertexFlags(vertices.size());
     std::vector<Vertex> outVertices;
     std::vector<Face> outFaces;
-    reductionPass(mesh, mesh.getGraph(), {0, 1, 2}, flags, outVertices, outFaces);
-    EXPECT_EQ(outFaces, mesh.getFaces());
+    reductionPass(vertices, index, {0, 1, 2}, flags, outVertices, outFaces);
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), VertexFree), 3);
+    EXPECT_EQ(outFaces, faces);
     EXPECT_EQ(std::count(flags.begin(), flags.end(), VertexRemoved), 0);
 }
 
 TEST(ReductionPass, PassesRestartFromTheStartingMesh) {
     DynamicMesh mesh = grid(4);
-    const MeshGraph& graph = mesh.getGraph();
-    std::vector<std::uint8_t> flags = initialVertexFlags(mesh, graph);
+    const VertexFaceIndex index(mesh.getFaces(), mesh.getVertexCount());
+    std::vector<std::uint8_t> flags = freshVertexFlags(mesh.getVertexCount());
     std::vector<Vertex> firstVertices, secondVertices;
     std::vector<Face> firstFaces, secondFaces;
-    reductionPass(mesh, graph, {6, 12}, flags, firstVertices, firstFaces);
-    reductionPass(mesh, graph, {12, 6}, flags, secondVertices, secondFaces);
+    reductionPass(mesh.getVertices(), index, {6, 12}, flags, firstVertices, firstFaces);
+    reductionPass(mesh.getVertices(), index, {12, 6}, flags, secondVertices, secondFaces);
     EXPECT_EQ(firstFaces, secondFaces); // the same set of candidates gives the same result
 }
 
@@ -277,8 +282,8 @@ TEST(ReductionPass, RepeatedWholeMeshReductionKeepsClosedMeshesManifold) {
 
 TEST(ReductionPass, InPlacePassOverAGrowingBrushMatchesTheCopyingPass) {
     DynamicMesh mesh = sphere(16, 20);
-    const MeshGraph& graph = mesh.getGraph();
-    std::vector<std::uint8_t> copyFlags = initialVertexFlags(mesh, graph);
+    const VertexFaceIndex index(mesh.getFaces(), mesh.getVertexCount());
+    std::vector<std::uint8_t> copyFlags = freshVertexFlags(mesh.getVertexCount());
     std::vector<std::uint8_t> localFlags = copyFlags;
     std::vector<Face> local = mesh.getFaces();
     std::vector<Vertex> copyVertices;
@@ -290,16 +295,28 @@ TEST(ReductionPass, InPlacePassOverAGrowingBrushMatchesTheCopyingPass) {
             if (mesh.getVertices()[v].position.z > z &&
                 std::find(candidates.begin(), candidates.end(), v) == candidates.end())
                 candidates.push_back(v);
-        reductionPass(mesh, graph, candidates, copyFlags, copyVertices, copyFaces);
-        reductionPassInPlace(mesh, graph, candidates, localFlags, mesh.getVertices(), local);
+        reductionPass(mesh.getVertices(), index, candidates, copyFlags, copyVertices, copyFaces);
+        reductionPassInPlace(index, candidates, localFlags, mesh.getVertices(), local);
         ASSERT_EQ(local, copyFaces) << "brush down to z = " << z;
         ASSERT_EQ(localFlags, copyFlags);
     }
+    // The stroke end: collapsed vertices and degenerate faces go, the rest
+    // stays closed and manifold with every vertex in use.
+    std::vector<Vertex> finished = mesh.getVertices();
+    finishReduction(index, candidates, localFlags, finished, local);
+    const auto removed = static_cast<std::size_t>(std::count(localFlags.begin(), localFlags.end(), VertexRemoved));
+    EXPECT_GT(removed, 0u);
+    EXPECT_EQ(finished.size(), mesh.getVertexCount() - removed);
+    EXPECT_TRUE(closedManifold(local));
+    std::vector<bool> used(finished.size(), false);
+    for (const Face& f : local)
+        used[f.i0] = used[f.i1] = used[f.i2] = true;
+    EXPECT_EQ(std::count(used.begin(), used.end(), false), 0);
 }
 
 TEST(SubdivisionPass, SplitsOnlyTheFacesOfCandidateEdges) {
     DynamicMesh mesh = sphere(8, 10);
-    const std::vector<EdgeRecord> edges = edgeList(mesh, mesh.getGraph());
+    const std::vector<EdgeRecord> edges = edgeList(VertexFaceIndex(mesh.getFaces(), mesh.getVertexCount()));
     std::vector<EdgeRecord> some(edges.begin(), edges.begin() + 7);
     std::vector<Vertex> vertices = mesh.getVertices();
     std::vector<Face> faces = mesh.getFaces();
@@ -317,3 +334,58 @@ TEST(SubdivisionPass, SplitsOnlyTheFacesOfCandidateEdges) {
     }
 }
 
+
+TEST(MeshEdges, EdgeOfFaceFindsTheRecordTheEdgeListHolds) {
+    DynamicMesh meshes[] = {sphere(6, 7), grid(3)};
+    for (const DynamicMesh& mesh : meshes) {
+        const VertexFaceIndex index(mesh.getFaces(), mesh.getVertexCount());
+        const std::vector<EdgeRecord> edges = edgeList(index);
+        const auto key = [](const EdgeRecord& e) { return std::make_tuple(e.face0, e.face1, e.vertexA, e.vertexB); };
+        std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t>> keys;
+        for (const EdgeRecord& e : edges)
+            keys.push_back(key(e));
+        std::sort(keys.begin(), keys.end());
+        std::vector<bool> met(keys.size(), false);
+        for (std::uint32_t f = 0; f < mesh.getFaceCount(); ++f)
+            for (int k = 0; k < 3; ++k) {
+                const auto found = std::lower_bound(keys.begin(), keys.end(), key(edgeOfFace(index, f, k)));
+                ASSERT_TRUE(found != keys.end() && *found == key(edgeOfFace(index, f, k))) << "face " << f << " edge " << k;
+                met[static_cast<std::size_t>(found - keys.begin())] = true;
+            }
+        EXPECT_EQ(std::count(met.begin(), met.end(), false), 0);
+    }
+}
+
+TEST(SubdivisionPass, FinishingCleansOnlyWhereASplitEdgeWasBelowTheSnappingTolerance) {
+    for (const bool tinyEdge : {false, true}) {
+        DynamicMesh mesh = grid(2);
+        if (tinyEdge) {
+            std::vector<Vertex> vertices = mesh.getVertices();
+            vertices[2].position.x = std::nextafter(1.0f, 2.0f);  // edge 1-2 one float step long
+            mesh.setVertices(vertices);
+        }
+        const VertexFaceIndex index(mesh.getFaces(), mesh.getVertexCount());
+        std::vector<EdgeRecord> chosen;
+        for (const EdgeRecord& e : edgeList(index))
+            if (std::min(e.vertexA, e.vertexB) == 1 && std::max(e.vertexA, e.vertexB) == 2)
+                chosen.push_back(e);
+        ASSERT_EQ(chosen.size(), 1u);
+        std::vector<Vertex> vertices = mesh.getVertices();
+        std::vector<Face> faces = mesh.getFaces();
+        const std::size_t startFaces = faces.size();
+        subdivisionPass(chosen, vertices, faces);
+        DynamicMesh split(vertices, faces);
+        EXPECT_EQ(finishSubdivision(split, chosen, startFaces), tinyEdge);
+        if (!tinyEdge) {
+            EXPECT_EQ(split.getFaces(), faces);
+            continue;
+        }
+        EXPECT_LT(split.getFaceCount(), faces.size());
+        for (const Face& f : split.getFaces()) {
+            const std::vector<Vertex>& v = split.getVertices();
+            EXPECT_FALSE(closeEnoughToSnap(v[f.i0].position, v[f.i1].position) ||
+                         closeEnoughToSnap(v[f.i1].position, v[f.i2].position) ||
+                         closeEnoughToSnap(v[f.i2].position, v[f.i0].position));
+        }
+    }
+}

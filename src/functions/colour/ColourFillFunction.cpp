@@ -60,14 +60,18 @@ void ColourFillFunction::execute() {
         context.functions->pushState(std::move(fill));
 }
 
+bool ColourFillFunction::claimsButtonPress(const FunctionButtonEvent& event) const {
+    return event.button(0) && colourBox && colourBox->isVisible() &&
+           colourBox->contains(event.getState().proxyPosition);
+}
+
 void ColourFillFunction::buttonPressed(const FunctionButtonEvent& event) {
     if (!event.button(0) || state)
         return;
     const std::vector<Kiln::Object*> objects = selectedObjects();
     if (objects.empty())
         return;
-    const Ogre::Vector3& point = event.getState().proxyPosition;
-    if (colourBox && colourBox->isVisible() && colourBox->contains(point)) {
+    if (claimsButtonPress(event)) {
         // No operation is begun here: the colour function must still hear
         // the drag in the background to move the box's colour.
         state = std::make_unique<ColourFillState>(this, objects);

@@ -18,6 +18,9 @@ public:
     /// Pushes a live fill still open, then stops listening to the box.
     void deactivate() override;
     void execute() override;
+    /// A press inside the visible colour box: the box picks and this tool
+    /// fills live along with it.
+    bool claimsButtonPress(const FunctionButtonEvent& event) const override;
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
     void colourChanged(const Ogre::ColourValue& colour) override;

@@ -63,12 +63,15 @@ bool ColourFunction::nothingTouched() const {
     return !context.haptics || context.haptics->getTouchedObjects().empty();
 }
 
+bool ColourFunction::claimsButtonPress(const FunctionButtonEvent& event) const {
+    return event.button(0) && colourBox->isVisible() && nothingTouched() &&
+           colourBox->contains(event.getState().proxyPosition);
+}
+
 void ColourFunction::buttonPressed(const FunctionButtonEvent& event) {
-    if (!event.button(0) || !colourBox->isVisible() || !nothingTouched())
+    if (!claimsButtonPress(event))
         return;
     const Ogre::Vector3& point = event.getState().proxyPosition;
-    if (!colourBox->contains(point))
-        return;
     dragging = true;
     colourBox->setActive(true);
     colourBox->setColourFromPoint(point);

@@ -25,6 +25,9 @@ public:
     /// scripts all go the same way).
     bool update(const Ogre::FrameEvent& event) override;
     void hapticMoved(const Kiln::HapticEvent& event) override;
+    /// A press of the centre button inside the visible box, nothing
+    /// touched: the box picks, whatever tool is active.
+    bool claimsButtonPress(const FunctionButtonEvent& event) const override;
     void buttonPressed(const FunctionButtonEvent& event) override;
     void buttonReleased(const FunctionButtonEvent& event) override;
 

@@ -53,7 +53,11 @@ void BooleanState::redo() {
 BooleanFunction::BooleanFunction(FunctionContext& context)
     : FunctionBase(context, "Boolean", FUNCTION_TOOL, "Tools", FunctionText::id(18), FunctionText::id(21)) {}
 
-BooleanFunction::~BooleanFunction() = default;  // a running job finishes on its own and is dropped
+BooleanFunction::~BooleanFunction() {
+    // The worker holds its own reference to the job and stops soon.
+    if (job)
+        job->cancel();
+}
 
 void BooleanFunction::onArgumentSet() {
     operation = BOOLEAN_NONE;
@@ -224,7 +228,8 @@ void BooleanFunction::startJob() {
         return;
     }
     std::shared_ptr<BooleanJob> running = job;
-    // Detached: an abandoned job owns its copies and ends on its own.
+    // Detached: an abandoned job owns its copies and, told to stop, ends
+    // at its next step on its own.
     std::thread([running] { running->run(); }).detach();
     showProgress();
 }
@@ -253,6 +258,7 @@ void BooleanFunction::showProgress() {
 void BooleanFunction::cancel() {
     if (!job)
         return;
+    job->cancel();
     job.reset();
     restoreShadows();
     endOperation();

@@ -18,28 +18,43 @@ Kiln::BooleanOperation operationOf(BooleanJobKind kind) {
 
 BooleanJob::BooleanJob(const Kiln::DynamicMesh& a, const Ogre::Matrix4& frameA, const Kiln::DynamicMesh& b,
                        const Ogre::Matrix4& frameB, BooleanJobKind kind, bool withCutPiece)
-    : a(a.clone()), b(b.clone()), frameA(frameA), frameB(frameB), kind(kind), withCutPiece(withCutPiece) {}
-
-std::size_t BooleanJob::size() const { return a->getFaceCount() + b->getFaceCount(); }
+    : a(a.clone()), b(b.clone()), frameA(frameA), frameB(frameB), kind(kind), withCutPiece(withCutPiece),
+      triangles(a.getFaceCount() + b.getFaceCount()) {}
 
 void BooleanJob::run() {
     // The same framing as the stack builder: b is carried into a's frame and
     // the result stays there. The builder itself is not used on this thread
     // because it reports through the (main-thread) debug log.
+    const auto stopIfCancelled = [this] {
+        if (wasCancelled())
+            throw Kiln::BooleanCancelled();
+    };
     try {
+        stopIfCancelled();
         const Ogre::Matrix4 relative = frameA.inverse() * frameB;
         const bool sameFrame = relative == Ogre::Matrix4::IDENTITY;
         const Kiln::MeshArrays arraysA = Kiln::toMeshArrays(*a);
         const Kiln::MeshArrays arraysB = Kiln::toMeshArrays(*b, sameFrame ? nullptr : &relative);
+        const auto compute = [&](Kiln::BooleanOperation operation) {
+            Kiln::MeshArrays arrays = Kiln::computeBoolean(arraysA, arraysB, operation, nullptr, &cancelRequested);
+            stopIfCancelled();
+            return Kiln::toDynamicMesh(arrays);
+        };
         if (withCutPiece)
-            cutPiece = Kiln::toDynamicMesh(
-                Kiln::computeBoolean(arraysA, arraysB, Kiln::BooleanOperation::Intersection));
+            cutPiece = compute(Kiln::BooleanOperation::Intersection);
         if (!withCutPiece || cutPiece)
-            result = Kiln::toDynamicMesh(Kiln::computeBoolean(arraysA, arraysB, operationOf(kind)));
+            result = compute(operationOf(kind));
+        stopIfCancelled();
+    } catch (const Kiln::BooleanCancelled&) {
+        result.reset();
+        cutPiece.reset();
     } catch (const std::exception& failure) {
         result.reset();
         cutPiece.reset();
         error = failure.what();
     }
+    // The operands' copies are not needed any more; free them on this thread.
+    a.reset();
+    b.reset();
     done.store(true, std::memory_order_release);
 }

@@ -24,6 +24,10 @@ public:
     /// Computes on the calling thread; sets isDone() last.
     void run();
     bool isDone() const { return done.load(std::memory_order_acquire); }
+    /// Asks a running (or not yet started) run() to stop at its next step
+    /// (any thread); it then ends without a result or an error.
+    void cancel() { cancelRequested.store(true, std::memory_order_relaxed); }
+    bool wasCancelled() const { return cancelRequested.load(std::memory_order_relaxed); }
 
     /// Valid once isDone(): null where nothing remains. Taking moves them out.
     std::unique_ptr<Kiln::DynamicMesh> takeResult() { return std::move(result); }
@@ -32,7 +36,7 @@ public:
     const std::string& getError() const { return error; }
 
     /// Total triangles of both operands.
-    std::size_t size() const;
+    std::size_t size() const { return triangles; }
 
 private:
     std::unique_ptr<Kiln::DynamicMesh> a;
@@ -41,8 +45,10 @@ private:
     Ogre::Matrix4 frameB;
     BooleanJobKind kind;
     bool withCutPiece;
+    std::size_t triangles;
     std::unique_ptr<Kiln::DynamicMesh> result;
     std::unique_ptr<Kiln::DynamicMesh> cutPiece;
     std::string error;
     std::atomic<bool> done{false};
+    std::atomic<bool> cancelRequested{false};
 };

@@ -112,14 +112,15 @@ bool MeshBrushFunction::startStroke(Kiln::Object& object) {
     state = std::make_unique<MeshArraysState>(this, object);
     savedMaterial = object.getParameterValue<std::string>("material").value_or("");
     object.setParameter("material", "wireframeMaterial");
-    start = mesh->clone();
     worldTransform = object.getWorldMatrix();
     inverseWorld = object.getInverseWorldMatrix();
     const Ogre::Matrix3 linear = worldTransform.linear();
     smallestScale = std::min({linear.GetColumn(0).length(), linear.GetColumn(1).length(),
                               linear.GetColumn(2).length()});
     modified = false;
-    beginPasses(*start);
+    // The history entry holds the starting arrays: the passes read them
+    // there instead of from a copy of the whole mesh.
+    beginPasses(state->getVertices(), state->getFaces());
     return true;
 }
 
@@ -142,16 +143,14 @@ void MeshBrushFunction::endStroke() {
         endOperation();
     }
     endPasses();
-    start.reset();
     target = Kiln::ObjectHandle();
     worldTransform = Ogre::Matrix4::IDENTITY;
     savedMaterial.clear();
     modified = false;
 }
 
-float MeshBrushFunction::typicalBrushCell(const Kiln::DynamicMesh& mesh) {
-    const std::vector<Kiln::Face>& faces = mesh.getFaces();
-    const std::vector<Kiln::Vertex>& vertices = mesh.getVertices();
+float MeshBrushFunction::typicalBrushCell(const std::vector<Kiln::Vertex>& vertices,
+                                          const std::vector<Kiln::Face>& faces) {
     const std::size_t step = std::max<std::size_t>(1, faces.size() / 1024);
     double sum = 0.0;
     std::size_t count = 0;

@@ -24,6 +24,9 @@ public:
     MeshArraysState(const FunctionBase* function, Kiln::Object& target);
     void undo() override { swap(); }
     void redo() override { swap(); }
+    /// The arrays not in the object: during a stroke, the mesh it started from.
+    const std::vector<Kiln::Vertex>& getVertices() const { return vertices; }
+    const std::vector<Kiln::Face>& getFaces() const { return faces; }
 
 private:
     void swap();
@@ -60,8 +63,10 @@ public:
     bool applyToSelection();
 
 protected:
-    /// Prepare candidate search over the starting mesh (local frame).
-    virtual void beginPasses(Kiln::DynamicMesh& start) = 0;
+    /// Prepare candidate search over the stroke's starting mesh (local
+    /// frame); the arrays stay unchanged until endPasses.
+    virtual void beginPasses(const std::vector<Kiln::Vertex>& startVertices,
+                             const std::vector<Kiln::Face>& startFaces) = 0;
     /// Add the candidates inside the brush (local centre and radius with
     /// the world test done by the caller's matrix); true when any was new.
     virtual bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) = 0;
@@ -75,7 +80,7 @@ protected:
 
     /// A grid cell size for brushes on `mesh`: a few mean edge lengths,
     /// estimated from a sample of faces.
-    static float typicalBrushCell(const Kiln::DynamicMesh& mesh);
+    static float typicalBrushCell(const std::vector<Kiln::Vertex>& vertices, const std::vector<Kiln::Face>& faces);
     /// Maps a world brush into the starting mesh's frame.
     struct LocalSphere {
         Ogre::Vector3 centre;
@@ -92,7 +97,6 @@ private:
     std::string wholeText;
     Kiln::ObjectHandle target;
     std::unique_ptr<MeshArraysState> state;
-    std::unique_ptr<Kiln::DynamicMesh> start;
     Ogre::Matrix4 worldTransform = Ogre::Matrix4::IDENTITY;
     Ogre::Matrix4 inverseWorld = Ogre::Matrix4::IDENTITY;
     float smallestScale = 1.f;

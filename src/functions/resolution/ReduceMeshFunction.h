@@ -3,13 +3,10 @@
 // neighbour where that keeps every face's orientation and the surface
 // manifold. Each frame redoes only the faces around the candidates.
 #include "functions/resolution/MeshBrushFunction.h"
+#include "geometry/VertexFaceIndex.h"
 
 #include <cstdint>
 #include <vector>
-
-namespace Kiln {
-class MeshGraph;
-} // namespace Kiln
 
 class ReduceMeshFunction : public MeshBrushFunction {
 public:
@@ -17,7 +14,8 @@ public:
     std::size_t getCandidateCount() const { return candidates.size(); }
 
 protected:
-    void beginPasses(Kiln::DynamicMesh& start) override;
+    void beginPasses(const std::vector<Kiln::Vertex>& startVertices,
+                     const std::vector<Kiln::Face>& startFaces) override;
     bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) override;
     void takeEverything() override;
     void runPass(Kiln::DynamicMesh& target) override;
@@ -25,8 +23,8 @@ protected:
     void endPasses() override;
 
 private:
-    Kiln::DynamicMesh* start = nullptr;
-    const Kiln::MeshGraph* graph = nullptr;
+    const std::vector<Kiln::Vertex>* startVertices = nullptr;
+    Kiln::VertexFaceIndex adjacency;
     VertexGrid grid;
     std::vector<std::uint8_t> flags;
     std::vector<std::uint8_t> isCandidate;

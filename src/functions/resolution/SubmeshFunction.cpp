@@ -1,47 +1,73 @@
 #include "functions/resolution/SubmeshFunction.h"
 
 #include "functions/FunctionRegistration.h"
-#include "geometry/MeshCleanup.h"
 #include "geometry/SubdivisionPass.h"
 
+#include <algorithm>
+#include <cmath>
+
 MORVEL_REGISTER_FUNCTION(SubmeshFunction);
+
+namespace {
+std::uint64_t keyOf(const Kiln::EdgeRecord& edge) {
+    return (std::uint64_t(edge.vertexA) << 32) | edge.vertexB;
+}
+} // namespace
 
 SubmeshFunction::SubmeshFunction(FunctionContext& context)
     : MeshBrushFunction(context, "SubmeshFunction", FunctionText::id(348), FunctionText::id(350),
                         "Submesh Processing ...", "Submeshing the Object ...") {}
 
-void SubmeshFunction::beginPasses(Kiln::DynamicMesh& mesh) {
-    start = &mesh;
-    edges = Kiln::edgeList(mesh, mesh.getGraph());
-    const std::vector<Kiln::Vertex>& vertices = mesh.getVertices();
-    midpoints.resize(edges.size());
-    for (std::size_t e = 0; e < edges.size(); ++e)
-        midpoints[e].position = (vertices[edges[e].vertexA].position + vertices[edges[e].vertexB].position) * 0.5f;
-    grid.build(midpoints, typicalBrushCell(mesh));
-    isCandidate.assign(edges.size(), 0);
+void SubmeshFunction::beginPasses(const std::vector<Kiln::Vertex>& vertices, const std::vector<Kiln::Face>& faces) {
+    startVertices = &vertices;
+    adjacency = Kiln::VertexFaceIndex(faces, vertices.size());
+    grid.build(vertices, typicalBrushCell(vertices, faces));
+    float longest2 = 0.f;
+    for (const Kiln::Face& face : faces)
+        if (face.i0 < vertices.size() && face.i1 < vertices.size() && face.i2 < vertices.size())
+            for (int k = 0; k < 3; ++k)
+                longest2 = std::max(longest2,
+                                    vertices[face[k]].position.squaredDistance(vertices[face[(k + 1) % 3]].position));
+    longestHalfEdge = 0.5f * std::sqrt(longest2);
+    candidateKeys.clear();
     candidates.clear();
 }
 
 bool SubmeshFunction::growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) {
     const LocalSphere local = toLocal(brush);
     found.clear();
-    // A little wider than the brush, so that the inclusive world test below
-    // decides for edges right on the sphere.
-    grid.query(midpoints, local.centre, local.radius * 1.0001f, found);
-    const float r2 = brush.radius * brush.radius;
+    // Both ends of an edge whose midpoint is in the brush lie within half
+    // the edge of it; a little more, so that the inclusive world test below
+    // decides for midpoints right on the sphere.
+    grid.query(*startVertices, local.centre, local.radius * 1.0001f + longestHalfEdge, found);
+    const std::vector<Kiln::Face>& faces = adjacency.getFaces();
     const std::size_t before = candidates.size();
-    for (const std::uint32_t e : found) {
-        if (isCandidate[e] || !((world * midpoints[e].position).squaredDistance(brush.centre) <= r2))
-            continue;
-        isCandidate[e] = 1;
-        candidates.push_back(edges[e]);
-    }
+    for (const std::uint32_t v : found)
+        for (const std::uint32_t f : adjacency.facesAround(v))
+            for (int k = 0; k < 3; ++k)
+                if (faces[f][k] == v || faces[f][(k + 1) % 3] == v)
+                    addIfInside(Kiln::edgeOfFace(adjacency, f, k), world, brush);
     return candidates.size() > before;
 }
 
+bool SubmeshFunction::addIfInside(const Kiln::EdgeRecord& edge, const Ogre::Matrix4& world,
+                                  const ResolutionBrush& brush) {
+    const std::vector<Kiln::Vertex>& vertices = *startVertices;
+    const Ogre::Vector3 midpoint =
+        vertices[edge.vertexA].position * 0.5f + vertices[edge.vertexB].position * 0.5f;
+    if (!((world * midpoint).squaredDistance(brush.centre) <= brush.radius * brush.radius))
+        return false;
+    if (!candidateKeys.insert(keyOf(edge)).second)
+        return false;
+    candidates.push_back(edge);
+    return true;
+}
+
 void SubmeshFunction::takeEverything() {
-    candidates = edges;
-    isCandidate.assign(edges.size(), 1);
+    candidates = Kiln::edgeList(adjacency);
+    candidateKeys.clear();
+    for (const Kiln::EdgeRecord& edge : candidates)
+        candidateKeys.insert(keyOf(edge));
 }
 
 void SubmeshFunction::runPass(Kiln::DynamicMesh& target) {
@@ -51,9 +77,9 @@ void SubmeshFunction::runPass(Kiln::DynamicMesh& target) {
     std::vector<Kiln::Face> faces;
     target.swapVertices(vertices);
     target.swapFaces(faces);
-    vertices.resize(start->getVertexCount());
-    faces.resize(start->getFaceCount());
-    const std::vector<Kiln::Face>& startFaces = start->getFaces();
+    const std::vector<Kiln::Face>& startFaces = adjacency.getFaces();
+    vertices.resize(startVertices->size());
+    faces.resize(startFaces.size());
     for (const Kiln::EdgeRecord& e : candidates) {
         faces[e.face0] = startFaces[e.face0];
         faces[e.face1] = startFaces[e.face1];
@@ -63,13 +89,14 @@ void SubmeshFunction::runPass(Kiln::DynamicMesh& target) {
     target.swapVertices(vertices);
 }
 
-void SubmeshFunction::cleanUp(Kiln::DynamicMesh& target) { Kiln::cleanUpMesh(target); }
+void SubmeshFunction::cleanUp(Kiln::DynamicMesh& target) {
+    Kiln::finishSubdivision(target, candidates, adjacency.getFaces().size());
+}
 
 void SubmeshFunction::endPasses() {
-    start = nullptr;
-    std::vector<Kiln::EdgeRecord>().swap(edges);
-    std::vector<Kiln::Vertex>().swap(midpoints);
+    startVertices = nullptr;
+    adjacency = Kiln::VertexFaceIndex();
     grid = VertexGrid();
-    std::vector<std::uint8_t>().swap(isCandidate);
+    std::unordered_set<std::uint64_t>().swap(candidateKeys);
     candidates.clear();
 }

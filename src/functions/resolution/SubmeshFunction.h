@@ -6,6 +6,7 @@
 #include "geometry/MeshEdges.h"
 
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 class SubmeshFunction : public MeshBrushFunction {
@@ -14,7 +15,8 @@ public:
     std::size_t getCandidateCount() const { return candidates.size(); }
 
 protected:
-    void beginPasses(Kiln::DynamicMesh& start) override;
+    void beginPasses(const std::vector<Kiln::Vertex>& startVertices,
+                     const std::vector<Kiln::Face>& startFaces) override;
     bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) override;
     void takeEverything() override;
     void runPass(Kiln::DynamicMesh& target) override;
@@ -22,11 +24,13 @@ protected:
     void endPasses() override;
 
 private:
-    Kiln::DynamicMesh* start = nullptr;
-    std::vector<Kiln::EdgeRecord> edges;
-    std::vector<Kiln::Vertex> midpoints;  ///< one per edge, positions only
-    VertexGrid grid;
-    std::vector<std::uint8_t> isCandidate;
+    bool addIfInside(const Kiln::EdgeRecord& edge, const Ogre::Matrix4& world, const ResolutionBrush& brush);
+
+    const std::vector<Kiln::Vertex>* startVertices = nullptr;
+    Kiln::VertexFaceIndex adjacency;
+    VertexGrid grid;              ///< over the starting vertices
+    float longestHalfEdge = 0.f;  ///< local frame: how far a midpoint lies from its nearer end at most
+    std::unordered_set<std::uint64_t> candidateKeys;  ///< (vertexA, vertexB) of each candidate
     std::vector<Kiln::EdgeRecord> candidates;
     std::vector<std::uint32_t> found;
 };
