@@ -177,6 +177,11 @@ void GuiLayer::setEnabled(const std::string& window, bool enabled) {
         found->setEnabled(enabled);
 }
 
+void GuiLayer::setVisible(const std::string& window, bool visible) {
+    if (CEGUI::Window* found = gui.getWindow(window))
+        found->setVisible(visible);
+}
+
 void GuiLayer::selectRadioButton(const std::string& window) {
     if (auto* radio = dynamic_cast<CEGUI::ToggleButton*>(gui.getWindow(window)))
         radio->setSelected(true);

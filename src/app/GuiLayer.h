@@ -79,6 +79,7 @@ public:
     void setSelected(const std::string& window, bool selected) override;
     std::string getWindowText(const std::string& window) const override;
     float getValue(const std::string& window) const override;
+    void setVisible(const std::string& window, bool visible) override;
     void setPanelsShown(bool shown) override;
     bool arePanelsShown() const override { return panelsShown; }
 

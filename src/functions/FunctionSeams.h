@@ -133,6 +133,8 @@ public:
     virtual std::string getWindowText(const std::string& window) const { (void)window; return ""; }
     /// A slider's value (0 when the window is no slider).
     virtual float getValue(const std::string& window) const { (void)window; return 0.f; }
+    /// Shows or hides one window (a menu entry with nothing to offer).
+    virtual void setVisible(const std::string& window, bool visible) { (void)window; (void)visible; }
     /// Shows or hides the menus and panels at the window's edges.
     virtual void setPanelsShown(bool shown) { (void)shown; }
     virtual bool arePanelsShown() const { return true; }

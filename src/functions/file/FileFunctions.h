@@ -75,6 +75,9 @@ class OpenFunction : public FunctionBase {
 public:
     explicit OpenFunction(FunctionContext& context) : OpenFunction(context, false) {}
     void execute() override;
+    /// As execute with `path` named (blanks and all): asks about unsaved
+    /// changes first when opening, then reads the file.
+    void openPath(const std::string& path);
 
 protected:
     OpenFunction(FunctionContext& context, bool insert);
