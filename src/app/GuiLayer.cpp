@@ -309,6 +309,16 @@ void GuiLayer::setHelpText(const std::string& text) {
     status->setStatusText(text, LanguageTable::instance().fontFor(text));
 }
 
+void GuiLayer::beginBusy(const std::string& text) {
+    status->setStatusText(text, LanguageTable::instance().fontFor(text));
+    status->setPaused(true);
+}
+
+void GuiLayer::endBusy() {
+    status->setPaused(false);
+    status->setStatusText(helpText, LanguageTable::instance().fontFor(helpText));
+}
+
 // ------------------------------------------------------------- IGuiFunctions
 
 bool GuiLayer::hasFunction(const std::string& name) const {

@@ -97,6 +97,8 @@ public:
     void post(const std::string& text, float seconds, int type) override;
     void setFunctionBar(const std::string& title) override;
     void setHelpText(const std::string& text) override;
+    void beginBusy(const std::string& text) override;
+    void endBusy() override;
 
     // IGuiFunctions
     bool hasFunction(const std::string& name) const override;

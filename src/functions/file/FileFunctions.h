@@ -57,6 +57,9 @@ protected:
 private:
     /// Writes the scene to `path`; on success it becomes the current file.
     bool write(const std::string& path, std::string& reason);
+    /// Writes with the busy notice up and everything else held; `then`
+    /// hears whether it worked.
+    void writeAlone(const std::string& path, Done then);
     void later(std::function<void()> step);
 
     bool asSaveAs;
