@@ -7,6 +7,7 @@ import ctypes
 import json
 import platform
 import os
+import re
 import resource
 import signal
 import struct
@@ -365,8 +366,31 @@ class ImportExportAutosave(FileSession):
             self.assertEqual(sum(o["faces"] for o in written), cube["faces"] + sphere["faces"], ext)
             self.assertAlmostEqual(sum(o["volume"] for o in written), cube["volume"] + sphere["volume"],
                                    delta=0.5, msg=ext)
+        # No VRML reader in the program: count its shapes and triangles.
         with open(targets["wrl"]) as f:
-            self.assertTrue(f.readline().startswith("#VRML V2.0"))
+            vrml = f.read()
+        self.assertTrue(vrml.startswith("#VRML V2.0"))
+        shapes = re.findall(r"coordIndex\s*\[(.*?)\]", vrml, re.S)
+        self.assertEqual(len(shapes), 2)
+        self.assertEqual(sorted(shape.count("-1") for shape in shapes), sorted([cube["faces"], sphere["faces"]]))
+
+    def test_autosave_every_minute_leaves_the_document_alone(self):
+        # The shortest interval the setting allows; the user's settings ask
+        # for it, as the Autosave panel would have stored it.
+        settings = os.path.join(self.env["XDG_DATA_HOME"], "Morvel")
+        os.makedirs(settings, exist_ok=True)
+        with open(os.path.join(settings, "FunctionConfig.cfg"), "w") as f:
+            f.write("[Autosave]\nEnable = true\nPeriod = 1\n")
+        autosave = self.documents("Autosave.cr8")
+        result = self.session("invoke InsertFunction %s\nframes 3\ndump early.json\nsleep 64\nframes 2\n"
+                              "dump late.json\nexit\n" % self.cube, timeout=180)
+        self.check(result)
+        early, late = self.load("early.json"), self.load("late.json")
+        self.assertEqual(early["windows"]["Root/AutosaveIntervalEditbox"]["text"], "1")
+        self.assertTrue(os.path.exists(autosave))
+        self.assertEqual(info(autosave)["objects"], info(self.cube)["objects"])
+        # Not the user's save: the scene still counts as unsaved.
+        self.assertTrue(late["modified"])
 
     def test_save_autosave_and_crash_save_write_the_same_scene(self):
         saved = self.path("saved.cr8")
