@@ -178,8 +178,40 @@ void GuiLayer::setEnabled(const std::string& window, bool enabled) {
 }
 
 void GuiLayer::setVisible(const std::string& window, bool visible) {
-    if (CEGUI::Window* found = gui.getWindow(window))
-        found->setVisible(visible);
+    CEGUI::Window* found = gui.getWindow(window);
+    if (!found)
+        return;
+    found->setVisible(visible);
+    if (auto* entry = dynamic_cast<CEGUI::ItemEntry*>(found))
+        parkMenuEntry(*entry, !visible);
+}
+
+void GuiLayer::parkMenuEntry(CEGUI::ItemEntry& entry, bool park) {
+    // A menu makes room for every entry it holds, shown or not, so a hidden
+    // entry would leave a gap: it waits in a hidden holder instead, still
+    // found by its name, and comes back at the end of its menu.
+    const auto parked = parkedEntries.find(&entry);
+    if (park && parked == parkedEntries.end() && entry.getOwnerList()) {
+        CEGUI::Window* root = gui.getRootWindow();
+        if (!root)
+            return;
+        if (!entryParking) {
+            entryParking = CEGUI::WindowManager::getSingleton().createWindow("DefaultWindow", "ParkedMenuEntries");
+            entryParking->setVisible(false);
+            root->addChild(entryParking);
+        }
+        CEGUI::ItemListBase* menu = entry.getOwnerList();
+        entry.setDestroyedByParent(false);
+        menu->removeItem(&entry);
+        entry.setDestroyedByParent(true);
+        entryParking->addChild(&entry);
+        parkedEntries[&entry] = menu;
+    } else if (!park && parked != parkedEntries.end()) {
+        CEGUI::ItemListBase* menu = parked->second;
+        parkedEntries.erase(parked);
+        entryParking->removeChild(&entry);
+        menu->addItem(&entry);
+    }
 }
 
 void GuiLayer::selectRadioButton(const std::string& window) {

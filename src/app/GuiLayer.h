@@ -21,11 +21,18 @@
 #include <OIS.h>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <string>
 
 class AppContext;
 class FunctionManager;
+
+namespace CEGUI {
+class ItemEntry;
+class ItemListBase;
+class Window;
+} // namespace CEGUI
 
 namespace Kiln {
 
@@ -115,6 +122,8 @@ public:
 private:
     enum class Owner { None, Gui, Navigation, Stylus };
     void syncToolButtons();
+    /// Takes a menu entry out of its menu while hidden, puts it back when shown.
+    void parkMenuEntry(CEGUI::ItemEntry& entry, bool park);
 
     AppContext& context;
     InterfaceManager gui;
@@ -135,6 +144,8 @@ private:
     std::string lastActiveTool;
     std::string helpText;
     bool panelsShown = true;
+    CEGUI::Window* entryParking = nullptr;
+    std::map<CEGUI::ItemEntry*, CEGUI::ItemListBase*> parkedEntries;
 };
 
 } // namespace Kiln
