@@ -15,11 +15,13 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 
 # Runtime packages only.
-if echo "$depends" | tr ',' '\n' | grep -E -- '-dev( |$)'; then
+# (here-strings, not pipes into grep -q: with pipefail an early grep exit
+# would fail the writer and the check with it)
+if tr ',' '\n' <<<"$depends" | grep -E -- '-dev( |$)'; then
   fail "depends on a development package"
 fi
 for wanted in libogre1.12.10 libcegui-mk2-0.8.7 fonts-dejavu-core fonts-wqy-microhei; do
-  echo "$depends" | grep -q "$wanted" || fail "does not depend on $wanted"
+  grep -q "$wanted" <<<"$depends" || fail "does not depend on $wanted"
 done
 
 # What is installed.
@@ -27,7 +29,7 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/morvel ./usr/bin/morvel-cli ./usr/share/morvel/Plugins.cfg \
     ./usr/share/applications/morvel.desktop ./usr/share/mime/packages/morvel.xml \
     ./usr/share/thumbnailers/morvel.thumbnailer ./usr/share/icons/hicolor/scalable/apps/morvel.svg; do
-  echo "$contents" | grep -qx "$path" || fail "missing $path"
+  grep -qx "$path" <<<"$contents" || fail "missing $path"
 done
 
 # Each plug-in the packaged Plugins.cfg names is, under the engine's
@@ -38,11 +40,12 @@ folder=$(sed -n 's/^PluginFolder=//p' "$cfg")
 plugins=$(sed -n 's/^Plugin=//p' "$cfg")
 [ -n "$plugins" ] || fail "Plugins.cfg names no plug-in"
 for plugin in $plugins; do
-  found=$(ls "$folder/$plugin".so.[0-9]* 2>/dev/null | head -1)
-  [ -n "$found" ] || fail "no versioned file for $plugin in $folder"
+  versioned=("$folder/$plugin".so.[0-9]*)
+  found=${versioned[0]}
+  [ -e "$found" ] || fail "no versioned file for $plugin in $folder"
   owner=$(dpkg -S "$found" | cut -d: -f1)
   case "$owner" in *-dev) fail "$found comes from $owner" ;; esac
-  echo "$depends" | grep -q "$owner" || fail "$found comes from $owner, which the package does not depend on"
+  grep -q "$owner" <<<"$depends" || fail "$found comes from $owner, which the package does not depend on"
   echo "$plugin: $found ($owner)"
 done
 echo "1 passed, 0 failed"
