@@ -33,6 +33,14 @@ public:
     }
     void setFunctionBar(const std::string& title) override { line.setFunction(title); }
     void setHelpText(const std::string& text) override { line.setHelp(text); }
+    void beginBusy(const std::string& text) override {
+        line.setStatus(text);
+        line.setPaused(true);
+    }
+    void endBusy() override {
+        line.setPaused(false);
+        line.setStatus("");
+    }
 
 private:
     StatusLine& line;

@@ -178,16 +178,27 @@ int Application::guardedRun() {
     return -1;
 }
 
+namespace {
+/// Ample for a scene of millions of faces on a slow disk.
+constexpr unsigned kCrashSaveSeconds = 60;
+} // namespace
+
 int Application::runProtected() {
     return Kiln::runGuarded([this] { return guardedRun(); },
-                            [this](Kiln::Fault fault) {
+                            [this](Kiln::Fault fault) -> int {
+                                // Bounded: a save stuck on a lock the fault
+                                // left held must not keep the process alive.
+                                Kiln::armFaultWatchdog(kCrashSaveSeconds);
                                 const bool saved = forcedSave();
+                                Kiln::disarmFaultWatchdog();
                                 if (fault == Kiln::Fault::Arithmetic)
                                     Kiln::showFatalMessage("Oops!", CrashTexts::sumsWrong(saved));
                                 else
                                     Kiln::showFatalMessage(
                                         "Oops!", CrashTexts::wobbler(saved, "Invalid memory access"));
-                                return -1;
+                                // No teardown: the fault may have left the
+                                // engine, the GUI or a lock in any state.
+                                Kiln::endAfterFault(-1);
                             });
 }
 

@@ -177,6 +177,43 @@ void GuiLayer::setEnabled(const std::string& window, bool enabled) {
         found->setEnabled(enabled);
 }
 
+void GuiLayer::setVisible(const std::string& window, bool visible) {
+    CEGUI::Window* found = gui.getWindow(window);
+    if (!found)
+        return;
+    found->setVisible(visible);
+    if (auto* entry = dynamic_cast<CEGUI::ItemEntry*>(found))
+        parkMenuEntry(*entry, !visible);
+}
+
+void GuiLayer::parkMenuEntry(CEGUI::ItemEntry& entry, bool park) {
+    // A menu makes room for every entry it holds, shown or not, so a hidden
+    // entry would leave a gap: it waits in a hidden holder instead, still
+    // found by its name, and comes back at the end of its menu.
+    const auto parked = parkedEntries.find(&entry);
+    if (park && parked == parkedEntries.end() && entry.getOwnerList()) {
+        CEGUI::Window* root = gui.getRootWindow();
+        if (!root)
+            return;
+        if (!entryParking) {
+            entryParking = CEGUI::WindowManager::getSingleton().createWindow("DefaultWindow", "ParkedMenuEntries");
+            entryParking->setVisible(false);
+            root->addChild(entryParking);
+        }
+        CEGUI::ItemListBase* menu = entry.getOwnerList();
+        entry.setDestroyedByParent(false);
+        menu->removeItem(&entry);
+        entry.setDestroyedByParent(true);
+        entryParking->addChild(&entry);
+        parkedEntries[&entry] = menu;
+    } else if (!park && parked != parkedEntries.end()) {
+        CEGUI::ItemListBase* menu = parked->second;
+        parkedEntries.erase(parked);
+        entryParking->removeChild(&entry);
+        menu->addItem(&entry);
+    }
+}
+
 void GuiLayer::selectRadioButton(const std::string& window) {
     if (auto* radio = dynamic_cast<CEGUI::ToggleButton*>(gui.getWindow(window)))
         radio->setSelected(true);
@@ -317,6 +354,16 @@ void GuiLayer::setFunctionBar(const std::string& title) {
 void GuiLayer::setHelpText(const std::string& text) {
     helpText = text;
     status->setStatusText(text, LanguageTable::instance().fontFor(text));
+}
+
+void GuiLayer::beginBusy(const std::string& text) {
+    status->setStatusText(text, LanguageTable::instance().fontFor(text));
+    status->setPaused(true);
+}
+
+void GuiLayer::endBusy() {
+    status->setPaused(false);
+    status->setStatusText(helpText, LanguageTable::instance().fontFor(helpText));
 }
 
 // ------------------------------------------------------------- IGuiFunctions

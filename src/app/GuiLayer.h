@@ -21,11 +21,18 @@
 #include <OIS.h>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <string>
 
 class AppContext;
 class FunctionManager;
+
+namespace CEGUI {
+class ItemEntry;
+class ItemListBase;
+class Window;
+} // namespace CEGUI
 
 namespace Kiln {
 
@@ -81,6 +88,7 @@ public:
     float getValue(const std::string& window) const override;
     void setValue(const std::string& window, float value) override;
     bool isValueTracking(const std::string& window) const override;
+    void setVisible(const std::string& window, bool visible) override;
     void setPanelsShown(bool shown) override;
     bool arePanelsShown() const override { return panelsShown; }
 
@@ -98,6 +106,8 @@ public:
     void post(const std::string& text, float seconds, int type) override;
     void setFunctionBar(const std::string& title) override;
     void setHelpText(const std::string& text) override;
+    void beginBusy(const std::string& text) override;
+    void endBusy() override;
 
     // IGuiFunctions
     bool hasFunction(const std::string& name) const override;
@@ -114,6 +124,8 @@ public:
 private:
     enum class Owner { None, Gui, Navigation, Stylus };
     void syncToolButtons();
+    /// Takes a menu entry out of its menu while hidden, puts it back when shown.
+    void parkMenuEntry(CEGUI::ItemEntry& entry, bool park);
 
     AppContext& context;
     InterfaceManager gui;
@@ -134,6 +146,8 @@ private:
     std::string lastActiveTool;
     std::string helpText;
     bool panelsShown = true;
+    CEGUI::Window* entryParking = nullptr;
+    std::map<CEGUI::ItemEntry*, CEGUI::ItemListBase*> parkedEntries;
 };
 
 } // namespace Kiln

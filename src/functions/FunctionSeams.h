@@ -32,6 +32,11 @@ public:
     virtual void setFunctionBar(const std::string& title) = 0;
     /// The active tool's instructions.
     virtual void setHelpText(const std::string& text) = 0;
+    /// Puts `text` in the status bar and holds the timed messages (their
+    /// countdown stops) until endBusy: long work, such as a save, says what
+    /// it is doing for as long as it takes.
+    virtual void beginBusy(const std::string& text) { (void)text; }
+    virtual void endBusy() {}
 
     /// The time a message of this length needs to be read: 0.0625 s per
     /// character plus 0.5 s.
@@ -139,6 +144,8 @@ public:
     /// Whether the user is dragging the slider's thumb right now; a click
     /// beside the thumb is a change without a drag.
     virtual bool isValueTracking(const std::string& window) const { (void)window; return false; }
+    /// Shows or hides one window (a menu entry with nothing to offer).
+    virtual void setVisible(const std::string& window, bool visible) { (void)window; (void)visible; }
     /// Shows or hides the menus and panels at the window's edges.
     virtual void setPanelsShown(bool shown) { (void)shown; }
     virtual bool arePanelsShown() const { return true; }
@@ -226,21 +233,34 @@ public:
     /// Runs the tasks queued so far in queue order; tasks queued while
     /// running wait for the next call.
     virtual void runQueued() = 0;
+    /// Runs `task` at the start of the next frame with the rest of the
+    /// queue paused: tasks queued before or during it wait for the frame
+    /// after, so nothing else touches the scene while it works (a save).
+    virtual void queueAlone(std::function<void()> task) { queue(std::move(task)); }
 };
 
 class TaskQueue : public ITaskQueue {
 public:
     void queue(std::function<void()> task) override { tasks.push_back(std::move(task)); }
+    void queueAlone(std::function<void()> task) override { alone.push_back(std::move(task)); }
     void runQueued() override {
+        if (!alone.empty()) {
+            std::deque<std::function<void()>> now;
+            now.swap(alone);
+            for (auto& task : now)
+                task();
+            return;
+        }
         std::deque<std::function<void()>> now;
         now.swap(tasks);
         for (auto& task : now)
             task();
     }
-    std::size_t size() const { return tasks.size(); }
+    std::size_t size() const { return tasks.size() + alone.size(); }
 
 private:
     std::deque<std::function<void()>> tasks;
+    std::deque<std::function<void()>> alone;
 };
 
 /// Screen-space text boxes on the program's overlay. Positions and sizes

@@ -35,6 +35,17 @@ std::string resolve(const std::string& path, const std::string& base) {
     return base + "/" + path;
 }
 
+/// The file the engine opens for a plug-in name: a bare name gets the
+/// engine's own versioned suffix (RenderSystem_GL.so.1.12.10), which the
+/// runtime package ships; the unversioned link exists only where the
+/// engine's development files are installed.
+std::string pluginFileName(const std::string& plugin) {
+    if (plugin.find(".so") != std::string::npos)
+        return plugin;
+    return plugin + ".so." + std::to_string(OGRE_VERSION_MAJOR) + "." + std::to_string(OGRE_VERSION_MINOR) + "." +
+           std::to_string(OGRE_VERSION_PATCH);
+}
+
 /// Loads the plug-ins named in `pluginsFile` once more, never to be unloaded.
 /// A plug-in that fails while the engine starts (the render system cannot
 /// open the display, say) throws an exception whose code lives in the
@@ -49,7 +60,7 @@ void pinPlugins(const std::string& pluginsFile) {
     }
     const std::string folder = config.getSetting("PluginFolder");
     for (const std::string& plugin : config.getMultiSetting("Plugin")) {
-        const std::string path = (folder.empty() ? std::string() : folder + "/") + plugin + ".so";
+        const std::string path = (folder.empty() ? std::string() : folder + "/") + pluginFileName(plugin);
         dlopen(path.c_str(), RTLD_LAZY | RTLD_NODELETE);
     }
 }

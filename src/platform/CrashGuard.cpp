@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <csignal>
+#include <unistd.h>
 #include <vector>
 
 namespace Kiln {
@@ -69,5 +70,21 @@ int runGuarded(const std::function<int()>& body, const std::function<int(Fault)>
     handlers.restore();
     return onFault(signal == SIGFPE ? Fault::Arithmetic : Fault::Segmentation);
 }
+
+void armFaultWatchdog(unsigned seconds) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+    sigset_t alarmOnly;
+    sigemptyset(&alarmOnly);
+    sigaddset(&alarmOnly, SIGALRM);
+    pthread_sigmask(SIG_UNBLOCK, &alarmOnly, nullptr);
+    alarm(seconds);
+}
+
+void disarmFaultWatchdog() { alarm(0); }
+
+void endAfterFault(int status) { _exit(status); }
 
 } // namespace Kiln

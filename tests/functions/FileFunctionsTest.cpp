@@ -194,6 +194,32 @@ TEST_F(FileFixture, FailedSaveToCurrentFileOffersAnotherAndKeepsTheOldFile) {
     EXPECT_EQ(host.file, (folder / "elsewhere.cr8").string());
 }
 
+TEST_F(FileFixture, SaveWritesAloneWithItsNoticeUp) {
+    TaskQueue tasks;
+    context.tasks = &tasks;
+    SaveAsFunction saveAs(context);
+    const fs::path path = folder / "scene.cr8";
+    dialogs.paths = {path.string()};
+    saveAs.execute();
+    // The notice is up a frame before the write, so that it is drawn.
+    EXPECT_EQ(status.busy, "Saving into a file. Please wait...");
+    EXPECT_FALSE(fs::exists(path));
+    bool otherRan = false;
+    tasks.queue([&] {
+        // Queued while the save waits (an import, say): it must find the
+        // save done, not run before it.
+        EXPECT_TRUE(fs::exists(path));
+        otherRan = true;
+    });
+    tasks.runQueued();
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_FALSE(otherRan) << "the save's frame runs nothing else";
+    EXPECT_EQ(status.busy, "");
+    EXPECT_EQ(status.last().text, "Saved to '" + path.string() + "' successfully.");
+    tasks.runQueued();
+    EXPECT_TRUE(otherRan);
+}
+
 TEST_F(FileFixture, SavedFileHoldsTheObjectsAtScaleOneAndReopensUnderTheRoot) {
     const fs::path path = folder / "scene.cr8";
     scenefiles::writeSceneContents(root, path.string());

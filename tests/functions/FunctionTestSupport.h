@@ -27,7 +27,11 @@ public:
     }
     void setFunctionBar(const std::string& title) override { functionBar.push_back(title); }
     void setHelpText(const std::string& text) override { helpTexts.push_back(text); }
+    void beginBusy(const std::string& text) override { busy = text; }
+    void endBusy() override { busy.clear(); }
     const PostedMessage& last() const { return messages.back(); }
+
+    std::string busy; ///< the status bar's notice while long work runs
 
     std::vector<PostedMessage> messages;
     std::vector<std::string> functionBar;

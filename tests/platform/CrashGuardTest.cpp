@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <unistd.h>
 
 using Kiln::Fault;
 
@@ -34,4 +35,44 @@ TEST(CrashGuard, DivisionByZeroAndBadMemoryBecomeFaults) {
     struct sigaction current {};
     sigaction(SIGFPE, nullptr, &current);
     EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+TEST(CrashGuardDeathTest, WatchdogEndsWorkThatHangsAfterAFault) {
+    // A crash save blocked for ever (on a lock the fault left held) must
+    // still end the process.
+    EXPECT_EXIT(
+        {
+            Kiln::armFaultWatchdog(1);
+            for (;;)
+                pause();
+        },
+        testing::KilledBySignal(SIGALRM), "");
+    // Disarmed in time, it leaves the process alone.
+    EXPECT_EXIT(
+        {
+            Kiln::armFaultWatchdog(1);
+            Kiln::disarmFaultWatchdog();
+            sleep(2);
+            Kiln::endAfterFault(3);
+        },
+        testing::ExitedWithCode(3), "");
+}
+
+TEST(CrashGuardDeathTest, EndingAfterAFaultRunsNoTeardown) {
+    // A destructor that would hang (as one waiting for a lock the fault
+    // left held does) is never reached.
+    struct HangsOnTeardown {
+        ~HangsOnTeardown() {
+            for (;;)
+                pause();
+        }
+    };
+    EXPECT_EXIT(
+        {
+            static HangsOnTeardown global;
+            HangsOnTeardown local;
+            (void)local;
+            Kiln::endAfterFault(-1);
+        },
+        testing::ExitedWithCode(255), "");
 }

@@ -32,16 +32,37 @@ private:
             return;
         }
         context.dialogs->askSaveFile(getTitle(), scenefiles::exportFilters(), "", [this](const std::string* chosen) {
-            if (chosen)
-                exportTo(*chosen);
+            if (!chosen)
+                return;
+            const std::string path = *chosen;
+            if (scenefiles::isStlPath(path))
+                askStlKind(path);
+            else
+                exportTo(path, scenefiles::StlKind::Binary);
         });
     }
 
-    void exportTo(const std::string& path) {
+    /// STL comes in two kinds under one extension: binary is compact, text
+    /// can be read and mended by hand. Closing the box keeps the default.
+    void askStlKind(const std::string& path) {
+        context.dialogs->ask("Export STL",
+                             "Write '" + path + "' as text STL?\n\nYes: text, readable in any editor.\n"
+                             "No: binary, about a fifth of the size.",
+                             3, [this, path](int result) {
+                                 const auto kind =
+                                     result == filetexts::YES ? scenefiles::StlKind::Text : scenefiles::StlKind::Binary;
+                                 if (context.tasks)
+                                     context.tasks->queue([this, path, kind] { exportTo(path, kind); });
+                                 else
+                                     exportTo(path, kind);
+                             });
+    }
+
+    void exportTo(const std::string& path, scenefiles::StlKind stl) {
         try {
             // The selection as it is now: the dialog may have stayed open
             // while objects changed.
-            scenefiles::writeItems(tools::liveSelection(context), path);
+            scenefiles::writeItems(tools::liveSelection(context), path, stl);
         } catch (const std::exception& e) {
             context.dialogs->showMessage("Export Failed!", "Failed to export to '" + path + "'.\n" + e.what());
             return;

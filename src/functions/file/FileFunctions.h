@@ -57,6 +57,9 @@ protected:
 private:
     /// Writes the scene to `path`; on success it becomes the current file.
     bool write(const std::string& path, std::string& reason);
+    /// Writes with the busy notice up and everything else held; `then`
+    /// hears whether it worked.
+    void writeAlone(const std::string& path, Done then);
     void later(std::function<void()> step);
 
     bool asSaveAs;
@@ -75,6 +78,9 @@ class OpenFunction : public FunctionBase {
 public:
     explicit OpenFunction(FunctionContext& context) : OpenFunction(context, false) {}
     void execute() override;
+    /// As execute with `path` named (blanks and all): asks about unsaved
+    /// changes first when opening, then reads the file.
+    void openPath(const std::string& path);
 
 protected:
     OpenFunction(FunctionContext& context, bool insert);

@@ -15,6 +15,10 @@ void OpenFunction::execute() {
     // A file named by the argument (the command line's) is used once.
     const std::string named = arguments.empty() ? std::string() : arguments.front();
     arguments.clear();
+    openPath(named);
+}
+
+void OpenFunction::openPath(const std::string& named) {
     if (inserting) {
         chooseAndLoad(named);
         return;

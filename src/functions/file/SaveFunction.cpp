@@ -101,31 +101,47 @@ bool SaveFunction::write(const std::string& path, std::string& reason) {
     return true;
 }
 
+void SaveFunction::writeAlone(const std::string& path, Done then) {
+    // The notice goes up first and the file is written at the start of the
+    // next frame, with the task queue paused: the notice is on screen
+    // while the file is written, and nothing queued meanwhile (an open, an
+    // import) reaches the scene before the save has it.
+    if (context.status)
+        context.status->beginBusy("Saving into a file. Please wait...");
+    auto step = [this, path, then] {
+        std::string reason;
+        const bool saved = write(path, reason);
+        if (context.status)
+            context.status->endBusy();
+        then(saved);
+    };
+    if (context.tasks)
+        context.tasks->queueAlone(std::move(step));
+    else
+        step();
+}
+
 void SaveFunction::save(Done done) {
     const std::string file = context.documentHost ? context.documentHost->getCurrentFile() : std::string();
     if (file.empty()) {
         saveAs(std::move(done));
         return;
     }
-    std::string reason;
-    if (write(file, reason)) {
-        if (done)
-            done(true);
-        return;
-    }
-    if (!context.dialogs) {
-        if (done)
-            done(false);
-        return;
-    }
-    context.dialogs->ask("Failed to save scene",
-                         "Failed to save to '" + file + "'.\n  Do you want to try saving to a different file?", 3,
-                         [this, done](int result) {
-                             if (result == YES)
-                                 later([this, done] { saveAs(done); });
-                             else if (done)
-                                 done(false);
-                         });
+    writeAlone(file, [this, file, done](bool saved) {
+        if (saved || !context.dialogs) {
+            if (done)
+                done(saved);
+            return;
+        }
+        context.dialogs->ask("Failed to save scene",
+                             "Failed to save to '" + file + "'.\n  Do you want to try saving to a different file?", 3,
+                             [this, done](int result) {
+                                 if (result == YES)
+                                     later([this, done] { saveAs(done); });
+                                 else if (done)
+                                     done(false);
+                             });
+    });
 }
 
 void SaveFunction::saveAs(Done done) {
@@ -143,13 +159,11 @@ void SaveFunction::saveAs(Done done) {
                                          return;
                                      }
                                      const std::string path = scenefiles::withSceneExtension(*chosen);
-                                     if (context.status)
-                                         context.status->postDefault("Saving into a file. Please wait...", INFO);
-                                     std::string reason;
-                                     const bool saved = write(path, reason);
-                                     if (!saved && context.status)
-                                         context.status->post("Failed to save to '" + path + "'.", 3.0f, ERROR);
-                                     if (done)
-                                         done(saved);
+                                     writeAlone(path, [this, path, done](bool saved) {
+                                         if (!saved && context.status)
+                                             context.status->post("Failed to save to '" + path + "'.", 3.0f, ERROR);
+                                         if (done)
+                                             done(saved);
+                                     });
                                  });
 }

@@ -2,8 +2,10 @@
 
 #include "io/FileFormat.h"
 #include "io/FormatRegistry.h"
+#include "io/Stl.h"
 #include "scene/ObjectGroup.h"
 
+#include <cctype>
 #include <stdexcept>
 
 namespace scenefiles {
@@ -18,9 +20,12 @@ std::string extensionFor(const std::string& path) {
     return path.substr(dot + 1);
 }
 
-void exportGroup(const Kiln::ObjectGroup& group, const std::string& path) {
+void exportGroup(const Kiln::ObjectGroup& group, const std::string& path, StlKind stl = StlKind::Binary) {
     const Kiln::ExportRegistry registry = Kiln::makeExportRegistry();
-    const auto format = registry.find(extensionFor(path));
+    // The text STL writer sits behind the binary one under "stl".
+    const std::shared_ptr<Kiln::ExportFileFormat> format =
+        stl == StlKind::Text && isStlPath(path) ? std::make_shared<Kiln::ExportStlAscii>()
+                                                : registry.find(extensionFor(path));
     if (!format)
         throw std::runtime_error("No format writes files named '" + path + "'.");
     if (!format->save(group, path))
@@ -48,7 +53,14 @@ void writeSceneContents(const Kiln::ObjectGroup& root, const std::string& path) 
     exportGroup(*neutralRoot(root.cloneWithoutPresenters()), path);
 }
 
-void writeItems(const std::vector<Kiln::ObjectHandle>& items, const std::string& path) {
+bool isStlPath(const std::string& path) {
+    const std::string extension = extensionFor(path);
+    return extension.size() == 3 && std::tolower(static_cast<unsigned char>(extension[0])) == 's' &&
+           std::tolower(static_cast<unsigned char>(extension[1])) == 't' &&
+           std::tolower(static_cast<unsigned char>(extension[2])) == 'l';
+}
+
+void writeItems(const std::vector<Kiln::ObjectHandle>& items, const std::string& path, StlKind stl) {
     auto group = neutralRoot(std::make_unique<Kiln::ObjectGroup>());
     for (const Kiln::ObjectHandle& item : items)
         if (const Kiln::ObjectGroup* node = item.get()) {
@@ -56,7 +68,7 @@ void writeItems(const std::vector<Kiln::ObjectHandle>& items, const std::string&
             group->addChild(copy);
         }
     group->updateTransform();
-    exportGroup(*group, path);
+    exportGroup(*group, path, stl);
 }
 
 std::unique_ptr<Kiln::ObjectGroup> readSceneFile(const std::string& path, Kiln::IObjectFactory& factory) {

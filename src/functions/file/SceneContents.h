@@ -23,9 +23,16 @@ namespace scenefiles {
 /// the new one is complete, so a failure leaves any previous file intact.
 void writeSceneContents(const Kiln::ObjectGroup& root, const std::string& path);
 
+/// How an STL file is written: binary (compact, the default) or text.
+enum class StlKind { Binary, Text };
+
 /// Writes copies of `items` (each at its place relative to its parent) the
-/// same way; for exporting a selection.
-void writeItems(const std::vector<Kiln::ObjectHandle>& items, const std::string& path);
+/// same way; for exporting a selection. `stl` matters only for ".stl".
+void writeItems(const std::vector<Kiln::ObjectHandle>& items, const std::string& path,
+                StlKind stl = StlKind::Binary);
+
+/// Whether `path` names an STL file (".stl" in any letter case).
+bool isStlPath(const std::string& path);
 
 /// Reads `path` (format by extension) into a new group that is not part of
 /// any scene. Throws with the reason; nothing is returned half read, so a
