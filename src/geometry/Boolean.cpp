@@ -108,6 +108,9 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     clipOperand(operandA, operandB, nearA, componentA, representativesA, operands, operation, keptA);
     clipB.get();
     clock.next(BooleanReport::Clip);
+    const std::size_t treeNodes[2] = {operandA.nodes.size(), operandB.nodes.size()};
+    operandA.releaseTrees();
+    operandB.releaseTrees();
 
     std::size_t inserted = 0;
     MeshArrays result = assembleResult(a, b, operands, keptA, keptB, inserted);
@@ -118,7 +121,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
             const BSP::Operand& op = *operands.operand[i];
             report->degenerateTriangles[i] =
                 static_cast<std::size_t>(std::count(op.degenerate.begin(), op.degenerate.end(), 1));
-            report->treeNodes[i] = op.nodes.size();
+            report->treeNodes[i] = treeNodes[i];
         }
         report->nearTriangles[0] = static_cast<std::size_t>(std::count(nearA.begin(), nearA.end(), 1));
         report->nearTriangles[1] = static_cast<std::size_t>(std::count(nearB.begin(), nearB.end(), 1));

@@ -50,7 +50,8 @@ public:
     /// Puts seam vertices that lie on an unmatched seam edge into it;
     /// returns how many were inserted.
     std::size_t removeTJunctions();
-    MeshArrays triangulate() const;
+    /// The triangles, with the positions and colours moved out.
+    MeshArrays triangulate();
 
 private:
     struct Polygon {
@@ -390,7 +391,7 @@ void ResultAssembler::triangulatePolygon(const Polygon& p, std::vector<std::uint
     }
 }
 
-MeshArrays ResultAssembler::triangulate() const {
+MeshArrays ResultAssembler::triangulate() {
     MeshArrays result;
     std::vector<std::uint32_t> loop;
     for (const Polygon& p : polygons) {
@@ -402,8 +403,8 @@ MeshArrays ResultAssembler::triangulate() const {
         }
         triangulatePolygon(p, loop, result.indices);
     }
-    result.positions = positions;
-    result.colours = colours;
+    result.positions = std::move(positions);
+    result.colours = std::move(colours);
     return result;
 }
 

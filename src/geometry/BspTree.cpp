@@ -47,6 +47,18 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
         vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, false, ApproximatePoint{}};
 }
 
+void Operand::releaseTrees() {
+    // swap with empties: clear() would keep the capacity.
+    std::vector<ExactPlane>().swap(splitPlanes);
+    std::vector<ExactPlane>().swap(edgePlanes);
+    std::vector<std::uint32_t>().swap(edgePlaneOf);
+    std::vector<Node>().swap(nodes);
+    std::vector<std::int32_t>().swap(splitParent);
+    std::vector<Cell>().swap(cells);
+    std::vector<std::uint8_t>().swap(reachesNeededCell);
+    root = kLeafOutside;
+}
+
 const ExactPlane& Operands::plane(PlaneRef ref) const {
     const Operand& op = *operand[ref >> 31];
     switch (tableOf(ref)) {
@@ -409,10 +421,16 @@ struct KdBuilder {
     // that did not divide) and the rest stays one larger cell, which is
     // slower to fill but still exact.
     static constexpr int kMaxDepth = 96;
+    // A cell keeps up to this many vertices. Cells of one vertex each cost
+    // a split plane and a cell record per vertex, and every split plane
+    // cuts the other operand's pieces that cross it, adding side points;
+    // the cell's own partition tree separates a few vertices just as
+    // exactly, at a fraction of the memory.
+    static constexpr std::size_t kLeafVertices = 16;
 
     std::int32_t build(std::size_t begin, std::size_t end, const double boxLo[3], const double boxHi[3],
                        std::int32_t parent, bool front, int depth = 0) {
-        if (end - begin <= 1 || depth >= kMaxDepth)
+        if (end - begin <= kLeafVertices || depth >= kMaxDepth)
             return makeCell(boxLo, boxHi, parent, front);
         double lo[3], hi[3];
         for (int k = 0; k < 3; ++k)

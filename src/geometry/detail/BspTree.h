@@ -95,6 +95,10 @@ struct Operand {
     /// Fills the triangle planes and the explicit work vertices.
     void prepare(std::uint32_t operandId, const double* positions, std::size_t vertexCount,
                  const std::uint32_t* indices, std::size_t triangleCount);
+    /// Frees the trees, the k-d partition and the split and edge planes once
+    /// no piece is classified any more; the triangle planes, the
+    /// degenerate flags and the work vertices stay for the output.
+    void releaseTrees();
 };
 
 /// Both operands, for resolving plane references.
