@@ -74,10 +74,18 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     // two only read each other's planes, boxes and trees.
     std::vector<std::uint32_t> representativesA, representativesB;
     std::vector<std::uint32_t> componentA, componentB;
+    // Near triangles are the ones clipped: their planes are needed.
+    auto readyNearPlanes = [](BSP::Operand& op, const std::vector<std::uint8_t>& near) {
+        for (std::size_t t = 0; t < near.size(); ++t)
+            if (near[t])
+                op.readyPlane(t);
+    };
     auto partitionA = std::async(std::launch::async, [&] {
+        readyNearPlanes(operandA, nearA);
         BSP::buildPartition(operandA);
         componentA = farComponents(a, nearA, operandA.degenerate, representativesA);
     });
+    readyNearPlanes(operandB, nearB);
     BSP::buildPartition(operandB);
     componentB = farComponents(b, nearB, operandB.degenerate, representativesB);
     partitionA.get();

@@ -115,9 +115,13 @@ void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
             polygonVertices.resize(out.first);
             continue;
         }
-        const double* n = operands.operand[operandId]->trianglePlanes[p.triangle].coefficient;
+        // Triangles kept whole may have no plane ready (they were far from
+        // the other operand); theirs is computed here, the same way.
+        const BSP::Operand& op = *operands.operand[operandId];
+        const ExactPlane plane =
+            op.planeReady[p.triangle] ? op.trianglePlanes[p.triangle] : op.planeOfTriangle(p.triangle);
         for (int k = 0; k < 3; ++k)
-            out.normal[k] = p.orientation * n[k];
+            out.normal[k] = p.orientation * plane.coefficient[k];
         if (p.near) {
             seamVertex.resize(positions.size() / 3, 0);
             for (std::uint32_t k = 0; k < out.count; ++k)

@@ -32,15 +32,12 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
     vertexCount = vertices_;
     indices = ind;
     triangleCount = triangles;
-    trianglePlanes.resize(triangles);
+    // Left uninitialised on purpose: see trianglePlanes.
+    trianglePlanes.reset(new ExactPlane[triangles]);
+    planeReady.assign(triangles, 0);
     degenerate.assign(triangles, 0);
-    for (std::size_t t = 0; t < triangles; ++t) {
-        const double* p0 = pos + 3 * ind[3 * t];
-        const double* p1 = pos + 3 * ind[3 * t + 1];
-        const double* p2 = pos + 3 * ind[3 * t + 2];
-        trianglePlanes[t] = planeThroughPoints(p0, p1, p2);
-        degenerate[t] = isDegenerate(trianglePlanes[t]) ? 1 : 0;
-    }
+    for (std::size_t t = 0; t < triangles; ++t)
+        degenerate[t] = isDegenerate(planeOfTriangle(t)) ? 1 : 0;
     edgePlaneOf.assign(3 * triangles, kNone);
     vertices.resize(vertices_);
     for (std::size_t v = 0; v < vertices_; ++v)
@@ -723,8 +720,10 @@ void fillCells(Operand& op, Operands operands) {
             continue;
         const Box box = boxOf(op, t);
         forCellsTouching(op, box.lo, box.hi, true, [&](std::uint32_t cell) {
-            if (op.cells[cell].needed)
+            if (op.cells[cell].needed) {
+                op.readyPlane(t);
                 op.cells[cell].triangles.push_back(t);
+            }
         });
     }
     std::vector<double> sizes(op.triangleCount, 0.0);
