@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 
 namespace cli {
@@ -60,18 +62,30 @@ void append(Kiln::MeshArrays& operand, const Kiln::MeshArrays& part) {
         operand.indices.push_back(index + offset);
 }
 
+/// A file's scene and the objects in it that have a mesh.
+struct OperandFile {
+    std::unique_ptr<Kiln::ObjectGroup> root = std::make_unique<Kiln::ObjectGroup>();
+    std::vector<Kiln::ObjectGroup*> objects;
+};
+
+/// Reads a file; safe to run on a worker thread (readers share no state).
+OperandFile importOperandFile(const std::string& path) {
+    OperandFile file;
+    Kiln::PlainObjectFactory factory;
+    onFile(path, [&] {
+        Kiln::importSceneFile(path, *file.root, factory);
+        collectObjects(*file.root, file.objects);
+    });
+    return file;
+}
+
 /// The objects of a file as one operand in the frame whose inverse is
 /// `toFrame`; warns when an object's mesh is not closed and tells in
-/// `closed` whether all were. Closed objects that overlap are united.
-Kiln::MeshArrays loadOperand(const std::string& path, const Ogre::Matrix4* frame, Ogre::Matrix4& firstWorld,
-                             bool& closed) {
-    Kiln::ObjectGroup root;
-    Kiln::PlainObjectFactory factory;
-    std::vector<Kiln::ObjectGroup*> objects;
-    onFile(path, [&] {
-        Kiln::importSceneFile(path, root, factory);
-        collectObjects(root, objects);
-    });
+/// `closed` whether all were. Closed objects that overlap are united. The
+/// file's scene is freed once converted.
+Kiln::MeshArrays loadOperand(const std::string& path, OperandFile file, const Ogre::Matrix4* frame,
+                             Ogre::Matrix4& firstWorld, bool& closed) {
+    const std::vector<Kiln::ObjectGroup*>& objects = file.objects;
     if (objects.empty())
         throw FileError(path, "no object with a mesh to use as an operand");
     firstWorld = objects.front()->getWorldMatrix();
@@ -123,8 +137,12 @@ int runBoolean(const Arguments& args) {
     const Kiln::BooleanOperation operation = booleanOperation(positional[0]);
     Ogre::Matrix4 frame, unused;
     bool closedA = false, closedB = false;
-    const Kiln::MeshArrays a = loadOperand(positional[1], nullptr, frame, closedA);
-    const Kiln::MeshArrays b = loadOperand(positional[2], &frame, unused, closedB);
+    // Reading and welding the files is a large share of the whole run:
+    // read both at once. A's errors are still reported first.
+    auto fileB = std::async(std::launch::async, [&] { return importOperandFile(positional[2]); });
+    OperandFile fileA = importOperandFile(positional[1]);
+    const Kiln::MeshArrays a = loadOperand(positional[1], std::move(fileA), nullptr, frame, closedA);
+    const Kiln::MeshArrays b = loadOperand(positional[2], fileB.get(), &frame, unused, closedB);
     std::unique_ptr<Kiln::DynamicMesh> mesh = Kiln::toDynamicMesh(Kiln::computeBoolean(a, b, operation));
     // Closed operands that do not cut themselves always give a closed
     // result; an open one means a mesh of an operand intersects itself and

@@ -79,10 +79,18 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     // two only read each other's planes, boxes and trees.
     std::vector<std::uint32_t> representativesA, representativesB;
     std::vector<std::uint32_t> componentA, componentB;
+    // Near triangles are the ones clipped: their planes are needed.
+    auto readyNearPlanes = [](BSP::Operand& op, const std::vector<std::uint8_t>& near) {
+        for (std::size_t t = 0; t < near.size(); ++t)
+            if (near[t])
+                op.readyPlane(t);
+    };
     auto partitionA = std::async(std::launch::async, [&] {
+        readyNearPlanes(operandA, nearA);
         BSP::buildPartition(operandA);
         componentA = farComponents(a, nearA, operandA.degenerate, representativesA);
     });
+    readyNearPlanes(operandB, nearB);
     BSP::buildPartition(operandB);
     componentB = farComponents(b, nearB, operandB.degenerate, representativesB);
     partitionA.get();
@@ -113,6 +121,9 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     clipOperand(operandA, operandB, nearA, componentA, representativesA, operands, operation, keptA);
     clipB.get();
     clock.next(BooleanReport::Clip);
+    const std::size_t treeNodes[2] = {operandA.nodes.size(), operandB.nodes.size()};
+    operandA.releaseTrees();
+    operandB.releaseTrees();
 
     std::size_t inserted = 0;
     MeshArrays result = assembleResult(a, b, operands, keptA, keptB, inserted);
@@ -123,7 +134,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
             const BSP::Operand& op = *operands.operand[i];
             report->degenerateTriangles[i] =
                 static_cast<std::size_t>(std::count(op.degenerate.begin(), op.degenerate.end(), 1));
-            report->treeNodes[i] = op.nodes.size();
+            report->treeNodes[i] = treeNodes[i];
         }
         report->nearTriangles[0] = static_cast<std::size_t>(std::count(nearA.begin(), nearA.end(), 1));
         report->nearTriangles[1] = static_cast<std::size_t>(std::count(nearB.begin(), nearB.end(), 1));

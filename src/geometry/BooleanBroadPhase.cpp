@@ -19,9 +19,12 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
                        std::vector<std::uint8_t>& nearB) {
     nearA.assign(a.triangleCount(), 0);
     nearB.assign(b.triangleCount(), 0);
-    std::vector<Box> boxesA(a.triangleCount()), boxesB(b.triangleCount());
+    // Only A's boxes are kept (the grid holds them); B's are recomputed
+    // where needed, which costs less than storing 48 bytes a triangle.
+    std::vector<Box> boxesA(a.triangleCount());
     Box boundsA{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
     Box boundsB = boundsA;
+    const auto boxOfB = [&](std::size_t t) { return triangleBox(b.positions.data(), b.indices.data(), t); };
     for (std::size_t t = 0; t < a.triangleCount(); ++t) {
         boxesA[t] = triangleBox(a.positions.data(), a.indices.data(), t);
         for (int k = 0; k < 3; ++k) {
@@ -30,10 +33,10 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
         }
     }
     for (std::size_t t = 0; t < b.triangleCount(); ++t) {
-        boxesB[t] = triangleBox(b.positions.data(), b.indices.data(), t);
+        const Box box = boxOfB(t);
         for (int k = 0; k < 3; ++k) {
-            boundsB.lo[k] = std::min(boundsB.lo[k], boxesB[t].lo[k]);
-            boundsB.hi[k] = std::max(boundsB.hi[k], boxesB[t].hi[k]);
+            boundsB.lo[k] = std::min(boundsB.lo[k], box.lo[k]);
+            boundsB.hi[k] = std::max(boundsB.hi[k], box.hi[k]);
         }
     }
     if (!overlaps(boundsA, boundsB))
@@ -98,16 +101,19 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
         forCells(boxesA[t], [&](std::size_t c) { entries[fill[c]++] = t; });
 
     std::vector<std::uint32_t> lastSeen(a.triangleCount(), kNone);
-    for (std::uint32_t t = 0; t < boxesB.size(); ++t) {
-        if (skipB[t] || !overlaps(boxesB[t], common))
+    for (std::uint32_t t = 0; t < b.triangleCount(); ++t) {
+        if (skipB[t])
             continue;
-        forCells(boxesB[t], [&](std::size_t c) {
+        const Box boxB = boxOfB(t);
+        if (!overlaps(boxB, common))
+            continue;
+        forCells(boxB, [&](std::size_t c) {
             for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
                 const std::uint32_t other = entries[e];
                 if (lastSeen[other] == t)
                     continue;
                 lastSeen[other] = t;
-                if (overlaps(boxesA[other], boxesB[t])) {
+                if (overlaps(boxesA[other], boxB)) {
                     nearA[other] = 1;
                     nearB[t] = 1;
                 }

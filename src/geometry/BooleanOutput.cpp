@@ -50,7 +50,8 @@ public:
     /// Puts seam vertices that lie on an unmatched seam edge into it;
     /// returns how many were inserted.
     std::size_t removeTJunctions();
-    MeshArrays triangulate() const;
+    /// The triangles, with the positions and colours moved out.
+    MeshArrays triangulate();
 
 private:
     struct Polygon {
@@ -114,9 +115,13 @@ void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
             polygonVertices.resize(out.first);
             continue;
         }
-        const double* n = operands.operand[operandId]->trianglePlanes[p.triangle].coefficient;
+        // Triangles kept whole may have no plane ready (they were far from
+        // the other operand); theirs is computed here, the same way.
+        const BSP::Operand& op = *operands.operand[operandId];
+        const ExactPlane plane =
+            op.planeReady[p.triangle] ? op.trianglePlanes[p.triangle] : op.planeOfTriangle(p.triangle);
         for (int k = 0; k < 3; ++k)
-            out.normal[k] = p.orientation * n[k];
+            out.normal[k] = p.orientation * plane.coefficient[k];
         if (p.near) {
             seamVertex.resize(positions.size() / 3, 0);
             for (std::uint32_t k = 0; k < out.count; ++k)
@@ -390,7 +395,7 @@ void ResultAssembler::triangulatePolygon(const Polygon& p, std::vector<std::uint
     }
 }
 
-MeshArrays ResultAssembler::triangulate() const {
+MeshArrays ResultAssembler::triangulate() {
     MeshArrays result;
     std::vector<std::uint32_t> loop;
     for (const Polygon& p : polygons) {
@@ -402,8 +407,8 @@ MeshArrays ResultAssembler::triangulate() const {
         }
         triangulatePolygon(p, loop, result.indices);
     }
-    result.positions = positions;
-    result.colours = colours;
+    result.positions = std::move(positions);
+    result.colours = std::move(colours);
     return result;
 }
 

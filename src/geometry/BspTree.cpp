@@ -32,19 +32,28 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
     vertexCount = vertices_;
     indices = ind;
     triangleCount = triangles;
-    trianglePlanes.resize(triangles);
+    // Left uninitialised on purpose: see trianglePlanes.
+    trianglePlanes.reset(new ExactPlane[triangles]);
+    planeReady.assign(triangles, 0);
     degenerate.assign(triangles, 0);
-    for (std::size_t t = 0; t < triangles; ++t) {
-        const double* p0 = pos + 3 * ind[3 * t];
-        const double* p1 = pos + 3 * ind[3 * t + 1];
-        const double* p2 = pos + 3 * ind[3 * t + 2];
-        trianglePlanes[t] = planeThroughPoints(p0, p1, p2);
-        degenerate[t] = isDegenerate(trianglePlanes[t]) ? 1 : 0;
-    }
+    for (std::size_t t = 0; t < triangles; ++t)
+        degenerate[t] = isDegenerate(planeOfTriangle(t)) ? 1 : 0;
     edgePlaneOf.assign(3 * triangles, kNone);
     vertices.resize(vertices_);
     for (std::size_t v = 0; v < vertices_; ++v)
         vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, false, ApproximatePoint{}};
+}
+
+void Operand::releaseTrees() {
+    // swap with empties: clear() would keep the capacity.
+    std::vector<ExactPlane>().swap(splitPlanes);
+    std::vector<ExactPlane>().swap(edgePlanes);
+    std::vector<std::uint32_t>().swap(edgePlaneOf);
+    std::vector<Node>().swap(nodes);
+    std::vector<std::int32_t>().swap(splitParent);
+    std::vector<Cell>().swap(cells);
+    std::vector<std::uint8_t>().swap(reachesNeededCell);
+    root = kLeafOutside;
 }
 
 const ExactPlane& Operands::plane(PlaneRef ref) const {
@@ -409,10 +418,16 @@ struct KdBuilder {
     // that did not divide) and the rest stays one larger cell, which is
     // slower to fill but still exact.
     static constexpr int kMaxDepth = 96;
+    // A cell keeps up to this many vertices. Cells of one vertex each cost
+    // a split plane and a cell record per vertex, and every split plane
+    // cuts the other operand's pieces that cross it, adding side points;
+    // the cell's own partition tree separates a few vertices just as
+    // exactly, at a fraction of the memory.
+    static constexpr std::size_t kLeafVertices = 16;
 
     std::int32_t build(std::size_t begin, std::size_t end, const double boxLo[3], const double boxHi[3],
                        std::int32_t parent, bool front, int depth = 0) {
-        if (end - begin <= 1 || depth >= kMaxDepth)
+        if (end - begin <= kLeafVertices || depth >= kMaxDepth)
             return makeCell(boxLo, boxHi, parent, front);
         double lo[3], hi[3];
         for (int k = 0; k < 3; ++k)
@@ -705,8 +720,10 @@ void fillCells(Operand& op, Operands operands) {
             continue;
         const Box box = boxOf(op, t);
         forCellsTouching(op, box.lo, box.hi, true, [&](std::uint32_t cell) {
-            if (op.cells[cell].needed)
+            if (op.cells[cell].needed) {
+                op.readyPlane(t);
                 op.cells[cell].triangles.push_back(t);
+            }
         });
     }
     std::vector<double> sizes(op.triangleCount, 0.0);

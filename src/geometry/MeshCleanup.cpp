@@ -27,22 +27,30 @@ bool snapVertices(std::vector<Vertex>& vertices) {
     // equal x within reach, and inside each run in a range of y found by
     // binary search. A flat face (thousands of vertices with one x) then
     // costs a search, not a scan of the whole face for every vertex.
-    std::vector<std::uint32_t> order;
-    order.reserve(vertices.size());
-    for (std::uint32_t v = 0; v < vertices.size(); ++v)
-        if (std::isfinite(magnitude(vertices[v].position)))
-            order.push_back(v);
-    const auto lexicographic = [&](std::uint32_t a, std::uint32_t b) {
-        const Ogre::Vector3& p = vertices[a].position;
-        const Ogre::Vector3& q = vertices[b].position;
-        return p.x != q.x ? p.x < q.x : p.y != q.y ? p.y < q.y : p.z < q.z;
+    // The positions are sorted with their ids beside them: comparing
+    // through the ids would miss the cache on every comparison.
+    struct Keyed {
+        float x, y, z;
+        std::uint32_t id;
     };
-    std::sort(order.begin(), order.end(), lexicographic);
-    std::vector<float> sortedX(order.size()), sortedY(order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        sortedX[i] = vertices[order[i]].position.x;
-        sortedY[i] = vertices[order[i]].position.y;
+    std::vector<Keyed> keyed;
+    keyed.reserve(vertices.size());
+    for (std::uint32_t v = 0; v < vertices.size(); ++v)
+        if (std::isfinite(magnitude(vertices[v].position))) {
+            const Ogre::Vector3& p = vertices[v].position;
+            keyed.push_back({p.x, p.y, p.z, v});
+        }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& p, const Keyed& q) {
+        return p.x != q.x ? p.x < q.x : p.y != q.y ? p.y < q.y : p.z < q.z;
+    });
+    std::vector<std::uint32_t> order(keyed.size());
+    std::vector<float> sortedX(keyed.size()), sortedY(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        order[i] = keyed[i].id;
+        sortedX[i] = keyed[i].x;
+        sortedY[i] = keyed[i].y;
     }
+    std::vector<Keyed>().swap(keyed);
     std::vector<std::uint32_t> group;
     bool moved = false;
     for (std::uint32_t v = 0; v < vertices.size(); ++v) {

@@ -1,7 +1,6 @@
 #include "detail/TriangleSoup.h"
 
 #include "mesh/DisjointSets.h"
-#include "mesh/MeshMeasures.h"
 
 #include <algorithm>
 
@@ -10,53 +9,57 @@ namespace Kiln {
 namespace {
 
 // Joins faces that share an edge with opposite directions. The directed
-// edges are sorted by their unordered vertex pair, so each pair is one run:
-// when the run holds both directions (or the edge is degenerate, a == b, and
-// so is its own reverse), every face in it is connected to every other
-// through some opposite pair, and one chain of joins covers the run. Sorting
-// keeps this O(n log n) however many faces meet at one vertex.
-void joinAcrossEdges(const std::vector<Face>& faces, DisjointSets& pieces) {
+// edges are bucketed by their lower vertex and each bucket (a vertex's few
+// edges) is sorted by the upper one, so each unordered vertex pair is one
+// run: when the run holds both directions (or the edge is degenerate,
+// a == b, and so is its own reverse), every face in it is connected to
+// every other through some opposite pair, and one chain of joins covers the
+// run. Buckets keep this linear in the faces however large the mesh, and
+// O(k log k) for k faces meeting at one vertex.
+void joinAcrossEdges(const std::vector<Face>& faces, std::size_t vertexCount, DisjointSets& pieces) {
     struct DirectedEdge {
-        std::uint64_t pair;  // (min << 32) | max
+        std::uint32_t upper;
         std::uint32_t face;
-        bool forward;        // a <= b
+        bool forward; // lower -> upper as the face is wound
     };
-    std::vector<DirectedEdge> edges;
-    edges.reserve(faces.size() * 3);
-    for (std::uint32_t f = 0; f < faces.size(); ++f)
-        for (int k = 0; k < 3; ++k) {
-            const std::uint32_t a = faces[f][k];
-            const std::uint32_t b = faces[f][(k + 1) % 3];
-            const std::uint64_t lo = std::min(a, b), hi = std::max(a, b);
-            edges.push_back({(lo << 32) | hi, f, a <= b});
+    std::vector<std::uint32_t> bucketStart(vertexCount + 1, 0);
+    for (const Face& face : faces)
+        for (int k = 0; k < 3; ++k)
+            ++bucketStart[std::min(face[k], face[(k + 1) % 3]) + 1];
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        bucketStart[v + 1] += bucketStart[v];
+    std::vector<DirectedEdge> edges(bucketStart[vertexCount]);
+    {
+        std::vector<std::uint32_t> fill(bucketStart.begin(), bucketStart.end() - 1);
+        for (std::uint32_t f = 0; f < faces.size(); ++f)
+            for (int k = 0; k < 3; ++k) {
+                const std::uint32_t a = faces[f][k], b = faces[f][(k + 1) % 3];
+                edges[fill[std::min(a, b)]++] = {std::max(a, b), f, a <= b};
+            }
+    }
+    for (std::size_t lower = 0; lower < vertexCount; ++lower) {
+        const auto bucketEnd = edges.begin() + bucketStart[lower + 1];
+        auto run = edges.begin() + bucketStart[lower];
+        std::sort(run, bucketEnd, [](const DirectedEdge& x, const DirectedEdge& y) { return x.upper < y.upper; });
+        while (run != bucketEnd) {
+            const std::uint32_t upper = run->upper;
+            const auto runEnd = std::find_if(run, bucketEnd, [upper](const DirectedEdge& e) { return e.upper != upper; });
+            const bool bothWays = std::any_of(run, runEnd, [](const DirectedEdge& e) { return e.forward; }) &&
+                                  std::any_of(run, runEnd, [](const DirectedEdge& e) { return !e.forward; });
+            const bool degenerate = upper == lower;
+            if (bothWays || degenerate)
+                for (auto other = run + 1; other != runEnd; ++other)
+                    pieces.join(run->face, other->face);
+            run = runEnd;
         }
-    std::sort(edges.begin(), edges.end(),
-              [](const DirectedEdge& x, const DirectedEdge& y) { return x.pair < y.pair; });
-    auto run = edges.begin();
-    while (run != edges.end()) {
-        const std::uint64_t pair = run->pair;
-        const auto runEnd = std::find_if(run, edges.end(), [pair](const DirectedEdge& e) { return e.pair != pair; });
-        const bool bothWays = std::any_of(run, runEnd, [](const DirectedEdge& e) { return e.forward; }) &&
-                              std::any_of(run, runEnd, [](const DirectedEdge& e) { return !e.forward; });
-        const bool degenerate = (pair >> 32) == (pair & 0xffffffffu);
-        if (bothWays || degenerate)
-            for (auto other = run + 1; other != runEnd; ++other)
-                pieces.join(run->face, other->face);
-        run = runEnd;
     }
 }
 
 } // namespace
 
 std::vector<TriangleSoup::Piece> TriangleSoup::finish() {
-    const std::vector<std::uint32_t> canonical = weldByPosition(vertices);
-    for (Face& f : faces) {
-        f.i0 = canonical[f.i0];
-        f.i1 = canonical[f.i1];
-        f.i2 = canonical[f.i2];
-    }
     DisjointSets sets(faces.size());
-    joinAcrossEdges(faces, sets);
+    joinAcrossEdges(faces, vertices.size(), sets);
 
     // Pieces in order of their lowest face, which is each set's root.
     std::vector<std::uint32_t> pieceOfRoot(faces.size(), 0xffffffffu);
@@ -69,6 +72,16 @@ std::vector<TriangleSoup::Piece> TriangleSoup::finish() {
             pieces.emplace_back();
         }
         pieceOfFace[f] = pieceOfRoot[root];
+    }
+    // One piece uses every vertex, and welding numbered them in first-use
+    // order already: hand the arrays over instead of copying them.
+    if (pieces.size() == 1) {
+        pieces[0].vertices = std::move(vertices);
+        pieces[0].faces = std::move(faces);
+        vertices.clear();
+        faces.clear();
+        vertexAt = FlatIndexTable();
+        return pieces;
     }
     // Visit the faces piece by piece (keeping face order inside a piece) so
     // that a vertex shared by two touching pieces is copied once into each.
@@ -102,6 +115,7 @@ std::vector<TriangleSoup::Piece> TriangleSoup::finish() {
     }
     vertices.clear();
     faces.clear();
+    vertexAt = FlatIndexTable();
     return pieces;
 }
 

@@ -25,30 +25,43 @@ std::vector<std::uint32_t> weld(std::size_t vertexCount, PositionOf at) {
 }
 
 // Every directed edge between welded vertices matched by as many reversed
-// ones; `corner(f, k)` is corner k of face f.
+// ones; `corner(f, k)` is corner k of face f. Edges are bucketed by their
+// start vertex (a counting sort) and each bucket sorted by end vertex, so a
+// reverse edge is found among a vertex's few edges instead of in one sorted
+// array of all of them: linear in the faces and cache-friendly.
 template <typename CornerOf>
 bool edgesMatch(const std::vector<std::uint32_t>& canonical, std::size_t faceCount, CornerOf corner) {
-    const std::uint32_t vertexCount = static_cast<std::uint32_t>(canonical.size());
-    std::vector<std::uint64_t> edges;
-    edges.reserve(faceCount * 3);
+    const std::size_t vertexCount = canonical.size();
+    std::vector<std::uint32_t> start(vertexCount + 1, 0);
     for (std::size_t f = 0; f < faceCount; ++f)
         for (int k = 0; k < 3; ++k) {
             const std::uint32_t a = corner(f, k);
-            const std::uint32_t b = corner(f, (k + 1) % 3);
-            if (a >= vertexCount || b >= vertexCount)
+            if (a >= vertexCount)
                 return false;
-            edges.push_back((std::uint64_t(canonical[a]) << 32) | canonical[b]);
+            ++start[canonical[a] + 1];
         }
-    std::sort(edges.begin(), edges.end());
-    for (std::size_t i = 0; i < edges.size();) {
-        std::size_t j = i;
-        while (j < edges.size() && edges[j] == edges[i])
-            ++j;
-        const std::uint64_t reverse = (edges[i] << 32) | (edges[i] >> 32);
-        const auto range = std::equal_range(edges.begin(), edges.end(), reverse);
-        if (static_cast<std::size_t>(range.second - range.first) != j - i)
-            return false;
-        i = j;
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        start[v + 1] += start[v];
+    std::vector<std::uint32_t> ends(start[vertexCount]);
+    {
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t f = 0; f < faceCount; ++f)
+            for (int k = 0; k < 3; ++k)
+                ends[fill[canonical[corner(f, k)]]++] = canonical[corner(f, (k + 1) % 3)];
+    }
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        std::sort(ends.begin() + start[v], ends.begin() + start[v + 1]);
+    for (std::uint32_t v = 0; v < vertexCount; ++v) {
+        const auto bucketEnd = ends.begin() + start[v + 1];
+        for (auto run = ends.begin() + start[v]; run != bucketEnd;) {
+            const std::uint32_t end = *run;
+            const auto runEnd = std::upper_bound(run, bucketEnd, end);
+            const auto reverse =
+                std::equal_range(ends.begin() + start[end], ends.begin() + start[end + 1], v);
+            if (reverse.second - reverse.first != runEnd - run)
+                return false;
+            run = runEnd;
+        }
     }
     return true;
 }

@@ -69,6 +69,23 @@ TEST(Stl, ClosedBoxWeldsIntoOneObjectWithPivotAtItsCentre) {
     EXPECT_EQ(std::string("defaultMaterial"), first.getParameterValue<std::string>("material"));
 }
 
+TEST(Stl, OnePieceNumbersVerticesInFirstUseOrderAndKeepsTheFirstColour) {
+    // A closed tetrahedron whose facets carry different colours: a corner
+    // shared by several facets keeps the colour of the first that names it.
+    const Ogre::Vector3 a(0, 0, 0), b(1, 0, 0), c(0, 1, 0), d(0, 0, 1);
+    ObjectGroup root;
+    read(root, binaryStl({{a, c, b, 0x7C00}, {a, b, d, 0x001F}, {a, d, c, 0x03E0}, {b, c, d, 0x001F}}));
+    ASSERT_EQ(1u, root.getChildren().size());
+    const DynamicMesh& mesh = *objectAt(root, 0).getMesh();
+    EXPECT_TRUE(isClosed(mesh));
+    ASSERT_EQ(4u, mesh.getVertexCount());
+    EXPECT_EQ((std::vector<Face>{{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {2, 1, 3}}), mesh.getFaces());
+    const Ogre::ColourValue red(1, 0, 0, 1), blue(0, 0, 1, 1);
+    EXPECT_EQ(blue, mesh.getVertex(0).colour); // a: the first facet's
+    EXPECT_EQ(blue, mesh.getVertex(2).colour); // b: also named first by the first facet
+    EXPECT_EQ(red, mesh.getVertex(3).colour);  // d: first named by the second facet
+}
+
 TEST(Stl, TrianglesMeetingAtOneVertexAreSeparatePieces) {
     ObjectGroup root;
     const Ogre::Vector3 shared(0, 0, 0);

@@ -72,6 +72,14 @@ TEST(MeshMeasures, NonManifoldButWatertightCounts) {
     const DynamicMesh pair(vertices, faces);
     EXPECT_TRUE(isClosed(pair));
     EXPECT_NEAR(2.0 / 6.0, signedVolume(pair), 1e-12);
+    // Edges are matched by count, not merely found: a face given twice
+    // uses its edges twice one way and once the other.
+    std::vector<Face> doubled = faces;
+    doubled.push_back(faces[3]);
+    EXPECT_FALSE(isClosed(DynamicMesh(vertices, doubled)));
+    // The face once more, reversed, balances every edge again.
+    doubled.push_back(Face{faces[3].i0, faces[3].i2, faces[3].i1});
+    EXPECT_TRUE(isClosed(DynamicMesh(vertices, doubled)));
 }
 
 TEST(MeshMeasures, WeldTreatsSignedZerosAsEqual) {

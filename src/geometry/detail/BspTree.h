@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Kiln {
@@ -80,7 +81,11 @@ struct Operand {
     const std::uint32_t* indices = nullptr;
     std::size_t triangleCount = 0;
 
-    std::vector<ExactPlane> trianglePlanes;
+    /// Per triangle, valid only where planeReady is set: far from the
+    /// other operand most triangles never need their plane, and storage
+    /// never written is never paged in (144 bytes a triangle otherwise).
+    std::unique_ptr<ExactPlane[]> trianglePlanes;
+    std::vector<std::uint8_t> planeReady;
     std::vector<std::uint8_t> degenerate;
     std::vector<ExactPlane> splitPlanes;
     std::vector<ExactPlane> edgePlanes;
@@ -92,9 +97,28 @@ struct Operand {
     std::vector<std::uint8_t> reachesNeededCell; ///< per k-d node, set by fillCells
     std::int32_t root = kLeafOutside;
 
-    /// Fills the triangle planes and the explicit work vertices.
+    /// Finds the degenerate triangles and fills the explicit work vertices;
+    /// no triangle plane is ready yet.
     void prepare(std::uint32_t operandId, const double* positions, std::size_t vertexCount,
                  const std::uint32_t* indices, std::size_t triangleCount);
+    /// Makes triangle t's plane ready. Only the thread working on this
+    /// operand calls it, and only before the other thread can reach t
+    /// through this operand's trees (every triangle that goes into a tree
+    /// or is clipped is made ready first).
+    void readyPlane(std::size_t t) {
+        if (!planeReady[t]) {
+            trianglePlanes[t] = planeOfTriangle(t);
+            planeReady[t] = 1;
+        }
+    }
+    ExactPlane planeOfTriangle(std::size_t t) const {
+        return planeThroughPoints(positions + 3 * indices[3 * t], positions + 3 * indices[3 * t + 1],
+                                  positions + 3 * indices[3 * t + 2]);
+    }
+    /// Frees the trees, the k-d partition and the split and edge planes once
+    /// no piece is classified any more; the triangle planes, the
+    /// degenerate flags and the work vertices stay for the output.
+    void releaseTrees();
 };
 
 /// Both operands, for resolving plane references.
