@@ -72,14 +72,17 @@ void sortNearestFirst(std::vector<RayHit>& hits) {
                      [](const RayHit& a, const RayHit& b) { return a.distance < b.distance; });
 }
 
-void collectHits(ObjectGroup& node, const Ogre::Ray& ray, std::vector<RayHit>& hits) {
+/// The hits of every visible object under `node`, `hitOne(object, hit)`
+/// telling whether one object is hit. Hidden nodes hide their subtrees.
+template <typename HitOne>
+void collectHits(ObjectGroup& node, std::vector<RayHit>& hits, HitOne&& hitOne) {
     if (!node.isVisible())
         return;
     RayHit hit{};
-    if (node.isObject() && hitObject(static_cast<Object&>(node), ray, hit))
+    if (node.isObject() && hitOne(static_cast<Object&>(node), hit))
         hits.push_back(hit);
     for (const auto& child : node.getChildren())
-        collectHits(*child, ray, hits);
+        collectHits(*child, hits, hitOne);
 }
 
 } // namespace
@@ -108,7 +111,7 @@ float rayTriangleDistance(const Ogre::Ray& ray, const Ogre::Vector3& a, const Og
 std::vector<RayHit> raycastObjects(ObjectGroup& root, const Ogre::Ray& ray) {
     const Ogre::Ray unitRay(ray.getOrigin(), ray.getDirection().normalisedCopy());
     std::vector<RayHit> hits;
-    collectHits(root, unitRay, hits);
+    collectHits(root, hits, [&](Object& object, RayHit& hit) { return hitObject(object, unitRay, hit); });
     sortNearestFirst(hits);
     return hits;
 }
@@ -140,20 +143,10 @@ std::vector<RayHit> RayCaster::raycast(ObjectGroup& root, const Ogre::Ray& ray) 
     ++queries;
     const Ogre::Ray unitRay(ray.getOrigin(), ray.getDirection().normalisedCopy());
     std::vector<RayHit> hits;
-    collect(root, unitRay, hits);
+    collectHits(root, hits, [&](Object& object, RayHit& found) { return hit(object, unitRay, found); });
     sortNearestFirst(hits);
     dropStale();
     return hits;
-}
-
-void RayCaster::collect(ObjectGroup& node, const Ogre::Ray& ray, std::vector<RayHit>& hits) {
-    if (!node.isVisible())
-        return;
-    RayHit found{};
-    if (node.isObject() && hit(static_cast<Object&>(node), ray, found))
-        hits.push_back(found);
-    for (const auto& child : node.getChildren())
-        collect(*child, ray, hits);
 }
 
 bool RayCaster::hit(Object& object, const Ogre::Ray& worldRay, RayHit& result) {

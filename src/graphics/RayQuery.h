@@ -63,7 +63,6 @@ public:
 
 private:
     struct Entry;
-    void collect(ObjectGroup& node, const Ogre::Ray& ray, std::vector<RayHit>& hits);
     bool hit(Object& object, const Ogre::Ray& worldRay, RayHit& result);
     void dropStale();
 

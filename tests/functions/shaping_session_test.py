@@ -227,56 +227,6 @@ class MouseShaping(WindowSession):
     """Paint and reduce strokes with the system mouse as the stylus, through
     real X pointer events."""
 
-    def drive(self, scene, stages):
-        """Runs the program on `scene` with the mouse as the stylus. Each
-        stage is (script lines, action): the lines run, then the action (a
-        function of window id, width, height and a `snapshot()` that has the
-        program take a screenshot there, shot<stage>.png, and waits for it)
-        does its X input, then the program dumps its state. Returns the
-        dumps."""
-        script = ["mousestylus"]
-        for i, (lines, _) in enumerate(stages):
-            script += lines + ["dump %s" % self.path("ready%d.json" % i)]
-            script += ["waitfile %s" % self.path("shoot%d" % i), "screenshot %s" % self.path("shot%d.png" % i)]
-            script += ["waitfile %s" % self.path("go%d" % i), "frames 5", "dump %s" % self.path("s%d.json" % i)]
-        with open(self.path("session.txt"), "w") as f:
-            f.write("\n".join(script + ["exit"]) + "\n")
-        proc = subprocess.Popen([MORVEL, "-noSplashScreen", "-script=" + self.path("session.txt"), scene],
-                                cwd=self.work, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                text=True)
-
-        def wait_for(path):
-            for _ in range(400):
-                if os.path.exists(path):
-                    return
-                time.sleep(0.05)
-            self.fail("the program never wrote " + path)
-
-        try:
-            wid = self.window_id()
-            time.sleep(1.0)
-            xdotool("windowfocus", "--sync", wid)
-            width, height = self.window_size(wid)
-            for i, (_, action) in enumerate(stages):
-                wait_for(self.path("ready%d.json" % i))  # the stage's lines have run
-                shot = self.path("shot%d.png" % i)
-
-                def snapshot():
-                    open(self.path("shoot%d" % i), "w").close()
-                    wait_for(shot)
-
-                action(wid, width, height, snapshot)
-                if not os.path.exists(shot):
-                    snapshot()
-                open(self.path("go%d" % i), "w").close()
-                wait_for(self.path("s%d.json" % i))
-            _, err = proc.communicate(timeout=60)
-        finally:
-            if proc.poll() is None:
-                proc.kill()
-        self.assertEqual(proc.returncode, 0, err)
-        return [self.load("s%d.json" % i) for i in range(len(stages))]
-
     def test_paint_and_reduce_strokes_under_the_mouse(self):
         # A grey ball of radius 25 root units (5 world units) facing the
         # camera, fine enough for a reduce brush of about a stylus radius.
@@ -301,7 +251,7 @@ class MouseShaping(WindowSession):
             xdotool("mouseup", "1")
             time.sleep(0.8)
 
-        before, painted, reduced = self.drive(scene, [
+        before, painted, reduced = self.drive((scene,), [
             ([], lambda *args: None),
             (["invoke PaintFunction"], stroke),
             (["invoke ReduceMeshFunction"], stroke)])

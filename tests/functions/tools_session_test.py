@@ -273,38 +273,6 @@ class Stiffness(ToolSession):
 class MouseTools(WindowSession):
     """The tools under the system mouse, with real X pointer events."""
 
-    def drive(self, files, stages, head=""):
-        """Runs the program with the mouse as the stylus; each stage (a
-        function of window id, width and height) does some X input, after
-        which the program dumps its state. Returns the dumps."""
-        script = self.path("session.txt")
-        with open(script, "w") as f:
-            f.write(head + "mousestylus\n")
-            for i in range(len(stages)):
-                f.write("waitfile %s\nframes 5\ndump %s\n" % (self.path("go%d" % i), self.path("s%d.json" % i)))
-            f.write("exit\n")
-        proc = subprocess.Popen([MORVEL, "-noSplashScreen", "-script=" + script, *files],
-                                cwd=self.work, env=self.env, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True)
-        try:
-            wid = self.window_id()
-            time.sleep(1.0)
-            xdotool("windowfocus", "--sync", wid)
-            width, height = self.window_size(wid)
-            for i, stage in enumerate(stages):
-                stage(wid, width, height)
-                open(self.path("go%d" % i), "w").close()
-                for _ in range(200):
-                    if os.path.exists(self.path("s%d.json" % i)):
-                        break
-                    time.sleep(0.05)
-            out, err = proc.communicate(timeout=60)
-        finally:
-            if proc.poll() is None:
-                proc.kill()
-        self.assertEqual(proc.returncode, 0, err)
-        return [self.load("s%d.json" % i) for i in range(len(stages))]
-
     def test_the_stiffness_slider_shows_the_selection_and_one_drag_is_one_step(self):
         cube = self.primitive("cube")
 

@@ -145,6 +145,65 @@ class WindowSession(Session):
         width, height = size.split("x")
         return int(width), int(height)
 
+    def wait_for(self, path):
+        for _ in range(400):
+            if os.path.exists(path):
+                return
+            time.sleep(0.05)
+        self.fail("the program never wrote " + path)
+
+    def drive(self, files, stages, head=""):
+        """Runs the program on `files` with the mouse as the stylus, after the
+        script lines `head`, and returns one state dump per stage, taken five
+        frames after the stage's X input.
+
+        A stage is either an action, a function of (window id, width,
+        height) that does X input, or a pair (script lines, action) whose
+        lines run first and whose action also gets a `snapshot()` that has
+        the program take a screenshot there, shot<stage>.png, and waits for
+        it (taken after the action when the action took none)."""
+        script = [line for line in head.splitlines() if line] + ["mousestylus"]
+        for i, stage in enumerate(stages):
+            if isinstance(stage, tuple):
+                script += stage[0] + ["dump %s" % self.path("ready%d.json" % i)]
+                script += ["waitfile %s" % self.path("shoot%d" % i), "screenshot %s" % self.path("shot%d.png" % i)]
+            script += ["waitfile %s" % self.path("go%d" % i), "frames 5", "dump %s" % self.path("s%d.json" % i)]
+        with open(self.path("session.txt"), "w") as f:
+            f.write("\n".join(script + ["exit"]) + "\n")
+        proc = subprocess.Popen([MORVEL, "-noSplashScreen", "-script=" + self.path("session.txt"), *files],
+                                cwd=self.work, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                text=True)
+        try:
+            wid = self.window_id()
+            time.sleep(1.0)
+            xdotool("windowfocus", "--sync", wid)
+            width, height = self.window_size(wid)
+            for i, stage in enumerate(stages):
+                if isinstance(stage, tuple):
+                    self.run_snapshot_stage(i, stage[1], wid, width, height)
+                else:
+                    stage(wid, width, height)
+                open(self.path("go%d" % i), "w").close()
+                self.wait_for(self.path("s%d.json" % i))
+            _, err = proc.communicate(timeout=60)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+        self.assertEqual(proc.returncode, 0, err)
+        return [self.load("s%d.json" % i) for i in range(len(stages))]
+
+    def run_snapshot_stage(self, i, action, wid, width, height):
+        self.wait_for(self.path("ready%d.json" % i))  # the stage's lines have run
+        shot = self.path("shot%d.png" % i)
+
+        def snapshot():
+            open(self.path("shoot%d" % i), "w").close()
+            self.wait_for(shot)
+
+        action(wid, width, height, snapshot)
+        if not os.path.exists(shot):
+            snapshot()
+
 
 def read_png(path):
     """(width, height, channels, rows) of an 8-bit, non-interlaced PNG such as
