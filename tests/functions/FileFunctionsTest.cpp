@@ -3,6 +3,8 @@
 // writes.
 #include "FunctionTestSupport.h"
 
+#include "functions/FunctionManager.h"
+#include "functions/FunctionRegistration.h"
 #include "functions/file/AutosaveFunction.h"
 #include "functions/file/FileFunctions.h"
 #include "functions/file/SceneContents.h"
@@ -282,4 +284,26 @@ TEST_F(FileFixture, RecentFilesLatestFirstOnceEachAndBounded) {
     EXPECT_EQ(files[1], "/scenes/" + std::to_string(recentFileCount + 2) + ".cr8");
     EXPECT_EQ(std::count(files.begin(), files.end(), "/scenes/5.cr8"), 1);
     EXPECT_EQ(host.settings["RecentFile.Recent.1"], "/scenes/5.cr8");
+}
+
+TEST_F(FileFixture, ARecentFileThatIsGoneIsTakenOffTheListNotOpened) {
+    const std::string kept = (folder / "kept.cr8").string();
+    std::ofstream(kept) << "not opened by this test";
+    const std::string gone = (folder / "gone.cr8").string();
+    rememberRecentFile(host, kept);
+    rememberRecentFile(host, gone); // latest: position 1
+    host.modified = false;
+
+    FunctionManager manager(context);
+    context.functions = &manager;
+    for (const FunctionRegistrar* r = FunctionRegistrar::head(); r; r = r->getNext())
+        manager.registerFunction(r->create(context));
+    manager.setFunctionArgument("OpenRecentFunction", "1");
+    manager.invokeFunction("OpenRecentFunction");
+
+    EXPECT_EQ(recentFiles(host), std::vector<std::string>{kept});
+    EXPECT_NE(status.last().text.find("no longer exists"), std::string::npos) << status.last().text;
+    EXPECT_EQ(root.getChildren().size(), 1u) << "the scene is left as it was";
+    EXPECT_TRUE(host.file.empty());
+    context.functions = nullptr;
 }

@@ -109,4 +109,6 @@ void clearScene(FunctionContext& context);
 constexpr int recentFileCount = 8;
 /// Puts `path` first in the list, once.
 void rememberRecentFile(IDocumentHost& host, const std::string& path);
+/// Takes `path` off the list (a file that no longer exists).
+void forgetRecentFile(IDocumentHost& host, const std::string& path);
 std::vector<std::string> recentFiles(const IDocumentHost& host);

@@ -6,6 +6,7 @@
 #include "functions/file/FileFunctions.h"
 
 #include <charconv>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -57,10 +58,21 @@ public:
                                             filetexts::WARNING);
             return;
         }
+        const std::string& path = files[std::size_t(position - 1)];
+        std::error_code error;
+        if (!std::filesystem::exists(path, error) && !error) {
+            // Gone since it was listed (moved or deleted): nothing to open,
+            // and nothing to offer again.
+            forgetRecentFile(*context.documentHost, path);
+            if (context.status)
+                context.status->postDefault("'" + path + "' no longer exists; it is taken off the recent files.",
+                                            filetexts::WARNING);
+            return;
+        }
         auto* open = context.functions ? dynamic_cast<OpenFunction*>(context.functions->findFunction("OpenFunction"))
                                        : nullptr;
         if (open)
-            open->openPath(files[std::size_t(position - 1)]);
+            open->openPath(path);
     }
 
 private:

@@ -6,6 +6,8 @@
 #include "scene/ObjectGroup.h"
 #include "scene/SelectionManager.h"
 
+#include <algorithm>
+
 namespace {
 
 /// Objects a file added. Undo takes them out, redo puts them back.
@@ -86,11 +88,25 @@ std::vector<std::string> recentFiles(const IDocumentHost& host) {
     return files;
 }
 
+namespace {
+
+void writeRecentFiles(IDocumentHost& host, const std::vector<std::string>& files) {
+    for (int i = 1; i <= recentFileCount; ++i)
+        host.writeSetting(recentKey(i), i <= int(files.size()) ? files[std::size_t(i - 1)] : "");
+}
+
+} // namespace
+
 void rememberRecentFile(IDocumentHost& host, const std::string& path) {
     std::vector<std::string> files{path};
     for (const std::string& file : recentFiles(host))
         if (file != path && int(files.size()) < recentFileCount)
             files.push_back(file);
-    for (int i = 1; i <= recentFileCount; ++i)
-        host.writeSetting(recentKey(i), i <= int(files.size()) ? files[std::size_t(i - 1)] : "");
+    writeRecentFiles(host, files);
+}
+
+void forgetRecentFile(IDocumentHost& host, const std::string& path) {
+    std::vector<std::string> files = recentFiles(host);
+    files.erase(std::remove(files.begin(), files.end(), path), files.end());
+    writeRecentFiles(host, files);
 }
