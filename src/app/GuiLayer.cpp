@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace Kiln {
 namespace {
@@ -49,9 +50,28 @@ GuiLayer::GuiLayer(AppContext& context) : context(context) {
                    userDataFolder() + "/cegui.log");
     gui.resized(graphics.getWindowWidth(), graphics.getWindowHeight());
     gui.setCursorVisible(false);
+    translateLayoutTexts();
     status = std::make_unique<StatusMessage>(&graphics, &gui);
     dialogs = std::make_unique<DialogFactory_CEGUI>(gui, ModalHooks{[this] { beginModal(); },
                                                                     [this] { endModal(); }});
+}
+
+void GuiLayer::translateLayoutTexts() {
+    // The layout is written in English; a window with a "TextId" shows the
+    // user's language's text of that number instead, in a font that has
+    // its letters. English texts keep the layout's own font (bold headings).
+    const LanguageTable& language = LanguageTable::instance();
+    gui.forEachWindow([&](CEGUI::Window& window) {
+        if (!window.isUserStringDefined("TextId"))
+            return;
+        const std::string text = language.lookup(std::atoi(window.getUserString("TextId").c_str()));
+        if (text.empty() || text == fromGuiString(window.getText()))
+            return;
+        const std::string font = language.fontFor(text);
+        if (!font.empty() && CEGUI::FontManager::getSingleton().isDefined(font))
+            window.setFont(font);
+        window.setText(toGuiString(text));
+    });
 }
 
 GuiLayer::~GuiLayer() {
@@ -234,7 +254,8 @@ void GuiLayer::subscribeClick(const std::string& window, std::function<void()> o
 std::vector<std::pair<std::string, std::string>> GuiLayer::windowsNamingFunctions() const {
     std::vector<std::pair<std::string, std::string>> result;
     gui.forEachWindow([&](CEGUI::Window& window) {
-        if (window.isUserStringDefined("FunctionName"))
+        // A window with a text of its own keeps it over its function's title.
+        if (window.isUserStringDefined("FunctionName") && !window.isUserStringDefined("TextId"))
             result.emplace_back(InterfaceManager::windowName(window),
                                 fromGuiString(window.getUserString("FunctionName")));
     });

@@ -122,6 +122,8 @@ public:
     bool mouseReleased(const OIS::MouseEvent& event, OIS::MouseButtonID id) override;
 
 private:
+    /// Puts the user's language into the layout's windows that name a text by number.
+    void translateLayoutTexts();
     enum class Owner { None, Gui, Navigation, Stylus };
     void syncToolButtons();
     /// Takes a menu entry out of its menu while hidden, puts it back when shown.

@@ -84,6 +84,8 @@ class Layout(GuiSession):
             self.assertEqual(dump["language"], language)
             self.assertEqual(dump["windows"]["Root/Menu/About"]["text"], language_text(table, 2))
             self.assertEqual(dump["windows"]["Root/View/ResetCamera"]["text"], language_text(table, 256))
+            # The layout's own headings and menus too, not only the functions' buttons.
+            self.assertEqual(dump["windows"]["Root/ObjectsMenu"]["text"], language_text(table, 1001))
 
 
 class Dialogs(GuiSession):
