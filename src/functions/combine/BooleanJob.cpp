@@ -1,6 +1,7 @@
 #include "functions/combine/BooleanJob.h"
 
 #include "geometry/Boolean.h"
+#include "geometry/BooleanOperands.h"
 #include "geometry/FastBooleanBuilder.h"
 
 #include <exception>
@@ -29,13 +30,16 @@ void BooleanJob::run() {
     try {
         const Ogre::Matrix4 relative = frameA.inverse() * frameB;
         const bool sameFrame = relative == Ogre::Matrix4::IDENTITY;
-        const Kiln::MeshArrays arraysA = Kiln::toMeshArrays(*a);
-        const Kiln::MeshArrays arraysB = Kiln::toMeshArrays(*b, sameFrame ? nullptr : &relative);
+        // Checked as the command line checks them: an open or self-crossing
+        // operand, or a seam that cannot close, is refused, not built.
+        Kiln::BooleanOperand operandA, operandB;
+        operandA.add(Kiln::toMeshArrays(*a));
+        operandB.add(Kiln::toMeshArrays(*b, sameFrame ? nullptr : &relative));
+        const auto refuseOpen = Kiln::OpenOperands::Refuse;
         if (withCutPiece)
-            cutPiece = Kiln::toDynamicMesh(
-                Kiln::computeBoolean(arraysA, arraysB, Kiln::BooleanOperation::Intersection));
+            cutPiece = Kiln::checkedBoolean(operandA, operandB, Kiln::BooleanOperation::Intersection, refuseOpen);
         if (!withCutPiece || cutPiece)
-            result = Kiln::toDynamicMesh(Kiln::computeBoolean(arraysA, arraysB, operationOf(kind)));
+            result = Kiln::checkedBoolean(operandA, operandB, operationOf(kind), refuseOpen);
     } catch (const std::exception& failure) {
         result.reset();
         cutPiece.reset();
