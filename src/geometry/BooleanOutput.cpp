@@ -14,13 +14,15 @@ using BSP::kNone;
 
 namespace {
 
-/// Welds nearly equal seam vertices this close, relative to the largest
-/// coordinate of the two: distinct exact points a few units in the last place apart
-/// would otherwise leave slivers that thin between them.
+/// Welds nearly equal seam vertices this close, relative to the larger
+/// scale of the two (see vertexScale): distinct exact points a few units in
+/// the last place of their planes' points apart would otherwise leave
+/// slivers that thin between them.
 constexpr double kWeldTolerance = 1e-14;
 /// How far off an unmatched seam edge a vertex may lie and still be put on
-/// it, relative to the largest coordinate of the edge's ends (twice the weld tolerance, so a
-/// welded vertex still finds the edge it came near).
+/// it, relative to the largest scale of the edge's ends and the vertex
+/// (twice the weld tolerance, so a welded vertex still finds the edge it
+/// came near).
 constexpr double kOnEdgeTolerance = 2e-14;
 /// Below this fraction of the best ear's area, the rest of a polygon counts
 /// as a straight run of points.
@@ -31,6 +33,22 @@ constexpr double kFlatEarFraction = 1e-12;
 // the tolerance around a small one larger than that small piece.
 double magnitude(const double* p) {
     return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
+}
+
+// The size of the rounding noise a vertex can carry: the largest coordinate
+// of the vertex and of the points its planes were made through. A cut
+// point near the origin made from the planes of a unit box is as uncertain
+// as those planes (their four corners are not exactly coplanar after a
+// rotation), not as small as its own coordinates.
+double vertexScale(const BSP::Operands& operands, const BSP::WorkVertex& vertex, const double* position) {
+    double scale = magnitude(position);
+    if (vertex.inputIndex != kNone)
+        return scale;
+    for (const BSP::PlaneRef ref : vertex.planes) {
+        const ExactPlane& plane = operands.plane(ref);
+        scale = std::max({scale, magnitude(plane.p), magnitude(plane.q), magnitude(plane.r)});
+    }
+    return scale;
 }
 
 /// Builds the result: shared vertices, seam T-junctions removed, polygons
@@ -86,6 +104,7 @@ private:
     std::vector<std::uint32_t> outputIdOf[2];
     FlatIndexTable outputIdAt; ///< output vertices by position
     std::vector<double> positions;
+    std::vector<double> scales; ///< vertexScale per output vertex
     std::vector<float> colours;
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> polygonVertices;
@@ -140,6 +159,7 @@ std::uint32_t ResultAssembler::outputVertex(int operandId, std::uint32_t triangl
     if (id != next)
         return id;
     positions.insert(positions.end(), p, p + 3);
+    scales.push_back(vertexScale(operands, operands.operand[operandId]->vertices[workVertex], p));
     if (withColours)
         appendColour(operandId, triangle, operands.operand[operandId]->vertices[workVertex].inputIndex, p);
     return id;
@@ -192,18 +212,24 @@ void ResultAssembler::weldNearVertices() {
     sortByX(order);
     DisjointSets sets(count);
     bool merged = false;
+    // A pair within the larger of its two tolerances is found from the
+    // vertex with the larger scale, looking both ways along x.
+    auto tryWeld = [&](std::uint32_t a, std::uint32_t b) {
+        const double* pa = &positions[3 * a];
+        const double* pb = &positions[3 * b];
+        const double tolerance = kWeldTolerance * std::max(scales[a], scales[b]);
+        if (std::fabs(pb[0] - pa[0]) > tolerance || std::fabs(pb[1] - pa[1]) > tolerance ||
+            std::fabs(pb[2] - pa[2]) > tolerance)
+            return;
+        merged |= sets.join(a, b);
+    };
     for (std::size_t i = 0; i < order.size(); ++i) {
-        const double* a = &positions[3 * order[i]];
-        // A partner within the pair's tolerance is at most this far along
-        // x, whichever of the two is larger.
-        const double reach = 2.0 * kWeldTolerance * magnitude(a);
-        for (std::size_t j = i + 1; j < order.size() && positions[3 * order[j]] - a[0] <= reach; ++j) {
-            const double* b = &positions[3 * order[j]];
-            const double tolerance = kWeldTolerance * std::max(magnitude(a), magnitude(b));
-            if (b[0] - a[0] > tolerance || std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
-                continue;
-            merged |= sets.join(order[i], order[j]);
-        }
+        const double x = positions[3 * order[i]];
+        const double reach = kWeldTolerance * scales[order[i]];
+        for (std::size_t j = i + 1; j < order.size() && positions[3 * order[j]] - x <= reach; ++j)
+            tryWeld(order[i], order[j]);
+        for (std::size_t j = i; j-- > 0 && x - positions[3 * order[j]] <= reach;)
+            tryWeld(order[i], order[j]);
     }
     if (!merged)
         return;
@@ -252,7 +278,7 @@ void ResultAssembler::pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::
     }
     if (length2 == 0.0)
         return;
-    const double tolerance = kOnEdgeTolerance * std::max(magnitude(pa), magnitude(pb));
+    const double tolerance = kOnEdgeTolerance * std::max(scales[a], scales[b]);
     const double xLo = std::min(pa[0], pb[0]) - tolerance, xHi = std::max(pa[0], pb[0]) + tolerance;
     auto it = std::lower_bound(candidates.begin(), candidates.end(), xLo,
                                [&](std::uint32_t v, double x) { return positions[3 * v] < x; });

@@ -185,6 +185,27 @@ TEST(BooleanRobustness, IrregularMeshesWithAShiftedCopyGiveClosedResultsWithoutS
     expectConsistent(genus, shifted(genus, 0.05, 0.033, 0.021), "two tori");
 }
 
+TEST(BooleanRobustness, SmallPiecesOnACornerAtTheOriginStayClosed) {
+    // The rotated box's faces are not exactly flat, so a cut point beside
+    // its corner at the origin lies some 1e-23 off that corner: tolerances
+    // scaled by the points' own coordinates (near zero there) left that
+    // sliver as a seam.
+    MeshArrays big = box(0, 0, 0, 1, 1, 1);
+    rotateXYZ(big, 4.3, 0.8, 0.7);
+    for (const double radius : {1e-3, 1e-6, 1e-8}) {
+        const MeshArrays small = sphere(0, 0, 0, radius, 6, 8);
+        const MeshArrays inside = computeBoolean(big, small, BooleanOperation::Intersection);
+        const MeshArrays outside = computeBoolean(small, big, BooleanOperation::Difference);
+        EXPECT_TRUE(Kiln::isClosed(inside)) << radius;
+        EXPECT_TRUE(Kiln::isClosed(outside)) << radius;
+        EXPECT_TRUE(Kiln::isClosed(computeBoolean(big, small, BooleanOperation::Union))) << radius;
+        EXPECT_TRUE(Kiln::isClosed(computeBoolean(big, small, BooleanOperation::Difference))) << radius;
+        const double whole = Kiln::signedVolume(small);
+        EXPECT_NEAR(Kiln::signedVolume(inside) + Kiln::signedVolume(outside), whole, 1e-9 * whole) << radius;
+        EXPECT_GT(Kiln::signedVolume(inside), 0.01 * whole) << radius;
+    }
+}
+
 TEST(BooleanRobustness, ThinOverlapsBesideLargeTriangles) {
     // The operands overlap in a slab 1e-12 thick while their triangles reach
     // a whole unit beyond it: grid cell numbers in the broad phase exceeded
