@@ -14,7 +14,8 @@ namespace {
 const char* const kIntersectsItself = "the operand intersects itself";
 const char* const kNotClosed = "the operand is not closed";
 const char* const kSeamLeftOpen =
-    "the result cannot be closed exactly: the operands' sizes or distances differ by more than about 1e9";
+    "the result cannot be closed exactly (this happens where the operands' sizes or distances differ by far more "
+    "than 1e9)";
 
 void append(MeshArrays& operand, const MeshArrays& part) {
     const auto offset = static_cast<std::uint32_t>(operand.vertexCount());
