@@ -16,7 +16,11 @@ namespace Kiln {
 /// surface crosses, folds onto or touches itself. Decided with exact
 /// predicates; zero-area triangles are ignored, and a face present twice
 /// counts as touching, not crossing. Coordinates must be finite. About
-/// O(n log n) for meshes whose triangles are of similar size.
+/// linear in the triangle count for meshes whose triangles are of similar
+/// size; on hostile meshes (tens of thousands of slivers meeting along one
+/// rim) it gives up after about 128 cell and pair tests per
+/// triangle and answers false, so callers keep checking that closed
+/// operands give a closed result.
 bool intersectsItself(const MeshArrays& mesh);
 
 /// One operand of a Boolean gathered from the meshes of several objects,

@@ -193,6 +193,7 @@ public:
             planes[t] = planeThroughPoints(c.p[0], c.p[1], c.p[2]);
             skip[t] = isDegenerate(planes[t]);
             boxes[t] = BSP::triangleBox(mesh.positions.data(), mesh.indices.data(), t);
+            ids.insert(ids.end(), c.id, c.id + 3);
         }
     }
 
@@ -227,6 +228,109 @@ public:
 
     const std::vector<Box>& triangleBoxes() const { return boxes; }
     bool skipped(std::uint32_t t) const { return skip[t] != 0; }
+    const std::uint32_t* cornerIds(std::uint32_t t) const { return &ids[3 * t]; }
+    bool shareCorner(std::uint32_t s, std::uint32_t t) const {
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                if (ids[3 * s + i] == ids[3 * t + j])
+                    return true;
+        return false;
+    }
+
+    /// Whether triangle t may meet the box lo..hi: no separating axis among
+    /// the box's, the triangle's normal and their edges' cross products,
+    /// with a margin far above rounding.
+    bool triangleTouches(std::uint32_t t, const double* lo, const double* hi) const {
+        double v[3][3], h[3];
+        for (int k = 0; k < 3; ++k) {
+            const double centre = 0.5 * (lo[k] + hi[k]);
+            h[k] = 0.5 * (hi[k] - lo[k]);
+            for (int c = 0; c < 3; ++c)
+                v[c][k] = mesh.positions[3 * mesh.indices[3 * t + c] + k] - centre;
+        }
+        auto separates = [&](const double a[3]) {
+            double low = HUGE_VAL, high = -HUGE_VAL, size = 0.0;
+            for (int c = 0; c < 3; ++c) {
+                const double d = a[0] * v[c][0] + a[1] * v[c][1] + a[2] * v[c][2];
+                low = std::min(low, d);
+                high = std::max(high, d);
+                size = std::max(size, std::fabs(d));
+            }
+            const double r = h[0] * std::fabs(a[0]) + h[1] * std::fabs(a[1]) + h[2] * std::fabs(a[2]);
+            const double margin = 1e-9 * (r + size);
+            return low > r + margin || high < -r - margin;
+        };
+        for (int k = 0; k < 3; ++k) {
+            const double axis[3] = {k == 0 ? 1.0 : 0.0, k == 1 ? 1.0 : 0.0, k == 2 ? 1.0 : 0.0};
+            if (separates(axis))
+                return false;
+        }
+        if (separates(planes[t].coefficient))
+            return false;
+        for (int e = 0; e < 3; ++e) {
+            const double* p = v[e];
+            const double* q = v[(e + 1) % 3];
+            const double d[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]};
+            const double axes[3][3] = {{0.0, -d[2], d[1]}, {d[2], 0.0, -d[0]}, {-d[1], d[0], 0.0}};
+            for (const auto& axis : axes)
+                if (separates(axis))
+                    return false;
+        }
+        return true;
+    }
+
+    /// A box around the arc that triangle t (with corner id v) draws on
+    /// the unit sphere about that corner, grown by more than rounding.
+    Box arcBox(std::uint32_t t, std::uint32_t v) const {
+        const Corners c = corners(t);
+        int at = 0;
+        while (c.id[at] != v)
+            ++at;
+        const double* o = c.p[at];
+        double ends[2][3];
+        double error = 0.0;
+        for (int e = 0; e < 2; ++e) {
+            const double* q = c.p[(at + 1 + e) % 3];
+            double length = 0.0, size = 0.0;
+            for (int k = 0; k < 3; ++k) {
+                ends[e][k] = q[k] - o[k];
+                length += ends[e][k] * ends[e][k];
+                size = std::max({size, std::fabs(q[k]), std::fabs(o[k])});
+            }
+            length = std::sqrt(length);
+            for (double& x : ends[e])
+                x /= length;
+            error = std::max(error, 1e-12 + 1e-14 * size / length);
+        }
+        Box box{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
+        double step = 0.0, previous[3] = {0, 0, 0};
+        constexpr int kSamples = 8;
+        for (int i = 0; i <= kSamples; ++i) {
+            const double w = static_cast<double>(i) / kSamples;
+            double x[3], length = 0.0;
+            for (int k = 0; k < 3; ++k) {
+                x[k] = (1.0 - w) * ends[0][k] + w * ends[1][k];
+                length += x[k] * x[k];
+            }
+            length = std::sqrt(length);
+            double gap = 0.0;
+            for (int k = 0; k < 3; ++k) {
+                x[k] = length > 0.0 ? x[k] / length : 0.0;
+                box.lo[k] = std::min(box.lo[k], x[k]);
+                box.hi[k] = std::max(box.hi[k], x[k]);
+                gap += (x[k] - previous[k]) * (x[k] - previous[k]);
+                previous[k] = x[k];
+            }
+            if (i > 0)
+                step = std::max(step, std::sqrt(gap));
+        }
+        // Between samples the arc bows out by less than the step between them.
+        for (int k = 0; k < 3; ++k) {
+            box.lo[k] -= step + error;
+            box.hi[k] += step + error;
+        }
+        return box;
+    }
 
 private:
     Corners corners(std::uint32_t t) const {
@@ -241,16 +345,22 @@ private:
 
     const MeshArrays& mesh;
     std::vector<std::uint32_t> canonical;
+    std::vector<std::uint32_t> ids; ///< canonical corner ids, 3 a triangle
     std::vector<ExactPlane> planes;
     std::vector<std::uint8_t> skip;
     std::vector<Box> boxes;
 };
 
-// Calls visit(s, t) once for each pair s < t of triangles whose boxes share
-// a cell of a uniform grid over the mesh (about two cells a triangle, at
-// most 256 a side); stops when visit returns true.
-template <typename Visit>
-bool forNearPairs(const std::vector<Box>& boxes, const std::vector<std::uint8_t>& skip, Visit&& visit) {
+// Calls visit(s, t) once for each pair s < t of items (triangles, or arcs)
+// that share a cell of a uniform grid over their boxes (about two cells an
+// item, at most 256 a side); stops when visit returns true. An item enters
+// only the cells of its box that touches(item, lo, hi) accepts. Where
+// corners(item) gives corner ids (nullptr: none), a crowded cell puts the
+// items around its most shared corner first, and those are not paired
+// with each other there: the fan around one corner is left to the caller.
+template <typename Touches, typename CornerIds, typename Visit>
+bool forNearPairs(const std::vector<Box>& boxes, const std::vector<std::uint8_t>& skip, Touches&& touches,
+                  CornerIds&& corners, Visit&& visit) {
     Box bounds{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
     std::size_t used = 0;
     for (std::size_t t = 0; t < boxes.size(); ++t) {
@@ -274,32 +384,65 @@ bool forNearPairs(const std::vector<Box>& boxes, const std::vector<std::uint8_t>
         volume *= std::max(extent[k], largest * 1e-3);
     const double cell = std::cbrt(volume / (2.0 * static_cast<double>(used)));
     int dims[3];
-    double scale[3];
+    double scale[3], size[3];
     for (int k = 0; k < 3; ++k) {
         dims[k] = cell > 0.0 ? static_cast<int>(std::clamp(std::ceil(extent[k] / cell), 1.0, 256.0)) : 1;
         scale[k] = extent[k] > 0.0 ? dims[k] / extent[k] : 0.0;
+        size[k] = extent[k] / dims[k];
     }
-    auto forCells = [&](const Box& box, auto&& action) {
+    auto forCells = [&](std::uint32_t item, auto&& action) {
         int lo[3], hi[3];
         for (int k = 0; k < 3; ++k) {
             const auto cellOf = [&](double x) {
                 return static_cast<int>(std::clamp((x - bounds.lo[k]) * scale[k], 0.0, dims[k] - 1.0));
             };
-            lo[k] = cellOf(box.lo[k]);
-            hi[k] = cellOf(box.hi[k]);
+            lo[k] = cellOf(boxes[item].lo[k]);
+            hi[k] = cellOf(boxes[item].hi[k]);
         }
-        for (int z = lo[2]; z <= hi[2]; ++z)
-            for (int y = lo[1]; y <= hi[1]; ++y)
-                for (int x = lo[0]; x <= hi[0]; ++x)
-                    if (action((static_cast<std::size_t>(z) * dims[1] + y) * dims[0] + x))
-                        return true;
+        // Halve the block of cells until single cells, dropping blocks the
+        // item does not touch: a long sliver visits the cells along it, not
+        // every cell of its box.
+        struct Block {
+            int lo[3], hi[3];
+        };
+        Block stack[3 * 8 * 4 + 8];
+        std::size_t top = 0;
+        stack[top++] = {{lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}};
+        while (top > 0) {
+            const Block block = stack[--top];
+            const bool single = block.lo[0] == block.hi[0] && block.lo[1] == block.hi[1] && block.lo[2] == block.hi[2];
+            double cellLo[3], cellHi[3];
+            for (int k = 0; k < 3; ++k) {
+                cellLo[k] = bounds.lo[k] + block.lo[k] * size[k];
+                cellHi[k] = block.hi[k] == dims[k] - 1 ? bounds.hi[k] : bounds.lo[k] + (block.hi[k] + 1) * size[k];
+            }
+            if (!(block.lo[0] == lo[0] && block.hi[0] == hi[0] && block.lo[1] == lo[1] && block.hi[1] == hi[1] &&
+                  block.lo[2] == lo[2] && block.hi[2] == hi[2]) &&
+                !touches(item, cellLo, cellHi))
+                continue;
+            if (single) {
+                if (action((static_cast<std::size_t>(block.lo[2]) * dims[1] + block.lo[1]) * dims[0] + block.lo[0]))
+                    return true;
+                continue;
+            }
+            int k = 0;
+            for (int c = 1; c < 3; ++c)
+                if (block.hi[c] - block.lo[c] > block.hi[k] - block.lo[k])
+                    k = c;
+            const int middle = (block.lo[k] + block.hi[k]) / 2;
+            Block first = block, second = block;
+            first.hi[k] = middle;
+            second.lo[k] = middle + 1;
+            stack[top++] = second;
+            stack[top++] = first;
+        }
         return false;
     };
     const std::size_t cellCount = static_cast<std::size_t>(dims[0]) * dims[1] * dims[2];
     std::vector<std::uint32_t> start(cellCount + 1, 0);
     for (std::uint32_t t = 0; t < boxes.size(); ++t)
         if (!skip[t])
-            forCells(boxes[t], [&](std::size_t c) {
+            forCells(t, [&](std::size_t c) {
                 ++start[c + 1];
                 return false;
             });
@@ -308,16 +451,49 @@ bool forNearPairs(const std::vector<Box>& boxes, const std::vector<std::uint8_t>
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1), entries(start[cellCount]);
     for (std::uint32_t t = 0; t < boxes.size(); ++t)
         if (!skip[t])
-            forCells(boxes[t], [&](std::size_t c) {
+            forCells(t, [&](std::size_t c) {
                 entries[fill[c]++] = t;
                 return false;
             });
+    // Crowded cells: the items around the most shared corner first.
+    constexpr std::uint32_t kCrowded = 16;
+    std::vector<std::uint32_t> sharedCorner(cellCount, BSP::kNone), others(cellCount, 0);
+    std::vector<std::uint32_t> ids;
+    for (std::size_t c = 0; c < cellCount; ++c) {
+        others[c] = start[c];
+        if (start[c + 1] - start[c] <= kCrowded || !corners(entries[start[c]]))
+            continue;
+        ids.clear();
+        for (std::uint32_t e = start[c]; e < start[c + 1]; ++e)
+            ids.insert(ids.end(), corners(entries[e]), corners(entries[e]) + 3);
+        std::sort(ids.begin(), ids.end());
+        std::uint32_t best = ids[0];
+        std::size_t bestRun = 0;
+        for (std::size_t i = 0, j; i < ids.size(); i = j) {
+            for (j = i; j < ids.size() && ids[j] == ids[i]; ++j) {
+            }
+            if (j - i > bestRun) {
+                bestRun = j - i;
+                best = ids[i];
+            }
+        }
+        const auto incident = [&](std::uint32_t t) {
+            const std::uint32_t* id = corners(t);
+            return id[0] == best || id[1] == best || id[2] == best;
+        };
+        const auto split = std::stable_partition(entries.begin() + start[c], entries.begin() + start[c + 1], incident);
+        sharedCorner[c] = best;
+        others[c] = static_cast<std::uint32_t>(split - entries.begin());
+    }
     std::vector<std::uint32_t> lastSeen(boxes.size(), BSP::kNone);
     for (std::uint32_t s = 0; s < boxes.size(); ++s) {
         if (skip[s])
             continue;
-        const bool found = forCells(boxes[s], [&](std::size_t c) {
-            for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
+        const std::uint32_t* own = corners(s);
+        const bool found = forCells(s, [&](std::size_t c) {
+            const std::uint32_t shared = sharedCorner[c];
+            const bool aroundShared = shared != BSP::kNone && (own[0] == shared || own[1] == shared || own[2] == shared);
+            for (std::uint32_t e = aroundShared ? others[c] : start[c]; e < start[c + 1]; ++e) {
                 const std::uint32_t t = entries[e];
                 if (t <= s || lastSeen[t] == s)
                     continue;
@@ -333,14 +509,134 @@ bool forNearPairs(const std::vector<Box>& boxes, const std::vector<std::uint8_t>
     return false;
 }
 
+// Calls visit(i, j) once for each pair i < j of boxes that share a cell of
+// a sparse grid whose cells are as large as the median box; stops when
+// visit returns true. Suits boxes strung along a curve, as the arcs of a
+// fan around one corner are, where a dense grid would be mostly empty.
+template <typename Visit>
+bool forNearBoxesAlongCurves(const std::vector<Box>& boxes, Visit&& visit) {
+    std::vector<double> sizes;
+    for (const Box& b : boxes)
+        sizes.push_back(std::max({b.hi[0] - b.lo[0], b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]}));
+    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() / 2), sizes.end());
+    const double cell = std::max(sizes[sizes.size() / 2], 1e-300);
+    // Cell coordinates of unit-sphere boxes stay far inside 21 bits a side
+    // unless the cells are tiny; clamp then (a coarser index, still exact
+    // about which pairs it offers).
+    const auto cellOf = [&](double x) {
+        return static_cast<std::int64_t>(std::clamp(std::floor((x + 2.0) / cell), 0.0, 2097151.0));
+    };
+    const auto key = [](std::int64_t x, std::int64_t y, std::int64_t z) {
+        return static_cast<std::uint64_t>((x << 42) | (y << 21) | z);
+    };
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> entries;
+    auto forCells = [&](std::uint32_t i, auto&& action) {
+        const Box& b = boxes[i];
+        const std::int64_t x0 = cellOf(b.lo[0]), x1 = cellOf(b.hi[0]), y0 = cellOf(b.lo[1]), y1 = cellOf(b.hi[1]),
+                           z0 = cellOf(b.lo[2]), z1 = cellOf(b.hi[2]);
+        for (std::int64_t x = x0; x <= x1; ++x)
+            for (std::int64_t y = y0; y <= y1; ++y)
+                for (std::int64_t z = z0; z <= z1; ++z)
+                    if (action(key(x, y, z)))
+                        return true;
+        return false;
+    };
+    for (std::uint32_t i = 0; i < boxes.size(); ++i)
+        forCells(i, [&](std::uint64_t k) {
+            entries.emplace_back(k, i);
+            return false;
+        });
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::uint32_t> lastSeen(boxes.size(), BSP::kNone);
+    for (std::uint32_t i = 0; i < boxes.size(); ++i) {
+        const bool found = forCells(i, [&](std::uint64_t k) {
+            auto it = std::lower_bound(entries.begin(), entries.end(), std::make_pair(k, std::uint32_t{0}));
+            for (; it != entries.end() && it->first == k; ++it) {
+                const std::uint32_t j = it->second;
+                if (j <= i || lastSeen[j] == i)
+                    continue;
+                lastSeen[j] = i;
+                if (BSP::overlaps(boxes[i], boxes[j]) && visit(i, j))
+                    return true;
+            }
+            return false;
+        });
+        if (found)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool intersectsItself(const MeshArrays& mesh) {
     const SelfIntersectionFinder finder(mesh);
-    std::vector<std::uint8_t> skip(mesh.triangleCount());
-    for (std::uint32_t t = 0; t < skip.size(); ++t)
+    const std::size_t count = mesh.triangleCount();
+    // Cell tests and pairs offered before giving up: hostile fans of long
+    // slivers offer them by the square of their count.
+    std::size_t budget = 128 * count + 1000000;
+    struct OutOfBudget {};
+    const auto spend = [&] {
+        if (budget-- == 0)
+            throw OutOfBudget{};
+    };
+    const auto meet = [&](std::uint32_t s, std::uint32_t t) {
+        spend();
+        return finder.meet(s, t);
+    };
+    try {
+    std::vector<std::uint8_t> skip(count);
+    for (std::uint32_t t = 0; t < count; ++t)
         skip[t] = finder.skipped(t);
-    return forNearPairs(finder.triangleBoxes(), skip, [&](std::uint32_t s, std::uint32_t t) { return finder.meet(s, t); });
+    // Triangles with a common corner: found around each corner, where a fan
+    // of many is sorted by the directions it leaves the corner in.
+    std::vector<std::uint32_t> fanStart(mesh.vertexCount() + 1, 0), fan;
+    for (std::uint32_t t = 0; t < count; ++t)
+        if (!skip[t])
+            for (int k = 0; k < 3; ++k)
+                ++fanStart[finder.cornerIds(t)[k] + 1];
+    for (std::size_t v = 0; v < mesh.vertexCount(); ++v)
+        fanStart[v + 1] += fanStart[v];
+    fan.resize(fanStart.back());
+    std::vector<std::uint32_t> fill(fanStart.begin(), fanStart.end() - 1);
+    for (std::uint32_t t = 0; t < count; ++t)
+        if (!skip[t])
+            for (int k = 0; k < 3; ++k)
+                fan[fill[finder.cornerIds(t)[k]]++] = t;
+    std::vector<Box> arcs;
+    for (std::uint32_t v = 0; v < mesh.vertexCount(); ++v) {
+        const std::uint32_t* around = fan.data() + fanStart[v];
+        const std::uint32_t n = fanStart[v + 1] - fanStart[v];
+        if (n <= 16) {
+            for (std::uint32_t i = 0; i < n; ++i)
+                for (std::uint32_t j = i + 1; j < n; ++j)
+                    if (meet(around[i], around[j]))
+                        return true;
+            continue;
+        }
+        arcs.resize(n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            arcs[i] = finder.arcBox(around[i], v);
+        if (forNearBoxesAlongCurves(arcs, [&](std::uint32_t i, std::uint32_t j) {
+                return meet(around[i], around[j]);
+            }))
+            return true;
+    }
+    // All other pairs, by the cells their planes pass through.
+    return forNearPairs(
+        finder.triangleBoxes(), skip,
+        [&](std::uint32_t t, const double* lo, const double* hi) {
+            spend();
+            return finder.triangleTouches(t, lo, hi);
+        },
+        [&](std::uint32_t t) { return finder.cornerIds(t); },
+        [&](std::uint32_t s, std::uint32_t t) {
+            spend();
+            return !finder.shareCorner(s, t) && meet(s, t);
+        });
+    } catch (const OutOfBudget&) {
+        return false;
+    }
 }
 
 } // namespace Kiln
