@@ -3,9 +3,11 @@
 // 1e9, sizes within about 1e9 of each other, some turned by the 3-4-5
 // angle) must give closed results whose volumes agree: vol(A u B) +
 // vol(A n B) = vol(A) + vol(B) and vol(A - B) = vol(A) - vol(A n B). Raw
-// operands (any bits, any indices) must only never crash, here or in the
-// float result and its clean-up.
+// operands (any bits, any indices) must only never crash, here, in the
+// float result and its clean-up, or in the operand checks (self-crossing
+// surfaces), which must also never find a convex operand crossing itself.
 #include "geometry/Boolean.h"
+#include "geometry/BooleanOperands.h"
 #include "geometry/FastBooleanBuilder.h"
 #include "log/Exception.h"
 #include "mesh/MeshMeasures.h"
@@ -87,6 +89,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Kiln::toDynamicMesh(Kiln::computeBoolean(a, b, operation));
             } catch (const Kiln::Exception&) {
             }
+        try {
+            Kiln::BooleanOperand first, second;
+            first.add(a);
+            first.add(b);
+            second.add(b);
+            Kiln::checkedBoolean(first, second, BooleanOperation::Difference);
+        } catch (const Kiln::BooleanRefused&) {
+        } catch (const Kiln::Exception&) {
+        }
         return 0;
     }
     // Sizes and distances within about 1e9 of each other: the range the
@@ -95,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int exponentA = static_cast<int>(in.byte() % 61) - 30;
     const int exponentB = std::clamp(exponentA + static_cast<int>(in.byte() % 17) - 8, -30, 30);
     const MeshArrays a = convexOperand(in, exponentA), b = convexOperand(in, exponentB);
+    if (Kiln::intersectsItself(a) || Kiln::intersectsItself(b))
+        fail("a convex operand found crossing itself", 0, 0);
     const MeshArrays u = Kiln::computeBoolean(a, b, BooleanOperation::Union);
     const MeshArrays i = Kiln::computeBoolean(a, b, BooleanOperation::Intersection);
     const MeshArrays d = Kiln::computeBoolean(a, b, BooleanOperation::Difference);

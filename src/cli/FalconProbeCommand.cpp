@@ -61,7 +61,9 @@ void moveSimulatedHand(Kiln::falcon::Simulator& device, const std::atomic<bool>&
             device.setHandTarget({0.0, 0.0, 0.178});
         else
             device.setHandTarget({0.02 * std::cos(3 * t), 0.02 * std::sin(3 * t), 0.12});
-        device.setGrip(std::fmod(t, 1.0) < 0.5 ? Kiln::falcon::gripCenter : 0);
+        // The centre button is held once homed, so that every report
+        // shows it however late a loaded machine starts the exchange.
+        device.setGrip(t >= 0.4 ? Kiln::falcon::gripCenter : 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

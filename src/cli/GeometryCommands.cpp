@@ -1,6 +1,7 @@
 // boolean, reduce and subdivide: the whole-object geometry operations.
 #include "cli/Command.h"
 
+#include "geometry/BooleanOperands.h"
 #include "geometry/FastBooleanBuilder.h"
 #include "geometry/ReductionPass.h"
 #include "geometry/SubdivisionPass.h"
@@ -27,41 +28,6 @@ void collectObjects(Kiln::ObjectGroup& node, std::vector<Kiln::ObjectGroup*>& ou
     }
 }
 
-struct Bounds {
-    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
-    double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    void add(const Bounds& other) {
-        for (int k = 0; k < 3; ++k) {
-            lo[k] = std::min(lo[k], other.lo[k]);
-            hi[k] = std::max(hi[k], other.hi[k]);
-        }
-    }
-};
-
-Bounds boundsOf(const Kiln::MeshArrays& mesh) {
-    Bounds bounds;
-    for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
-        bounds.lo[i % 3] = std::min(bounds.lo[i % 3], mesh.positions[i]);
-        bounds.hi[i % 3] = std::max(bounds.hi[i % 3], mesh.positions[i]);
-    }
-    return bounds;
-}
-
-bool overlaps(const Bounds& a, const Bounds& b) {
-    for (int k = 0; k < 3; ++k)
-        if (a.hi[k] < b.lo[k] || b.hi[k] < a.lo[k])
-            return false;
-    return true;
-}
-
-void append(Kiln::MeshArrays& operand, const Kiln::MeshArrays& part) {
-    const std::uint32_t offset = static_cast<std::uint32_t>(operand.vertexCount());
-    operand.positions.insert(operand.positions.end(), part.positions.begin(), part.positions.end());
-    operand.colours.insert(operand.colours.end(), part.colours.begin(), part.colours.end());
-    for (const std::uint32_t index : part.indices)
-        operand.indices.push_back(index + offset);
-}
-
 /// A file's scene and the objects in it that have a mesh.
 struct OperandFile {
     std::unique_ptr<Kiln::ObjectGroup> root = std::make_unique<Kiln::ObjectGroup>();
@@ -80,11 +46,10 @@ OperandFile importOperandFile(const std::string& path) {
 }
 
 /// The objects of a file as one operand in the frame whose inverse is
-/// `toFrame`; warns when an object's mesh is not closed and tells in
-/// `closed` whether all were. Closed objects that overlap are united. The
-/// file's scene is freed once converted.
-Kiln::MeshArrays loadOperand(const std::string& path, OperandFile file, const Ogre::Matrix4* frame,
-                             Ogre::Matrix4& firstWorld, bool& closed) {
+/// `toFrame`; warns when an object's mesh is not closed. The file's scene
+/// is freed once converted.
+Kiln::BooleanOperand loadOperand(const std::string& path, OperandFile file, const Ogre::Matrix4* frame,
+                                 Ogre::Matrix4& firstWorld) {
     const std::vector<Kiln::ObjectGroup*>& objects = file.objects;
     if (objects.empty())
         throw FileError(path, "no object with a mesh to use as an operand");
@@ -95,27 +60,13 @@ Kiln::MeshArrays loadOperand(const std::string& path, OperandFile file, const Og
     if (!frame && !(std::isfinite(determinant) && determinant != 0.0f))
         firstWorld = Ogre::Matrix4::IDENTITY;
     const Ogre::Matrix4 inverseFrame = (frame ? *frame : firstWorld).inverse();
-    Kiln::MeshArrays operand;
-    Bounds operandBounds;
-    closed = true;
+    Kiln::BooleanOperand operand;
     for (Kiln::ObjectGroup* object : objects) {
-        const Kiln::DynamicMesh& mesh = *object->getMesh();
-        const bool partClosed = Kiln::isClosed(mesh);
         const Ogre::Matrix4 toFrame = inverseFrame * object->getWorldMatrix();
         const bool identity = toFrame == Ogre::Matrix4::IDENTITY;
-        const Kiln::MeshArrays part = Kiln::toMeshArrays(mesh, identity ? nullptr : &toFrame);
-        const Bounds partBounds = boundsOf(part);
-        // Closed objects that may overlap are united first: laid side by
-        // side, their overlap would be a self-intersecting operand and the
-        // result wrong. Apart, joining the arrays is the union already.
-        if (closed && partClosed && overlaps(operandBounds, partBounds))
-            operand = Kiln::computeBoolean(operand, part, Kiln::BooleanOperation::Union);
-        else
-            append(operand, part);
-        closed &= partClosed;
-        operandBounds.add(partBounds);
+        operand.add(Kiln::toMeshArrays(*object->getMesh(), identity ? nullptr : &toFrame));
     }
-    if (!closed)
+    if (!operand.isClosed())
         std::cerr << "morvel-cli: warning: " << path << ": the operand is not closed; the result may not be either\n";
     return operand;
 }
@@ -136,20 +87,20 @@ int runBoolean(const Arguments& args) {
     expectCount(positional, 4);
     const Kiln::BooleanOperation operation = booleanOperation(positional[0]);
     Ogre::Matrix4 frame, unused;
-    bool closedA = false, closedB = false;
     // Reading and welding the files is a large share of the whole run:
     // read both at once. A's errors are still reported first.
     auto fileB = std::async(std::launch::async, [&] { return importOperandFile(positional[2]); });
     OperandFile fileA = importOperandFile(positional[1]);
-    const Kiln::MeshArrays a = loadOperand(positional[1], std::move(fileA), nullptr, frame, closedA);
-    const Kiln::MeshArrays b = loadOperand(positional[2], fileB.get(), &frame, unused, closedB);
-    std::unique_ptr<Kiln::DynamicMesh> mesh = Kiln::toDynamicMesh(Kiln::computeBoolean(a, b, operation));
-    // Closed operands that do not cut themselves always give a closed
-    // result; an open one means a mesh of an operand intersects itself and
-    // the result would be wrong. Say so rather than write it.
-    if (closedA && closedB && mesh && !Kiln::isClosed(*mesh))
-        throw std::runtime_error("the operand intersects itself: the result would not be closed; nothing was "
-                                 "written to " + positional[3]);
+    const Kiln::BooleanOperand a = loadOperand(positional[1], std::move(fileA), nullptr, frame);
+    const Kiln::BooleanOperand b = loadOperand(positional[2], fileB.get(), &frame, unused);
+    std::unique_ptr<Kiln::DynamicMesh> mesh;
+    try {
+        mesh = Kiln::checkedBoolean(a, b, operation);
+    } catch (const Kiln::BooleanRefused& refused) {
+        if (refused.operand() >= 0)
+            throw FileError(positional[1 + refused.operand()], refused.reason());
+        throw std::runtime_error(refused.reason() + "; nothing was written to " + positional[3]);
+    }
 
     Kiln::ObjectGroup root;
     if (mesh) {

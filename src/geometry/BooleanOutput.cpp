@@ -14,13 +14,15 @@ using BSP::kNone;
 
 namespace {
 
-/// Welds nearly equal seam vertices this close, relative to the largest
-/// coordinate of the two: distinct exact points a few units in the last place apart
-/// would otherwise leave slivers that thin between them.
+/// Welds nearly equal seam vertices this close, relative to the larger
+/// scale of the two (see vertexScale): distinct exact points a few units in
+/// the last place of their planes' points apart would otherwise leave
+/// slivers that thin between them.
 constexpr double kWeldTolerance = 1e-14;
 /// How far off an unmatched seam edge a vertex may lie and still be put on
-/// it, relative to the largest coordinate of the edge's ends (twice the weld tolerance, so a
-/// welded vertex still finds the edge it came near).
+/// it, relative to the largest scale of the edge's ends and the vertex
+/// (twice the weld tolerance, so a welded vertex still finds the edge it
+/// came near).
 constexpr double kOnEdgeTolerance = 2e-14;
 /// Below this fraction of the best ear's area, the rest of a polygon counts
 /// as a straight run of points.
@@ -32,6 +34,140 @@ constexpr double kFlatEarFraction = 1e-12;
 double magnitude(const double* p) {
     return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
 }
+
+// The size of the rounding noise a vertex can carry: the largest coordinate
+// of the vertex and of the points its planes were made through. A cut
+// point near the origin made from the planes of a unit box is as uncertain
+// as those planes (their four corners are not exactly coplanar after a
+// rotation), not as small as its own coordinates.
+double vertexScale(const BSP::Operand& operand, std::uint32_t workVertex, const double* position) {
+    return std::max(magnitude(position), operand.cutScales[workVertex]);
+}
+
+/// A k-d tree over some points, built by reordering their ids in place:
+/// the id in the middle of each range splits it along the axis of the
+/// range's largest extent, so points on a plane or a line are still split
+/// where they spread. Box queries visit about log n ranges plus the hits.
+class PointTree {
+public:
+    PointTree(const std::vector<double>& positions, std::vector<std::uint32_t> ids)
+        : positions(positions), ids(std::move(ids)), axis(this->ids.size()) {
+        build(0, this->ids.size());
+    }
+
+    /// Calls visit(id) for every point inside the closed box lo..hi.
+    template <typename Visit>
+    void query(const double lo[3], const double hi[3], Visit&& visit) const {
+        // An explicit stack: the depth is about log2 of the point count.
+        std::pair<std::size_t, std::size_t> stack[128];
+        std::size_t top = 0;
+        stack[top++] = {0, ids.size()};
+        while (top > 0) {
+            const auto [first, last] = stack[--top];
+            if (first >= last)
+                continue;
+            const std::size_t middle = first + (last - first) / 2;
+            const double* p = &positions[3 * ids[middle]];
+            if (lo[0] <= p[0] && p[0] <= hi[0] && lo[1] <= p[1] && p[1] <= hi[1] && lo[2] <= p[2] && p[2] <= hi[2])
+                visit(ids[middle]);
+            const int k = axis[middle];
+            if (lo[k] <= p[k])
+                stack[top++] = {first, middle};
+            if (p[k] <= hi[k])
+                stack[top++] = {middle + 1, last};
+        }
+    }
+
+    /// Calls visit(id) for every point whose range box, grown by `reach`,
+    /// meets the segment p-q (a superset of the points within `reach` of
+    /// it): about the ranges the segment passes through.
+    template <typename Visit>
+    void querySegment(const double p[3], const double q[3], double reach, Visit&& visit) const {
+        std::vector<Range>& stack = segmentStack;
+        stack.clear();
+        Range all{0, ids.size(), {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, {HUGE_VAL, HUGE_VAL, HUGE_VAL}};
+        stack.push_back(all);
+        while (!stack.empty()) {
+            const Range range = stack.back();
+            stack.pop_back();
+            if (range.first >= range.last || !segmentMeetsBox(p, q, range.lo, range.hi, reach))
+                continue;
+            const std::size_t middle = range.first + (range.last - range.first) / 2;
+            const double* m = &positions[3 * ids[middle]];
+            visit(ids[middle]);
+            const int k = axis[middle];
+            Range below = range, above = range;
+            below.last = middle;
+            below.hi[k] = m[k];
+            above.first = middle + 1;
+            above.lo[k] = m[k];
+            stack.push_back(below);
+            stack.push_back(above);
+        }
+    }
+
+private:
+    // Slab test of the segment against the box grown by `reach`.
+    static bool segmentMeetsBox(const double p[3], const double q[3], const double lo[3], const double hi[3],
+                                double reach) {
+        double enter = 0.0, leave = 1.0;
+        for (int k = 0; k < 3; ++k) {
+            const double a = lo[k] - reach, b = hi[k] + reach, d = q[k] - p[k];
+            if (d == 0.0) {
+                if (p[k] < a || p[k] > b)
+                    return false;
+                continue;
+            }
+            double t0 = (a - p[k]) / d, t1 = (b - p[k]) / d;
+            if (t0 > t1)
+                std::swap(t0, t1);
+            enter = std::max(enter, t0);
+            leave = std::min(leave, t1);
+            if (enter > leave)
+                return false;
+        }
+        return true;
+    }
+
+    void build(std::size_t first, std::size_t last) {
+        while (last - first > 1) {
+            double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+            for (std::size_t i = first; i < last; ++i)
+                for (int k = 0; k < 3; ++k) {
+                    lo[k] = std::min(lo[k], positions[3 * ids[i] + k]);
+                    hi[k] = std::max(hi[k], positions[3 * ids[i] + k]);
+                }
+            int k = 0;
+            for (int c = 1; c < 3; ++c)
+                if (hi[c] - lo[c] > hi[k] - lo[k])
+                    k = c;
+            const std::size_t middle = first + (last - first) / 2;
+            std::nth_element(ids.begin() + static_cast<std::ptrdiff_t>(first),
+                             ids.begin() + static_cast<std::ptrdiff_t>(middle),
+                             ids.begin() + static_cast<std::ptrdiff_t>(last),
+                             [&](std::uint32_t a, std::uint32_t b) { return positions[3 * a + k] < positions[3 * b + k]; });
+            axis[middle] = static_cast<std::uint8_t>(k);
+            // Recurse into the smaller half, loop on the larger: the stack
+            // stays within log2 of the count.
+            if (middle - first < last - middle - 1) {
+                build(first, middle);
+                first = middle + 1;
+            } else {
+                build(middle + 1, last);
+                last = middle;
+            }
+        }
+    }
+
+    const std::vector<double>& positions;
+    std::vector<std::uint32_t> ids;
+    std::vector<std::uint8_t> axis; ///< split axis of the range whose middle is here
+    struct Range {
+        std::size_t first, last;
+        double lo[3], hi[3];
+    };
+    mutable std::vector<Range> segmentStack; ///< scratch for querySegment
+};
 
 /// Builds the result: shared vertices, seam T-junctions removed, polygons
 /// triangulated.
@@ -65,16 +201,22 @@ private:
                                const double* computed);
     void appendColour(int operandId, std::uint32_t triangle, std::uint32_t inputIndex, const double p[3]);
 
-    /// Seam vertex ids in the order of their x coordinate, for sweeping a
-    /// tolerance window along x.
-    void sortByX(std::vector<std::uint32_t>& ids) const;
     /// Per undirected seam edge, the count of its a < b uses minus its
     /// b < a uses: not zero where the two sides have different vertices.
     EdgeBalance seamEdgeBalance() const;
-    /// The seam vertices among `candidates` (sorted by x) that lie within
-    /// kOnEdgeTolerance of edge a-b strictly between its ends, appended in
-    /// order along it.
-    void pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::vector<std::uint32_t>& candidates,
+    /// Unmatched seam edges as adjacency lists: the neighbours of vertex v
+    /// are neighbours[start[v]] .. neighbours[start[v + 1] - 1].
+    struct SeamGraph {
+        std::vector<std::uint32_t> start;
+        std::vector<std::uint32_t> neighbours;
+    };
+    /// The seam vertices that lie within kOnEdgeTolerance of edge a-b
+    /// strictly between its ends, appended in order along it. Mostly they
+    /// are the other side's chain of unmatched edges from a to b, walked
+    /// at the cost of the chain; where no such chain joins a to b (the ends
+    /// themselves lie inside the other side's edges) the tree of seam
+    /// vertices is searched along the edge.
+    void pointsOnEdge(std::uint32_t a, std::uint32_t b, const SeamGraph& graph, const PointTree& seamTree,
                       std::vector<std::uint32_t>& out) const;
     void triangulatePolygon(const Polygon& p, std::vector<std::uint32_t>& loop,
                             std::vector<std::uint32_t>& indices) const;
@@ -87,6 +229,7 @@ private:
     std::vector<std::uint32_t> outputIdOf[2];
     FlatIndexTable outputIdAt; ///< output vertices by position
     std::vector<double> positions;
+    std::vector<double> scales; ///< vertexScale per output vertex
     std::vector<float> colours;
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> polygonVertices;
@@ -145,6 +288,7 @@ std::uint32_t ResultAssembler::outputVertex(int operandId, std::uint32_t triangl
     if (id != next)
         return id;
     positions.insert(positions.end(), p, p + 3);
+    scales.push_back(vertexScale(*operands.operand[operandId], workVertex, p));
     if (withColours)
         appendColour(operandId, triangle, operands.operand[operandId]->vertices[workVertex].inputIndex, p);
     return id;
@@ -183,32 +327,27 @@ void ResultAssembler::appendColour(int operandId, std::uint32_t triangle, std::u
     }
 }
 
-void ResultAssembler::sortByX(std::vector<std::uint32_t>& ids) const {
-    std::sort(ids.begin(), ids.end(), [&](std::uint32_t a, std::uint32_t b) { return positions[3 * a] < positions[3 * b]; });
-}
-
 void ResultAssembler::weldNearVertices() {
     const std::size_t count = positions.size() / 3;
     seamVertex.resize(count, 0);
-    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> seam;
     for (std::uint32_t v = 0; v < count; ++v)
         if (seamVertex[v])
-            order.push_back(v);
-    sortByX(order);
+            seam.push_back(v);
+    const PointTree tree(positions, seam);
     DisjointSets sets(count);
     bool merged = false;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const double* a = &positions[3 * order[i]];
-        // A partner within the pair's tolerance is at most this far along
-        // x, whichever of the two is larger.
-        const double reach = 2.0 * kWeldTolerance * magnitude(a);
-        for (std::size_t j = i + 1; j < order.size() && positions[3 * order[j]] - a[0] <= reach; ++j) {
-            const double* b = &positions[3 * order[j]];
-            const double tolerance = kWeldTolerance * std::max(magnitude(a), magnitude(b));
-            if (b[0] - a[0] > tolerance || std::fabs(b[1] - a[1]) > tolerance || std::fabs(b[2] - a[2]) > tolerance)
-                continue;
-            merged |= sets.join(order[i], order[j]);
-        }
+    // A pair within the larger of its two tolerances is found from the
+    // vertex with the larger scale.
+    for (const std::uint32_t a : seam) {
+        const double* pa = &positions[3 * a];
+        const double reach = kWeldTolerance * scales[a];
+        const double lo[3] = {pa[0] - reach, pa[1] - reach, pa[2] - reach};
+        const double hi[3] = {pa[0] + reach, pa[1] + reach, pa[2] + reach};
+        tree.query(lo, hi, [&](std::uint32_t b) {
+            if (b != a)
+                merged |= sets.join(a, b);
+        });
     }
     if (!merged)
         return;
@@ -246,8 +385,8 @@ ResultAssembler::EdgeBalance ResultAssembler::seamEdgeBalance() const {
     return balance;
 }
 
-void ResultAssembler::pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::vector<std::uint32_t>& candidates,
-                                   std::vector<std::uint32_t>& out) const {
+void ResultAssembler::pointsOnEdge(std::uint32_t a, std::uint32_t b, const SeamGraph& graph,
+                                   const PointTree& seamTree, std::vector<std::uint32_t>& out) const {
     const double* pa = &positions[3 * a];
     const double* pb = &positions[3 * b];
     double d[3], length2 = 0.0;
@@ -257,34 +396,64 @@ void ResultAssembler::pointsOnEdge(std::uint32_t a, std::uint32_t b, const std::
     }
     if (length2 == 0.0)
         return;
-    const double tolerance = kOnEdgeTolerance * std::max(magnitude(pa), magnitude(pb));
-    const double xLo = std::min(pa[0], pb[0]) - tolerance, xHi = std::max(pa[0], pb[0]) + tolerance;
-    auto it = std::lower_bound(candidates.begin(), candidates.end(), xLo,
-                               [&](std::uint32_t v, double x) { return positions[3 * v] < x; });
-    std::vector<std::pair<double, std::uint32_t>>& onEdge = onEdgeScratch;
-    onEdge.clear();
-    for (; it != candidates.end() && positions[3 * *it] <= xHi; ++it) {
-        const std::uint32_t v = *it;
+    const double tolerance = kOnEdgeTolerance * std::max(scales[a], scales[b]);
+    // Where v lies along a-b (0 at a, 1 at b), or -1 when it is off the
+    // edge or not strictly between its ends.
+    auto along = [&](std::uint32_t v) {
         if (v == a || v == b)
-            continue;
+            return -1.0;
         const double* pv = &positions[3 * v];
         double t = 0.0;
         for (int c = 0; c < 3; ++c)
             t += (pv[c] - pa[c]) * d[c];
         t /= length2;
         if (t <= 0.0 || t >= 1.0)
-            continue;
+            return -1.0;
         double distance2 = 0.0;
         for (int c = 0; c < 3; ++c) {
             const double off = pa[c] + t * d[c] - pv[c];
             distance2 += off * off;
         }
-        if (distance2 <= tolerance * tolerance)
-            onEdge.emplace_back(t, v);
+        return distance2 <= tolerance * tolerance ? t : -1.0;
+    };
+    std::vector<std::pair<double, std::uint32_t>>& onEdge = onEdgeScratch;
+    onEdge.clear();
+    // From a, step to the nearest neighbour further along the edge until
+    // none is left: the chain of the other side's shorter edges.
+    std::uint32_t current = a;
+    double reached = 0.0;
+    for (;;) {
+        std::uint32_t next = kNone;
+        double nextT = 1.0;
+        for (std::uint32_t e = graph.start[current]; e < graph.start[current + 1]; ++e) {
+            const std::uint32_t v = graph.neighbours[e];
+            const double t = along(v);
+            if (t > reached && t < nextT) {
+                next = v;
+                nextT = t;
+            }
+        }
+        if (next == kNone)
+            break;
+        onEdge.emplace_back(nextT, next);
+        current = next;
+        reached = nextT;
+    }
+    const auto* lastNeighbour = graph.neighbours.data() + graph.start[current + 1];
+    const bool chainReachesB =
+        current != a && std::find(graph.neighbours.data() + graph.start[current], lastNeighbour, b) != lastNeighbour;
+    if (!chainReachesB) {
+        onEdge.clear();
+        seamTree.querySegment(pa, pb, tolerance, [&](std::uint32_t v) {
+            const double t = along(v);
+            if (t >= 0.0)
+                onEdge.emplace_back(t, v);
+        });
     }
     std::sort(onEdge.begin(), onEdge.end());
-    for (const auto& e : onEdge)
-        out.push_back(e.second);
+    for (std::size_t i = 0; i < onEdge.size(); ++i)
+        if (i == 0 || onEdge[i].second != onEdge[i - 1].second)
+            out.push_back(onEdge[i].second);
 }
 
 std::size_t ResultAssembler::removeTJunctions() {
@@ -292,17 +461,31 @@ std::size_t ResultAssembler::removeTJunctions() {
     // with different vertices on the two sides.
     seamVertex.resize(positions.size() / 3, 0);
     const EdgeBalance balance = seamEdgeBalance();
-    std::vector<std::uint32_t> candidates;
+    SeamGraph graph;
+    graph.start.assign(positions.size() / 3 + 1, 0);
     for (const auto& entry : balance)
         if (entry.second != 0) {
-            candidates.push_back(static_cast<std::uint32_t>(entry.first >> 32));
-            candidates.push_back(static_cast<std::uint32_t>(entry.first & 0xffffffffu));
+            ++graph.start[(entry.first >> 32) + 1];
+            ++graph.start[(entry.first & 0xffffffffu) + 1];
         }
-    if (candidates.empty())
+    for (std::size_t v = 1; v < graph.start.size(); ++v)
+        graph.start[v] += graph.start[v - 1];
+    if (graph.start.back() == 0)
         return 0;
-    std::sort(candidates.begin(), candidates.end());
-    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-    sortByX(candidates);
+    graph.neighbours.resize(graph.start.back());
+    std::vector<std::uint32_t> fill(graph.start.begin(), graph.start.end() - 1);
+    for (const auto& entry : balance)
+        if (entry.second != 0) {
+            const auto a = static_cast<std::uint32_t>(entry.first >> 32);
+            const auto b = static_cast<std::uint32_t>(entry.first & 0xffffffffu);
+            graph.neighbours[fill[a]++] = b;
+            graph.neighbours[fill[b]++] = a;
+        }
+    std::vector<std::uint32_t> candidates;
+    for (std::uint32_t v = 0; v + 1 < graph.start.size(); ++v)
+        if (graph.start[v + 1] > graph.start[v])
+            candidates.push_back(v);
+    const PointTree seamTree(positions, std::move(candidates));
 
     auto unmatched = [&](std::uint32_t a, std::uint32_t b) {
         if (!seamVertex[a] || !seamVertex[b])
@@ -321,7 +504,7 @@ std::size_t ResultAssembler::removeTJunctions() {
             const std::uint32_t b = polygonVertices[p.first + (k + 1) % p.count];
             rebuilt.push_back(a);
             if (unmatched(a, b))
-                pointsOnEdge(a, b, candidates, rebuilt);
+                pointsOnEdge(a, b, graph, seamTree, rebuilt);
         }
         if (rebuilt.size() == p.count) {
             newPolygons.push_back(p);

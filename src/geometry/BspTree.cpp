@@ -56,6 +56,26 @@ void Operand::releaseTrees() {
     root = kLeafOutside;
 }
 
+void recordCutScales(Operands operands) {
+    const auto magnitude = [](const double* p) {
+        return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
+    };
+    for (Operand* op : operands.operand) {
+        op->cutScales.assign(op->vertices.size(), 0.0);
+        for (std::size_t v = 0; v < op->vertices.size(); ++v) {
+            const WorkVertex& vertex = op->vertices[v];
+            if (vertex.inputIndex != kNone)
+                continue;
+            double scale = 0.0;
+            for (const PlaneRef ref : vertex.planes) {
+                const ExactPlane& plane = operands.plane(ref);
+                scale = std::max({scale, magnitude(plane.p), magnitude(plane.q), magnitude(plane.r)});
+            }
+            op->cutScales[v] = scale;
+        }
+    }
+}
+
 const ExactPlane& Operands::plane(PlaneRef ref) const {
     const Operand& op = *operand[ref >> 31];
     switch (tableOf(ref)) {

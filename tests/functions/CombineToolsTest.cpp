@@ -129,6 +129,30 @@ TEST(BooleanFunction, NothingChangesWhenTheOperandsMissEachOtherOrTheSelectionIs
     EXPECT_EQ(f.sceneObjects().size(), 3u);
 }
 
+TEST(BooleanFunction, OpenOrSelfCrossingOperandsAreRefusedWithTheReason) {
+    // b's corner at (3, 2, 2) pushed through its opposite faces; then b
+    // with one face missing.
+    Kiln::MeshArrays dented = cube(1, 0, 0, 2), open = cube(1, 0, 0, 2);
+    dented.positions[21] = 0.0;
+    dented.positions[22] = dented.positions[23] = -1.0;
+    open.indices.resize(open.indices.size() - 3);
+    const struct {
+        Kiln::MeshArrays mesh;
+        const char* message;
+    } cases[] = {{dented, "Not combined: the operand intersects itself."},
+                 {open, "Not combined: the operand is not closed."}};
+    for (const auto& c : cases) {
+        BooleanFixture f;
+        f.b->getMesh()->setVertices(Kiln::toDynamicMesh(c.mesh)->getVertices());
+        f.b->getMesh()->setFaces(Kiln::toDynamicMesh(c.mesh)->getFaces());
+        f.releaseKey(OIS::KC_U);
+        EXPECT_TRUE(f.hasMessage(c.message)) << c.message;
+        EXPECT_EQ(f.sceneObjects().size(), 2u);
+        EXPECT_EQ(f.manager->getUndoCount(), 0u);
+        EXPECT_FALSE(f.manager->isBusy());
+    }
+}
+
 TEST(BooleanFunction, BackgroundOperationLeavesTheSceneAloneUntilDoneAndCanBeCancelled) {
     BooleanFixture f;
     f.boolean->setBackgroundThreshold(0);

@@ -6,6 +6,7 @@
 #include "mesh/MeshMeasures.h"
 
 #include <cmath>
+#include <random>
 
 namespace fixtures {
 
@@ -91,6 +92,81 @@ inline void rotateXYZ(Kiln::MeshArrays& m, double ax, double ay, double az) {
         p[1] = y;
         p[2] = z;
     }
+}
+
+/// Both meshes in one, b's vertices after a's.
+inline Kiln::MeshArrays joined(Kiln::MeshArrays a, const Kiln::MeshArrays& b) {
+    const auto offset = static_cast<std::uint32_t>(a.vertexCount());
+    a.positions.insert(a.positions.end(), b.positions.begin(), b.positions.end());
+    for (const std::uint32_t i : b.indices)
+        a.indices.push_back(i + offset);
+    return a;
+}
+
+inline Kiln::MeshArrays shifted(Kiln::MeshArrays m, double dx, double dy, double dz) {
+    for (std::size_t v = 0; v < m.vertexCount(); ++v) {
+        m.positions[3 * v] += dx;
+        m.positions[3 * v + 1] += dy;
+        m.positions[3 * v + 2] += dz;
+    }
+    return m;
+}
+
+// Irregular closed meshes like scanned and modelled figures, generated
+// with fixed seeds: bumpy, thin and of higher genus.
+
+/// Moves every vertex along its direction from the origin by up to
+/// ±fraction/2 of its distance.
+inline void roughen(Kiln::MeshArrays& m, double fraction, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-0.5 * fraction, 0.5 * fraction);
+    for (double* p = m.positions.data(); p < m.positions.data() + m.positions.size(); p += 3) {
+        const double k = 1.0 + jitter(random);
+        for (int c = 0; c < 3; ++c)
+            p[c] *= k;
+    }
+}
+
+/// A unit sphere with bumps of up to ±fraction/2 of its radius.
+inline Kiln::MeshArrays noisySphere(int rings, int segments, double fraction, std::uint32_t seed) {
+    Kiln::MeshArrays m = sphere(0, 0, 0, 1.0, rings, segments);
+    roughen(m, fraction, seed);
+    return m;
+}
+
+/// A bumpy unit sphere flattened along z to `thickness` of its width.
+inline Kiln::MeshArrays thinShell(int rings, int segments, double thickness, std::uint32_t seed) {
+    Kiln::MeshArrays m = noisySphere(rings, segments, 0.08, seed);
+    for (std::size_t v = 0; v < m.vertexCount(); ++v)
+        m.positions[3 * v + 2] *= thickness;
+    return m;
+}
+
+/// A torus of rings x segments x 2 triangles about the z axis through
+/// (cx, 0), its tube radius varying by up to ±noise/2 from vertex to vertex.
+inline Kiln::MeshArrays torus(double cx, double major, double minor, int rings, int segments, double noise,
+                              std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-0.5 * noise, 0.5 * noise);
+    Kiln::MeshArrays m;
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const double a = 2 * M_PI * i / rings, b = 2 * M_PI * j / segments;
+            const double r = minor * (1.0 + jitter(random));
+            m.positions.insert(m.positions.end(), {cx + (major + r * std::cos(b)) * std::cos(a),
+                                                   (major + r * std::cos(b)) * std::sin(a), r * std::sin(b)});
+        }
+    const auto at = [&](int i, int j) { return static_cast<std::uint32_t>((i % rings) * segments + j % segments); };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j)
+            m.indices.insert(m.indices.end(), {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1),
+                                               at(i, j + 1)});
+    return m;
+}
+
+/// Two bumpy tori side by side: genus two, in two pieces.
+inline Kiln::MeshArrays twoTori(int rings, int segments, double noise, std::uint32_t seed) {
+    return joined(torus(0, 1, 0.3, rings, segments, noise, seed), torus(2.8, 1, 0.3, rings, segments, noise, seed + 4));
 }
 
 } // namespace fixtures

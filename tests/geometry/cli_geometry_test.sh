@@ -88,6 +88,14 @@ for case in "union 15.40625" "intersect 4" "subtract 4"; do
   grep -q '"closed": true, "volume": '"$2"',' out.txt || fail "overlapping objects, $1: $(cat out.txt)"
 done
 
+# One closed object whose surface crosses itself (a corner pushed through
+# the opposite faces) is refused by name, and nothing is written.
+box dented.obj 0 0 0 1 1 1
+sed -i '8s/.*/v -0.5 -0.5 -0.5/' dented.obj
+expect_status 1 "$cli" boolean union a.obj dented.obj dented-union.stl
+grep -q "dented.obj: the operand intersects itself" err.txt || fail "self-crossing operand: $(cat err.txt)"
+[ -e dented-union.stl ] && fail "a result was written for a self-crossing operand"
+
 # Nothing on standard error unless something went wrong.
 for command in "reduce sphere.cr8 quiet-reduced.cr8" "subdivide a.obj quiet-fine.obj" "convert a.obj quiet.stl"; do
   expect_status 0 "$cli" $command

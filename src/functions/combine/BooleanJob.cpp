@@ -1,6 +1,7 @@
 #include "functions/combine/BooleanJob.h"
 
 #include "geometry/Boolean.h"
+#include "geometry/BooleanOperands.h"
 #include "geometry/FastBooleanBuilder.h"
 
 #include <exception>
@@ -33,12 +34,18 @@ void BooleanJob::run() {
         stopIfCancelled();
         const Ogre::Matrix4 relative = frameA.inverse() * frameB;
         const bool sameFrame = relative == Ogre::Matrix4::IDENTITY;
-        const Kiln::MeshArrays arraysA = Kiln::toMeshArrays(*a);
-        const Kiln::MeshArrays arraysB = Kiln::toMeshArrays(*b, sameFrame ? nullptr : &relative);
+        // Checked as the command line checks them: an open or self-crossing
+        // operand, or a seam that cannot close, is refused, not built.
+        Kiln::BooleanOperand operandA, operandB;
+        operandA.add(Kiln::toMeshArrays(*a));
+        stopIfCancelled();
+        operandB.add(Kiln::toMeshArrays(*b, sameFrame ? nullptr : &relative));
+        stopIfCancelled();
         const auto compute = [&](Kiln::BooleanOperation operation) {
-            Kiln::MeshArrays arrays = Kiln::computeBoolean(arraysA, arraysB, operation, nullptr, &cancelRequested);
+            auto mesh = Kiln::checkedBoolean(operandA, operandB, operation, Kiln::OpenOperands::Refuse,
+                                             &cancelRequested);
             stopIfCancelled();
-            return Kiln::toDynamicMesh(arrays);
+            return mesh;
         };
         if (withCutPiece)
             cutPiece = compute(Kiln::BooleanOperation::Intersection);

@@ -96,6 +96,11 @@ struct Operand {
     std::vector<Cell> cells;
     std::vector<std::uint8_t> reachesNeededCell; ///< per k-d node, set by fillCells
     std::int32_t root = kLeafOutside;
+    /// Per work vertex, the largest coordinate of the points its planes
+    /// were made through (0 for an input vertex): how much rounding noise
+    /// the vertex can carry. Filled by recordCutScales, so that the output
+    /// can size its tolerances after the split and edge planes are freed.
+    std::vector<double> cutScales;
 
     /// Finds the degenerate triangles and fills the explicit work vertices;
     /// no triangle plane is ready yet.
@@ -126,6 +131,9 @@ struct Operands {
     Operand* operand[2];
     const ExactPlane& plane(PlaneRef ref) const;
 };
+
+/// Fills both operands' cutScales; call while every plane is still held.
+void recordCutScales(Operands operands);
 
 /// Map from a 64-bit key to a 32-bit value over one flat table, for
 /// lookups in the clip loops. Not thread-safe.

@@ -1,0 +1,51 @@
+// The checks every Boolean operand goes through before the kernel runs:
+// closedness and the exact search for a surface crossing itself, on bumpy
+// spheres of about 20k, 80k and 320k triangles and on a flat fan of
+// slivers (many long triangles meeting at one corner). Prints the time of
+// each; it should grow about in proportion to the triangles.
+#include "geometry/BooleanOperands.h"
+
+#include "MeshFixtures.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A closed, flat-bottomed cone of `count` slivers around the z axis.
+Kiln::MeshArrays fan(std::uint32_t count) {
+    Kiln::MeshArrays m;
+    m.positions = {0, 0, 1, 0, 0, 0};
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const double angle = 2.0 * M_PI * i / count;
+        m.positions.insert(m.positions.end(), {std::cos(angle), std::sin(angle), 0.0});
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t a = 2 + i, b = 2 + (i + 1) % count;
+        m.indices.insert(m.indices.end(), {0, a, b, 1, b, a});
+    }
+    return m;
+}
+
+void measure(const char* name, const Kiln::MeshArrays& mesh) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool crossed = Kiln::intersectsItself(mesh);
+    std::printf("%-14s %9zu triangles %10.1f ms%s\n", name, mesh.triangleCount(), millisecondsSince(start),
+                crossed ? "  (crosses itself!)" : "");
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main() {
+    for (const int rings : {100, 200, 400})
+        measure("bumpy sphere", fixtures::noisySphere(rings, 2 * rings, 0.02, 3));
+    for (const std::uint32_t count : {10000u, 40000u, 160000u})
+        measure("sliver fan", fan(count));
+    return 0;
+}
