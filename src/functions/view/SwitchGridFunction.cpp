@@ -1,8 +1,5 @@
-// The view's check boxes: the floor, the shadows and the grid (the colour
-// box's is the colour function's own, in colour/ColourFunction). Each is told its window by the GUI settings ("Argument"), takes its
-// state from the user's settings, and stores every change back, so that the
-// next start looks the same. Windows are read once a frame, so a click, a
-// script and a key all go the same way.
+// The grid: shown or hidden, its cell size, its plane, and the ruler that
+// snapping and measuring read.
 #include "config/ConfigurationFile.h"
 #include "functions/FunctionBase.h"
 #include "functions/FunctionRegistration.h"
@@ -11,87 +8,6 @@
 #include <algorithm>
 
 namespace {
-
-/// A command tied to one check box and one setting.
-class CheckboxFunction : public FunctionBase {
-public:
-    CheckboxFunction(FunctionContext& context, const char* name, const char* category, const FunctionText& title,
-                     const FunctionText& help, std::string settingKey, bool defaultValue,
-                     std::string missingWindowText)
-        : FunctionBase(context, name, FUNCTION_COMMAND | FUNCTION_UPDATE, category, title, help),
-          settingKey(std::move(settingKey)), defaultValue(defaultValue),
-          missingWindowText(std::move(missingWindowText)) {}
-
-    void onArgumentSet() override {
-        const std::string window = arguments.empty() ? "" : arguments.front();
-        if (!context.gui || !context.gui->hasWindow(window))
-            throw Kiln::Exception(3, missingWindowText, name + "::onArgumentSet()");
-        checkbox = window;
-        on = Kiln::ConfigurationFile::getBool(settingKey, defaultValue);
-        context.gui->setSelected(checkbox, on);
-        apply(on);
-    }
-    /// Flips the check box (the next frame applies it).
-    void execute() override {
-        if (context.gui && !checkbox.empty())
-            context.gui->setSelected(checkbox, !context.gui->isSelected(checkbox));
-        else
-            change(!on);
-    }
-    bool update(const Ogre::FrameEvent& event) override {
-        (void)event;
-        if (context.gui && !checkbox.empty() && context.gui->isSelected(checkbox) != on)
-            change(!on);
-        return true;
-    }
-
-protected:
-    virtual void apply(bool state) = 0;
-
-private:
-    void change(bool state) {
-        on = state;
-        Kiln::ConfigurationFile::setString(settingKey, state ? "True" : "False");
-        apply(state);
-    }
-
-    std::string settingKey;
-    bool defaultValue;
-    std::string missingWindowText;
-    std::string checkbox;
-    bool on = false;
-};
-
-class FloorFunction : public CheckboxFunction {
-public:
-    explicit FloorFunction(FunctionContext& context)
-        : CheckboxFunction(context, "FloorFunction", "Background", FunctionText::literal("Floor"),
-                           FunctionText::literal(""), "View.Floor", false,
-                           "Could not find the Checkbox for Floor function...") {}
-
-protected:
-    void apply(bool state) override {
-        if (!context.view)
-            return;
-        context.view->setFloorVisible(
-            state, Kiln::ConfigurationFile::getColour("Floor.Colour.Ambient", Ogre::ColourValue(0.4f, 0.4f, 0.4f)),
-            Kiln::ConfigurationFile::getColour("Floor.Colour.Diffuse", Ogre::ColourValue(0.4f, 0.4f, 0.6f)));
-    }
-};
-
-class ShadowFunction : public CheckboxFunction {
-public:
-    explicit ShadowFunction(FunctionContext& context)
-        : CheckboxFunction(context, "ShadowFunction", "View", FunctionText::literal("Toggle shadows"),
-                           FunctionText::literal("Toggle shadows"), "View.Shadows", false,
-                           "Could not find the Checkbox for Shadow function...") {}
-
-protected:
-    void apply(bool state) override {
-        if (context.view)
-            context.view->setShadowsEnabled(state);
-    }
-};
 
 /// The grid: its check box, its size slider, and the keys Page Up / Page
 /// Down (next / previous plane) and plus / minus (move the plane). It is
@@ -193,6 +109,4 @@ private:
 
 } // namespace
 
-MORVEL_REGISTER_FUNCTION(FloorFunction);
-MORVEL_REGISTER_FUNCTION(ShadowFunction);
 MORVEL_REGISTER_FUNCTION(SwitchGridFunction);
