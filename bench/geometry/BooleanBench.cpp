@@ -300,12 +300,16 @@ int main(int argc, char** argv) {
     // --quick runs only the smallest size (for a fast check of the build);
     // --ours N runs only our builder on the size with N segments (100, 200
     // or 400), for profilers that count instructions; --process runs only
-    // the whole-process table.
+    // the whole-process table, on the icosphere levels that follow it if any
+    // (6: 81,920 triangles, 7: 327,680, 8: 1,310,720).
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const bool oursOnly = argc > 2 && std::strcmp(argv[1], "--ours") == 0;
     const bool processOnly = argc > 1 && std::strcmp(argv[1], "--process") == 0;
     if (processOnly) {
-        runProcessTable({6, 7, 8}, 3);
+        std::vector<int> levels;
+        for (int i = 2; i < argc; ++i)
+            levels.push_back(std::atoi(argv[i]));
+        runProcessTable(levels.empty() ? std::vector<int>{6, 7, 8} : levels, 3);
         return 0;
     }
     std::vector<int> resolutions = {100, 200, 400};

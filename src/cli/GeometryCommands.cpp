@@ -79,22 +79,27 @@ OperandFile importOperandFile(const std::string& path) {
     return file;
 }
 
-/// The objects of a file as one operand in the frame whose inverse is
-/// `toFrame`; warns when an object's mesh is not closed and tells in
-/// `closed` whether all were. Closed objects that overlap are united. The
-/// file's scene is freed once converted.
-Kiln::MeshArrays loadOperand(const std::string& path, OperandFile file, const Ogre::Matrix4* frame,
-                             Ogre::Matrix4& firstWorld, bool& closed) {
-    const std::vector<Kiln::ObjectGroup*>& objects = file.objects;
-    if (objects.empty())
+/// The frame of a file's first object, which the result takes; identity
+/// when that object is scaled to nothing.
+Ogre::Matrix4 operandFrame(const std::string& path, const OperandFile& file) {
+    if (file.objects.empty())
         throw FileError(path, "no object with a mesh to use as an operand");
-    firstWorld = objects.front()->getWorldMatrix();
+    const Ogre::Matrix4 firstWorld = file.objects.front()->getWorldMatrix();
     // A group scaled to nothing has no inverse: the result then lives in
     // world coordinates, where the flattened object is simply empty.
     const float determinant = firstWorld.determinant();
-    if (!frame && !(std::isfinite(determinant) && determinant != 0.0f))
-        firstWorld = Ogre::Matrix4::IDENTITY;
-    const Ogre::Matrix4 inverseFrame = (frame ? *frame : firstWorld).inverse();
+    return std::isfinite(determinant) && determinant != 0.0f ? firstWorld : Ogre::Matrix4::IDENTITY;
+}
+
+/// The objects of a file as one operand in `frame`; tells in `closed`
+/// whether every object's mesh is closed. Closed objects that overlap are
+/// united. The file's scene is freed once converted. Safe to run on a
+/// worker thread (it touches only its own file and prints nothing).
+Kiln::MeshArrays loadOperand(const std::string& path, OperandFile file, const Ogre::Matrix4& frame, bool& closed) {
+    const std::vector<Kiln::ObjectGroup*>& objects = file.objects;
+    if (objects.empty())
+        throw FileError(path, "no object with a mesh to use as an operand");
+    const Ogre::Matrix4 inverseFrame = frame.inverse();
     Kiln::MeshArrays operand;
     Bounds operandBounds;
     closed = true;
@@ -115,9 +120,12 @@ Kiln::MeshArrays loadOperand(const std::string& path, OperandFile file, const Og
         closed &= partClosed;
         operandBounds.add(partBounds);
     }
+    return operand;
+}
+
+void warnIfOpen(const std::string& path, bool closed) {
     if (!closed)
         std::cerr << "morvel-cli: warning: " << path << ": the operand is not closed; the result may not be either\n";
-    return operand;
 }
 
 Kiln::BooleanOperation booleanOperation(const std::string& name) {
@@ -135,14 +143,20 @@ int runBoolean(const Arguments& args) {
     const Arguments positional = positionalArguments(args, {}, flags);
     expectCount(positional, 4);
     const Kiln::BooleanOperation operation = booleanOperation(positional[0]);
-    Ogre::Matrix4 frame, unused;
     bool closedA = false, closedB = false;
-    // Reading and welding the files is a large share of the whole run:
-    // read both at once. A's errors are still reported first.
+    // Reading, welding and converting the files is a large share of the
+    // whole run: both operands go through it at once. A's errors are still
+    // reported first (a failed conversion of B waits in its future).
     auto fileB = std::async(std::launch::async, [&] { return importOperandFile(positional[2]); });
     OperandFile fileA = importOperandFile(positional[1]);
-    const Kiln::MeshArrays a = loadOperand(positional[1], std::move(fileA), nullptr, frame, closedA);
-    const Kiln::MeshArrays b = loadOperand(positional[2], fileB.get(), &frame, unused, closedB);
+    const Ogre::Matrix4 frame = operandFrame(positional[1], fileA);
+    auto convertB = std::async(std::launch::async, [&] {
+        return loadOperand(positional[2], fileB.get(), frame, closedB);
+    });
+    const Kiln::MeshArrays a = loadOperand(positional[1], std::move(fileA), frame, closedA);
+    const Kiln::MeshArrays b = convertB.get();
+    warnIfOpen(positional[1], closedA);
+    warnIfOpen(positional[2], closedB);
     std::unique_ptr<Kiln::DynamicMesh> mesh = Kiln::toDynamicMesh(Kiln::computeBoolean(a, b, operation));
     // Closed operands that do not cut themselves always give a closed
     // result; an open one means a mesh of an operand intersects itself and
