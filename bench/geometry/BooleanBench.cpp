@@ -294,6 +294,13 @@ void runProcessTable(const std::vector<int>& levels, int runs) {
         std::printf("  %d pair(s) FAILED to run\n", verdicts.failed);
 }
 
+void printStages(const Kiln::BooleanReport& report) {
+    std::printf("           our stages ms: prepare %.1f, partition %.1f, trees %.1f, clip %.1f, output %.1f\n",
+                report.stageMilliseconds[0], report.stageMilliseconds[1], report.stageMilliseconds[2],
+                report.stageMilliseconds[3], report.stageMilliseconds[4]);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -333,6 +340,7 @@ int main(int argc, char** argv) {
         if (oursOnly) {
             std::printf("%-10zu %12.1f %12s %8s %12zu %14.9f\n", a.triangleCount(), ourMs, "-", "-",
                         ours.triangleCount(), Kiln::signedVolume(ours));
+            printStages(report);
             continue;
         }
         SurfaceMesh ma = toSurfaceMesh(a), mb = toSurfaceMesh(b), out;
@@ -348,10 +356,7 @@ int main(int argc, char** argv) {
                     ourMs / cgalMs, ours.triangleCount(), Kiln::signedVolume(ours), cgalVolume);
         std::printf("           cpu ms (all threads): ours %.1f, cgal %.1f, ratio %.2f\n", ourCpuMs, cgalCpuMs,
                     ourCpuMs / cgalCpuMs);
-        std::printf("           our stages ms: prepare %.1f, partition %.1f, trees %.1f, clip %.1f, output %.1f\n",
-                    report.stageMilliseconds[0], report.stageMilliseconds[1], report.stageMilliseconds[2],
-                    report.stageMilliseconds[3], report.stageMilliseconds[4]);
-        std::fflush(stdout);
+        printStages(report);
         if (quick)
             break;
     }
