@@ -596,7 +596,9 @@ void insertPiece(Operand& op, const Operands& operands, PieceWorkspace& workspac
         Slot slot;
         Piece piece;
     };
-    std::vector<Pending> stack;
+    // Kept per thread between pieces, as the classifier's stack is.
+    thread_local std::vector<Pending> stack;
+    stack.clear();
     stack.push_back({start, piece});
     while (!stack.empty()) {
         const Pending item = stack.back();
@@ -773,10 +775,11 @@ namespace {
 class PieceClassifier {
 public:
     PieceClassifier(const Operand& tree, PieceWorkspace& workspace, std::vector<ClassifiedPiece>& out)
-        : tree(tree), workspace(workspace), out(out) {}
+        : tree(tree), workspace(workspace), out(out), stack(scratchStack()) {}
 
     void run(const Piece& piece) {
         out.clear();
+        stack.clear();
         out.push_back({piece});
         stack.push_back({tree.root, piece, Both, false, 0, 0});
         while (!stack.empty()) {
@@ -869,10 +872,18 @@ private:
         }
     }
 
+    // One stack per thread, kept between pieces: a piece is classified for
+    // every near triangle, and growing a new stack each time cost more than
+    // many of the walks themselves.
+    static std::vector<Item>& scratchStack() {
+        thread_local std::vector<Item> kept;
+        return kept;
+    }
+
     const Operand& tree;
     PieceWorkspace& workspace;
     std::vector<ClassifiedPiece>& out;
-    std::vector<Item> stack;
+    std::vector<Item>& stack;
 };
 
 } // namespace
