@@ -294,18 +294,29 @@ void runProcessTable(const std::vector<int>& levels, int runs) {
         std::printf("  %d pair(s) FAILED to run\n", verdicts.failed);
 }
 
+void printStages(const Kiln::BooleanReport& report) {
+    std::printf("           our stages ms: prepare %.1f, partition %.1f, trees %.1f, clip %.1f, output %.1f\n",
+                report.stageMilliseconds[0], report.stageMilliseconds[1], report.stageMilliseconds[2],
+                report.stageMilliseconds[3], report.stageMilliseconds[4]);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // --quick runs only the smallest size (for a fast check of the build);
     // --ours N runs only our builder on the size with N segments (100, 200
     // or 400), for profilers that count instructions; --process runs only
-    // the whole-process table.
+    // the whole-process table, on the icosphere levels that follow it if any
+    // (6: 81,920 triangles, 7: 327,680, 8: 1,310,720).
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const bool oursOnly = argc > 2 && std::strcmp(argv[1], "--ours") == 0;
     const bool processOnly = argc > 1 && std::strcmp(argv[1], "--process") == 0;
     if (processOnly) {
-        runProcessTable({6, 7, 8}, 3);
+        std::vector<int> levels;
+        for (int i = 2; i < argc; ++i)
+            levels.push_back(std::atoi(argv[i]));
+        runProcessTable(levels.empty() ? std::vector<int>{6, 7, 8} : levels, 3);
         return 0;
     }
     std::vector<int> resolutions = {100, 200, 400};
@@ -329,6 +340,7 @@ int main(int argc, char** argv) {
         if (oursOnly) {
             std::printf("%-10zu %12.1f %12s %8s %12zu %14.9f\n", a.triangleCount(), ourMs, "-", "-",
                         ours.triangleCount(), Kiln::signedVolume(ours));
+            printStages(report);
             continue;
         }
         SurfaceMesh ma = toSurfaceMesh(a), mb = toSurfaceMesh(b), out;
@@ -344,10 +356,7 @@ int main(int argc, char** argv) {
                     ourMs / cgalMs, ours.triangleCount(), Kiln::signedVolume(ours), cgalVolume);
         std::printf("           cpu ms (all threads): ours %.1f, cgal %.1f, ratio %.2f\n", ourCpuMs, cgalCpuMs,
                     ourCpuMs / cgalCpuMs);
-        std::printf("           our stages ms: prepare %.1f, partition %.1f, trees %.1f, clip %.1f, output %.1f\n",
-                    report.stageMilliseconds[0], report.stageMilliseconds[1], report.stageMilliseconds[2],
-                    report.stageMilliseconds[3], report.stageMilliseconds[4]);
-        std::fflush(stdout);
+        printStages(report);
         if (quick)
             break;
     }

@@ -45,30 +45,39 @@ OperandFile importOperandFile(const std::string& path) {
     return file;
 }
 
-/// The objects of a file as one operand in the frame whose inverse is
-/// `toFrame`; warns when an object's mesh is not closed. The file's scene
-/// is freed once converted.
-Kiln::BooleanOperand loadOperand(const std::string& path, OperandFile file, const Ogre::Matrix4* frame,
-                                 Ogre::Matrix4& firstWorld) {
-    const std::vector<Kiln::ObjectGroup*>& objects = file.objects;
-    if (objects.empty())
+/// The frame of a file's first object, which the result takes; identity
+/// when that object is scaled to nothing.
+Ogre::Matrix4 operandFrame(const std::string& path, const OperandFile& file) {
+    if (file.objects.empty())
         throw FileError(path, "no object with a mesh to use as an operand");
-    firstWorld = objects.front()->getWorldMatrix();
+    const Ogre::Matrix4 firstWorld = file.objects.front()->getWorldMatrix();
     // A group scaled to nothing has no inverse: the result then lives in
     // world coordinates, where the flattened object is simply empty.
     const float determinant = firstWorld.determinant();
-    if (!frame && !(std::isfinite(determinant) && determinant != 0.0f))
-        firstWorld = Ogre::Matrix4::IDENTITY;
-    const Ogre::Matrix4 inverseFrame = (frame ? *frame : firstWorld).inverse();
+    return std::isfinite(determinant) && determinant != 0.0f ? firstWorld : Ogre::Matrix4::IDENTITY;
+}
+
+/// The objects of a file as one operand in `frame` (overlapping closed
+/// objects united, each closed one checked for crossing itself). The
+/// file's scene is freed once converted. Safe to run on a worker thread
+/// (it touches only its own file and prints nothing).
+Kiln::BooleanOperand loadOperand(const std::string& path, OperandFile file, const Ogre::Matrix4& frame) {
+    const std::vector<Kiln::ObjectGroup*>& objects = file.objects;
+    if (objects.empty())
+        throw FileError(path, "no object with a mesh to use as an operand");
+    const Ogre::Matrix4 inverseFrame = frame.inverse();
     Kiln::BooleanOperand operand;
     for (Kiln::ObjectGroup* object : objects) {
         const Ogre::Matrix4 toFrame = inverseFrame * object->getWorldMatrix();
         const bool identity = toFrame == Ogre::Matrix4::IDENTITY;
         operand.add(Kiln::toMeshArrays(*object->getMesh(), identity ? nullptr : &toFrame));
     }
+    return operand;
+}
+
+void warnIfOpen(const std::string& path, const Kiln::BooleanOperand& operand) {
     if (!operand.isClosed())
         std::cerr << "morvel-cli: warning: " << path << ": the operand is not closed; the result may not be either\n";
-    return operand;
 }
 
 Kiln::BooleanOperation booleanOperation(const std::string& name) {
@@ -86,13 +95,17 @@ int runBoolean(const Arguments& args) {
     const Arguments positional = positionalArguments(args, {}, flags);
     expectCount(positional, 4);
     const Kiln::BooleanOperation operation = booleanOperation(positional[0]);
-    Ogre::Matrix4 frame, unused;
-    // Reading and welding the files is a large share of the whole run:
-    // read both at once. A's errors are still reported first.
+    // Reading, welding and converting the files is a large share of the
+    // whole run: both operands go through it at once. A's errors are still
+    // reported first (a failed conversion of B waits in its future).
     auto fileB = std::async(std::launch::async, [&] { return importOperandFile(positional[2]); });
     OperandFile fileA = importOperandFile(positional[1]);
-    const Kiln::BooleanOperand a = loadOperand(positional[1], std::move(fileA), nullptr, frame);
-    const Kiln::BooleanOperand b = loadOperand(positional[2], fileB.get(), &frame, unused);
+    const Ogre::Matrix4 frame = operandFrame(positional[1], fileA);
+    auto convertB = std::async(std::launch::async, [&] { return loadOperand(positional[2], fileB.get(), frame); });
+    const Kiln::BooleanOperand a = loadOperand(positional[1], std::move(fileA), frame);
+    const Kiln::BooleanOperand b = convertB.get();
+    warnIfOpen(positional[1], a);
+    warnIfOpen(positional[2], b);
     std::unique_ptr<Kiln::DynamicMesh> mesh;
     try {
         mesh = Kiln::checkedBoolean(a, b, operation);

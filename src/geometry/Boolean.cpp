@@ -1,6 +1,7 @@
 #include "geometry/Boolean.h"
 
 #include "detail/BooleanStages.h"
+#include "detail/ParallelChunks.h"
 #include "log/Exception.h"
 
 #include <algorithm>
@@ -81,9 +82,12 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     std::vector<std::uint32_t> componentA, componentB;
     // Near triangles are the ones clipped: their planes are needed.
     auto readyNearPlanes = [](BSP::Operand& op, const std::vector<std::uint8_t>& near) {
-        for (std::size_t t = 0; t < near.size(); ++t)
-            if (near[t])
-                op.readyPlane(t);
+        Parallel::forChunks(near.size(), Parallel::chunkCountFor(near.size()),
+                            [&](unsigned, std::size_t begin, std::size_t end) {
+                                for (std::size_t t = begin; t < end; ++t)
+                                    if (near[t])
+                                        op.readyPlane(t);
+                            });
     };
     auto partitionA = std::async(std::launch::async, [&] {
         readyNearPlanes(operandA, nearA);

@@ -1,5 +1,7 @@
 #include "detail/BooleanStages.h"
 
+#include "detail/ParallelChunks.h"
+
 #include "mesh/DisjointSets.h"
 #include "mesh/MeshMeasures.h"
 
@@ -14,6 +16,30 @@ using BSP::kNone;
 using BSP::overlaps;
 using BSP::triangleBox;
 
+namespace {
+
+// The bounds of `count` boxes, box(t) giving each, over the cores.
+template <typename BoxOf>
+Box boundsOfBoxes(std::size_t count, BoxOf&& box) {
+    const unsigned chunks = Parallel::chunkCountFor(count);
+    std::vector<Box> boundsOfChunk(chunks, Box{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}});
+    const auto grow = [](Box& bounds, const Box& by) {
+        for (int k = 0; k < 3; ++k) {
+            bounds.lo[k] = std::min(bounds.lo[k], by.lo[k]);
+            bounds.hi[k] = std::max(bounds.hi[k], by.hi[k]);
+        }
+    };
+    Parallel::forChunks(count, chunks, [&](unsigned chunk, std::size_t begin, std::size_t end) {
+        for (std::size_t t = begin; t < end; ++t)
+            grow(boundsOfChunk[chunk], box(t));
+    });
+    for (unsigned chunk = 1; chunk < chunks; ++chunk)
+        grow(boundsOfChunk[0], boundsOfChunk[chunk]);
+    return boundsOfChunk[0];
+}
+
+} // namespace
+
 void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
                        const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& nearA,
                        std::vector<std::uint8_t>& nearB) {
@@ -22,23 +48,12 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
     // Only A's boxes are kept (the grid holds them); B's are recomputed
     // where needed, which costs less than storing 48 bytes a triangle.
     std::vector<Box> boxesA(a.triangleCount());
-    Box boundsA{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
-    Box boundsB = boundsA;
     const auto boxOfB = [&](std::size_t t) { return triangleBox(b.positions.data(), b.indices.data(), t); };
-    for (std::size_t t = 0; t < a.triangleCount(); ++t) {
+    const Box boundsA = boundsOfBoxes(a.triangleCount(), [&](std::size_t t) {
         boxesA[t] = triangleBox(a.positions.data(), a.indices.data(), t);
-        for (int k = 0; k < 3; ++k) {
-            boundsA.lo[k] = std::min(boundsA.lo[k], boxesA[t].lo[k]);
-            boundsA.hi[k] = std::max(boundsA.hi[k], boxesA[t].hi[k]);
-        }
-    }
-    for (std::size_t t = 0; t < b.triangleCount(); ++t) {
-        const Box box = boxOfB(t);
-        for (int k = 0; k < 3; ++k) {
-            boundsB.lo[k] = std::min(boundsB.lo[k], box.lo[k]);
-            boundsB.hi[k] = std::max(boundsB.hi[k], box.hi[k]);
-        }
-    }
+        return boxesA[t];
+    });
+    const Box boundsB = boundsOfBoxes(b.triangleCount(), boxOfB);
     if (!overlaps(boundsA, boundsB))
         return;
     Box common;
@@ -100,26 +115,37 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
     for (const std::uint32_t t : candidates)
         forCells(boxesA[t], [&](std::size_t c) { entries[fill[c]++] = t; });
 
-    std::vector<std::uint32_t> lastSeen(a.triangleCount(), kNone);
-    for (std::uint32_t t = 0; t < b.triangleCount(); ++t) {
-        if (skipB[t])
-            continue;
-        const Box boxB = boxOfB(t);
-        if (!overlaps(boxB, common))
-            continue;
-        forCells(boxB, [&](std::size_t c) {
-            for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
-                const std::uint32_t other = entries[e];
-                if (lastSeen[other] == t)
-                    continue;
-                lastSeen[other] = t;
-                if (overlaps(boxesA[other], boxB)) {
-                    nearA[other] = 1;
-                    nearB[t] = 1;
+    // B's triangles are split over the cores. Each chunk marks B's flags in
+    // its own range and A's in a copy of its own, joined afterwards.
+    const unsigned chunks = Parallel::chunkCountFor(b.triangleCount());
+    std::vector<std::vector<std::uint8_t>> nearAOfChunk(chunks - 1);
+    Parallel::forChunks(b.triangleCount(), chunks, [&](unsigned chunk, std::size_t begin, std::size_t end) {
+        std::vector<std::uint8_t>& marks = chunk == 0 ? nearA : nearAOfChunk[chunk - 1];
+        marks.resize(a.triangleCount(), 0);
+        std::vector<std::uint32_t> lastSeen(a.triangleCount(), kNone);
+        for (std::uint32_t t = static_cast<std::uint32_t>(begin); t < end; ++t) {
+            if (skipB[t])
+                continue;
+            const Box boxB = boxOfB(t);
+            if (!overlaps(boxB, common))
+                continue;
+            forCells(boxB, [&](std::size_t c) {
+                for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
+                    const std::uint32_t other = entries[e];
+                    if (lastSeen[other] == t)
+                        continue;
+                    lastSeen[other] = t;
+                    if (overlaps(boxesA[other], boxB)) {
+                        marks[other] = 1;
+                        nearB[t] = 1;
+                    }
                 }
-            }
-        });
-    }
+            });
+        }
+    });
+    for (const std::vector<std::uint8_t>& marks : nearAOfChunk)
+        for (std::size_t t = 0; t < marks.size(); ++t)
+            nearA[t] |= marks[t];
 }
 
 std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& near,

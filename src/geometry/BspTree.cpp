@@ -1,5 +1,7 @@
 #include "detail/BspTree.h"
 
+#include "detail/ParallelChunks.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -36,8 +38,13 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
     trianglePlanes.reset(new ExactPlane[triangles]);
     planeReady.assign(triangles, 0);
     degenerate.assign(triangles, 0);
-    for (std::size_t t = 0; t < triangles; ++t)
-        degenerate[t] = isDegenerate(planeOfTriangle(t)) ? 1 : 0;
+    // Every triangle's exact plane is computed (and dropped) here: worth
+    // the cores.
+    Parallel::forChunks(triangles, Parallel::chunkCountFor(triangles),
+                        [&](unsigned, std::size_t begin, std::size_t end) {
+                            for (std::size_t t = begin; t < end; ++t)
+                                degenerate[t] = isDegenerate(planeOfTriangle(t)) ? 1 : 0;
+                        });
     edgePlaneOf.assign(3 * triangles, kNone);
     vertices.resize(vertices_);
     for (std::size_t v = 0; v < vertices_; ++v)
@@ -609,7 +616,9 @@ void insertPiece(Operand& op, const Operands& operands, PieceWorkspace& workspac
         Slot slot;
         Piece piece;
     };
-    std::vector<Pending> stack;
+    // Kept per thread between pieces, as the classifier's stack is.
+    thread_local std::vector<Pending> stack;
+    stack.clear();
     stack.push_back({start, piece});
     while (!stack.empty()) {
         const Pending item = stack.back();
@@ -735,21 +744,32 @@ void fillCells(Operand& op, Operands operands) {
     };
     for (std::size_t n = splitNodes; n-- > 0;)
         op.reachesNeededCell[n] = reaches(op.nodes[n].front) || reaches(op.nodes[n].back);
-    for (std::uint32_t t = 0; t < op.triangleCount; ++t) {
-        if (op.degenerate[t])
-            continue;
-        const Box box = boxOf(op, t);
-        forCellsTouching(op, box.lo, box.hi, true, [&](std::uint32_t cell) {
-            if (op.cells[cell].needed) {
-                op.readyPlane(t);
-                op.cells[cell].triangles.push_back(t);
-            }
-        });
-    }
-    std::vector<double> sizes(op.triangleCount, 0.0);
-    for (std::uint32_t t = 0; t < op.triangleCount; ++t)
-        if (!op.degenerate[t])
-            sizes[t] = triangleSize(op, t);
+    // Finding the cells of every triangle is split over the cores; each
+    // chunk lists its (cell, triangle) pairs, and joined in chunk order they
+    // give each cell its triangles in ascending order, as one pass would.
+    // Sizes are needed only for the triangles that go into a cell (left
+    // unwritten elsewhere, so never paged in).
+    const std::unique_ptr<double[]> sizes(new double[op.triangleCount]);
+    const unsigned chunks = Parallel::chunkCountFor(op.triangleCount);
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> found(chunks);
+    Parallel::forChunks(op.triangleCount, chunks, [&](unsigned chunk, std::size_t begin, std::size_t end) {
+        for (std::uint32_t t = static_cast<std::uint32_t>(begin); t < end; ++t) {
+            if (op.degenerate[t])
+                continue;
+            const Box box = boxOf(op, t);
+            forCellsTouching(op, box.lo, box.hi, true, [&](std::uint32_t cell) {
+                if (op.cells[cell].needed) {
+                    op.readyPlane(t);
+                    sizes[t] = triangleSize(op, t);
+                    found[chunk].emplace_back(cell, t);
+                }
+            });
+        }
+    });
+    for (const auto& pairs : found)
+        for (const auto& [cell, t] : pairs)
+            op.cells[cell].triangles.push_back(t);
+    found.clear();
     PieceWorkspace workspace(operands, op.id);
     for (std::uint32_t c = 0; c < op.cells.size(); ++c) {
         std::vector<std::uint32_t> triangles = std::move(op.cells[c].triangles);
@@ -775,10 +795,11 @@ namespace {
 class PieceClassifier {
 public:
     PieceClassifier(const Operand& tree, PieceWorkspace& workspace, std::vector<ClassifiedPiece>& out)
-        : tree(tree), workspace(workspace), out(out) {}
+        : tree(tree), workspace(workspace), out(out), stack(scratchStack()) {}
 
     void run(const Piece& piece) {
         out.clear();
+        stack.clear();
         out.push_back({piece});
         stack.push_back({tree.root, piece, Both, false, 0, 0});
         while (!stack.empty()) {
@@ -871,10 +892,18 @@ private:
         }
     }
 
+    // One stack per thread, kept between pieces: a piece is classified for
+    // every near triangle, and growing a new stack each time cost more than
+    // many of the walks themselves.
+    static std::vector<Item>& scratchStack() {
+        thread_local std::vector<Item> kept;
+        return kept;
+    }
+
     const Operand& tree;
     PieceWorkspace& workspace;
     std::vector<ClassifiedPiece>& out;
-    std::vector<Item> stack;
+    std::vector<Item>& stack;
 };
 
 } // namespace
