@@ -1,6 +1,7 @@
 #include "detail/BooleanStages.h"
 
 #include "detail/ParallelChunks.h"
+#include "detail/UniformGrid.h"
 
 #include "mesh/DisjointSets.h"
 #include "mesh/MeshMeasures.h"
@@ -69,21 +70,9 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
         return;
 
     // A uniform grid over the common box with about two cells per candidate.
-    double extent[3], largest = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        extent[k] = common.hi[k] - common.lo[k];
-        largest = std::max(largest, extent[k]);
-    }
-    double volume = 1.0;
-    for (int k = 0; k < 3; ++k)
-        volume *= std::max(extent[k], largest * 1e-3);
-    const double cell = std::cbrt(volume / (2.0 * static_cast<double>(candidates.size())));
-    int dims[3];
-    double scale[3];
-    for (int k = 0; k < 3; ++k) {
-        dims[k] = cell > 0.0 ? static_cast<int>(std::clamp(std::ceil(extent[k] / cell), 1.0, 512.0)) : 1;
-        scale[k] = extent[k] > 0.0 ? dims[k] / extent[k] : 0.0;
-    }
+    const GridShape shape = gridShapeFor(common.lo, common.hi, candidates.size(), 512);
+    const int* dims = shape.dims;
+    const double* scale = shape.scale;
     auto cellRange = [&](const Box& box, int lo[3], int hi[3]) {
         // Clamped as doubles: a box reaching far beyond a thin common box
         // gives cell numbers no int can hold.

@@ -2,6 +2,7 @@
 
 #include "detail/BspTree.h"
 #include "detail/ExactPlane.h"
+#include "detail/UniformGrid.h"
 #include "mesh/MeshMeasures.h"
 
 #include <algorithm>
@@ -374,22 +375,12 @@ bool forNearPairs(const std::vector<Box>& boxes, const std::vector<std::uint8_t>
     }
     if (used < 2)
         return false;
-    double extent[3], largest = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        extent[k] = bounds.hi[k] - bounds.lo[k];
-        largest = std::max(largest, extent[k]);
-    }
-    double volume = 1.0;
+    const GridShape shape = gridShapeFor(bounds.lo, bounds.hi, used, 256);
+    const int* dims = shape.dims;
+    const double* scale = shape.scale;
+    double size[3];
     for (int k = 0; k < 3; ++k)
-        volume *= std::max(extent[k], largest * 1e-3);
-    const double cell = std::cbrt(volume / (2.0 * static_cast<double>(used)));
-    int dims[3];
-    double scale[3], size[3];
-    for (int k = 0; k < 3; ++k) {
-        dims[k] = cell > 0.0 ? static_cast<int>(std::clamp(std::ceil(extent[k] / cell), 1.0, 256.0)) : 1;
-        scale[k] = extent[k] > 0.0 ? dims[k] / extent[k] : 0.0;
-        size[k] = extent[k] / dims[k];
-    }
+        size[k] = (bounds.hi[k] - bounds.lo[k]) / dims[k];
     auto forCells = [&](std::uint32_t item, auto&& action) {
         int lo[3], hi[3];
         for (int k = 0; k < 3; ++k) {
