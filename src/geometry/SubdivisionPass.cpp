@@ -104,6 +104,11 @@ void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vert
 }
 
 bool finishSubdivision(DynamicMesh& mesh, const std::vector<EdgeRecord>& candidates, std::size_t startFaceCount) {
+    return subdivisionNeedsCleanUp(mesh, candidates, startFaceCount) && cleanUpMesh(mesh);
+}
+
+bool subdivisionNeedsCleanUp(const DynamicMesh& mesh, const std::vector<EdgeRecord>& candidates,
+                             std::size_t startFaceCount) {
     const std::vector<Vertex>& vertices = mesh.getVertices();
     const std::vector<Face>& faces = mesh.getFaces();
     bool suspect = false;
@@ -112,7 +117,7 @@ bool finishSubdivision(DynamicMesh& mesh, const std::vector<EdgeRecord>& candida
     for (std::size_t i = 0; i < candidates.size() && !suspect; ++i)
         suspect = hasSnappingCorners(vertices, faces[candidates[i].face0]) ||
                   hasSnappingCorners(vertices, faces[candidates[i].face1]);
-    return suspect && cleanUpMesh(mesh);
+    return suspect;
 }
 
 void subdivideWholeMesh(DynamicMesh& mesh) {

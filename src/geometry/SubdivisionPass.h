@@ -21,6 +21,11 @@ void subdivisionPass(const std::vector<EdgeRecord>& candidates, std::vector<Vert
 /// mesh go through cleanUpMesh. Returns whether it did.
 bool finishSubdivision(DynamicMesh& mesh, const std::vector<EdgeRecord>& candidates, std::size_t startFaceCount);
 
+/// Whether finishSubdivision would send the mesh through the whole-mesh
+/// clean-up (which may move or drop any vertex); costs the faces written.
+bool subdivisionNeedsCleanUp(const DynamicMesh& mesh, const std::vector<EdgeRecord>& candidates,
+                             std::size_t startFaceCount);
+
 /// The whole-object operation: every edge split once, then finishSubdivision.
 void subdivideWholeMesh(DynamicMesh& mesh);
 

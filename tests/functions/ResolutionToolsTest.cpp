@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 namespace {
@@ -79,6 +80,107 @@ TEST(ResolutionTools, XKeyDoesTheWholeObjectAsOneUndoableStroke) {
         f.manager->redo();
         EXPECT_TRUE(after.sameAs(*object->getMesh()));
     }
+}
+
+// Every vertex attribute and every face, so that an undo that restores
+// positions but shuffles, drops or recolours anything is caught.
+bool identical(const MeshCopy& copy, const Kiln::DynamicMesh& mesh) {
+    if (mesh.getVertexCount() != copy.vertices.size() || mesh.getFaces() != copy.faces)
+        return false;
+    for (std::size_t i = 0; i < copy.vertices.size(); ++i) {
+        const Kiln::Vertex& a = copy.vertices[i];
+        const Kiln::Vertex& b = mesh.getVertices()[i];
+        if (a.position != b.position || a.colour != b.colour || a.u != b.u || a.v != b.v)
+            return false;
+    }
+    return true;
+}
+
+// Distinct colours and texture coordinates, so that vertices cannot stand in
+// for one another.
+void markVertices(Kiln::DynamicMesh& mesh) {
+    for (std::size_t i = 0; i < mesh.getVertexCount(); ++i) {
+        Kiln::Vertex v = mesh.getVertices()[i];
+        v.colour = Ogre::ColourValue(float(i % 7) / 7.f, float(i % 11) / 11.f, float(i % 13) / 13.f, 1.f);
+        v.u = float(i);
+        v.v = -float(i);
+        mesh.setVertex(mesh.getVertex(i), v);
+    }
+}
+
+TEST(ResolutionTools, UndoAndRedoRestoreEveryStrokeExactly) {
+    ResolutionFixture f;
+    f.activate<ReduceMeshFunction>("ReduceMeshFunction");
+    f.install<SubmeshFunction>();
+    Kiln::Object* object = f.ball();
+    markVertices(*object->getMesh());
+    f.touch(object);
+
+    // Overlapping strokes of both tools, so that later strokes reduce
+    // vertices an earlier one added and split faces an earlier one merged.
+    struct Stroke {
+        const char* tool;
+        Ogre::Vector3 at;
+    };
+    const Stroke strokes[] = {{"SubmeshFunction", Ogre::Vector3(0, 0, 1)},
+                              {"ReduceMeshFunction", Ogre::Vector3(0.3f, 0, 0.95f)},
+                              {"SubmeshFunction", Ogre::Vector3(0.5f, 0.2f, 0.84f)},
+                              {"ReduceMeshFunction", Ogre::Vector3(0, 0, 1)},
+                              {"ReduceMeshFunction", Ogre::Vector3(0, 0, -1)}};
+    std::vector<MeshCopy> states{MeshCopy(*object->getMesh())};
+    for (const Stroke& stroke : strokes) {
+        f.manager->activateFunction(stroke.tool);
+        f.move(stroke.at, 1, 0.5f);
+        f.release(stroke.at);
+        states.emplace_back(*object->getMesh());
+        ASSERT_FALSE(identical(states[states.size() - 2], *object->getMesh())) << stroke.tool << " changed nothing";
+        EXPECT_TRUE(isClosedManifold(*object->getMesh())) << stroke.tool;
+    }
+    ASSERT_EQ(f.manager->getUndoCount(), std::size(strokes));
+
+    for (std::size_t i = states.size() - 1; i-- > 0;) {
+        f.manager->undo();
+        EXPECT_TRUE(identical(states[i], *object->getMesh())) << "undo back to state " << i;
+    }
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        f.manager->redo();
+        EXPECT_TRUE(identical(states[i], *object->getMesh())) << "redo to state " << i;
+    }
+}
+
+TEST(ResolutionTools, UndoRestoresTheMeshAfterTheWholeMeshCleanUp) {
+    ResolutionFixture f;
+    f.activate<SubmeshFunction>("SubmeshFunction");
+    Kiln::Object* object = f.ball();
+    markVertices(*object->getMesh());
+    // A neighbour of the north pole a hair's breadth from it: splitting that
+    // edge leaves corners the clean-up snaps together, which may renumber
+    // any vertex.
+    Kiln::DynamicMesh& mesh = *object->getMesh();
+    const Kiln::Face& cap = mesh.getFaces().front();
+    const std::uint32_t pole = cap.i0, near = cap.i1 == pole ? cap.i2 : cap.i1;
+    Kiln::Vertex moved = mesh.getVertices()[near];
+    moved.position = mesh.getVertices()[pole].position + Ogre::Vector3(1e-9f, 0, 0);
+    mesh.setVertex(mesh.getVertex(near), moved);
+    const Ogre::Vector3 polePosition = mesh.getVertices()[pole].position;
+    const auto atPole = [&](const Kiln::DynamicMesh& m) {
+        return std::count_if(m.getVertices().begin(), m.getVertices().end(),
+                             [&](const Kiln::Vertex& v) { return v.position.distance(polePosition) < 1e-6f; });
+    };
+    ASSERT_EQ(atPole(mesh), 2);
+    const MeshCopy before(mesh);
+    f.touch(object);
+
+    f.move(polePosition, 1, 0.5f);
+    f.release(polePosition);
+    ASSERT_EQ(f.manager->getUndoCount(), 1u);
+    // The split alone leaves both ends and the midpoint there.
+    EXPECT_LT(atPole(*object->getMesh()), 3) << "the clean-up did not run";
+    const MeshCopy after(*object->getMesh());
+    f.manager->undo();
+    EXPECT_TRUE(identical(before, *object->getMesh()));
+    f.manager->redo();
+    EXPECT_TRUE(identical(after, *object->getMesh()));
 }
 
 TEST(ResolutionTools, XKeyNeedsExactlyOneSelectedObject) {

@@ -54,7 +54,7 @@ void VertexGrid::build(const std::vector<Kiln::Vertex>& vertices, float cellSize
 
 void VertexGrid::query(const std::vector<Kiln::Vertex>& vertices, const Ogre::Vector3& centre, float radius,
                        std::vector<std::uint32_t>& out) const {
-    if (vertexCount == 0 || !(radius >= 0.f) || vertices.size() != vertexCount)
+    if (vertexCount == 0 || !(radius >= 0.f) || vertices.size() < vertexCount)
         return;
     const float r2 = radius * radius;
     const std::int64_t x0 = cellOf(centre.x - radius), x1 = cellOf(centre.x + radius);

@@ -24,6 +24,8 @@ public:
 
     /// Appends to `out` (not cleared) every vertex within `radius` of
     /// `centre`, ascending within each cell. No allocation when `out` has room.
+    /// `vertices` may have grown past the indexed ones (a brush appending
+    /// to the list it searches): the extra ones are never reported.
     void query(const std::vector<Kiln::Vertex>& vertices, const Ogre::Vector3& centre, float radius,
                std::vector<std::uint32_t>& out) const;
     /// The vertex nearest to `point` among those within `radius`, or -1.

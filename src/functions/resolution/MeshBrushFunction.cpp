@@ -10,17 +10,106 @@ namespace {
 const Ogre::ColourValue STYLUS_COLOUR(1.0f, 0.2f, 0.6f, 1.0f);
 } // namespace
 
-MeshArraysState::MeshArraysState(const FunctionBase* function, Kiln::Object& object)
-    : FunctionState(function), target(object.getHandle()), vertices(object.getMesh()->getVertices()),
-      faces(object.getMesh()->getFaces()) {}
+namespace {
 
-void MeshArraysState::swap() {
-    Kiln::Object* object = target.getObject();
-    if (!object || !object->getMesh())
+// Puts `values` back at their ascending starting `indices` of `list`,
+// shifting the others up: the inverse of dropVertices.
+void reinsertVertices(std::vector<Kiln::Vertex>& list, const std::vector<std::uint32_t>& indices,
+                      const std::vector<Kiln::Vertex>& values) {
+    std::size_t read = list.size();
+    list.resize(list.size() + indices.size());
+    std::size_t next = indices.size();
+    for (std::size_t write = list.size(); write-- > 0;)
+        list[write] = next > 0 && indices[next - 1] == write ? values[--next] : list[--read];
+}
+
+// Drops the vertices at ascending `indices`, keeping the others' order.
+void dropVertices(std::vector<Kiln::Vertex>& list, const std::vector<std::uint32_t>& indices) {
+    if (indices.empty())
         return;
-    object->getMesh()->swapVertices(vertices);
-    object->getMesh()->swapFaces(faces);
+    std::size_t write = indices.front();
+    for (std::size_t read = write, r = 0; read < list.size(); ++read) {
+        if (r < indices.size() && indices[r] == read) {
+            ++r;
+            continue;
+        }
+        list[write++] = list[read];
+    }
+    list.resize(write);
+}
+
+} // namespace
+
+MeshArraysState::MeshArraysState(const FunctionBase* function, Kiln::Object& object)
+    : FunctionState(function), target(object.getHandle()), faces(object.getMesh()->getFaces()) {}
+
+Kiln::Object* MeshArraysState::liveTarget() const {
+    Kiln::Object* object = target.getObject();
+    return object && object->getMesh() ? object : nullptr;
+}
+
+void MeshArraysState::swapFaces(Kiln::DynamicMesh& mesh) {
+    mesh.swapFaces(faces);
+}
+
+void MeshArraysState::undo() {
+    Kiln::Object* object = liveTarget();
+    if (!object)
+        return;
+    Kiln::DynamicMesh& mesh = *object->getMesh();
+    std::vector<Kiln::Vertex> list;
+    mesh.swapVertices(list);
+    if (wholeVertices) {
+        list.swap(vertices);
+    } else if (list.size() >= appended.size()) {
+        list.resize(list.size() - appended.size());
+        reinsertVertices(list, removedIndices, removedValues);
+    }
+    mesh.swapVertices(list);
+    swapFaces(mesh);
     object->notifyMeshChanged();
+}
+
+void MeshArraysState::redo() {
+    Kiln::Object* object = liveTarget();
+    if (!object)
+        return;
+    Kiln::DynamicMesh& mesh = *object->getMesh();
+    std::vector<Kiln::Vertex> list;
+    mesh.swapVertices(list);
+    if (wholeVertices) {
+        list.swap(vertices);
+    } else {
+        dropVertices(list, removedIndices);
+        list.insert(list.end(), appended.begin(), appended.end());
+    }
+    mesh.swapVertices(list);
+    swapFaces(mesh);
+    object->notifyMeshChanged();
+}
+
+void MeshArraysState::recordRemovedVertices(const Kiln::DynamicMesh& mesh, std::vector<std::uint32_t> ascending) {
+    removedIndices = std::move(ascending);
+    removedValues.clear();
+    removedValues.reserve(removedIndices.size());
+    for (const std::uint32_t v : removedIndices)
+        removedValues.push_back(mesh.getVertices()[v]);
+}
+
+void MeshArraysState::recordWholeVertices(const Kiln::DynamicMesh& mesh, std::size_t startCount) {
+    const std::vector<Kiln::Vertex>& list = mesh.getVertices();
+    vertices.assign(list.begin(), list.begin() + std::ptrdiff_t(std::min(startCount, list.size())));
+    wholeVertices = true;
+    removedIndices.clear();
+    removedValues.clear();
+}
+
+void MeshArraysState::recordAppendedVertices(const Kiln::DynamicMesh& mesh, std::size_t startCount) {
+    const std::vector<Kiln::Vertex>& list = mesh.getVertices();
+    const std::size_t kept = startCount - removedIndices.size();
+    if (wholeVertices || kept > list.size())
+        return;
+    appended.assign(list.begin() + std::ptrdiff_t(kept), list.end());
 }
 
 ResolutionBrush ResolutionBrush::of(const Kiln::HapticState& state) {
@@ -118,9 +207,10 @@ bool MeshBrushFunction::startStroke(Kiln::Object& object) {
     smallestScale = std::min({linear.GetColumn(0).length(), linear.GetColumn(1).length(),
                               linear.GetColumn(2).length()});
     modified = false;
-    // The history entry holds the starting arrays: the passes read them
-    // there instead of from a copy of the whole mesh.
-    beginPasses(state->getVertices(), state->getFaces());
+    // The history entry holds the starting faces, which the passes read;
+    // the vertices stay in the mesh, where the passes only append.
+    startVertexCount = mesh->getVertexCount();
+    beginPasses(mesh->getVertices(), state->getFaces());
     return true;
 }
 
@@ -136,7 +226,8 @@ void MeshBrushFunction::endStroke() {
         object->setParameter("material", savedMaterial);
     std::unique_ptr<MeshArraysState> finished = std::move(state);
     if (object && modified && object->getMesh()) {
-        cleanUp(*object->getMesh());
+        cleanUp(*object->getMesh(), *finished);
+        finished->recordAppendedVertices(*object->getMesh(), startVertexCount);
         object->notifyMeshChanged();
         commitOperation(std::move(finished));
     } else {

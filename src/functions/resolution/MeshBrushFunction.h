@@ -17,22 +17,43 @@
 #include <memory>
 #include <string>
 
-/// The mesh of one object before and after a stroke; undo and redo swap the
-/// arrays with the object's.
+/// The mesh of one object before and after a stroke, kept without copying
+/// the vertex list: the faces are swapped whole (the stroke needs its own
+/// copy of the starting faces anyway), the vertices as the change the stroke
+/// made: `removed` vertices (ascending starting indices) dropped with the
+/// order of the rest kept, then `appended` added at the end. A clean-up that
+/// rewrites vertices anywhere falls back to keeping the other whole list.
 class MeshArraysState : public FunctionState {
 public:
+    /// Copies the object's faces, the starting faces of the stroke.
     MeshArraysState(const FunctionBase* function, Kiln::Object& target);
-    void undo() override { swap(); }
-    void redo() override { swap(); }
-    /// The arrays not in the object: during a stroke, the mesh it started from.
-    const std::vector<Kiln::Vertex>& getVertices() const { return vertices; }
+    void undo() override;
+    void redo() override;
+    /// The faces not in the object: during a stroke, the mesh it started from.
     const std::vector<Kiln::Face>& getFaces() const { return faces; }
 
+    /// Recording, between the last pass and the clean-up, while the object's
+    /// first vertices are still the starting ones. Starting vertices the
+    /// clean-up will drop, ascending, taken from the object's current list.
+    void recordRemovedVertices(const Kiln::DynamicMesh& mesh, std::vector<std::uint32_t> ascending);
+    /// The starting list whole (the first `startCount` of `mesh`), for a
+    /// clean-up that may move or drop any vertex.
+    void recordWholeVertices(const Kiln::DynamicMesh& mesh, std::size_t startCount);
+    /// After the clean-up: the vertices past the starting ones that stay.
+    /// `startCount` minus the removed vertices must not exceed the count.
+    void recordAppendedVertices(const Kiln::DynamicMesh& mesh, std::size_t startCount);
+
 private:
-    void swap();
+    void swapFaces(Kiln::DynamicMesh& mesh);
+    Kiln::Object* liveTarget() const;
+
     Kiln::ObjectHandle target;
-    std::vector<Kiln::Vertex> vertices;
     std::vector<Kiln::Face> faces;
+    bool wholeVertices = false;
+    std::vector<Kiln::Vertex> vertices;  ///< the other whole list, when wholeVertices
+    std::vector<std::uint32_t> removedIndices;
+    std::vector<Kiln::Vertex> removedValues;
+    std::vector<Kiln::Vertex> appended;
 };
 
 /// The brush of the resolution tools, world frame: centred one proxy radius
@@ -64,7 +85,9 @@ public:
 
 protected:
     /// Prepare candidate search over the stroke's starting mesh (local
-    /// frame); the arrays stay unchanged until endPasses.
+    /// frame). `startFaces` stay unchanged until endPasses; `startVertices`
+    /// is the target's own list, whose first entries stay the starting ones
+    /// until cleanUp (the passes may only append to it).
     virtual void beginPasses(const std::vector<Kiln::Vertex>& startVertices,
                              const std::vector<Kiln::Face>& startFaces) = 0;
     /// Add the candidates inside the brush (local centre and radius with
@@ -74,8 +97,10 @@ protected:
     virtual void takeEverything() = 0;
     /// Recompute the target's arrays from the starting mesh and candidates.
     virtual void runPass(Kiln::DynamicMesh& target) = 0;
-    /// The stroke-end clean-up of the target's mesh.
-    virtual void cleanUp(Kiln::DynamicMesh& target) = 0;
+    /// The stroke-end clean-up of the target's mesh, telling `record` how
+    /// the vertex list changed (recordRemovedVertices or recordWholeVertices
+    /// before cleaning; the caller records the appended ones after).
+    virtual void cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record) = 0;
     virtual void endPasses() = 0;
 
     /// A grid cell size for brushes on `mesh`: a few mean edge lengths,
@@ -100,6 +125,7 @@ private:
     Ogre::Matrix4 worldTransform = Ogre::Matrix4::IDENTITY;
     Ogre::Matrix4 inverseWorld = Ogre::Matrix4::IDENTITY;
     float smallestScale = 1.f;
+    std::size_t startVertexCount = 0;
     std::string savedMaterial;
     bool modified = false;
 };

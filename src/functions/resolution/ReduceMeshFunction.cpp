@@ -3,6 +3,8 @@
 #include "functions/FunctionRegistration.h"
 #include "geometry/ReductionPass.h"
 
+#include <algorithm>
+
 MORVEL_REGISTER_FUNCTION(ReduceMeshFunction);
 
 ReduceMeshFunction::ReduceMeshFunction(FunctionContext& context)
@@ -51,7 +53,13 @@ void ReduceMeshFunction::runPass(Kiln::DynamicMesh& target) {
     target.swapFaces(faces);
 }
 
-void ReduceMeshFunction::cleanUp(Kiln::DynamicMesh& target) {
+void ReduceMeshFunction::cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record) {
+    std::vector<std::uint32_t> removed;
+    for (const std::uint32_t v : candidates)
+        if (flags[v] == Kiln::VertexRemoved)
+            removed.push_back(v);
+    std::sort(removed.begin(), removed.end());
+    record.recordRemovedVertices(target, std::move(removed));
     std::vector<Kiln::Vertex> vertices;
     std::vector<Kiln::Face> faces;
     target.swapVertices(vertices);

@@ -19,10 +19,11 @@ protected:
     bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) override;
     void takeEverything() override;
     void runPass(Kiln::DynamicMesh& target) override;
-    void cleanUp(Kiln::DynamicMesh& target) override;
+    void cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record) override;
     void endPasses() override;
 
 private:
+    /// The target's list, unchanged until the clean-up.
     const std::vector<Kiln::Vertex>* startVertices = nullptr;
     Kiln::VertexFaceIndex adjacency;
     VertexGrid grid;

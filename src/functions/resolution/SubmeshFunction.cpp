@@ -20,6 +20,7 @@ SubmeshFunction::SubmeshFunction(FunctionContext& context)
 
 void SubmeshFunction::beginPasses(const std::vector<Kiln::Vertex>& vertices, const std::vector<Kiln::Face>& faces) {
     startVertices = &vertices;
+    startVertexCount = vertices.size();
     adjacency = Kiln::VertexFaceIndex(faces, vertices.size());
     grid.build(vertices, typicalBrushCell(vertices, faces));
     float longest2 = 0.f;
@@ -78,7 +79,7 @@ void SubmeshFunction::runPass(Kiln::DynamicMesh& target) {
     target.swapVertices(vertices);
     target.swapFaces(faces);
     const std::vector<Kiln::Face>& startFaces = adjacency.getFaces();
-    vertices.resize(startVertices->size());
+    vertices.resize(startVertexCount);
     faces.resize(startFaces.size());
     for (const Kiln::EdgeRecord& e : candidates) {
         faces[e.face0] = startFaces[e.face0];
@@ -89,12 +90,18 @@ void SubmeshFunction::runPass(Kiln::DynamicMesh& target) {
     target.swapVertices(vertices);
 }
 
-void SubmeshFunction::cleanUp(Kiln::DynamicMesh& target) {
-    Kiln::finishSubdivision(target, candidates, adjacency.getFaces().size());
+void SubmeshFunction::cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record) {
+    const std::size_t startFaceCount = adjacency.getFaces().size();
+    // Usually only the split faces are checked and the vertices just grow;
+    // the rare whole-mesh clean-up needs the starting vertices kept whole.
+    if (Kiln::subdivisionNeedsCleanUp(target, candidates, startFaceCount))
+        record.recordWholeVertices(target, startVertexCount);
+    Kiln::finishSubdivision(target, candidates, startFaceCount);
 }
 
 void SubmeshFunction::endPasses() {
     startVertices = nullptr;
+    startVertexCount = 0;
     adjacency = Kiln::VertexFaceIndex();
     grid = VertexGrid();
     std::unordered_set<std::uint64_t>().swap(candidateKeys);

@@ -20,13 +20,15 @@ protected:
     bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) override;
     void takeEverything() override;
     void runPass(Kiln::DynamicMesh& target) override;
-    void cleanUp(Kiln::DynamicMesh& target) override;
+    void cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record) override;
     void endPasses() override;
 
 private:
     bool addIfInside(const Kiln::EdgeRecord& edge, const Ogre::Matrix4& world, const ResolutionBrush& brush);
 
+    /// The target's list: the starting vertices, then the pass's midpoints.
     const std::vector<Kiln::Vertex>* startVertices = nullptr;
+    std::size_t startVertexCount = 0;
     Kiln::VertexFaceIndex adjacency;
     VertexGrid grid;              ///< over the starting vertices
     float longestHalfEdge = 0.f;  ///< local frame: how far a midpoint lies from its nearer end at most
