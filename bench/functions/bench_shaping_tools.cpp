@@ -147,9 +147,11 @@ void benchBooleanCancel() {
     std::printf("\n");
 }
 
-/// 60 frames of a stroke that crawls over the sphere's north cap.
+/// 60 frames of a stroke that crawls over the sphere's north cap. With
+/// `touchFirst`, a stroke whose brush holds no vertex comes first (the mesh
+/// stays unchanged), and its start is printed as well.
 template <typename Tool>
-void benchStroke(const char* label, const char* name, float proxyRadius) {
+void benchStroke(const char* label, const char* name, float proxyRadius, bool touchFirst = false) {
     Scene scene;
     scene.install<ColourFunction>();
     scene.install<Tool>();
@@ -161,6 +163,21 @@ void benchStroke(const char* label, const char* name, float proxyRadius) {
     scene.haptics.touched = {object->getHandle()};
 
     Kiln::HapticState state;
+    double emptyStart = 0;
+    std::size_t emptyEntries = 0;
+    if (touchFirst) {
+        state.buttons = 1;
+        state.proxyRadius = 1e-6f;  // between the vertices
+        state.position = state.proxyPosition = Ogre::Vector3(std::sin(0.2f), 0.f, std::cos(0.2f));
+        Kiln::HapticEvent press(&state, nullptr);
+        const Clock::time_point start = Clock::now();
+        scene.manager->hapticMoved(press);
+        emptyStart = msSince(start);
+        state.buttons = 0;
+        Kiln::HapticEvent release(&state, nullptr);
+        scene.manager->hapticButtonReleased(release, 1u);
+        emptyEntries = scene.manager->getUndoCount();
+    }
     state.buttons = 1;
     state.proxyRadius = proxyRadius;
     double first = 0, sum = 0, worst = 0;
@@ -184,9 +201,12 @@ void benchStroke(const char* label, const char* name, float proxyRadius) {
     const Clock::time_point end = Clock::now();
     scene.manager->hapticButtonReleased(event, 1u);
     const double endMs = msSince(end);
-    std::printf("%s stroke on %zu triangles: start %.1f ms, then %.2f ms per frame (worst %.2f ms), end %.1f ms; "
+    if (touchFirst)
+        std::printf("%s stroke on %zu triangles that changes nothing: start %.1f ms, %zu undo entries\n", label,
+                    triangles, emptyStart, emptyEntries);
+    std::printf("%s stroke on %zu triangles%s: start %.1f ms, then %.2f ms per frame (worst %.2f ms), end %.1f ms; "
                 "%zu triangles after, closed %s, %zu undo entry\n",
-                label, triangles, first, sum / (frames - 1), worst, endMs, object->getMesh()->getFaceCount(),
+                label, triangles, touchFirst ? " after it" : "", first, sum / (frames - 1), worst, endMs, object->getMesh()->getFaceCount(),
                 Kiln::isClosed(*object->getMesh()) ? "yes" : "no", scene.manager->getUndoCount());
 }
 
@@ -198,5 +218,7 @@ int main() {
     benchStroke<PaintFunction>("Paint", "PaintFunction", 0.01f);
     benchStroke<ReduceMeshFunction>("Reduce", "ReduceMeshFunction", 0.01f);
     benchStroke<SubmeshFunction>("Subdivide", "SubmeshFunction", 0.01f);
+    benchStroke<ReduceMeshFunction>("Reduce", "ReduceMeshFunction", 0.01f, true);
+    benchStroke<SubmeshFunction>("Subdivide", "SubmeshFunction", 0.01f, true);
     return 0;
 }

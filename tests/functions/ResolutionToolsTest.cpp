@@ -183,6 +183,64 @@ TEST(ResolutionTools, UndoRestoresTheMeshAfterTheWholeMeshCleanUp) {
     EXPECT_TRUE(identical(after, *object->getMesh()));
 }
 
+// A stroke that changes nothing keeps what it built of the mesh for the
+// next stroke; a change made any other way must not let that be reused.
+TEST(ResolutionTools, StrokeAfterAnUnchangedStrokeSeesChangesMadeMeanwhile) {
+    for (const bool reduce : {true, false}) {
+        ResolutionFixture f;
+        if (reduce)
+            f.activate<ReduceMeshFunction>("ReduceMeshFunction");
+        else
+            f.activate<SubmeshFunction>("SubmeshFunction");
+        Kiln::Object* object = f.ball();
+        f.touch(object);
+        const auto emptyStroke = [&] {
+            // A brush too small to hold a vertex or an edge's midpoint.
+            const Ogre::Vector3 between = Ogre::Vector3(0.31f, 0.17f, 0.9f).normalisedCopy();
+            f.move(between, 1, 1e-6f);
+            f.release(between);
+        };
+        const auto strokeChanges = [&](const Ogre::Vector3& at) {
+            const MeshCopy before(*object->getMesh());
+            const std::size_t entries = f.manager->getUndoCount();
+            f.move(at, 1, 0.5f);
+            f.release(at);
+            EXPECT_TRUE(isClosedManifold(*object->getMesh()));
+            const bool changed = f.manager->getUndoCount() == entries + 1;
+            if (changed) {
+                f.manager->undo();
+                EXPECT_TRUE(identical(before, *object->getMesh())) << "undo after a change made meanwhile";
+                f.manager->redo();
+            }
+            return changed;
+        };
+        emptyStroke();
+        ASSERT_EQ(f.manager->getUndoCount(), 0u) << (reduce ? "reduce" : "subdivide");
+
+        // A deform: the same faces, every vertex twice as far out. Searching
+        // the vertices where they were would find none under the brush.
+        Kiln::DynamicMesh& mesh = *object->getMesh();
+        for (std::size_t i = 0; i < mesh.getVertexCount(); ++i) {
+            Kiln::Vertex v = mesh.getVertices()[i];
+            v.position *= 2.f;
+            mesh.setVertex(mesh.getVertex(i), v);
+        }
+        EXPECT_TRUE(strokeChanges(Ogre::Vector3(0, 0, 2))) << (reduce ? "reduce" : "subdivide");
+
+        // Another tool: new faces and vertices, numbered differently.
+        emptyStroke();
+        const std::size_t faces = object->getMesh()->getFaceCount();
+        object->getMesh()->setFaces(std::vector<Kiln::Face>(object->getMesh()->getFaces().rbegin(),
+                                                            object->getMesh()->getFaces().rend()));
+        EXPECT_TRUE(strokeChanges(Ogre::Vector3(0, 0, 2))) << (reduce ? "reduce" : "subdivide");
+        if (reduce) {
+            EXPECT_LT(object->getMesh()->getFaceCount(), faces);
+        } else {
+            EXPECT_GT(object->getMesh()->getFaceCount(), faces);
+        }
+    }
+}
+
 TEST(ResolutionTools, XKeyNeedsExactlyOneSelectedObject) {
     ResolutionFixture f;
     f.activate<ReduceMeshFunction>("ReduceMeshFunction");

@@ -5,6 +5,7 @@
 #include "scene/SelectionManager.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 const Ogre::ColourValue STYLUS_COLOUR(1.0f, 0.2f, 0.6f, 1.0f);
@@ -38,10 +39,68 @@ void dropVertices(std::vector<Kiln::Vertex>& list, const std::vector<std::uint32
     list.resize(write);
 }
 
+// A grid cell size for brushes on a mesh: a few mean edge lengths,
+// estimated from a sample of faces.
+float typicalBrushCell(const std::vector<Kiln::Vertex>& vertices,
+                                          const std::vector<Kiln::Face>& faces) {
+    const std::size_t step = std::max<std::size_t>(1, faces.size() / 1024);
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (std::size_t f = 0; f < faces.size(); f += step) {
+        const Kiln::Face& face = faces[f];
+        if (face.i0 >= vertices.size() || face.i1 >= vertices.size())
+            continue;
+        sum += vertices[face.i0].position.distance(vertices[face.i1].position);
+        ++count;
+    }
+    const float mean = count ? static_cast<float>(sum / double(count)) : 0.f;
+    return 4.f * mean;  // VertexGrid falls back to the extent for 0
+}
+
 } // namespace
 
+bool StrokeStart::matches(const Kiln::DynamicMesh& mesh) const {
+    return built && serial == mesh.getSerial() && topologyRevision == mesh.getTopologyRevision() &&
+           positionRevision == mesh.getPositionRevision() && vertexCount == mesh.getVertexCount() &&
+           faces.size() == mesh.getFaceCount();
+}
+
+void StrokeStart::build(const Kiln::DynamicMesh& mesh) {
+    faces = mesh.getFaces();
+    index = Kiln::VertexFaceIndex(faces, mesh.getVertexCount());
+    grid.build(mesh.getVertices(), typicalBrushCell(mesh.getVertices(), faces));
+    serial = mesh.getSerial();
+    topologyRevision = mesh.getTopologyRevision();
+    positionRevision = mesh.getPositionRevision();
+    vertexCount = mesh.getVertexCount();
+    halfLongest = -1.f;
+    built = true;
+}
+
+std::vector<Kiln::Face> StrokeStart::release() {
+    built = false;
+    index = Kiln::VertexFaceIndex();
+    grid = VertexGrid();
+    std::vector<Kiln::Face> out;
+    out.swap(faces);
+    return out;
+}
+
+float StrokeStart::halfLongestEdge(const std::vector<Kiln::Vertex>& vertices) const {
+    if (halfLongest >= 0.f)
+        return halfLongest;
+    float longest2 = 0.f;
+    for (const Kiln::Face& face : faces)
+        if (face.i0 < vertices.size() && face.i1 < vertices.size() && face.i2 < vertices.size())
+            for (int k = 0; k < 3; ++k)
+                longest2 = std::max(longest2,
+                                    vertices[face[k]].position.squaredDistance(vertices[face[(k + 1) % 3]].position));
+    halfLongest = 0.5f * std::sqrt(longest2);
+    return halfLongest;
+}
+
 MeshArraysState::MeshArraysState(const FunctionBase* function, Kiln::Object& object)
-    : FunctionState(function), target(object.getHandle()), faces(object.getMesh()->getFaces()) {}
+    : FunctionState(function), target(object.getHandle()) {}
 
 Kiln::Object* MeshArraysState::liveTarget() const {
     Kiln::Object* object = target.getObject();
@@ -207,10 +266,12 @@ bool MeshBrushFunction::startStroke(Kiln::Object& object) {
     smallestScale = std::min({linear.GetColumn(0).length(), linear.GetColumn(1).length(),
                               linear.GetColumn(2).length()});
     modified = false;
-    // The history entry holds the starting faces, which the passes read;
-    // the vertices stay in the mesh, where the passes only append.
+    // The passes read the starting faces from `start`; the vertices stay in
+    // the mesh, where the passes only append.
+    if (!start.matches(*mesh))
+        start.build(*mesh);
     startVertexCount = mesh->getVertexCount();
-    beginPasses(mesh->getVertices(), state->getFaces());
+    beginPasses(mesh->getVertices(), start);
     return true;
 }
 
@@ -229,31 +290,19 @@ void MeshBrushFunction::endStroke() {
         cleanUp(*object->getMesh(), *finished);
         finished->recordAppendedVertices(*object->getMesh(), startVertexCount);
         object->notifyMeshChanged();
+        // The mesh changed, so `start` is stale: its faces go to the entry.
+        finished->takeStartFaces(start.release());
         commitOperation(std::move(finished));
     } else {
         endOperation();
+        if (!object || !object->getMesh() || !start.matches(*object->getMesh()))
+            start.clear();
     }
     endPasses();
     target = Kiln::ObjectHandle();
     worldTransform = Ogre::Matrix4::IDENTITY;
     savedMaterial.clear();
     modified = false;
-}
-
-float MeshBrushFunction::typicalBrushCell(const std::vector<Kiln::Vertex>& vertices,
-                                          const std::vector<Kiln::Face>& faces) {
-    const std::size_t step = std::max<std::size_t>(1, faces.size() / 1024);
-    double sum = 0.0;
-    std::size_t count = 0;
-    for (std::size_t f = 0; f < faces.size(); f += step) {
-        const Kiln::Face& face = faces[f];
-        if (face.i0 >= vertices.size() || face.i1 >= vertices.size())
-            continue;
-        sum += vertices[face.i0].position.distance(vertices[face.i1].position);
-        ++count;
-    }
-    const float mean = count ? static_cast<float>(sum / double(count)) : 0.f;
-    return 4.f * mean;  // VertexGrid falls back to the extent for 0
 }
 
 MeshBrushFunction::LocalSphere MeshBrushFunction::toLocal(const ResolutionBrush& brush) const {

@@ -9,28 +9,30 @@
 // the same start and end of a stroke.
 #include "functions/FunctionBase.h"
 #include "functions/brush/VertexGrid.h"
+#include "geometry/VertexFaceIndex.h"
 #include "mesh/DynamicMesh.h"
 #include "scene/ObjectHandle.h"
 
 #include <OgreMatrix4.h>
 
+#include <cstdint>
+
 #include <memory>
 #include <string>
 
 /// The mesh of one object before and after a stroke, kept without copying
-/// the vertex list: the faces are swapped whole (the stroke needs its own
-/// copy of the starting faces anyway), the vertices as the change the stroke
+/// the vertex list: the faces are swapped whole (the stroke's own copy of
+/// the starting faces, handed over at its end), the vertices as the change the stroke
 /// made: `removed` vertices (ascending starting indices) dropped with the
 /// order of the rest kept, then `appended` added at the end. A clean-up that
 /// rewrites vertices anywhere falls back to keeping the other whole list.
 class MeshArraysState : public FunctionState {
 public:
-    /// Copies the object's faces, the starting faces of the stroke.
     MeshArraysState(const FunctionBase* function, Kiln::Object& target);
     void undo() override;
     void redo() override;
-    /// The faces not in the object: during a stroke, the mesh it started from.
-    const std::vector<Kiln::Face>& getFaces() const { return faces; }
+    /// The faces the stroke started from, taken over before the entry is pushed.
+    void takeStartFaces(std::vector<Kiln::Face>&& startFaces) { faces = std::move(startFaces); }
 
     /// Recording, between the last pass and the clean-up, while the object's
     /// first vertices are still the starting ones. Starting vertices the
@@ -54,6 +56,44 @@ private:
     std::vector<std::uint32_t> removedIndices;
     std::vector<Kiln::Vertex> removedValues;
     std::vector<Kiln::Vertex> appended;
+};
+
+/// What the passes read of the mesh a stroke starts on, mesh-local frame:
+/// a copy of its faces, the vertex-to-face index over that copy and a
+/// spatial hash of its vertices. Built when a stroke starts on a mesh it does
+/// not match, and kept after a stroke that left the mesh unchanged, so that
+/// the next stroke on it skips this whole-mesh work. Any change of the
+/// mesh's vertices or faces (another tool, an undo) advances its revisions
+/// and so makes the next stroke build again.
+class StrokeStart {
+public:
+    StrokeStart() = default;
+    StrokeStart(const StrokeStart&) = delete;  // the index points into `faces`
+    StrokeStart& operator=(const StrokeStart&) = delete;
+
+    bool matches(const Kiln::DynamicMesh& mesh) const;
+    void build(const Kiln::DynamicMesh& mesh);
+    /// Hands the faces over (to the history entry of a stroke that changed
+    /// the mesh) and forgets the rest.
+    std::vector<Kiln::Face> release();
+    void clear() { release(); }
+
+    const std::vector<Kiln::Face>& getFaces() const { return faces; }
+    const Kiln::VertexFaceIndex& getIndex() const { return index; }
+    const VertexGrid& getGrid() const { return grid; }
+    /// Half the longest edge of the starting mesh, worked out on first ask.
+    float halfLongestEdge(const std::vector<Kiln::Vertex>& vertices) const;
+
+private:
+    bool built = false;
+    std::uint64_t serial = 0;
+    std::uint32_t topologyRevision = 0;
+    std::uint32_t positionRevision = 0;
+    std::size_t vertexCount = 0;
+    std::vector<Kiln::Face> faces;
+    Kiln::VertexFaceIndex index;
+    VertexGrid grid;
+    mutable float halfLongest = -1.f;  ///< negative until asked
 };
 
 /// The brush of the resolution tools, world frame: centred one proxy radius
@@ -85,11 +125,10 @@ public:
 
 protected:
     /// Prepare candidate search over the stroke's starting mesh (local
-    /// frame). `startFaces` stay unchanged until endPasses; `startVertices`
+    /// frame). `start` stays unchanged until endPasses; `startVertices`
     /// is the target's own list, whose first entries stay the starting ones
     /// until cleanUp (the passes may only append to it).
-    virtual void beginPasses(const std::vector<Kiln::Vertex>& startVertices,
-                             const std::vector<Kiln::Face>& startFaces) = 0;
+    virtual void beginPasses(const std::vector<Kiln::Vertex>& startVertices, const StrokeStart& start) = 0;
     /// Add the candidates inside the brush (local centre and radius with
     /// the world test done by the caller's matrix); true when any was new.
     virtual bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) = 0;
@@ -103,9 +142,6 @@ protected:
     virtual void cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record) = 0;
     virtual void endPasses() = 0;
 
-    /// A grid cell size for brushes on `mesh`: a few mean edge lengths,
-    /// estimated from a sample of faces.
-    static float typicalBrushCell(const std::vector<Kiln::Vertex>& vertices, const std::vector<Kiln::Face>& faces);
     /// Maps a world brush into the starting mesh's frame.
     struct LocalSphere {
         Ogre::Vector3 centre;
@@ -122,6 +158,7 @@ private:
     std::string wholeText;
     Kiln::ObjectHandle target;
     std::unique_ptr<MeshArraysState> state;
+    StrokeStart start;
     Ogre::Matrix4 worldTransform = Ogre::Matrix4::IDENTITY;
     Ogre::Matrix4 inverseWorld = Ogre::Matrix4::IDENTITY;
     float smallestScale = 1.f;

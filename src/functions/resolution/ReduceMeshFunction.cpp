@@ -11,19 +11,19 @@ ReduceMeshFunction::ReduceMeshFunction(FunctionContext& context)
     : MeshBrushFunction(context, "ReduceMeshFunction", FunctionText::id(244), FunctionText::id(246),
                         "ReduceMesh Processing ...", "ReduceMeshing the Object ...") {}
 
-void ReduceMeshFunction::beginPasses(const std::vector<Kiln::Vertex>& vertices, const std::vector<Kiln::Face>& faces) {
+void ReduceMeshFunction::beginPasses(const std::vector<Kiln::Vertex>& vertices, const StrokeStart& start) {
     startVertices = &vertices;
-    adjacency = Kiln::VertexFaceIndex(faces, vertices.size());
+    adjacency = &start.getIndex();
+    grid = &start.getGrid();
     flags = Kiln::freshVertexFlags(vertices.size());
     isCandidate.assign(vertices.size(), 0);
     candidates.clear();
-    grid.build(vertices, typicalBrushCell(vertices, faces));
 }
 
 bool ReduceMeshFunction::growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) {
     const LocalSphere local = toLocal(brush);
     found.clear();
-    grid.query(*startVertices, local.centre, local.radius, found);
+    grid->query(*startVertices, local.centre, local.radius, found);
     const float r2 = brush.radius * brush.radius;
     const std::size_t before = candidates.size();
     for (const std::uint32_t v : found) {
@@ -49,7 +49,7 @@ void ReduceMeshFunction::runPass(Kiln::DynamicMesh& target) {
     // the pass's working faces, borrowed for the pass without a copy.
     std::vector<Kiln::Face> faces;
     target.swapFaces(faces);
-    Kiln::reductionPassInPlace(adjacency, candidates, flags, *startVertices, faces);
+    Kiln::reductionPassInPlace(*adjacency, candidates, flags, *startVertices, faces);
     target.swapFaces(faces);
 }
 
@@ -64,15 +64,15 @@ void ReduceMeshFunction::cleanUp(Kiln::DynamicMesh& target, MeshArraysState& rec
     std::vector<Kiln::Face> faces;
     target.swapVertices(vertices);
     target.swapFaces(faces);
-    Kiln::finishReduction(adjacency, candidates, flags, vertices, faces);
+    Kiln::finishReduction(*adjacency, candidates, flags, vertices, faces);
     target.swapFaces(faces);
     target.swapVertices(vertices);
 }
 
 void ReduceMeshFunction::endPasses() {
     startVertices = nullptr;
-    adjacency = Kiln::VertexFaceIndex();
-    grid = VertexGrid();
+    adjacency = nullptr;
+    grid = nullptr;
     std::vector<std::uint8_t>().swap(flags);
     std::vector<std::uint8_t>().swap(isCandidate);
     candidates.clear();

@@ -14,8 +14,7 @@ public:
     std::size_t getCandidateCount() const { return candidates.size(); }
 
 protected:
-    void beginPasses(const std::vector<Kiln::Vertex>& startVertices,
-                     const std::vector<Kiln::Face>& startFaces) override;
+    void beginPasses(const std::vector<Kiln::Vertex>& startVertices, const StrokeStart& start) override;
     bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) override;
     void takeEverything() override;
     void runPass(Kiln::DynamicMesh& target) override;
@@ -25,8 +24,8 @@ protected:
 private:
     /// The target's list, unchanged until the clean-up.
     const std::vector<Kiln::Vertex>* startVertices = nullptr;
-    Kiln::VertexFaceIndex adjacency;
-    VertexGrid grid;
+    const Kiln::VertexFaceIndex* adjacency = nullptr;  ///< the stroke's start's, during a stroke
+    const VertexGrid* grid = nullptr;
     std::vector<std::uint8_t> flags;
     std::vector<std::uint8_t> isCandidate;
     std::vector<std::uint32_t> candidates;

@@ -18,18 +18,12 @@ SubmeshFunction::SubmeshFunction(FunctionContext& context)
     : MeshBrushFunction(context, "SubmeshFunction", FunctionText::id(348), FunctionText::id(350),
                         "Submesh Processing ...", "Submeshing the Object ...") {}
 
-void SubmeshFunction::beginPasses(const std::vector<Kiln::Vertex>& vertices, const std::vector<Kiln::Face>& faces) {
+void SubmeshFunction::beginPasses(const std::vector<Kiln::Vertex>& vertices, const StrokeStart& start) {
     startVertices = &vertices;
     startVertexCount = vertices.size();
-    adjacency = Kiln::VertexFaceIndex(faces, vertices.size());
-    grid.build(vertices, typicalBrushCell(vertices, faces));
-    float longest2 = 0.f;
-    for (const Kiln::Face& face : faces)
-        if (face.i0 < vertices.size() && face.i1 < vertices.size() && face.i2 < vertices.size())
-            for (int k = 0; k < 3; ++k)
-                longest2 = std::max(longest2,
-                                    vertices[face[k]].position.squaredDistance(vertices[face[(k + 1) % 3]].position));
-    longestHalfEdge = 0.5f * std::sqrt(longest2);
+    adjacency = &start.getIndex();
+    grid = &start.getGrid();
+    longestHalfEdge = start.halfLongestEdge(vertices);
     candidateKeys.clear();
     candidates.clear();
 }
@@ -40,14 +34,14 @@ bool SubmeshFunction::growCandidates(const Ogre::Matrix4& world, const Resolutio
     // Both ends of an edge whose midpoint is in the brush lie within half
     // the edge of it; a little more, so that the inclusive world test below
     // decides for midpoints right on the sphere.
-    grid.query(*startVertices, local.centre, local.radius * 1.0001f + longestHalfEdge, found);
-    const std::vector<Kiln::Face>& faces = adjacency.getFaces();
+    grid->query(*startVertices, local.centre, local.radius * 1.0001f + longestHalfEdge, found);
+    const std::vector<Kiln::Face>& faces = adjacency->getFaces();
     const std::size_t before = candidates.size();
     for (const std::uint32_t v : found)
-        for (const std::uint32_t f : adjacency.facesAround(v))
+        for (const std::uint32_t f : adjacency->facesAround(v))
             for (int k = 0; k < 3; ++k)
                 if (faces[f][k] == v || faces[f][(k + 1) % 3] == v)
-                    addIfInside(Kiln::edgeOfFace(adjacency, f, k), world, brush);
+                    addIfInside(Kiln::edgeOfFace(*adjacency, f, k), world, brush);
     return candidates.size() > before;
 }
 
@@ -65,7 +59,7 @@ bool SubmeshFunction::addIfInside(const Kiln::EdgeRecord& edge, const Ogre::Matr
 }
 
 void SubmeshFunction::takeEverything() {
-    candidates = Kiln::edgeList(adjacency);
+    candidates = Kiln::edgeList(*adjacency);
     candidateKeys.clear();
     for (const Kiln::EdgeRecord& edge : candidates)
         candidateKeys.insert(keyOf(edge));
@@ -78,7 +72,7 @@ void SubmeshFunction::runPass(Kiln::DynamicMesh& target) {
     std::vector<Kiln::Face> faces;
     target.swapVertices(vertices);
     target.swapFaces(faces);
-    const std::vector<Kiln::Face>& startFaces = adjacency.getFaces();
+    const std::vector<Kiln::Face>& startFaces = adjacency->getFaces();
     vertices.resize(startVertexCount);
     faces.resize(startFaces.size());
     for (const Kiln::EdgeRecord& e : candidates) {
@@ -91,7 +85,7 @@ void SubmeshFunction::runPass(Kiln::DynamicMesh& target) {
 }
 
 void SubmeshFunction::cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record) {
-    const std::size_t startFaceCount = adjacency.getFaces().size();
+    const std::size_t startFaceCount = adjacency->getFaces().size();
     // Usually only the split faces are checked and the vertices just grow;
     // the rare whole-mesh clean-up needs the starting vertices kept whole.
     if (Kiln::subdivisionNeedsCleanUp(target, candidates, startFaceCount))
@@ -102,8 +96,8 @@ void SubmeshFunction::cleanUp(Kiln::DynamicMesh& target, MeshArraysState& record
 void SubmeshFunction::endPasses() {
     startVertices = nullptr;
     startVertexCount = 0;
-    adjacency = Kiln::VertexFaceIndex();
-    grid = VertexGrid();
+    adjacency = nullptr;
+    grid = nullptr;
     std::unordered_set<std::uint64_t>().swap(candidateKeys);
     candidates.clear();
 }

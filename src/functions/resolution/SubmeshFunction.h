@@ -15,8 +15,7 @@ public:
     std::size_t getCandidateCount() const { return candidates.size(); }
 
 protected:
-    void beginPasses(const std::vector<Kiln::Vertex>& startVertices,
-                     const std::vector<Kiln::Face>& startFaces) override;
+    void beginPasses(const std::vector<Kiln::Vertex>& startVertices, const StrokeStart& start) override;
     bool growCandidates(const Ogre::Matrix4& world, const ResolutionBrush& brush) override;
     void takeEverything() override;
     void runPass(Kiln::DynamicMesh& target) override;
@@ -29,8 +28,8 @@ private:
     /// The target's list: the starting vertices, then the pass's midpoints.
     const std::vector<Kiln::Vertex>* startVertices = nullptr;
     std::size_t startVertexCount = 0;
-    Kiln::VertexFaceIndex adjacency;
-    VertexGrid grid;              ///< over the starting vertices
+    const Kiln::VertexFaceIndex* adjacency = nullptr;  ///< the stroke's start's, during a stroke
+    const VertexGrid* grid = nullptr;                  ///< over the starting vertices
     float longestHalfEdge = 0.f;  ///< local frame: how far a midpoint lies from its nearer end at most
     std::unordered_set<std::uint64_t> candidateKeys;  ///< (vertexA, vertexB) of each candidate
     std::vector<Kiln::EdgeRecord> candidates;
