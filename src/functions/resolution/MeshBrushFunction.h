@@ -16,16 +16,16 @@
 #include <OgreMatrix4.h>
 
 #include <cstdint>
-
 #include <memory>
 #include <string>
 
 /// The mesh of one object before and after a stroke, kept without copying
 /// the vertex list: the faces are swapped whole (the stroke's own copy of
-/// the starting faces, handed over at its end), the vertices as the change the stroke
-/// made: `removed` vertices (ascending starting indices) dropped with the
-/// order of the rest kept, then `appended` added at the end. A clean-up that
-/// rewrites vertices anywhere falls back to keeping the other whole list.
+/// the starting faces, handed over at its end), the vertices as the change
+/// the stroke made: the removed vertices (ascending starting indices)
+/// dropped with the order of the rest kept, then the appended ones added at
+/// the end. A clean-up that may rewrite any vertex falls back to keeping the
+/// other whole list. Undo and redo give back the exact lists.
 class MeshArraysState : public FunctionState {
 public:
     MeshArraysState(const FunctionBase* function, Kiln::Object& target);
@@ -71,6 +71,7 @@ public:
     StrokeStart(const StrokeStart&) = delete;  // the index points into `faces`
     StrokeStart& operator=(const StrokeStart&) = delete;
 
+    /// Whether this was built on `mesh` as it is now.
     bool matches(const Kiln::DynamicMesh& mesh) const;
     void build(const Kiln::DynamicMesh& mesh);
     /// Hands the faces over (to the history entry of a stroke that changed
