@@ -18,6 +18,13 @@ struct ResolutionFixture : ShapingFixture {
         manager->activateFunction(name);
         return tool;
     }
+    /// The reduce tool or the subdivide tool, as the loops over both ask.
+    void activateBrush(bool reduce) {
+        if (reduce)
+            activate<ReduceMeshFunction>("ReduceMeshFunction");
+        else
+            activate<SubmeshFunction>("SubmeshFunction");
+    }
     Kiln::Object* ball() {
         Kiln::Object* object = addObject(fixtures::sphere(0, 0, 0, 1, 16, 24));
         object->setParameter("material", "defaultMaterial");
@@ -48,10 +55,7 @@ struct MeshCopy {
 TEST(ResolutionTools, XKeyDoesTheWholeObjectAsOneUndoableStroke) {
     for (const bool reduce : {true, false}) {
         ResolutionFixture f;
-        if (reduce)
-            f.activate<ReduceMeshFunction>("ReduceMeshFunction");
-        else
-            f.activate<SubmeshFunction>("SubmeshFunction");
+        f.activateBrush(reduce);
         Kiln::Object* object = f.ball();
         f.select(object);
         const MeshCopy before(*object->getMesh());
@@ -188,10 +192,7 @@ TEST(ResolutionTools, UndoRestoresTheMeshAfterTheWholeMeshCleanUp) {
 TEST(ResolutionTools, StrokeAfterAnUnchangedStrokeSeesChangesMadeMeanwhile) {
     for (const bool reduce : {true, false}) {
         ResolutionFixture f;
-        if (reduce)
-            f.activate<ReduceMeshFunction>("ReduceMeshFunction");
-        else
-            f.activate<SubmeshFunction>("SubmeshFunction");
+        f.activateBrush(reduce);
         Kiln::Object* object = f.ball();
         f.touch(object);
         const auto emptyStroke = [&] {
@@ -256,10 +257,7 @@ TEST(ResolutionTools, XKeyNeedsExactlyOneSelectedObject) {
 TEST(ResolutionTools, BrushStrokeChangesOnlyTheRegionUnderIt) {
     for (const bool reduce : {true, false}) {
         ResolutionFixture f;
-        if (reduce)
-            f.activate<ReduceMeshFunction>("ReduceMeshFunction");
-        else
-            f.activate<SubmeshFunction>("SubmeshFunction");
+        f.activateBrush(reduce);
         Kiln::Object* object = f.ball();
         const std::size_t faces = object->getMesh()->getFaceCount();
         const std::size_t south = ResolutionFixture::southernVertices(*object);
