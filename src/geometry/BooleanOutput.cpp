@@ -699,6 +699,8 @@ void ResultAssembler::mergeTrianglePieces() {
     constexpr std::uint8_t kPinned = 3;
     std::vector<std::uint8_t> users(vertexCount, 0);
     std::vector<std::uint32_t> around(4 * vertexCount, kNone);
+    // The groups with more than one piece or a point on a side, in order;
+    // lone triangles (most of the result) stay as they are.
     struct Group {
         std::size_t first, last;
         bool merged;
@@ -706,14 +708,22 @@ void ResultAssembler::mergeTrianglePieces() {
     };
     std::vector<Group> groups;
     std::vector<std::uint32_t> loopVertices, loopSizes;
+    auto pin = [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i)
+            for (std::uint32_t k = 0; k < polygons[i].count; ++k)
+                users[polygonVertices[polygons[i].first + k]] = kPinned;
+    };
     for (std::size_t first = 0; first < polygons.size();) {
         std::size_t last = first + 1;
         while (last < polygons.size() && polygons[last].group == polygons[first].group)
             ++last;
+        if (last == first + 1 && polygons[first].count == 3) {
+            pin(first, last);
+            first = last;
+            continue;
+        }
         Group g{first, last, false, loopSizes.size(), loopVertices.size()};
-        // A lone triangle has nothing to merge and no point on a side.
-        if (last > first + 1 || polygons[first].count > 3)
-            g.merged = unionLoops(first, last, loopVertices, loopSizes);
+        g.merged = unionLoops(first, last, loopVertices, loopSizes);
         if (g.merged) {
             std::size_t at = g.firstLoopVertex;
             for (std::size_t l = g.firstLoop; l < loopSizes.size(); ++l) {
@@ -730,9 +740,7 @@ void ResultAssembler::mergeTrianglePieces() {
                 at += n;
             }
         } else {
-            for (std::size_t i = first; i < last; ++i)
-                for (std::uint32_t k = 0; k < polygons[i].count; ++k)
-                    users[polygonVertices[polygons[i].first + k]] = kPinned;
+            pin(first, last);
         }
         groups.push_back(g);
         first = last;
@@ -741,32 +749,46 @@ void ResultAssembler::mergeTrianglePieces() {
     // same neighbours, is a corner of neither region: both drop it, so the
     // surface stays closed.
     std::vector<std::uint8_t> dropped(vertexCount, 0);
-    for (std::uint32_t v = 0; v < vertexCount; ++v) {
-        const std::uint32_t* n = &around[4 * v];
-        dropped[v] = users[v] == 2 && n[0] == n[3] && n[1] == n[2] && straightThrough(n[0], v, n[1]);
-    }
-    std::vector<Polygon> out;
-    out.reserve(polygons.size());
-    for (const Group& g : groups) {
+    for (std::size_t l = 0, at = 0; l < loopSizes.size(); at += loopSizes[l++])
+        for (std::uint32_t k = 0; k < loopSizes[l]; ++k) {
+            const std::uint32_t v = loopVertices[at + k];
+            const std::uint32_t* n = &around[4 * v];
+            dropped[v] = users[v] == 2 && n[0] == n[3] && n[1] == n[2] && straightThrough(n[0], v, n[1]);
+        }
+    // Rewrite the polygon list in place: a group never yields more loops
+    // than it had pieces.
+    polygonVertices.reserve(polygonVertices.size() + loopVertices.size()); // one move at most
+    std::size_t write = 0, read = 0;
+    auto keep = [&](std::size_t until) {
+        if (write != read)
+            std::copy(polygons.begin() + static_cast<std::ptrdiff_t>(read),
+                      polygons.begin() + static_cast<std::ptrdiff_t>(until),
+                      polygons.begin() + static_cast<std::ptrdiff_t>(write));
+        write += until - read;
+        read = until;
+    };
+    for (std::size_t gi = 0; gi < groups.size(); ++gi) {
+        const Group& g = groups[gi];
+        keep(g.first);
         if (!g.merged) {
-            out.insert(out.end(), polygons.begin() + static_cast<std::ptrdiff_t>(g.first),
-                       polygons.begin() + static_cast<std::ptrdiff_t>(g.last));
+            keep(g.last);
             continue;
         }
-        const std::size_t lastLoop =
-            &g == &groups.back() ? loopSizes.size() : (&g + 1)->firstLoop;
+        const Polygon base = polygons[g.first];
+        const bool onePiece = g.last == g.first + 1;
+        const std::size_t lastLoop = gi + 1 < groups.size() ? groups[gi + 1].firstLoop : loopSizes.size();
         std::size_t at = g.firstLoopVertex;
         for (std::size_t l = g.firstLoop; l < lastLoop; ++l) {
-            Polygon q = polygons[g.first];
+            Polygon q = base;
             q.first = static_cast<std::uint32_t>(polygonVertices.size());
             for (std::uint32_t k = 0; k < loopSizes[l]; ++k)
                 if (!dropped[loopVertices[at + k]])
                     polygonVertices.push_back(loopVertices[at + k]);
             at += loopSizes[l];
             q.count = static_cast<std::uint32_t>(polygonVertices.size()) - q.first;
-            if (g.last == g.first + 1 && q.count == polygons[g.first].count) {
+            if (onePiece && q.count == base.count) {
                 polygonVertices.resize(q.first); // one piece, unchanged
-                out.push_back(polygons[g.first]);
+                polygons[write++] = base;
                 continue;
             }
             if (q.count < 3) {
@@ -774,10 +796,12 @@ void ResultAssembler::mergeTrianglePieces() {
                 continue;
             }
             q.merged = true;
-            out.push_back(q);
+            polygons[write++] = q;
         }
+        read = g.last;
     }
-    polygons.swap(out);
+    keep(polygons.size());
+    polygons.resize(write);
 }
 
 // Whether the loop without its point k has no turn larger than flatArea
