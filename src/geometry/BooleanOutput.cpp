@@ -169,8 +169,8 @@ private:
     mutable std::vector<Range> segmentStack; ///< scratch for querySegment
 };
 
-/// Builds the result: shared vertices, seam T-junctions removed, polygons
-/// triangulated.
+/// Builds the result: shared vertices, seam T-junctions removed, the pieces
+/// of each cut triangle joined, polygons triangulated.
 class ResultAssembler {
 public:
     ResultAssembler(const MeshArrays& a, const MeshArrays& b, BSP::Operands operands)
