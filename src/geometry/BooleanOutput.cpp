@@ -169,8 +169,8 @@ private:
     mutable std::vector<Range> segmentStack; ///< scratch for querySegment
 };
 
-/// Builds the result: shared vertices, seam T-junctions removed, polygons
-/// triangulated.
+/// Builds the result: shared vertices, seam T-junctions removed, the pieces
+/// of each cut triangle joined, polygons triangulated.
 class ResultAssembler {
 public:
     ResultAssembler(const MeshArrays& a, const MeshArrays& b, BSP::Operands operands)
@@ -186,6 +186,13 @@ public:
     /// Puts seam vertices that lie on an unmatched seam edge into it;
     /// returns how many were inserted.
     std::size_t removeTJunctions();
+    /// Replaces the kept pieces of each source triangle by the loops that
+    /// bound their union, and drops from the loops the points on a straight
+    /// side that only one other loop, passing straight through them too,
+    /// uses. A region with a hole or a pinch keeps its pieces (and all of
+    /// their points). Call after removeTJunctions: pieces that meet must
+    /// share their vertices for their common edges to cancel.
+    void mergeTrianglePieces();
     /// The triangles, with the positions and colours moved out.
     MeshArrays triangulate();
 
@@ -194,6 +201,12 @@ private:
         std::uint32_t first;
         std::uint32_t count;
         double normal[3];
+        /// Operand, source triangle and orientation: the kept pieces of one
+        /// triangle share it, and their union is triangulated as a whole.
+        std::uint64_t group;
+        /// A merged region, possibly not convex: needs ears checked for
+        /// points inside them.
+        bool merged;
     };
     using EdgeBalance = std::unordered_map<std::uint64_t, std::int32_t>;
 
@@ -220,6 +233,19 @@ private:
                       std::vector<std::uint32_t>& out) const;
     void triangulatePolygon(const Polygon& p, std::vector<std::uint32_t>& loop,
                             std::vector<std::uint32_t>& indices) const;
+    /// Ear clipping of a simple loop that need not be convex: an ear is cut
+    /// only when no other loop point lies in it or on it. Returns false,
+    /// appending nothing, when no such ear is left (rounding made the loop
+    /// touch itself).
+    bool clipEars(const Polygon& p, std::vector<std::uint32_t>& loop, std::vector<std::uint32_t>& indices) const;
+    /// The boundary loops of the union of polygons [first, last) of one
+    /// group, appended to `loopVertices` with their sizes in `loopSizes`.
+    /// False (nothing appended) when the union has a hole, a pinch point or
+    /// overlapping pieces.
+    bool unionLoops(std::size_t first, std::size_t last, std::vector<std::uint32_t>& loopVertices,
+                    std::vector<std::uint32_t>& loopSizes);
+    /// True when v lies on segment u-w within kOnEdgeTolerance of their size.
+    bool straightThrough(std::uint32_t u, std::uint32_t v, std::uint32_t w) const;
     /// Twice the area of triangle a, b, c, signed along `n`.
     double earArea(const double n[3], std::uint32_t a, std::uint32_t b, std::uint32_t c) const;
 
@@ -237,6 +263,9 @@ private:
     /// meet with different vertices on the two sides of an edge.
     std::vector<std::uint8_t> seamVertex;
     mutable std::vector<std::pair<double, std::uint32_t>> onEdgeScratch; ///< for pointsOnEdge
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> edgeScratch, boundaryScratch; ///< for unionLoops
+    std::vector<std::uint8_t> walkedScratch;                                          ///< for unionLoops
+    mutable std::vector<std::pair<double, std::uint32_t>> earScratch;                  ///< for clipEars
 };
 
 void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
@@ -265,6 +294,8 @@ void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
             op.planeReady[p.triangle] ? op.trianglePlanes[p.triangle] : op.planeOfTriangle(p.triangle);
         for (int k = 0; k < 3; ++k)
             out.normal[k] = p.orientation * plane.coefficient[k];
+        out.group = (std::uint64_t(operandId) << 33) | (std::uint64_t(p.triangle) << 1) | (p.orientation > 0 ? 1 : 0);
+        out.merged = false;
         if (p.near) {
             seamVertex.resize(positions.size() / 3, 0);
             for (std::uint32_t k = 0; k < out.count; ++k)
@@ -578,6 +609,299 @@ void ResultAssembler::triangulatePolygon(const Polygon& p, std::vector<std::uint
     }
 }
 
+bool ResultAssembler::straightThrough(std::uint32_t u, std::uint32_t v, std::uint32_t w) const {
+    const double* pu = &positions[3 * u];
+    const double* pv = &positions[3 * v];
+    const double* pw = &positions[3 * w];
+    double d[3], length2 = 0.0, t = 0.0;
+    for (int c = 0; c < 3; ++c) {
+        d[c] = pw[c] - pu[c];
+        length2 += d[c] * d[c];
+        t += (pv[c] - pu[c]) * d[c];
+    }
+    if (length2 == 0.0)
+        return false;
+    t /= length2;
+    if (t <= 0.0 || t >= 1.0)
+        return false;
+    double distance2 = 0.0;
+    for (int c = 0; c < 3; ++c) {
+        const double off = pu[c] + t * d[c] - pv[c];
+        distance2 += off * off;
+    }
+    const double tolerance = kOnEdgeTolerance * std::max(scales[v], std::max(scales[u], scales[w]));
+    return distance2 <= tolerance * tolerance;
+}
+
+bool ResultAssembler::unionLoops(std::size_t first, std::size_t last, std::vector<std::uint32_t>& loopVertices,
+                                 std::vector<std::uint32_t>& loopSizes) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>>& edges = edgeScratch;
+    edges.clear();
+    for (std::size_t i = first; i < last; ++i) {
+        const std::uint32_t* v = &polygonVertices[polygons[i].first];
+        const std::uint32_t n = polygons[i].count;
+        for (std::uint32_t k = 0; k < n; ++k)
+            edges.emplace_back(v[k], v[(k + 1) % n]);
+    }
+    std::sort(edges.begin(), edges.end());
+    if (std::adjacent_find(edges.begin(), edges.end()) != edges.end())
+        return false; // two pieces overlap along an edge
+    // Edges that no other piece runs the other way bound the union; they
+    // stay sorted by their start.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>>& boundary = boundaryScratch;
+    boundary.clear();
+    for (const auto& e : edges)
+        if (!std::binary_search(edges.begin(), edges.end(), std::make_pair(e.second, e.first)))
+            boundary.push_back(e);
+    for (std::size_t i = 1; i < boundary.size(); ++i)
+        if (boundary[i].first == boundary[i - 1].first)
+            return false; // a pinch: two boundary edges leave one point
+    const std::size_t firstVertex = loopVertices.size(), firstSize = loopSizes.size();
+    auto fail = [&] {
+        loopVertices.resize(firstVertex);
+        loopSizes.resize(firstSize);
+        return false;
+    };
+    std::vector<std::uint8_t>& walked = walkedScratch;
+    walked.assign(boundary.size(), 0);
+    for (std::size_t start = 0; start < boundary.size(); ++start) {
+        if (walked[start])
+            continue;
+        const std::size_t loopStart = loopVertices.size();
+        std::size_t e = start;
+        while (!walked[e]) {
+            walked[e] = 1;
+            loopVertices.push_back(boundary[e].first);
+            const auto next = std::lower_bound(boundary.begin(), boundary.end(), std::make_pair(boundary[e].second, 0u));
+            if (next == boundary.end() || next->first != boundary[e].second)
+                return fail();
+            e = static_cast<std::size_t>(next - boundary.begin());
+        }
+        const std::size_t count = loopVertices.size() - loopStart;
+        if (e != start || count < 3)
+            return fail();
+        // A loop wound against the triangle is a hole's: left to the pieces.
+        const std::uint32_t* v = &loopVertices[loopStart];
+        double area = 0.0;
+        for (std::size_t k = 1; k + 1 < count; ++k)
+            area += earArea(polygons[first].normal, v[0], v[k], v[k + 1]);
+        if (!(area > 0.0))
+            return fail();
+        loopSizes.push_back(static_cast<std::uint32_t>(count));
+    }
+    return true;
+}
+
+void ResultAssembler::mergeTrianglePieces() {
+    const std::size_t vertexCount = positions.size() / 3;
+    // Per vertex: how many loops use it (3 = kept whatever happens) and its
+    // previous and next points in the first two of them.
+    constexpr std::uint8_t kPinned = 3;
+    std::vector<std::uint8_t> users(vertexCount, 0);
+    std::vector<std::uint32_t> around(4 * vertexCount, kNone);
+    // The groups with more than one piece or a point on a side, in order;
+    // lone triangles (most of the result) stay as they are.
+    struct Group {
+        std::size_t first, last;
+        bool merged;
+        std::size_t firstLoop, firstLoopVertex;
+    };
+    std::vector<Group> groups;
+    std::vector<std::uint32_t> loopVertices, loopSizes;
+    auto pin = [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i)
+            for (std::uint32_t k = 0; k < polygons[i].count; ++k)
+                users[polygonVertices[polygons[i].first + k]] = kPinned;
+    };
+    for (std::size_t first = 0; first < polygons.size();) {
+        std::size_t last = first + 1;
+        while (last < polygons.size() && polygons[last].group == polygons[first].group)
+            ++last;
+        if (last == first + 1 && polygons[first].count == 3) {
+            pin(first, last);
+            first = last;
+            continue;
+        }
+        Group g{first, last, false, loopSizes.size(), loopVertices.size()};
+        g.merged = unionLoops(first, last, loopVertices, loopSizes);
+        if (g.merged) {
+            std::size_t at = g.firstLoopVertex;
+            for (std::size_t l = g.firstLoop; l < loopSizes.size(); ++l) {
+                const std::uint32_t* v = &loopVertices[at];
+                const std::uint32_t n = loopSizes[l];
+                for (std::uint32_t k = 0; k < n; ++k) {
+                    std::uint8_t& u = users[v[k]];
+                    if (u < 2) {
+                        around[4 * v[k] + 2 * u] = v[(k + n - 1) % n];
+                        around[4 * v[k] + 2 * u + 1] = v[(k + 1) % n];
+                    }
+                    u = std::min<std::uint8_t>(u + 1, kPinned);
+                }
+                at += n;
+            }
+        } else {
+            pin(first, last);
+        }
+        groups.push_back(g);
+        first = last;
+    }
+    // A point two loops pass straight through, one each way between the
+    // same neighbours, is a corner of neither region: both drop it, so the
+    // surface stays closed.
+    std::vector<std::uint8_t> dropped(vertexCount, 0);
+    for (std::size_t l = 0, at = 0; l < loopSizes.size(); at += loopSizes[l++])
+        for (std::uint32_t k = 0; k < loopSizes[l]; ++k) {
+            const std::uint32_t v = loopVertices[at + k];
+            const std::uint32_t* n = &around[4 * v];
+            dropped[v] = users[v] == 2 && n[0] == n[3] && n[1] == n[2] && straightThrough(n[0], v, n[1]);
+        }
+    // Rewrite the polygon list in place: a group never yields more loops
+    // than it had pieces.
+    polygonVertices.reserve(polygonVertices.size() + loopVertices.size()); // one move at most
+    std::size_t write = 0, read = 0;
+    auto keep = [&](std::size_t until) {
+        if (write != read)
+            std::copy(polygons.begin() + static_cast<std::ptrdiff_t>(read),
+                      polygons.begin() + static_cast<std::ptrdiff_t>(until),
+                      polygons.begin() + static_cast<std::ptrdiff_t>(write));
+        write += until - read;
+        read = until;
+    };
+    for (std::size_t gi = 0; gi < groups.size(); ++gi) {
+        const Group& g = groups[gi];
+        keep(g.first);
+        if (!g.merged) {
+            keep(g.last);
+            continue;
+        }
+        const Polygon base = polygons[g.first];
+        const bool onePiece = g.last == g.first + 1;
+        const std::size_t lastLoop = gi + 1 < groups.size() ? groups[gi + 1].firstLoop : loopSizes.size();
+        std::size_t at = g.firstLoopVertex;
+        for (std::size_t l = g.firstLoop; l < lastLoop; ++l) {
+            Polygon q = base;
+            q.first = static_cast<std::uint32_t>(polygonVertices.size());
+            for (std::uint32_t k = 0; k < loopSizes[l]; ++k)
+                if (!dropped[loopVertices[at + k]])
+                    polygonVertices.push_back(loopVertices[at + k]);
+            at += loopSizes[l];
+            q.count = static_cast<std::uint32_t>(polygonVertices.size()) - q.first;
+            if (onePiece && q.count == base.count) {
+                polygonVertices.resize(q.first); // one piece, unchanged
+                polygons[write++] = base;
+                continue;
+            }
+            if (q.count < 3) {
+                polygonVertices.resize(q.first); // nothing but a straight run
+                continue;
+            }
+            q.merged = true;
+            polygons[write++] = q;
+        }
+        read = g.last;
+    }
+    keep(polygons.size());
+    polygons.resize(write);
+}
+
+// Whether the loop without its point k has no turn larger than flatArea
+// (either way): a straight run of points.
+template <typename Orient>
+bool restIsStraight(const std::vector<std::uint32_t>& loop, std::size_t k, double flatArea, const Orient& orient) {
+    const std::size_t n = loop.size(), m = n - 1;
+    auto rest = [&](std::size_t i) { return loop[(k + 1 + i % m) % n]; };
+    for (std::size_t i = 0; i < m; ++i)
+        if (std::fabs(orient(rest(i), rest(i + 1), rest(i + 2))) > flatArea)
+            return false;
+    return true;
+}
+
+bool ResultAssembler::clipEars(const Polygon& p, std::vector<std::uint32_t>& loop,
+                               std::vector<std::uint32_t>& indices) const {
+    loop.assign(polygonVertices.begin() + p.first, polygonVertices.begin() + p.first + p.count);
+    // Orientation in the projection that drops the normal's largest axis,
+    // positive for a turn the polygon's own way.
+    int drop = 0;
+    for (int c = 1; c < 3; ++c)
+        if (std::fabs(p.normal[c]) > std::fabs(p.normal[drop]))
+            drop = c;
+    const int x = (drop + 1) % 3, y = (drop + 2) % 3;
+    const double sign = p.normal[drop] > 0.0 ? 1.0 : -1.0;
+    auto orient = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+        const double* pa = &positions[3 * a];
+        const double* pb = &positions[3 * b];
+        const double* pc = &positions[3 * c];
+        return sign * ((pb[x] - pa[x]) * (pc[y] - pa[y]) - (pb[y] - pa[y]) * (pc[x] - pa[x]));
+    };
+    auto squaredDistance = [&](std::uint32_t a, std::uint32_t b) {
+        const double* pa = &positions[3 * a];
+        const double* pb = &positions[3 * b];
+        return (pb[x] - pa[x]) * (pb[x] - pa[x]) + (pb[y] - pa[y]) * (pb[y] - pa[y]);
+    };
+    // Twice the area over the summed squared sides: 0 for a sliver.
+    auto shape = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+        return orient(a, b, c) / (squaredDistance(a, b) + squaredDistance(b, c) + squaredDistance(c, a));
+    };
+    const std::size_t firstIndex = indices.size();
+    std::vector<std::pair<double, std::uint32_t>>& ears = earScratch;
+    while (loop.size() > 3) {
+        const std::size_t n = loop.size();
+        ears.clear();
+        double largest = 0.0;
+        for (std::size_t k = 0; k < n; ++k)
+            largest = std::max(largest, orient(loop[(k + n - 1) % n], loop[k], loop[(k + 1) % n]));
+        // An ear too thin to count is never cut: rounded to floats it could
+        // collapse and open the surface.
+        const double flatArea = largest * kFlatEarFraction;
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::uint32_t a = loop[(k + n - 1) % n], b = loop[k], c = loop[(k + 1) % n];
+            const double area = orient(a, b, c);
+            if (!(area > flatArea))
+                continue;
+            double quality = shape(a, b, c);
+            // Of four points, the ear decides the last triangle too.
+            if (n == 4)
+                quality = std::min(quality, shape(c, loop[(k + 2) % n], a));
+            ears.emplace_back(-quality, static_cast<std::uint32_t>(k));
+        }
+        // The best shaped ears first: thin ones are left for last.
+        std::sort(ears.begin(), ears.end());
+        bool cut = false;
+        for (const auto& ear : ears) {
+            const std::size_t k = ear.second;
+            const std::uint32_t a = loop[(k + n - 1) % n], b = loop[k], c = loop[(k + 1) % n];
+            bool empty = true;
+            for (std::size_t j = 0; j < n && empty; ++j) {
+                const std::uint32_t v = loop[j];
+                // Within rounding of a side counts as on it: cutting such an
+                // ear would leave a sliver between the point and the chord.
+                if (v != a && v != b && v != c)
+                    empty = !(orient(a, b, v) >= -flatArea && orient(b, c, v) >= -flatArea &&
+                               orient(c, a, v) >= -flatArea);
+            }
+            if (!empty)
+                continue;
+            if (restIsStraight(loop, k, flatArea, orient)) {
+                // Cutting the ear would leave a straight run of points:
+                // fan from its tip over the run instead.
+                for (std::size_t j = 1; j + 1 < n; ++j)
+                    indices.insert(indices.end(), {b, loop[(k + j) % n], loop[(k + j + 1) % n]});
+                return true;
+            }
+            indices.insert(indices.end(), {a, b, c});
+            loop.erase(loop.begin() + static_cast<std::ptrdiff_t>(k));
+            cut = true;
+            break;
+        }
+        if (!cut) {
+            indices.resize(firstIndex);
+            return false;
+        }
+    }
+    indices.insert(indices.end(), loop.begin(), loop.end());
+    return true;
+}
+
 MeshArrays ResultAssembler::triangulate() {
     MeshArrays result;
     std::vector<std::uint32_t> loop;
@@ -588,7 +912,8 @@ MeshArrays ResultAssembler::triangulate() {
                 result.indices.insert(result.indices.end(), v, v + 3);
             continue;
         }
-        triangulatePolygon(p, loop, result.indices);
+        if (!p.merged || !clipEars(p, loop, result.indices))
+            triangulatePolygon(p, loop, result.indices);
     }
     result.positions = std::move(positions);
     result.colours = std::move(colours);
@@ -629,6 +954,7 @@ MeshArrays assembleResult(const MeshArrays& a, const MeshArrays& b, BSP::Operand
     assembler.addPolygons(1, keptB);
     assembler.weldNearVertices();
     seamVerticesInserted += assembler.removeTJunctions();
+    assembler.mergeTrianglePieces();
     MeshArrays result = assembler.triangulate();
     removeUnusedVertices(result);
     return result;

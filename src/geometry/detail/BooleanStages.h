@@ -56,7 +56,9 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
 
 /// The result mesh from both operands' kept polygons: vertices shared by
 /// position, nearly equal seam vertices welded, T-junctions on seams
-/// removed, polygons triangulated and unused vertices dropped. Adds the
+/// removed, the kept pieces of each triangle joined into the regions they
+/// cover (side points no other region needs dropped), those triangulated
+/// and unused vertices dropped. Adds the
 /// number of points inserted into seam edges to `seamVerticesInserted`.
 MeshArrays assembleResult(const MeshArrays& a, const MeshArrays& b, BSP::Operands operands,
                           const KeptPolygons& keptA, const KeptPolygons& keptB, std::size_t& seamVerticesInserted);
