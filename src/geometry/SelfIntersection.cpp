@@ -186,17 +186,19 @@ public:
     explicit SelfIntersectionFinder(const MeshArrays& mesh) : mesh(mesh) {
         canonical = weldByPosition(mesh.positions.data(), mesh.vertexCount());
         const std::size_t count = mesh.triangleCount();
-        planes.resize(count);
         skip.assign(count, 0);
         boxes.resize(count);
         for (std::uint32_t t = 0; t < count; ++t) {
             const Corners c = corners(t);
-            planes[t] = planeThroughPoints(c.p[0], c.p[1], c.p[2]);
-            skip[t] = isDegenerate(planes[t]);
+            skip[t] = isDegenerate(planeThroughPoints(c.p[0], c.p[1], c.p[2]));
             boxes[t] = BSP::triangleBox(mesh.positions.data(), mesh.indices.data(), t);
             ids.insert(ids.end(), c.id, c.id + 3);
         }
     }
+
+    /// A triangle's plane, made when asked: kept for every triangle it
+    /// would cost 144 bytes a triangle, more than the rest of the check.
+    static ExactPlane planeOf(const Corners& c) { return planeThroughPoints(c.p[0], c.p[1], c.p[2]); }
 
     bool meet(std::uint32_t s, std::uint32_t t) const {
         if (skip[s] || skip[t] || !BSP::overlaps(boxes[s], boxes[t]))
@@ -210,7 +212,7 @@ public:
                     inS[j] = i;
                 }
         if (shared == 0)
-            return disjointTrianglesMeet(cs, ct, planes[s], planes[t]);
+            return disjointTrianglesMeet(cs, ct, planeOf(cs), planeOf(ct));
         if (shared >= 3)
             return false; // the same face twice: touching, not crossing
         // Rotate both so the common corners come first.
@@ -221,10 +223,10 @@ public:
         auto pS = [&](int k) { return cs.p[(firstS + k) % 3]; };
         auto pT = [&](int k) { return ct.p[(firstT + k) % 3]; };
         if (shared == 1)
-            return cornerSharingTrianglesMeet(pS(0), pS(1), pS(2), pT(1), pT(2), planes[s], planes[t]);
+            return cornerSharingTrianglesMeet(pS(0), pS(1), pS(2), pT(1), pT(2), planeOf(cs), planeOf(ct));
         // The edge is wound one way in s: find s's corner that is not on it.
         const int otherS = 3 - inS[firstT] - inS[(firstT + 1) % 3];
-        return edgeSharingTrianglesMeet(pT(0), pT(1), cs.p[otherS], pT(2), planes[s]);
+        return edgeSharingTrianglesMeet(pT(0), pT(1), cs.p[otherS], pT(2), planeOf(cs));
     }
 
     const std::vector<Box>& triangleBoxes() const { return boxes; }
@@ -266,7 +268,7 @@ public:
             if (separates(axis))
                 return false;
         }
-        if (separates(planes[t].coefficient))
+        if (separates(planeOf(corners(t)).coefficient))
             return false;
         for (int e = 0; e < 3; ++e) {
             const double* p = v[e];
@@ -347,7 +349,6 @@ private:
     const MeshArrays& mesh;
     std::vector<std::uint32_t> canonical;
     std::vector<std::uint32_t> ids; ///< canonical corner ids, 3 a triangle
-    std::vector<ExactPlane> planes;
     std::vector<std::uint8_t> skip;
     std::vector<Box> boxes;
 };
