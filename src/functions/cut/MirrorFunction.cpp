@@ -2,6 +2,7 @@
 
 #include "functions/FunctionManager.h"
 #include "functions/FunctionRegistration.h"
+#include "functions/tools/ToolSupport.h"
 #include "scene/IObjectFactory.h"
 #include "scene/Object.h"
 #include "scene/SelectionManager.h"
@@ -35,16 +36,14 @@ MirrorFunction::MirrorFunction(FunctionContext& context)
     : FunctionBase(context, "MirrorFunction", FUNCTION_TOOL, "Tools", FunctionText::id(174), FunctionText::id(176)) {}
 
 void MirrorFunction::activate() {
-    if (context.haptics)
-        context.haptics->setStylusColour(STYLUS_COLOUR);
+    tools::setStylusColour(context, STYLUS_COLOUR);
 }
 
 void MirrorFunction::deactivate() {
     if (dragging)
         finishDrag();
     plane.clearLocks();
-    if (context.haptics)
-        context.haptics->setStylusColour(Ogre::ColourValue::White);
+    tools::setStylusColour(context, Ogre::ColourValue::White);
 }
 
 void MirrorFunction::keyPressed(const OIS::KeyEvent& event) {

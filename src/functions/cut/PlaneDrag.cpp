@@ -12,23 +12,16 @@ void PlaneDrag::start(const Ogre::Vector3& point) {
 void PlaneDrag::moveTo(const Ogre::Vector3& point) {
     current = point;
     Ogre::Vector3 d = current - anchor;
-    if (lockX)
+    if (locks.x)
         d.x = 0.f;
-    if (lockY)
+    if (locks.y)
         d.y = 0.f;
-    if (lockZ)
+    if (locks.z)
         d.z = 0.f;
     if (d != Ogre::Vector3::ZERO && std::isfinite(d.x) && std::isfinite(d.y) && std::isfinite(d.z))
         normal = d;
 }
 
-bool PlaneDrag::setLock(OIS::KeyCode key, bool held) {
-    switch (key) {
-    case OIS::KC_X: lockX = held; return true;
-    case OIS::KC_Y: lockY = held; return true;
-    case OIS::KC_Z: lockZ = held; return true;
-    default: return false;
-    }
-}
+bool PlaneDrag::setLock(OIS::KeyCode key, bool held) { return locks.take(key, held); }
 
 void PlaneDrag::reanchor() { anchor = current - normal; }

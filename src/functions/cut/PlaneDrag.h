@@ -5,6 +5,7 @@
 // device point, not the proxy: forces are off while a plane is placed and
 // the proxy only trails the device then, so the plane follows the hand.
 #include "functions/FunctionSeams.h"
+#include "functions/tools/ToolSupport.h"
 
 #include <OIS.h>
 #include <OgreVector3.h>
@@ -25,7 +26,7 @@ public:
     /// Not normalised; zero until the stylus left the anchor.
     const Ogre::Vector3& getNormal() const { return normal; }
     bool hasPlane() const { return normal != Ogre::Vector3::ZERO; }
-    void clearLocks() { lockX = lockY = lockZ = false; }
+    void clearLocks() { locks.clear(); }
     /// The plane as drawn: through the anchor, facing the stylus.
     IToolPlane::Plane shownPlane(bool dragging) const {
         IToolPlane::Plane shown;
@@ -40,7 +41,5 @@ private:
     Ogre::Vector3 anchor = Ogre::Vector3::ZERO;
     Ogre::Vector3 current = Ogre::Vector3::ZERO;
     Ogre::Vector3 normal = Ogre::Vector3::ZERO;
-    bool lockX = false;
-    bool lockY = false;
-    bool lockZ = false;
+    tools::AxisKeys locks; ///< held axes are dropped from the direction
 };

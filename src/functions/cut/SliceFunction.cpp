@@ -2,6 +2,7 @@
 
 #include "functions/FunctionManager.h"
 #include "functions/FunctionRegistration.h"
+#include "functions/tools/ToolSupport.h"
 #include "functions/colour/ColourFunction.h"
 #include "functions/combine/BooleanJob.h"
 #include "log/Exception.h"
@@ -80,16 +81,14 @@ SliceFunction::SliceFunction(FunctionContext& context)
     : FunctionBase(context, "SliceFunction", FUNCTION_TOOL, "Tools", FunctionText::id(331), FunctionText::id(333)) {}
 
 void SliceFunction::activate() {
-    if (context.haptics)
-        context.haptics->setStylusColour(STYLUS_COLOUR);
+    tools::setStylusColour(context, STYLUS_COLOUR);
 }
 
 void SliceFunction::deactivate() {
     if (dragging)
         abandonDrag();
     plane.clearLocks();  // key releases do not reach an inactive tool
-    if (context.haptics)
-        context.haptics->setStylusColour(Ogre::ColourValue::White);
+    tools::setStylusColour(context, Ogre::ColourValue::White);
 }
 
 void SliceFunction::keyPressed(const OIS::KeyEvent& event) { plane.setLock(event.key, true); }

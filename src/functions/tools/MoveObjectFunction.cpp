@@ -36,12 +36,9 @@ void MoveObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
         return;
     if (state)
         finishDrag();  // the release of the last drag never came
-    const std::vector<Kiln::ObjectHandle> selected = tools::liveSelection(context);
-    if (selected.empty())
+    state = tools::stateOverSelection<MoveObjectState>(context, this);
+    if (!state)
         return;
-    state = std::make_unique<MoveObjectState>(this);
-    for (const Kiln::ObjectHandle& handle : selected)
-        state->add(*handle.get());
     lastPoint = tools::stylusInRoot(context, event);
     moved = false;
     if (context.functions)

@@ -186,12 +186,9 @@ void ScaleObjectFunction::buttonPressed(const FunctionButtonEvent& event) {
         return;
     if (state)
         finishDrag();  // the release of the last drag never came
-    const std::vector<Kiln::ObjectHandle> selected = tools::liveSelection(context);
-    if (selected.empty())
+    state = tools::stateOverSelection<ScaleObjectState>(context, this);
+    if (!state)
         return;
-    state = std::make_unique<ScaleObjectState>(this);
-    for (const Kiln::ObjectHandle& handle : selected)
-        state->add(*handle.get());
     beginScaling(event);
     beginOperation();
 }

@@ -73,6 +73,18 @@ bool isInScene(const FunctionContext& context, const Kiln::ObjectGroup* node);
 /// The selected top-level items that are alive and in the scene, in the
 /// scene root's child order.
 std::vector<Kiln::ObjectHandle> liveSelection(const FunctionContext& context);
+/// A new transform state (`State(owner)`, then `add(node)` per item) over
+/// every live selected item; null when nothing is selected.
+template <typename State, typename Owner>
+std::unique_ptr<State> stateOverSelection(const FunctionContext& context, Owner* owner) {
+    const std::vector<Kiln::ObjectHandle> selected = liveSelection(context);
+    if (selected.empty())
+        return nullptr;
+    auto state = std::make_unique<State>(owner);
+    for (const Kiln::ObjectHandle& handle : selected)
+        state->add(*handle.get());
+    return state;
+}
 /// Replaces the selection, skipping items that died or left the scene.
 void restoreSelection(const FunctionContext& context, const Kiln::SelectionManager::HandleSet& items);
 void clearSelection(const FunctionContext& context);
