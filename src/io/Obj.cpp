@@ -250,11 +250,7 @@ std::string writeObj(const ObjectGroup& root, const std::string& path) {
         for (const Vertex& v : object->getMesh()->getVertices()) {
             const Ogre::Vector3 p = world * v.position;
             out += "v ";
-            appendRoundTripFloat(out, p.x, "%f");
-            out += ' ';
-            appendRoundTripFloat(out, p.y, "%f");
-            out += ' ';
-            appendRoundTripFloat(out, p.z, "%f");
+            appendRoundTripPoint(out, p.x, p.y, p.z, "%f");
             out += '\n';
         }
         for (const Face& f : object->getMesh()->getFaces()) {

@@ -260,11 +260,7 @@ std::string writeStlText(const ObjectGroup& root, const std::string& solidName) 
             for (int k = 0; k < 3; ++k) {
                 const Ogre::Vector3& p = positions[f[k]];
                 out += "\t\t\tvertex ";
-                appendRoundTripFloat(out, p.x, "%g");
-                out += ' ';
-                appendRoundTripFloat(out, p.y, "%g");
-                out += ' ';
-                appendRoundTripFloat(out, p.z, "%g");
+                appendRoundTripPoint(out, p.x, p.y, p.z, "%g");
                 out += '\n';
             }
             out += "\t\tendloop\n\tendfacet\n";

@@ -17,4 +17,13 @@ inline void appendRoundTripFloat(std::string& out, float value, const char* pref
     out.append(buffer, static_cast<std::size_t>(length));
 }
 
+/// x, y and z each as appendRoundTripFloat writes them, one space apart.
+inline void appendRoundTripPoint(std::string& out, float x, float y, float z, const char* preferred) {
+    appendRoundTripFloat(out, x, preferred);
+    out += ' ';
+    appendRoundTripFloat(out, y, preferred);
+    out += ' ';
+    appendRoundTripFloat(out, z, preferred);
+}
+
 } // namespace Kiln
