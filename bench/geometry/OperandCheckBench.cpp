@@ -1,15 +1,18 @@
 // The checks every Boolean operand goes through before the kernel runs:
 // closedness and the exact search for a surface crossing itself, on bumpy
-// spheres of about 20k, 80k and 320k triangles and on a flat fan of
+// spheres of about 20k, 80k and 320k triangles, on icospheres up to 1.3M
+// and a UV sphere of 1.3M (wide fans at its poles), and on a flat fan of
 // slivers (many long triangles meeting at one corner). Prints the time of
 // each; it should grow about in proportion to the triangles.
 #include "geometry/BooleanOperands.h"
 
 #include "MeshFixtures.h"
+#include "support/BenchMeshes.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -32,7 +35,11 @@ Kiln::MeshArrays fan(std::uint32_t count) {
     return m;
 }
 
+const char* only = nullptr; // a mesh name from the command line: measure that kind alone
+
 void measure(const char* name, const Kiln::MeshArrays& mesh) {
+    if (only != nullptr && std::string(only) != name)
+        return;
     const auto start = std::chrono::steady_clock::now();
     const bool crossed = Kiln::intersectsItself(mesh);
     std::printf("%-14s %9zu triangles %10.1f ms%s\n", name, mesh.triangleCount(), millisecondsSince(start),
@@ -40,9 +47,22 @@ void measure(const char* name, const Kiln::MeshArrays& mesh) {
     std::fflush(stdout);
 }
 
+Kiln::MeshArrays arraysOf(benchmesh::FlatMesh flat) {
+    benchmesh::roundToFloats(flat); // as an STL file would carry it
+    Kiln::MeshArrays m;
+    m.positions = std::move(flat.positions);
+    m.indices = std::move(flat.indices);
+    return m;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1)
+        only = argv[1];
+    for (const int level : {6, 7, 8})
+        measure("icosphere", arraysOf(benchmesh::icosphere(level, 0, 0, 0, 1.0)));
+    measure("uv sphere", arraysOf(benchmesh::uvSphere(513, 1280, 0, 0, 0, 1.0)));
     for (const int rings : {100, 200, 400})
         measure("bumpy sphere", fixtures::noisySphere(rings, 2 * rings, 0.02, 3));
     for (const std::uint32_t count : {10000u, 40000u, 160000u})

@@ -2,7 +2,7 @@
 
 #include "detail/BspTree.h"
 #include "detail/ExactPlane.h"
-#include "detail/UniformGrid.h"
+#include "detail/NearPairs.h"
 #include "mesh/MeshMeasures.h"
 
 #include <algorithm>
@@ -16,8 +16,77 @@ namespace {
 using BSP::Box;
 using Point = const double*;
 
+// Relative error bound of a triple product in doubles, against its
+// permanent (the classic orientation filter's bound, 7.8e-16, with a
+// margin).
+constexpr double kOrientBound = 1e-15;
+
+// The sign of `value` when its error bound settles it, 2 when not. Far
+// below any model's scale, underflow could hide in the products.
+int settledSign(double value, double bound) {
+    if (bound > 1e-250) {
+        if (value > bound)
+            return 1;
+        if (value < -bound)
+            return -1;
+    }
+    return 2;
+}
+
+// Sign of ((q - p) x (r - p)) . (x - p): the side of the plane through p, q
+// and r that x lies on, as sideOfPoint gives it. Doubles settle it nearly
+// always; the exact plane decides the rest.
 int orient(Point p, Point q, Point r, Point x) {
-    return sideOfPoint(planeThroughPoints(p, q, r), x);
+    double u[3], v[3], w[3];
+    for (int k = 0; k < 3; ++k) {
+        u[k] = q[k] - p[k];
+        v[k] = r[k] - p[k];
+        w[k] = x[k] - p[k];
+    }
+    const double value = w[0] * (u[1] * v[2] - u[2] * v[1]) + w[1] * (u[2] * v[0] - u[0] * v[2]) +
+                         w[2] * (u[0] * v[1] - u[1] * v[0]);
+    const double permanent = std::fabs(w[0]) * (std::fabs(u[1] * v[2]) + std::fabs(u[2] * v[1])) +
+                             std::fabs(w[1]) * (std::fabs(u[2] * v[0]) + std::fabs(u[0] * v[2])) +
+                             std::fabs(w[2]) * (std::fabs(u[0] * v[1]) + std::fabs(u[1] * v[0]));
+    const int sign = settledSign(value, kOrientBound * permanent);
+    return sign != 2 ? sign : sideOfPoint(planeThroughPoints(p, q, r), x);
+}
+
+/// A triangle of the mesh by its corner positions, with its canonical
+/// (position-welded) corner ids and its normal (q - p) x (r - p) in doubles
+/// with the magnitudes that bound its rounding: a triangle tested against
+/// many others makes these once.
+struct Corners {
+    Point p[3];
+    std::uint32_t id[3];
+    double normal[3];
+    double magnitude[3];
+
+    void computeNormal() {
+        double u[3], v[3];
+        for (int k = 0; k < 3; ++k) {
+            u[k] = p[1][k] - p[0][k];
+            v[k] = p[2][k] - p[0][k];
+        }
+        for (int k = 0; k < 3; ++k) {
+            const int i = (k + 1) % 3, j = (k + 2) % 3;
+            normal[k] = u[i] * v[j] - u[j] * v[i];
+            magnitude[k] = std::fabs(u[i] * v[j]) + std::fabs(u[j] * v[i]);
+        }
+    }
+};
+
+// Side of x against the plane of triangle t: orient(t.p[0], t.p[1],
+// t.p[2], x) with the normal made once.
+int orient(const Corners& t, Point x) {
+    double value = 0.0, permanent = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        const double w = x[k] - t.p[0][k];
+        value += t.normal[k] * w;
+        permanent += t.magnitude[k] * std::fabs(w);
+    }
+    const int sign = settledSign(value, kOrientBound * permanent);
+    return sign != 2 ? sign : sideOfPoint(planeThroughPoints(t.p[0], t.p[1], t.p[2]), x);
 }
 
 // Sign of x against the line p-q in the projection that drops `axis`.
@@ -28,13 +97,6 @@ int orient2d(Point p, Point q, Point x, int axis) {
 bool opposite(int a, int b) {
     return a * b < 0;
 }
-
-/// A triangle of the mesh by its corner positions, with its canonical
-/// (position-welded) corner ids.
-struct Corners {
-    Point p[3];
-    std::uint32_t id[3];
-};
 
 bool onSegment2d(Point p, Point q, Point x, int axis) {
     const int u = (axis + 1) % 3, v = (axis + 2) % 3;
@@ -77,11 +139,11 @@ bool coplanarTrianglesMeet(const Corners& s, const Corners& t, int axis) {
     return insideTriangle2d(s, t.p[0], axis) || insideTriangle2d(t, s.p[0], axis);
 }
 
-// The closed segment p-q against the closed triangle t, q or p off t's plane.
-bool segmentCrossesTriangle(Point p, Point q, const Corners& t, const ExactPlane& plane) {
-    const int sp = sideOfPoint(plane, p), sq = sideOfPoint(plane, q);
+// The closed segment p-q against the closed triangle t, given the sides
+// sp and sq of p and q against t's plane, not both zero.
+bool segmentCrossesTriangle(Point p, Point q, const Corners& t, int sp, int sq) {
     if (sp == sq)
-        return false; // both strictly on one side (both zero is the coplanar case)
+        return false; // both strictly on one side
     // The line p-q passes through t when the three volumes it spans with
     // t's edges have no two of opposite sign.
     const int a = orient(p, q, t.p[0], t.p[1]), b = orient(p, q, t.p[1], t.p[2]), c = orient(p, q, t.p[2], t.p[0]);
@@ -92,48 +154,51 @@ int axisOfPlane(const ExactPlane& plane) {
     return dominantAxis(plane);
 }
 
-// Triangles with no common corner: any shared point is a fault.
-bool disjointTrianglesMeet(const Corners& s, const Corners& t, const ExactPlane& planeS, const ExactPlane& planeT) {
-    int side[3];
-    for (int k = 0; k < 3; ++k)
-        side[k] = sideOfPoint(planeT, s.p[k]);
-    if (side[0] == side[1] && side[1] == side[2]) {
-        if (side[0] != 0)
-            return false;
-        return coplanarTrianglesMeet(s, t, axisOfPlane(planeT));
-    }
-    // Off each other's plane the common part is a segment whose ends lie on
-    // an edge of one of them: some edge meets the other triangle.
-    for (int k = 0; k < 3; ++k) {
-        Point p = s.p[k], q = s.p[(k + 1) % 3];
-        if (side[k] == 0 && side[(k + 1) % 3] == 0) {
-            if (coplanarSegmentMeetsTriangle(p, q, t, axisOfPlane(planeT)))
-                return true;
-        } else if (segmentCrossesTriangle(p, q, t, planeT)) {
-            return true;
-        }
-    }
-    for (int k = 0; k < 3; ++k) {
-        Point p = t.p[k], q = t.p[(k + 1) % 3];
-        if (sideOfPoint(planeS, p) == 0 && sideOfPoint(planeS, q) == 0) {
-            if (coplanarSegmentMeetsTriangle(p, q, s, axisOfPlane(planeS)))
-                return true;
-        } else if (segmentCrossesTriangle(p, q, s, planeS)) {
-            return true;
-        }
-    }
-    return false;
+// The axis to drop to see triangle t without distortion.
+int axisOfTriangle(const Corners& t) {
+    return dominantAxis(planeThroughPoints(t.p[0], t.p[1], t.p[2]));
 }
 
-// Triangles s = (v, a, b) and t = (v, c, d) with only the corner v in
-// common: they may meet at v, nowhere else.
-bool cornerSharingTrianglesMeet(Point v, Point a, Point b, Point c, Point d, const ExactPlane& planeS,
-                                const ExactPlane& planeT) {
-    const int sc = sideOfPoint(planeS, c), sd = sideOfPoint(planeS, d);
+// Triangles with no common corner: any shared point is a fault.
+bool disjointTrianglesMeet(const Corners& s, const Corners& t) {
+    int sideS[3], sideT[3];
+    for (int k = 0; k < 3; ++k)
+        sideS[k] = orient(t, s.p[k]);
+    if (sideS[0] == sideS[1] && sideS[1] == sideS[2]) {
+        if (sideS[0] != 0)
+            return false;
+        return coplanarTrianglesMeet(s, t, axisOfTriangle(t));
+    }
+    for (int k = 0; k < 3; ++k)
+        sideT[k] = orient(s, t.p[k]);
+    if (sideT[0] == sideT[1] && sideT[1] == sideT[2] && sideT[0] != 0)
+        return false;
+    // Off each other's plane the common part is a segment whose ends lie on
+    // an edge of one of them: some edge meets the other triangle.
+    const auto someEdgeMeets = [](const Corners& edges, const int* side, const Corners& other) {
+        for (int k = 0; k < 3; ++k) {
+            Point p = edges.p[k], q = edges.p[(k + 1) % 3];
+            const int sp = side[k], sq = side[(k + 1) % 3];
+            if (sp == 0 && sq == 0) {
+                if (coplanarSegmentMeetsTriangle(p, q, other, axisOfTriangle(other)))
+                    return true;
+            } else if (segmentCrossesTriangle(p, q, other, sp, sq)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    return someEdgeMeets(s, sideS, t) || someEdgeMeets(t, sideT, s);
+}
+
+// Triangles s = (v, a, b) and t = (v, c, d) (corners in their cyclic
+// order) with only the corner v in common: they may meet at v, nowhere else.
+bool cornerSharingTrianglesMeet(const Corners& s, const Corners& t, Point v, Point a, Point b, Point c, Point d) {
+    const int sc = orient(s, c), sd = orient(s, d);
     if (sc == 0 && sd == 0) {
         // One plane: the corners' wedges overlap when a ray of one lies
         // strictly inside the other, or both wedges are the same.
-        const int axis = axisOfPlane(planeS);
+        const int axis = axisOfPlane(planeThroughPoints(v, a, b));
         auto strictlyInside = [&](Point x, Point wa, Point wb) {
             const int oa = orient2d(v, wa, x, axis), ob = orient2d(v, wb, x, axis);
             return oa != 0 && oa == orient2d(v, wa, wb, axis) && ob != 0 && ob == orient2d(v, wb, wa, axis);
@@ -147,9 +212,10 @@ bool cornerSharingTrianglesMeet(Point v, Point a, Point b, Point c, Point d, con
     }
     if (sc == sd)
         return false; // t leaves s's plane at v only
-    const int sa = sideOfPoint(planeT, a), sb = sideOfPoint(planeT, b);
+    const int sa = orient(t, a), sb = orient(t, b);
     if (sa == sb && sa != 0)
         return false;
+    const ExactPlane planeS = planeThroughPoints(v, a, b);
     // Both meet the line L where their planes cross in a segment from v; t's
     // segment ends at w, a corner on s's plane or where c-d crosses it. They
     // overlap beyond v when w lies in s's wedge at v.
@@ -170,15 +236,33 @@ bool cornerSharingTrianglesMeet(Point v, Point a, Point b, Point c, Point d, con
     return (wa == 0 || wa == sideOfPoint(alongA, b)) && (wb == 0 || wb == sideOfPoint(alongB, a));
 }
 
-// Triangles s = (u, w, a) and t = (u, w, c) with the edge u-w in common:
-// off each other's plane they meet along that edge only; in one plane they
-// overlap when a and c lie on the same side of it.
-bool edgeSharingTrianglesMeet(Point u, Point w, Point a, Point c, const ExactPlane& planeS) {
-    if (sideOfPoint(planeS, c) != 0)
+// Triangles s (corners u, w and a) and t = (u, w, c) with the edge u-w in
+// common: off each other's plane they meet along that edge only; in one
+// plane they overlap when a and c lie on the same side of it.
+bool edgeSharingTrianglesMeet(const Corners& s, Point u, Point w, Point a, Point c) {
+    if (orient(s, c) != 0)
         return false;
-    const int axis = axisOfPlane(planeS);
+    const int axis = axisOfPlane(planeThroughPoints(w, u, a));
     const int sa = orient2d(u, w, a, axis);
     return sa != 0 && sa == orient2d(u, w, c, axis);
+}
+
+// Whether the triangle's corners are collinear (its exact normal is zero).
+bool isDegenerate(const Corners& c) {
+    for (int k = 0; k < 3; ++k)
+        if (std::fabs(c.normal[k]) > 1e-13 * c.magnitude[k])
+            return false;
+    return isDegenerate(planeThroughPoints(c.p[0], c.p[1], c.p[2]));
+}
+
+// The lowest corner id that two triangles both have (BSP::kNone: none).
+std::uint32_t lowestSharedCorner(const Corners& s, const Corners& t) {
+    std::uint32_t lowest = BSP::kNone;
+    for (const std::uint32_t i : s.id)
+        for (const std::uint32_t j : t.id)
+            if (i == j)
+                lowest = std::min(lowest, i);
+    return lowest;
 }
 
 class SelfIntersectionFinder {
@@ -190,20 +274,22 @@ public:
         boxes.resize(count);
         for (std::uint32_t t = 0; t < count; ++t) {
             const Corners c = corners(t);
-            skip[t] = isDegenerate(planeThroughPoints(c.p[0], c.p[1], c.p[2]));
+            skip[t] = isDegenerate(c);
             boxes[t] = BSP::triangleBox(mesh.positions.data(), mesh.indices.data(), t);
             ids.insert(ids.end(), c.id, c.id + 3);
         }
     }
 
-    /// A triangle's plane, made when asked: kept for every triangle it
-    /// would cost 144 bytes a triangle, more than the rest of the check.
-    static ExactPlane planeOf(const Corners& c) { return planeThroughPoints(c.p[0], c.p[1], c.p[2]); }
 
     bool meet(std::uint32_t s, std::uint32_t t) const {
         if (skip[s] || skip[t] || !BSP::overlaps(boxes[s], boxes[t]))
             return false;
-        const Corners cs = corners(s), ct = corners(t);
+        return meet(corners(s), corners(t));
+    }
+
+    /// Whether two triangles, neither degenerate, meet other than at the
+    /// corners or edge they share.
+    static bool meet(const Corners& cs, const Corners& ct) {
         int shared = 0, inS[3] = {-1, -1, -1};
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
@@ -212,7 +298,7 @@ public:
                     inS[j] = i;
                 }
         if (shared == 0)
-            return disjointTrianglesMeet(cs, ct, planeOf(cs), planeOf(ct));
+            return disjointTrianglesMeet(cs, ct);
         if (shared >= 3)
             return false; // the same face twice: touching, not crossing
         // Rotate both so the common corners come first.
@@ -223,22 +309,27 @@ public:
         auto pS = [&](int k) { return cs.p[(firstS + k) % 3]; };
         auto pT = [&](int k) { return ct.p[(firstT + k) % 3]; };
         if (shared == 1)
-            return cornerSharingTrianglesMeet(pS(0), pS(1), pS(2), pT(1), pT(2), planeOf(cs), planeOf(ct));
+            return cornerSharingTrianglesMeet(cs, ct, pS(0), pS(1), pS(2), pT(1), pT(2));
         // The edge is wound one way in s: find s's corner that is not on it.
         const int otherS = 3 - inS[firstT] - inS[(firstT + 1) % 3];
-        return edgeSharingTrianglesMeet(pT(0), pT(1), cs.p[otherS], pT(2), planeOf(cs));
+        return edgeSharingTrianglesMeet(cs, pT(0), pT(1), cs.p[otherS], pT(2));
+    }
+
+    /// Triangle t's corners, ids and normal.
+    Corners corners(std::uint32_t t) const {
+        Corners c;
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t v = mesh.indices[3 * t + k];
+            c.p[k] = &mesh.positions[3 * v];
+            c.id[k] = canonical[v];
+        }
+        c.computeNormal();
+        return c;
     }
 
     const std::vector<Box>& triangleBoxes() const { return boxes; }
     bool skipped(std::uint32_t t) const { return skip[t] != 0; }
     const std::uint32_t* cornerIds(std::uint32_t t) const { return &ids[3 * t]; }
-    bool shareCorner(std::uint32_t s, std::uint32_t t) const {
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-                if (ids[3 * s + i] == ids[3 * t + j])
-                    return true;
-        return false;
-    }
 
     /// Whether triangle t may meet the box lo..hi: no separating axis among
     /// the box's, the triangle's normal and their edges' cross products,
@@ -268,7 +359,7 @@ public:
             if (separates(axis))
                 return false;
         }
-        if (separates(planeOf(corners(t)).coefficient))
+        if (separates(corners(t).normal))
             return false;
         for (int e = 0; e < 3; ++e) {
             const double* p = v[e];
@@ -336,15 +427,6 @@ public:
     }
 
 private:
-    Corners corners(std::uint32_t t) const {
-        Corners c;
-        for (int k = 0; k < 3; ++k) {
-            const std::uint32_t v = mesh.indices[3 * t + k];
-            c.p[k] = &mesh.positions[3 * v];
-            c.id[k] = canonical[v];
-        }
-        return c;
-    }
 
     const MeshArrays& mesh;
     std::vector<std::uint32_t> canonical;
@@ -352,212 +434,6 @@ private:
     std::vector<std::uint8_t> skip;
     std::vector<Box> boxes;
 };
-
-// Calls visit(s, t) once for each pair s < t of items (triangles, or arcs)
-// that share a cell of a uniform grid over their boxes (about two cells an
-// item, at most 256 a side); stops when visit returns true. An item enters
-// only the cells of its box that touches(item, lo, hi) accepts. Where
-// corners(item) gives corner ids (nullptr: none), a crowded cell puts the
-// items around its most shared corner first, and those are not paired
-// with each other there: the fan around one corner is left to the caller.
-template <typename Touches, typename CornerIds, typename Visit>
-bool forNearPairs(const std::vector<Box>& boxes, const std::vector<std::uint8_t>& skip, Touches&& touches,
-                  CornerIds&& corners, Visit&& visit) {
-    Box bounds{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
-    std::size_t used = 0;
-    for (std::size_t t = 0; t < boxes.size(); ++t) {
-        if (skip[t])
-            continue;
-        ++used;
-        for (int k = 0; k < 3; ++k) {
-            bounds.lo[k] = std::min(bounds.lo[k], boxes[t].lo[k]);
-            bounds.hi[k] = std::max(bounds.hi[k], boxes[t].hi[k]);
-        }
-    }
-    if (used < 2)
-        return false;
-    const GridShape shape = gridShapeFor(bounds.lo, bounds.hi, used, 256);
-    const int* dims = shape.dims;
-    const double* scale = shape.scale;
-    double size[3];
-    for (int k = 0; k < 3; ++k)
-        size[k] = (bounds.hi[k] - bounds.lo[k]) / dims[k];
-    auto forCells = [&](std::uint32_t item, auto&& action) {
-        int lo[3], hi[3];
-        for (int k = 0; k < 3; ++k) {
-            const auto cellOf = [&](double x) {
-                return static_cast<int>(std::clamp((x - bounds.lo[k]) * scale[k], 0.0, dims[k] - 1.0));
-            };
-            lo[k] = cellOf(boxes[item].lo[k]);
-            hi[k] = cellOf(boxes[item].hi[k]);
-        }
-        // Halve the block of cells until single cells, dropping blocks the
-        // item does not touch: a long sliver visits the cells along it, not
-        // every cell of its box.
-        struct Block {
-            int lo[3], hi[3];
-        };
-        Block stack[3 * 8 * 4 + 8];
-        std::size_t top = 0;
-        stack[top++] = {{lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}};
-        while (top > 0) {
-            const Block block = stack[--top];
-            const bool single = block.lo[0] == block.hi[0] && block.lo[1] == block.hi[1] && block.lo[2] == block.hi[2];
-            double cellLo[3], cellHi[3];
-            for (int k = 0; k < 3; ++k) {
-                cellLo[k] = bounds.lo[k] + block.lo[k] * size[k];
-                cellHi[k] = block.hi[k] == dims[k] - 1 ? bounds.hi[k] : bounds.lo[k] + (block.hi[k] + 1) * size[k];
-            }
-            if (!(block.lo[0] == lo[0] && block.hi[0] == hi[0] && block.lo[1] == lo[1] && block.hi[1] == hi[1] &&
-                  block.lo[2] == lo[2] && block.hi[2] == hi[2]) &&
-                !touches(item, cellLo, cellHi))
-                continue;
-            if (single) {
-                if (action((static_cast<std::size_t>(block.lo[2]) * dims[1] + block.lo[1]) * dims[0] + block.lo[0]))
-                    return true;
-                continue;
-            }
-            int k = 0;
-            for (int c = 1; c < 3; ++c)
-                if (block.hi[c] - block.lo[c] > block.hi[k] - block.lo[k])
-                    k = c;
-            const int middle = (block.lo[k] + block.hi[k]) / 2;
-            Block first = block, second = block;
-            first.hi[k] = middle;
-            second.lo[k] = middle + 1;
-            stack[top++] = second;
-            stack[top++] = first;
-        }
-        return false;
-    };
-    const std::size_t cellCount = static_cast<std::size_t>(dims[0]) * dims[1] * dims[2];
-    std::vector<std::uint32_t> start(cellCount + 1, 0);
-    for (std::uint32_t t = 0; t < boxes.size(); ++t)
-        if (!skip[t])
-            forCells(t, [&](std::size_t c) {
-                ++start[c + 1];
-                return false;
-            });
-    for (std::size_t c = 0; c < cellCount; ++c)
-        start[c + 1] += start[c];
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1), entries(start[cellCount]);
-    for (std::uint32_t t = 0; t < boxes.size(); ++t)
-        if (!skip[t])
-            forCells(t, [&](std::size_t c) {
-                entries[fill[c]++] = t;
-                return false;
-            });
-    // Crowded cells: the items around the most shared corner first.
-    constexpr std::uint32_t kCrowded = 16;
-    std::vector<std::uint32_t> sharedCorner(cellCount, BSP::kNone), others(cellCount, 0);
-    std::vector<std::uint32_t> ids;
-    for (std::size_t c = 0; c < cellCount; ++c) {
-        others[c] = start[c];
-        if (start[c + 1] - start[c] <= kCrowded || !corners(entries[start[c]]))
-            continue;
-        ids.clear();
-        for (std::uint32_t e = start[c]; e < start[c + 1]; ++e)
-            ids.insert(ids.end(), corners(entries[e]), corners(entries[e]) + 3);
-        std::sort(ids.begin(), ids.end());
-        std::uint32_t best = ids[0];
-        std::size_t bestRun = 0;
-        for (std::size_t i = 0, j; i < ids.size(); i = j) {
-            for (j = i; j < ids.size() && ids[j] == ids[i]; ++j) {
-            }
-            if (j - i > bestRun) {
-                bestRun = j - i;
-                best = ids[i];
-            }
-        }
-        const auto incident = [&](std::uint32_t t) {
-            const std::uint32_t* id = corners(t);
-            return id[0] == best || id[1] == best || id[2] == best;
-        };
-        const auto split = std::stable_partition(entries.begin() + start[c], entries.begin() + start[c + 1], incident);
-        sharedCorner[c] = best;
-        others[c] = static_cast<std::uint32_t>(split - entries.begin());
-    }
-    std::vector<std::uint32_t> lastSeen(boxes.size(), BSP::kNone);
-    for (std::uint32_t s = 0; s < boxes.size(); ++s) {
-        if (skip[s])
-            continue;
-        const std::uint32_t* own = corners(s);
-        const bool found = forCells(s, [&](std::size_t c) {
-            const std::uint32_t shared = sharedCorner[c];
-            const bool aroundShared = shared != BSP::kNone && (own[0] == shared || own[1] == shared || own[2] == shared);
-            for (std::uint32_t e = aroundShared ? others[c] : start[c]; e < start[c + 1]; ++e) {
-                const std::uint32_t t = entries[e];
-                if (t <= s || lastSeen[t] == s)
-                    continue;
-                lastSeen[t] = s;
-                if (visit(s, t))
-                    return true;
-            }
-            return false;
-        });
-        if (found)
-            return true;
-    }
-    return false;
-}
-
-// Calls visit(i, j) once for each pair i < j of boxes that share a cell of
-// a sparse grid whose cells are as large as the median box; stops when
-// visit returns true. Suits boxes strung along a curve, as the arcs of a
-// fan around one corner are, where a dense grid would be mostly empty.
-template <typename Visit>
-bool forNearBoxesAlongCurves(const std::vector<Box>& boxes, Visit&& visit) {
-    std::vector<double> sizes;
-    for (const Box& b : boxes)
-        sizes.push_back(std::max({b.hi[0] - b.lo[0], b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]}));
-    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() / 2), sizes.end());
-    const double cell = std::max(sizes[sizes.size() / 2], 1e-300);
-    // Cell coordinates of unit-sphere boxes stay far inside 21 bits a side
-    // unless the cells are tiny; clamp then (a coarser index, still exact
-    // about which pairs it offers).
-    const auto cellOf = [&](double x) {
-        return static_cast<std::int64_t>(std::clamp(std::floor((x + 2.0) / cell), 0.0, 2097151.0));
-    };
-    const auto key = [](std::int64_t x, std::int64_t y, std::int64_t z) {
-        return static_cast<std::uint64_t>((x << 42) | (y << 21) | z);
-    };
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> entries;
-    auto forCells = [&](std::uint32_t i, auto&& action) {
-        const Box& b = boxes[i];
-        const std::int64_t x0 = cellOf(b.lo[0]), x1 = cellOf(b.hi[0]), y0 = cellOf(b.lo[1]), y1 = cellOf(b.hi[1]),
-                           z0 = cellOf(b.lo[2]), z1 = cellOf(b.hi[2]);
-        for (std::int64_t x = x0; x <= x1; ++x)
-            for (std::int64_t y = y0; y <= y1; ++y)
-                for (std::int64_t z = z0; z <= z1; ++z)
-                    if (action(key(x, y, z)))
-                        return true;
-        return false;
-    };
-    for (std::uint32_t i = 0; i < boxes.size(); ++i)
-        forCells(i, [&](std::uint64_t k) {
-            entries.emplace_back(k, i);
-            return false;
-        });
-    std::sort(entries.begin(), entries.end());
-    std::vector<std::uint32_t> lastSeen(boxes.size(), BSP::kNone);
-    for (std::uint32_t i = 0; i < boxes.size(); ++i) {
-        const bool found = forCells(i, [&](std::uint64_t k) {
-            auto it = std::lower_bound(entries.begin(), entries.end(), std::make_pair(k, std::uint32_t{0}));
-            for (; it != entries.end() && it->first == k; ++it) {
-                const std::uint32_t j = it->second;
-                if (j <= i || lastSeen[j] == i)
-                    continue;
-                lastSeen[j] = i;
-                if (BSP::overlaps(boxes[i], boxes[j]) && visit(i, j))
-                    return true;
-            }
-            return false;
-        });
-        if (found)
-            return true;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -596,36 +472,74 @@ bool intersectsItself(const MeshArrays& mesh) {
             for (int k = 0; k < 3; ++k)
                 fan[fill[finder.cornerIds(t)[k]]++] = t;
     std::vector<Box> arcs;
+    std::vector<Corners> views;
     for (std::uint32_t v = 0; v < mesh.vertexCount(); ++v) {
         const std::uint32_t* around = fan.data() + fanStart[v];
         const std::uint32_t n = fanStart[v + 1] - fanStart[v];
+        // The fan's triangles with their normals, made once for all pairs.
+        views.resize(n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            views[i] = finder.corners(around[i]);
+        // Triangles sharing an edge meet around both its corners: test
+        // them around the lower one only.
+        const auto meetOnce = [&](std::uint32_t i, std::uint32_t j) {
+            if (lowestSharedCorner(views[i], views[j]) != v)
+                return false;
+            spend();
+            return SelfIntersectionFinder::meet(views[i], views[j]);
+        };
         if (n <= 16) {
             for (std::uint32_t i = 0; i < n; ++i)
                 for (std::uint32_t j = i + 1; j < n; ++j)
-                    if (meet(around[i], around[j]))
+                    if (meetOnce(i, j))
                         return true;
             continue;
         }
         arcs.resize(n);
         for (std::uint32_t i = 0; i < n; ++i)
             arcs[i] = finder.arcBox(around[i], v);
-        if (forNearBoxesAlongCurves(arcs, [&](std::uint32_t i, std::uint32_t j) {
-                return meet(around[i], around[j]);
-            }))
+        if (NearPairs::forNearBoxesAlongCurves(arcs, meetOnce))
             return true;
     }
-    // All other pairs, by the cells their planes pass through.
-    return forNearPairs(
-        finder.triangleBoxes(), skip,
-        [&](std::uint32_t t, const double* lo, const double* hi) {
-            spend();
-            return finder.triangleTouches(t, lo, hi);
-        },
-        [&](std::uint32_t t) { return finder.cornerIds(t); },
-        [&](std::uint32_t s, std::uint32_t t) {
-            spend();
-            return !finder.shareCorner(s, t) && meet(s, t);
-        });
+    // All other pairs: those of triangles of about the usual size by a fine
+    // sparse grid, then those with a larger triangle by a sparse grid of
+    // cells as large as the largest. Where a sparse grid would offer too
+    // many pairs (hostile fans of slivers), a coarse grid whose cells a
+    // triangle enters only where its plane passes through them takes over.
+    const auto touches = [&](std::uint32_t t, const double* lo, const double* hi) {
+        spend();
+        return finder.triangleTouches(t, lo, hi);
+    };
+    const auto cornerIds = [&](std::uint32_t t) { return finder.cornerIds(t); };
+    std::size_t used = 0;
+    const Box bounds = NearPairs::boundsOfItems(finder.triangleBoxes(), skip, used);
+    if (used < 2)
+        return false;
+    // Pairs offered by the sparse grids before a mesh counts as crowded.
+    const std::size_t pairLimit = 64 * count + 1000000;
+    std::vector<std::uint32_t> large;
+    switch (NearPairs::forSmallPairsInSparseGrid(finder.triangleBoxes(), skip, bounds, pairLimit, cornerIds, large,
+                                                 meet)) {
+    case NearPairs::SparseSearch::Found:
+        return true;
+    case NearPairs::SparseSearch::TooCrowded:
+        return NearPairs::forPairsInCoarseGrid(finder.triangleBoxes(), skip, nullptr, touches, cornerIds, meet);
+    case NearPairs::SparseSearch::Finished:
+        break;
+    }
+    switch (NearPairs::forLargePairsInSparseGrid(finder.triangleBoxes(), skip, bounds, large, pairLimit, cornerIds,
+                                                 meet)) {
+    case NearPairs::SparseSearch::Found:
+        return true;
+    case NearPairs::SparseSearch::Finished:
+        return false;
+    case NearPairs::SparseSearch::TooCrowded:
+        break;
+    }
+    std::vector<std::uint8_t> isLarge(count, 0);
+    for (const std::uint32_t t : large)
+        isLarge[t] = 1;
+    return NearPairs::forPairsInCoarseGrid(finder.triangleBoxes(), skip, &isLarge, touches, cornerIds, meet);
     } catch (const OutOfBudget&) {
         return false;
     }

@@ -56,6 +56,23 @@ MeshArrays trianglePair(std::initializer_list<double> first, std::initializer_li
     return m;
 }
 
+// A closed cone of `count` slivers: apex (0, 0, 1) over the unit circle,
+// with a flat bottom fanned around the origin. Every sliver meets hundreds
+// of others near the two centres.
+MeshArrays sliverCone(std::uint32_t count) {
+    MeshArrays m;
+    m.positions = {0, 0, 1, 0, 0, 0};
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const double angle = 2.0 * M_PI * i / count;
+        m.positions.insert(m.positions.end(), {std::cos(angle), std::sin(angle), 0.0});
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t a = 2 + i, b = 2 + (i + 1) % count;
+        m.indices.insert(m.indices.end(), {0, a, b, 1, b, a});
+    }
+    return m;
+}
+
 } // namespace
 
 TEST(SelfIntersection, TrianglesSharingACornerMeetOnlyThereUnlessTheyCross) {
@@ -110,6 +127,27 @@ TEST(SelfIntersection, CrossingFoldedOrOverlappingSurfacesAreFound) {
     EXPECT_TRUE(intersectsItself(pillow));
     // Pieces that only touch where neither has a corner.
     EXPECT_TRUE(intersectsItself(joined(cube(0, 0, 0, 1), cube(1, 0.25, 0.25, 0.5))));
+}
+
+TEST(SelfIntersection, CrossingsAreFoundWhateverTheTrianglesSizes) {
+    // Fine triangles crossing fine ones.
+    const MeshArrays ball = sphere(0, 0, 0, 1, 48, 96);
+    EXPECT_FALSE(intersectsItself(ball));
+    EXPECT_TRUE(intersectsItself(joined(ball, sphere(0.5, 0.1, 0, 1, 48, 96))));
+    EXPECT_FALSE(intersectsItself(joined(ball, sphere(2.5, 0.1, 0, 1, 48, 96))));
+    // A few faces thousands of times larger than the rest: around the ball,
+    // through it, or crossing each other beside it.
+    EXPECT_FALSE(intersectsItself(joined(ball, cube(-2, -2, -2, 4))));
+    EXPECT_TRUE(intersectsItself(joined(ball, cube(0.5, -2, -2, 4))));
+    EXPECT_TRUE(intersectsItself(joined(joined(ball, cube(3, 0, 0, 2)), cube(4, 1, 1, 2))));
+    EXPECT_FALSE(intersectsItself(joined(joined(ball, cube(3, 0, 0, 2)), cube(5.5, 0, 0, 2))));
+    // Hundreds of slivers meeting near one point, touched or pierced by a
+    // small solid.
+    const MeshArrays cone = sliverCone(3000);
+    EXPECT_FALSE(intersectsItself(cone));
+    EXPECT_FALSE(intersectsItself(joined(cone, cube(1.2, 0, 0, 0.1))));
+    EXPECT_TRUE(intersectsItself(joined(cone, cube(0.95, 0, -0.05, 0.1))));
+    EXPECT_TRUE(intersectsItself(joined(cone, cube(-0.05, -0.05, 0.9, 0.2))));
 }
 
 TEST(BooleanOperands, OverlappingPiecesAreUnitedAndFaultsRefused) {
