@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
     for (const int level : {6, 7, 8})
         measure("icosphere", arraysOf(benchmesh::icosphere(level, 0, 0, 0, 1.0)));
     measure("uv sphere", arraysOf(benchmesh::uvSphere(513, 1280, 0, 0, 0, 1.0)));
+    for (const int segments : {203, 405, 810})
+        measure("square uv sphere", arraysOf(benchmesh::uvSphere(segments, segments, 0, 0, 0, 1.0)));
     for (const int rings : {100, 200, 400})
         measure("bumpy sphere", fixtures::noisySphere(rings, 2 * rings, 0.02, 3));
     for (const std::uint32_t count : {10000u, 40000u, 160000u})

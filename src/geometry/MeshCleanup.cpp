@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <numeric>
-#include <unordered_set>
 
 namespace Kiln {
 namespace {
@@ -43,21 +42,30 @@ bool snapVertices(std::vector<Vertex>& vertices) {
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& p, const Keyed& q) {
         return p.x != q.x ? p.x < q.x : p.y != q.y ? p.y < q.y : p.z < q.z;
     });
-    std::vector<std::uint32_t> order(keyed.size());
+    constexpr std::uint32_t kNoRank = 0xffffffffu;
+    std::vector<std::uint32_t> order(keyed.size()), rank(vertices.size(), kNoRank);
     std::vector<float> sortedX(keyed.size()), sortedY(keyed.size());
     for (std::size_t i = 0; i < keyed.size(); ++i) {
         order[i] = keyed[i].id;
+        rank[keyed[i].id] = static_cast<std::uint32_t>(i);
         sortedX[i] = keyed[i].x;
         sortedY[i] = keyed[i].y;
     }
     std::vector<Keyed>().swap(keyed);
     std::vector<std::uint32_t> group;
+    std::vector<std::uint8_t> shifted(vertices.size(), 0);
     bool moved = false;
     for (std::uint32_t v = 0; v < vertices.size(); ++v) {
         const Ogre::Vector3 p = vertices[v].position;
         // Earlier moves shift points by at most t, hence 5t and not 2t.
         const float reach = 5 * kRelative * magnitude(p);
         if (!(reach > 0.0f) || !std::isfinite(reach))
+            continue;
+        // Most vertices have no other x within reach: then the two beside
+        // it in sorted order are out of reach too, and it stays alone.
+        const std::uint32_t r = rank[v];
+        if (!shifted[v] && r != kNoRank && (r == 0 || sortedX[r - 1] < p.x - reach) &&
+            (r + 1 == sortedX.size() || sortedX[r + 1] > p.x + reach))
             continue;
         group.clear();
         auto run = std::lower_bound(sortedX.begin(), sortedX.end(), p.x - reach);
@@ -80,6 +88,7 @@ bool snapVertices(std::vector<Vertex>& vertices) {
             sum += vertices[g].position / static_cast<float>(group.size());  // no overflow near the float limit
         for (const std::uint32_t g : group) {
             moved |= vertices[g].position != sum;
+            shifted[g] |= vertices[g].position != sum;
             vertices[g].position = sum;
         }
     }
@@ -120,25 +129,36 @@ bool mergeCollapsedCorners(const std::vector<Vertex>& vertices, std::vector<Face
 }
 
 // Removes faces that repeat a corner and faces equal (up to rotation) to an
-// earlier one.
+// earlier one. Faces kept are found again through a flat open-addressing
+// table of their rotated corners: no allocation per face.
 bool removeDegenerateAndDuplicateFaces(std::vector<Face>& faces) {
-    struct Hash {
-        std::size_t operator()(const std::array<std::uint32_t, 3>& k) const {
-            return (static_cast<std::size_t>(k[0]) * 73856093u) ^ (static_cast<std::size_t>(k[1]) * 19349663u) ^
-                   (static_cast<std::size_t>(k[2]) * 83492791u);
-        }
+    using Key = std::array<std::uint32_t, 3>;
+    constexpr std::uint32_t kEmpty = 0xffffffffu;
+    std::size_t size = 16;
+    while (size < 2 * faces.size())
+        size *= 2;
+    std::vector<std::uint32_t> table(size, kEmpty); // index of a kept face
+    std::vector<Key> kept;
+    kept.reserve(faces.size());
+    const auto home = [&](const Key& k) {
+        const std::uint64_t h = (k[0] * 0x9E3779B97F4A7C15ull) ^ (k[1] * 0xC2B2AE3D27D4EB4Full) ^
+                                (k[2] * 0x165667B19E3779F9ull);
+        return static_cast<std::size_t>(h ^ (h >> 29)) & (size - 1);
     };
-    std::unordered_set<std::array<std::uint32_t, 3>, Hash> seen;
-    seen.reserve(faces.size());
     std::size_t out = 0;
     for (const Face& face : faces) {
         if (face.i0 == face.i1 || face.i1 == face.i2 || face.i2 == face.i0)
             continue;
         // Rotate the smallest index first so equal faces give equal keys.
-        std::array<std::uint32_t, 3> key{face.i0, face.i1, face.i2};
+        Key key{face.i0, face.i1, face.i2};
         std::rotate(key.begin(), std::min_element(key.begin(), key.end()), key.end());
-        if (!seen.insert(key).second)
+        std::size_t slot = home(key);
+        while (table[slot] != kEmpty && kept[table[slot]] != key)
+            slot = (slot + 1) & (size - 1);
+        if (table[slot] != kEmpty)
             continue;
+        table[slot] = static_cast<std::uint32_t>(kept.size());
+        kept.push_back(key);
         faces[out++] = face;
     }
     const bool changed = out != faces.size();

@@ -33,6 +33,12 @@ int settledSign(double value, double bound) {
     return 2;
 }
 
+// The exact side of x against the plane through p, q and r: rarely needed,
+// so kept out of the callers' code.
+[[gnu::noinline]] int sideExactly(Point p, Point q, Point r, Point x) {
+    return sideOfPoint(planeThroughPoints(p, q, r), x);
+}
+
 // Sign of ((q - p) x (r - p)) . (x - p): the side of the plane through p, q
 // and r that x lies on, as sideOfPoint gives it. Doubles settle it nearly
 // always; the exact plane decides the rest.
@@ -49,7 +55,7 @@ int orient(Point p, Point q, Point r, Point x) {
                              std::fabs(w[1]) * (std::fabs(u[2] * v[0]) + std::fabs(u[0] * v[2])) +
                              std::fabs(w[2]) * (std::fabs(u[0] * v[1]) + std::fabs(u[1] * v[0]));
     const int sign = settledSign(value, kOrientBound * permanent);
-    return sign != 2 ? sign : sideOfPoint(planeThroughPoints(p, q, r), x);
+    return sign != 2 ? sign : sideExactly(p, q, r, x);
 }
 
 /// A triangle of the mesh by its corner positions, with its canonical
@@ -78,7 +84,7 @@ struct Corners {
 
 // Side of x against the plane of triangle t: orient(t.p[0], t.p[1],
 // t.p[2], x) with the normal made once.
-int orient(const Corners& t, Point x) {
+[[gnu::always_inline]] inline int orient(const Corners& t, Point x) {
     double value = 0.0, permanent = 0.0;
     for (int k = 0; k < 3; ++k) {
         const double w = x[k] - t.p[0][k];
@@ -86,7 +92,7 @@ int orient(const Corners& t, Point x) {
         permanent += t.magnitude[k] * std::fabs(w);
     }
     const int sign = settledSign(value, kOrientBound * permanent);
-    return sign != 2 ? sign : sideOfPoint(planeThroughPoints(t.p[0], t.p[1], t.p[2]), x);
+    return sign != 2 ? sign : sideExactly(t.p[0], t.p[1], t.p[2], x);
 }
 
 // Sign of x against the line p-q in the projection that drops `axis`.
@@ -272,6 +278,7 @@ public:
         const std::size_t count = mesh.triangleCount();
         skip.assign(count, 0);
         boxes.resize(count);
+        ids.reserve(3 * count);
         for (std::uint32_t t = 0; t < count; ++t) {
             const Corners c = corners(t);
             skip[t] = isDegenerate(c);
@@ -281,10 +288,12 @@ public:
     }
 
 
-    bool meet(std::uint32_t s, std::uint32_t t) const {
+    /// Whether triangles s and t meet other than at what they share.
+    bool meet(std::uint32_t s, std::uint32_t t) {
         if (skip[s] || skip[t] || !BSP::overlaps(boxes[s], boxes[t]))
             return false;
-        return meet(corners(s), corners(t));
+        const Corners viewS = cachedCorners(s);
+        return meet(viewS, cachedCorners(t));
     }
 
     /// Whether two triangles, neither degenerate, meet other than at the
@@ -426,8 +435,23 @@ public:
         return box;
     }
 
-private:
+    /// corners(t) through a small cache: fans around neighbouring corners
+    /// and runs of pairs around one triangle ask for the same triangles.
+    const Corners& cachedCorners(std::uint32_t t) {
+        CachedCorners& slot = cache[t % cache.size()];
+        if (slot.triangle != t) {
+            slot.triangle = t;
+            slot.corners = corners(t);
+        }
+        return slot.corners;
+    }
 
+private:
+    struct CachedCorners {
+        std::uint32_t triangle = BSP::kNone;
+        Corners corners;
+    };
+    std::vector<CachedCorners> cache = std::vector<CachedCorners>(1024);
     const MeshArrays& mesh;
     std::vector<std::uint32_t> canonical;
     std::vector<std::uint32_t> ids; ///< canonical corner ids, 3 a triangle
@@ -438,7 +462,7 @@ private:
 } // namespace
 
 bool intersectsItself(const MeshArrays& mesh) {
-    const SelfIntersectionFinder finder(mesh);
+    SelfIntersectionFinder finder(mesh);
     const std::size_t count = mesh.triangleCount();
     // Cell tests and pairs offered before giving up: hostile fans of long
     // slivers offer them by the square of their count.
@@ -479,7 +503,7 @@ bool intersectsItself(const MeshArrays& mesh) {
         // The fan's triangles with their normals, made once for all pairs.
         views.resize(n);
         for (std::uint32_t i = 0; i < n; ++i)
-            views[i] = finder.corners(around[i]);
+            views[i] = finder.cachedCorners(around[i]);
         // Triangles sharing an edge meet around both its corners: test
         // them around the lower one only.
         const auto meetOnce = [&](std::uint32_t i, std::uint32_t j) {
@@ -516,7 +540,7 @@ bool intersectsItself(const MeshArrays& mesh) {
     if (used < 2)
         return false;
     // Pairs offered by the sparse grids before a mesh counts as crowded.
-    const std::size_t pairLimit = 64 * count + 1000000;
+    const std::size_t pairLimit = 256 * count + 1000000;
     std::vector<std::uint32_t> large;
     switch (NearPairs::forSmallPairsInSparseGrid(finder.triangleBoxes(), skip, bounds, pairLimit, cornerIds, large,
                                                  meet)) {

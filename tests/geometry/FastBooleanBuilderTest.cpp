@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 using namespace Kiln;
 
 namespace {
@@ -97,5 +100,42 @@ TEST(MeshCleanup, SnapsNearVerticesAndDropsCollapsedAndDuplicateFaces) {
     // (1, 3, 2) collapsed; (0, 3, 2) became (0, 1, 2); (2, 0, 1) is a rotation of it.
     ASSERT_EQ(mesh.getFaceCount(), 1u);
     EXPECT_EQ(mesh.getVertexCount(), 3u);
+    EXPECT_FALSE(cleanUpMesh(mesh));
+}
+
+TEST(MeshCleanup, NoTwoVerticesLeftWithinSnappingReach) {
+    // Scattered points, a tenth of them repeated a float step or two away
+    // (within reach) and some on one x (a flat side), as Boolean results
+    // have them. Afterwards points are apart or snapped to one position.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> steps(0, 2);
+    std::vector<Vertex> vertices;
+    for (int i = 0; i < 4000; ++i) {
+        Vertex v;
+        v.position = {unit(random), unit(random), unit(random)};
+        if (i % 7 == 0)
+            v.position.x = 0.5f;
+        vertices.push_back(v);
+        if (i % 10 == 0) {
+            for (int k = 0; k < 3; ++k)
+                for (int s = steps(random); s > 0; --s)
+                    v.position[k] = std::nextafter(v.position[k], 2.0f);
+            vertices.push_back(v);
+        }
+    }
+    std::vector<Face> faces;
+    std::uniform_int_distribution<std::uint32_t> pick(0, static_cast<std::uint32_t>(vertices.size() - 1));
+    for (int f = 0; f < 6000; ++f)
+        faces.push_back({pick(random), pick(random), pick(random)});
+    DynamicMesh mesh(vertices, faces);
+    EXPECT_TRUE(cleanUpMesh(mesh));
+    const std::vector<Vertex>& left = mesh.getVertices();
+    std::size_t close = 0;
+    for (std::size_t i = 0; i < left.size(); ++i)
+        for (std::size_t j = i + 1; j < left.size(); ++j)
+            close += left[i].position != left[j].position && closeEnoughToSnap(left[i].position, left[j].position);
+    EXPECT_EQ(close, 0u);
+    EXPECT_GT(left.size(), 3000u);
     EXPECT_FALSE(cleanUpMesh(mesh));
 }

@@ -14,6 +14,8 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -60,9 +62,11 @@ struct SparseGrid {
     std::uint64_t dims[3]; ///< cells along each axis
     int keyBits;
 
+    /// The cell along `axis` that holds x, never one of the border cells
+    /// (the grid has an empty cell on either side of the bounds).
     std::uint32_t cellOf(double x, int axis) const {
         return static_cast<std::uint32_t>(
-            std::clamp(std::floor((x - origin[axis]) * scale), 0.0, static_cast<double>(dims[axis] - 1)));
+            std::clamp(std::floor((x - origin[axis]) * scale), 1.0, static_cast<double>(dims[axis] - 2)));
     }
     std::uint64_t key(std::uint64_t x, std::uint64_t y, std::uint64_t z) const {
         return (z * dims[1] + y) * dims[0] + x;
@@ -73,15 +77,16 @@ inline double largestSide(const Box& box) {
     return std::max({box.hi[0] - box.lo[0], box.hi[1] - box.lo[1], box.hi[2] - box.lo[2]});
 }
 
-/// The grid over `bounds` with cells of side `cell` (> 0), coarsened where
-/// the cell numbers would not fit 32 bits.
+/// The grid over `bounds` with cells of side `cell` (> 0) and an empty cell
+/// beyond the bounds on every side, coarsened where the cell numbers would
+/// not fit 32 bits.
 inline SparseGrid sparseGridWithCell(const Box& bounds, double cell) {
     SparseGrid grid;
     for (;;) {
         double cells = 1.0;
         for (int k = 0; k < 3; ++k) {
-            grid.origin[k] = bounds.lo[k];
-            grid.dims[k] = static_cast<std::uint64_t>(std::floor((bounds.hi[k] - bounds.lo[k]) / cell)) + 1;
+            grid.origin[k] = bounds.lo[k] - cell;
+            grid.dims[k] = static_cast<std::uint64_t>(std::floor((bounds.hi[k] - bounds.lo[k]) / cell)) + 3;
             cells *= static_cast<double>(grid.dims[k]);
         }
         if (cells <= 4294967295.0)
@@ -97,8 +102,11 @@ inline SparseGrid sparseGridWithCell(const Box& bounds, double cell) {
     return grid;
 }
 
-/// The grid over `bounds` whose cell side is the 95th percentile of the
-/// items' largest box sides (from a sample of at most about 65536).
+/// The grid over `bounds` whose cells fit the items' largest box sides (from
+/// a sample of at most about 65536): all of the sample when the largest is
+/// within 1.5 times the 95th percentile (as in most meshes, so that few
+/// items are left for the slower search of large ones), else the 95th
+/// percentile.
 inline SparseGrid sparseGridFor(const std::vector<Box>& boxes, const std::vector<std::uint8_t>& skip,
                                 const Box& bounds) {
     std::vector<double> sizes;
@@ -111,7 +119,9 @@ inline SparseGrid sparseGridFor(const std::vector<Box>& boxes, const std::vector
     if (!sizes.empty()) {
         const auto at = sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() * 95 / 100);
         std::nth_element(sizes.begin(), at, sizes.end());
-        cell = std::max(*at, extent * 1e-6);
+        const double largest = *std::max_element(at, sizes.end());
+        // fitsCell keeps a margin of 1e-4 below the side.
+        cell = std::max(largest <= 1.5 * *at ? largest * 1.0002 : *at, extent * 1e-6);
     }
     return sparseGridWithCell(bounds, cell > 0.0 ? cell : 1.0);
 }
@@ -126,11 +136,13 @@ inline bool fitsCell(const SparseGrid& grid, const Box& box) {
 /// Sorts entries (cell << 32 | item) by cell, keeping the order of equal
 /// cells: an LSD radix sort over the `keyBits` low bits of the cell.
 inline void sortByCell(std::vector<std::uint64_t>& entries, int keyBits) {
-    constexpr int kDigitBits = 11;
-    constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
+    // Two passes cover the cell numbers of most grids; the counters of a
+    // 14-bit digit still fit the cache.
+    const int digitBits = keyBits <= 28 ? (keyBits + 1) / 2 : 11;
+    const std::size_t kDigits = std::size_t{1} << digitBits;
     std::vector<std::uint64_t> sorted(entries.size());
     std::vector<std::size_t> start(kDigits);
-    for (int shift = 32; shift < 32 + keyBits; shift += kDigitBits) {
+    for (int shift = 32; shift < 32 + keyBits; shift += digitBits) {
         std::fill(start.begin(), start.end(), 0);
         for (const std::uint64_t e : entries)
             ++start[(e >> shift) & (kDigits - 1)];
@@ -198,48 +210,54 @@ struct OccupiedCells {
     std::vector<std::uint32_t> keys, begins;
 };
 
-/// For each occupied cell c, its occupied neighbours on one side (13 of the
-/// 26 around it, so that each pair of neighbours is listed once) in
-/// list[begin[c]] .. list[begin[c + 1]]. Every neighbour on that side has
-/// a larger cell number, by a fixed step per direction, so one cursor per
-/// direction walks the sorted cells once.
-struct ForwardNeighbours {
-    ForwardNeighbours(const SparseGrid& grid, const OccupiedCells& cells) {
-        struct Direction {
-            int dx, dy, dz;
-            std::uint64_t step;
-            std::size_t cursor;
-        };
-        std::vector<Direction> directions;
-        for (int dz = 0; dz <= 1; ++dz)
-            for (int dy = dz == 0 ? 0 : -1; dy <= 1; ++dy)
-                for (int dx = dz == 0 && dy == 0 ? 1 : -1; dx <= 1; ++dx) {
-                    const auto step = static_cast<std::uint64_t>(
-                        dx + dy * static_cast<std::int64_t>(grid.dims[0]) +
-                        dz * static_cast<std::int64_t>(grid.dims[0] * grid.dims[1]));
-                    directions.push_back({dx, dy, dz, step, 0});
-                }
-        begin.reserve(cells.count() + 1);
-        begin.push_back(0);
-        for (std::size_t c = 0; c < cells.count(); ++c) {
-            const std::uint64_t key = cells.keys[c];
-            const std::uint64_t x = key % grid.dims[0], y = key / grid.dims[0] % grid.dims[1],
-                                z = key / (grid.dims[0] * grid.dims[1]);
-            for (Direction& d : directions) {
-                if ((d.dx < 0 && x == 0) || (d.dy < 0 && y == 0) || x + d.dx >= grid.dims[0] ||
-                    y + d.dy >= grid.dims[1] || z + d.dz >= grid.dims[2])
-                    continue;
-                const std::uint64_t target = key + d.step;
-                while (d.cursor < cells.count() && cells.keys[d.cursor] < target)
-                    ++d.cursor;
-                if (d.cursor < cells.count() && cells.keys[d.cursor] == target)
-                    list.push_back(static_cast<std::uint32_t>(d.cursor));
-            }
-            begin.push_back(static_cast<std::uint32_t>(list.size()));
-        }
+/// The items of each occupied cell's neighbours on one side (13 of the 26
+/// around it, so that each pair of neighbouring cells comes up once), as at
+/// most 5 runs of items: the next cell of its row, and 3 cells in each of
+/// the rows at y + 1 (same z) and y - 1, y, y + 1 (z + 1). Cells of a row
+/// lie together in cell order, and each row's start is a fixed step from
+/// the cell, so one cursor per row walks the sorted cells once. Cells must
+/// be asked for in increasing order.
+class ForwardRows {
+public:
+    struct Run {
+        std::uint32_t first, last; ///< items [first, last)
+    };
+
+    ForwardRows(const SparseGrid& grid, const OccupiedCells& cells) : cells(cells) {
+        // Occupied cells keep off the grid's border, so these steps land in
+        // the row and slab they should.
+        const auto dx = static_cast<std::int64_t>(grid.dims[0]), dxy = dx * static_cast<std::int64_t>(grid.dims[1]);
+        const std::int64_t rows[4] = {dx, dxy - dx, dxy, dxy + dx};
+        for (int r = 0; r < 4; ++r)
+            rowStep[r] = static_cast<std::uint64_t>(rows[r] - 1);
     }
 
-    std::vector<std::uint32_t> list, begin;
+    /// The runs of cell c's forward neighbours, written to `runs`; returns
+    /// how many.
+    int runsOf(std::size_t c, Run (&runs)[5]) {
+        const std::size_t count = cells.count();
+        const std::uint64_t key = cells.keys[c];
+        int n = 0;
+        if (c + 1 < count && cells.keys[c + 1] == key + 1)
+            runs[n++] = {cells.begin(c + 1), cells.end(c + 1)};
+        for (int r = 0; r < 4; ++r) {
+            const std::uint64_t low = key + rowStep[r];
+            std::size_t& cursor = cursors[r];
+            while (cursor < count && cells.keys[cursor] < low)
+                ++cursor;
+            std::size_t last = cursor;
+            while (last < count && cells.keys[last] <= low + 2)
+                ++last;
+            if (last > cursor)
+                runs[n++] = {cells.begin(cursor), cells.begin(last)};
+        }
+        return n;
+    }
+
+private:
+    const OccupiedCells& cells;
+    std::uint64_t rowStep[4];
+    std::size_t cursors[4] = {};
 };
 
 /// Entries (cell << 32 | item) of the chosen items, by the cell holding
@@ -271,6 +289,26 @@ enum class SparseSearch {
     TooCrowded, ///< more than the limit of pairs would be offered; none was
 };
 
+/// The largest float not above x, and the smallest not below it (x finite;
+/// beyond the float range, the range's end).
+inline float floatAtMost(double x) {
+    const float f = static_cast<float>(std::clamp<double>(x, -FLT_MAX, FLT_MAX));
+    if (static_cast<double>(f) <= x)
+        return f;
+    if (f == 0.0f)
+        return -std::numeric_limits<float>::denorm_min();
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    bits += f > 0.0f ? -1 : 1; // one step towards minus infinity
+    float below;
+    std::memcpy(&below, &bits, sizeof below);
+    return below;
+}
+
+inline float floatAtLeast(double x) {
+    return -floatAtMost(-x);
+}
+
 /// An item's box in floats rounded outwards and its corner ids, padded to
 /// whole vectors: what the tight loop of the fine grid compares.
 struct alignas(16) NearItem {
@@ -279,12 +317,9 @@ struct alignas(16) NearItem {
 
     NearItem() = default;
     NearItem(const Box& box, const std::uint32_t* corners) {
-        const auto toFloat = [](double x, float towards) {
-            return std::nextafter(static_cast<float>(std::clamp<double>(x, -FLT_MAX, FLT_MAX)), towards);
-        };
         for (int k = 0; k < 3; ++k) {
-            lo[k] = toFloat(box.lo[k], -HUGE_VALF);
-            hi[k] = toFloat(box.hi[k], HUGE_VALF);
+            lo[k] = floatAtMost(box.lo[k]);
+            hi[k] = floatAtLeast(box.hi[k]);
             id[k] = corners[k];
         }
         lo[3] = hi[3] = 0.0f;
@@ -296,8 +331,6 @@ struct alignas(16) NearItem {
 #if defined(__SSE2__)
         const __m128 overlap = _mm_and_ps(_mm_cmple_ps(_mm_load_ps(lo), _mm_load_ps(other.hi)),
                                           _mm_cmple_ps(_mm_load_ps(other.lo), _mm_load_ps(hi)));
-        if (_mm_movemask_ps(overlap) != 0xf)
-            return false;
         // Lane 3 of ours holds 0xffffffff too: compare only lanes 0-2 of
         // ours against all of the other's, whose lane 3 matches nothing.
         const __m128i theirs = _mm_load_si128(reinterpret_cast<const __m128i*>(other.id));
@@ -305,7 +338,7 @@ struct alignas(16) NearItem {
             _mm_or_si128(_mm_cmpeq_epi32(theirs, _mm_set1_epi32(static_cast<int>(id[0]))),
                          _mm_cmpeq_epi32(theirs, _mm_set1_epi32(static_cast<int>(id[1])))),
             _mm_cmpeq_epi32(theirs, _mm_set1_epi32(static_cast<int>(id[2]))));
-        return _mm_movemask_epi8(same) == 0;
+        return (_mm_movemask_ps(overlap) == 0xf) & (_mm_movemask_epi8(same) == 0);
 #else
         for (int k = 0; k < 3; ++k)
             if (lo[k] > other.hi[k] || other.lo[k] > hi[k])
@@ -341,45 +374,68 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
     const OccupiedCells cells(entries);
     std::vector<std::uint32_t> items = itemsOfEntries(entries);
     entries = std::vector<std::uint64_t>();
-    const ForwardNeighbours neighbours(grid, cells);
+    
     // Fans first in crowded cells, and the count of pairs to offer.
     std::vector<std::uint32_t> fanEnd(cells.count()), ids;
     std::size_t offered = 0;
+    ForwardRows counting(grid, cells);
+    ForwardRows::Run runs[5];
     for (std::size_t c = 0; c < cells.count(); ++c) {
         const std::size_t count = cells.end(c) - cells.begin(c);
         std::uint32_t corner;
         const std::size_t fan = frontFanOfCrowdedCell(items.data() + cells.begin(c), count, corners, ids, corner);
         fanEnd[c] = static_cast<std::uint32_t>(cells.begin(c) + fan);
         offered += count * (count - 1) / 2 - (fan > 1 ? fan * (fan - 1) / 2 : 0);
-        for (std::uint32_t n = neighbours.begin[c]; n < neighbours.begin[c + 1]; ++n)
-            offered += count * (cells.end(neighbours.list[n]) - cells.begin(neighbours.list[n]));
+        const int n = counting.runsOf(c, runs);
+        for (int r = 0; r < n; ++r)
+            offered += count * (runs[r].last - runs[r].first);
         if (offered > pairLimit)
             return SparseSearch::TooCrowded;
     }
+    
     // Boxes and corner ids in cell order, boxes in floats rounded outwards:
     // a compact stream for the tight loop below.
     std::vector<NearItem> near(items.size());
-    for (std::size_t e = 0; e < items.size(); ++e)
-        near[e] = NearItem(boxes[items[e]], corners(items[e]));
-    // Candidates are gathered cell by cell and tested after, which keeps
-    // the exact tests out of the tight loop.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> pending;
-    for (std::size_t c = 0; c < cells.count(); ++c) {
-        pending.clear();
-        for (std::uint32_t a = cells.begin(c); a < cells.end(c); ++a) {
-            const NearItem& item = near[a];
-            for (std::uint32_t b = std::max(a + 1, a < fanEnd[c] ? fanEnd[c] : 0u); b < cells.end(c); ++b)
-                if (item.worthTestWith(near[b]))
-                    pending.emplace_back(items[a], items[b]);
-            for (std::uint32_t n = neighbours.begin[c]; n < neighbours.begin[c + 1]; ++n)
-                for (std::uint32_t b = cells.begin(neighbours.list[n]); b < cells.end(neighbours.list[n]); ++b)
-                    if (item.worthTestWith(near[b]))
-                        pending.emplace_back(items[a], items[b]);
+    constexpr std::size_t kAhead = 16; // gathers from far apart: fetch ahead
+    for (std::size_t e = 0; e < items.size(); ++e) {
+        if (e + kAhead < items.size()) {
+            __builtin_prefetch(&boxes[items[e + kAhead]]);
+            __builtin_prefetch(corners(items[e + kAhead]));
         }
-        for (const auto& [s, t] : pending)
-            if (visit(s, t))
+        near[e] = NearItem(boxes[items[e]], corners(items[e]));
+    }
+    
+    // Each cell's items meet those after them in the cell and those of its
+    // forward neighbours: runs of nearby memory. Candidates are written
+    // without branching (about half the pairs offered in a fine mesh are
+    // neighbours whose boxes overlap) and tested after each cell, which
+    // keeps the exact tests out of the tight loop.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pending;
+    ForwardRows rows(grid, cells);
+    for (std::size_t c = 0; c < cells.count(); ++c) {
+        const int n = rows.runsOf(c, runs);
+        std::size_t around = 0;
+        for (int r = 0; r < n; ++r)
+            around += runs[r].last - runs[r].first;
+        const std::size_t count = cells.end(c) - cells.begin(c);
+        pending.resize(count * (count + around));
+        std::size_t found = 0;
+        const auto offer = [&](std::uint32_t a, std::uint32_t b) {
+            pending[found] = {items[a], items[b]};
+            found += near[a].worthTestWith(near[b]);
+        };
+        for (std::uint32_t a = cells.begin(c); a < cells.end(c); ++a) {
+            for (std::uint32_t b = std::max(a + 1, a < fanEnd[c] ? fanEnd[c] : 0u); b < cells.end(c); ++b)
+                offer(a, b);
+            for (int r = 0; r < n; ++r)
+                for (std::uint32_t b = runs[r].first; b < runs[r].last; ++b)
+                    offer(a, b);
+        }
+        for (std::size_t i = 0; i < found; ++i)
+            if (visit(pending[i].first, pending[i].second))
                 return SparseSearch::Found;
     }
+    
     return SparseSearch::Finished;
 }
 
@@ -388,7 +444,7 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
 /// that share no corner id and whose boxes overlap. A sparse grid of cells
 /// as large as the largest item indexes every item not skipped by its low
 /// corner, and each large item meets the items of its cell and of the 26
-/// around it. Suits a few large items among many small ones; when more than
+/// around it (ForwardRows, both ways). Suits a few large items among many small ones; when more than
 /// `pairLimit` pairs would be offered, returns TooCrowded before offering
 /// any.
 template <typename CornerIds, typename Visit>
@@ -416,19 +472,23 @@ SparseSearch forLargePairsInSparseGrid(const std::vector<Box>& boxes, const std:
     const OccupiedCells cells(entries);
     const std::vector<std::uint32_t> items = itemsOfEntries(entries);
     entries = std::vector<std::uint64_t>();
-    const ForwardNeighbours neighbours(grid, cells);
-    std::vector<std::uint32_t> largeIn(cells.count(), 0);
-    for (std::size_t c = 0; c < cells.count(); ++c)
-        for (std::uint32_t e = cells.begin(c); e < cells.end(c); ++e)
-            largeIn[c] += rank[items[e]] != 0;
-    // The large items of cell `from` against the items of cell `to`; where
-    // `smallOnly`, against its small ones (the large ones had their turn).
-    const auto offer = [&](std::size_t from, std::size_t to, bool smallOnly) {
-        for (std::uint32_t a = cells.begin(from); a < cells.end(from); ++a) {
+    // Large items among the first e items in cell order, for counting.
+    std::vector<std::uint32_t> largeBefore(items.size() + 1, 0);
+    for (std::size_t e = 0; e < items.size(); ++e)
+        largeBefore[e + 1] = largeBefore[e] + (rank[items[e]] != 0);
+    const auto largeIn = [&](std::uint32_t first, std::uint32_t last) { return largeBefore[last] - largeBefore[first]; };
+    // The large items among items [from, fromEnd) against the items
+    // [to, toEnd); where `smallOnly`, against the small ones only (the large
+    // ones had their turn).
+    const auto offer = [&](std::uint32_t from, std::uint32_t fromEnd, std::uint32_t to, std::uint32_t toEnd,
+                           bool smallOnly) {
+        if (largeIn(from, fromEnd) == 0)
+            return false;
+        for (std::uint32_t a = from; a < fromEnd; ++a) {
             const std::uint32_t s = items[a];
             if (rank[s] == 0)
                 continue;
-            for (std::uint32_t b = cells.begin(to); b < cells.end(to); ++b) {
+            for (std::uint32_t b = to; b < toEnd; ++b) {
                 const std::uint32_t t = items[b];
                 if (t == s || (rank[t] != 0 && (smallOnly || rank[t] < rank[s])))
                     continue;
@@ -438,25 +498,29 @@ SparseSearch forLargePairsInSparseGrid(const std::vector<Box>& boxes, const std:
         }
         return false;
     };
+    ForwardRows::Run runs[5];
     std::size_t offered = 0;
+    ForwardRows counting(grid, cells);
     for (std::size_t c = 0; c < cells.count(); ++c) {
-        const std::size_t count = cells.end(c) - cells.begin(c);
-        offered += largeIn[c] * count;
-        for (std::uint32_t n = neighbours.begin[c]; n < neighbours.begin[c + 1]; ++n) {
-            const std::uint32_t other = neighbours.list[n];
-            offered += largeIn[c] * (cells.end(other) - cells.begin(other)) + largeIn[other] * count;
-        }
+        const std::uint32_t first = cells.begin(c), last = cells.end(c);
+        offered += largeIn(first, last) * (last - first);
+        const int n = counting.runsOf(c, runs);
+        for (int r = 0; r < n; ++r)
+            offered += largeIn(first, last) * (runs[r].last - runs[r].first) +
+                       largeIn(runs[r].first, runs[r].last) * (last - first);
         if (offered > pairLimit)
             return SparseSearch::TooCrowded;
     }
+    ForwardRows rows(grid, cells);
     for (std::size_t c = 0; c < cells.count(); ++c) {
-        if (largeIn[c] != 0 && offer(c, c, false))
+        const std::uint32_t first = cells.begin(c), last = cells.end(c);
+        if (offer(first, last, first, last, false))
             return SparseSearch::Found;
-        for (std::uint32_t n = neighbours.begin[c]; n < neighbours.begin[c + 1]; ++n) {
-            const std::uint32_t other = neighbours.list[n];
-            if ((largeIn[c] != 0 && offer(c, other, false)) || (largeIn[other] != 0 && offer(other, c, true)))
+        const int n = rows.runsOf(c, runs);
+        for (int r = 0; r < n; ++r)
+            if (offer(first, last, runs[r].first, runs[r].last, false) ||
+                offer(runs[r].first, runs[r].last, first, last, true))
                 return SparseSearch::Found;
-        }
     }
     return SparseSearch::Finished;
 }
