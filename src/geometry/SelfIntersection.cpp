@@ -459,112 +459,134 @@ private:
     std::vector<Box> boxes;
 };
 
+// The search in two stages over one mesh, with a budget of tests shared by
+// both: hostile fans of long slivers offer pairs by the square of their
+// count, and the search gives up (OutOfBudget) after about 128 cell and
+// pair tests a triangle.
+class SelfCrossingSearch {
+public:
+    struct OutOfBudget {};
+
+    explicit SelfCrossingSearch(const MeshArrays& mesh)
+        : mesh(mesh), finder(mesh), count(mesh.triangleCount()), budget(128 * count + 1000000), skip(count) {
+        for (std::uint32_t t = 0; t < count; ++t)
+            skip[t] = finder.skipped(t);
+    }
+
+    /// Triangles with a common corner, found around each corner; a fan of
+    /// many is sorted by the directions it leaves the corner in.
+    bool aroundCorners() {
+        std::vector<std::uint32_t> fanStart(mesh.vertexCount() + 1, 0), fan;
+        for (std::uint32_t t = 0; t < count; ++t)
+            if (!skip[t])
+                for (int k = 0; k < 3; ++k)
+                    ++fanStart[finder.cornerIds(t)[k] + 1];
+        for (std::size_t v = 0; v < mesh.vertexCount(); ++v)
+            fanStart[v + 1] += fanStart[v];
+        fan.resize(fanStart.back());
+        std::vector<std::uint32_t> fill(fanStart.begin(), fanStart.end() - 1);
+        for (std::uint32_t t = 0; t < count; ++t)
+            if (!skip[t])
+                for (int k = 0; k < 3; ++k)
+                    fan[fill[finder.cornerIds(t)[k]]++] = t;
+        std::vector<Box> arcs;
+        std::vector<Corners> views;
+        for (std::uint32_t v = 0; v < mesh.vertexCount(); ++v) {
+            const std::uint32_t* around = fan.data() + fanStart[v];
+            const std::uint32_t n = fanStart[v + 1] - fanStart[v];
+            // The fan's triangles with their normals, made once for all pairs.
+            views.resize(n);
+            for (std::uint32_t i = 0; i < n; ++i)
+                views[i] = finder.cachedCorners(around[i]);
+            // Triangles sharing an edge meet around both its corners: test
+            // them around the lower one only.
+            const auto meetOnce = [&](std::uint32_t i, std::uint32_t j) {
+                if (lowestSharedCorner(views[i], views[j]) != v)
+                    return false;
+                spend();
+                return SelfIntersectionFinder::meet(views[i], views[j]);
+            };
+            if (n <= 16) {
+                for (std::uint32_t i = 0; i < n; ++i)
+                    for (std::uint32_t j = i + 1; j < n; ++j)
+                        if (meetOnce(i, j))
+                            return true;
+                continue;
+            }
+            arcs.resize(n);
+            for (std::uint32_t i = 0; i < n; ++i)
+                arcs[i] = finder.arcBox(around[i], v);
+            if (NearPairs::forNearBoxesAlongCurves(arcs, meetOnce))
+                return true;
+        }
+        return false;
+    }
+
+    /// All other pairs: those of triangles of about the usual size by a fine
+    /// sparse grid, then those with a larger triangle by a sparse grid of
+    /// cells as large as the largest. Where a sparse grid would offer too
+    /// many pairs (hostile fans of slivers), a coarse grid whose cells a
+    /// triangle enters only where its plane passes through them takes over.
+    bool betweenNearTriangles() {
+        const auto touches = [&](std::uint32_t t, const double* lo, const double* hi) {
+            spend();
+            return finder.triangleTouches(t, lo, hi);
+        };
+        const auto cornerIds = [&](std::uint32_t t) { return finder.cornerIds(t); };
+        const auto meet = [&](std::uint32_t s, std::uint32_t t) {
+            spend();
+            return finder.meet(s, t);
+        };
+        const std::vector<Box>& boxes = finder.triangleBoxes();
+        std::size_t used = 0;
+        const Box bounds = NearPairs::boundsOfItems(boxes, skip, used);
+        if (used < 2)
+            return false;
+        // Pairs offered by the sparse grids before a mesh counts as crowded.
+        const std::size_t pairLimit = 256 * count + 1000000;
+        std::vector<std::uint32_t> large;
+        switch (NearPairs::forSmallPairsInSparseGrid(boxes, skip, bounds, pairLimit, cornerIds, large, meet)) {
+        case NearPairs::SparseSearch::Found:
+            return true;
+        case NearPairs::SparseSearch::TooCrowded:
+            return NearPairs::forPairsInCoarseGrid(boxes, skip, nullptr, touches, cornerIds, meet);
+        case NearPairs::SparseSearch::Finished:
+            break;
+        }
+        switch (NearPairs::forLargePairsInSparseGrid(boxes, skip, bounds, large, pairLimit, cornerIds, meet)) {
+        case NearPairs::SparseSearch::Found:
+            return true;
+        case NearPairs::SparseSearch::Finished:
+            return false;
+        case NearPairs::SparseSearch::TooCrowded:
+            break;
+        }
+        std::vector<std::uint8_t> isLarge(count, 0);
+        for (const std::uint32_t t : large)
+            isLarge[t] = 1;
+        return NearPairs::forPairsInCoarseGrid(boxes, skip, &isLarge, touches, cornerIds, meet);
+    }
+
+private:
+    void spend() {
+        if (budget-- == 0)
+            throw OutOfBudget{};
+    }
+
+    const MeshArrays& mesh;
+    SelfIntersectionFinder finder;
+    const std::size_t count;
+    std::size_t budget;
+    std::vector<std::uint8_t> skip;
+};
+
 } // namespace
 
 bool intersectsItself(const MeshArrays& mesh) {
-    SelfIntersectionFinder finder(mesh);
-    const std::size_t count = mesh.triangleCount();
-    // Cell tests and pairs offered before giving up: hostile fans of long
-    // slivers offer them by the square of their count.
-    std::size_t budget = 128 * count + 1000000;
-    struct OutOfBudget {};
-    const auto spend = [&] {
-        if (budget-- == 0)
-            throw OutOfBudget{};
-    };
-    const auto meet = [&](std::uint32_t s, std::uint32_t t) {
-        spend();
-        return finder.meet(s, t);
-    };
+    SelfCrossingSearch search(mesh);
     try {
-    std::vector<std::uint8_t> skip(count);
-    for (std::uint32_t t = 0; t < count; ++t)
-        skip[t] = finder.skipped(t);
-    // Triangles with a common corner: found around each corner, where a fan
-    // of many is sorted by the directions it leaves the corner in.
-    std::vector<std::uint32_t> fanStart(mesh.vertexCount() + 1, 0), fan;
-    for (std::uint32_t t = 0; t < count; ++t)
-        if (!skip[t])
-            for (int k = 0; k < 3; ++k)
-                ++fanStart[finder.cornerIds(t)[k] + 1];
-    for (std::size_t v = 0; v < mesh.vertexCount(); ++v)
-        fanStart[v + 1] += fanStart[v];
-    fan.resize(fanStart.back());
-    std::vector<std::uint32_t> fill(fanStart.begin(), fanStart.end() - 1);
-    for (std::uint32_t t = 0; t < count; ++t)
-        if (!skip[t])
-            for (int k = 0; k < 3; ++k)
-                fan[fill[finder.cornerIds(t)[k]]++] = t;
-    std::vector<Box> arcs;
-    std::vector<Corners> views;
-    for (std::uint32_t v = 0; v < mesh.vertexCount(); ++v) {
-        const std::uint32_t* around = fan.data() + fanStart[v];
-        const std::uint32_t n = fanStart[v + 1] - fanStart[v];
-        // The fan's triangles with their normals, made once for all pairs.
-        views.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i)
-            views[i] = finder.cachedCorners(around[i]);
-        // Triangles sharing an edge meet around both its corners: test
-        // them around the lower one only.
-        const auto meetOnce = [&](std::uint32_t i, std::uint32_t j) {
-            if (lowestSharedCorner(views[i], views[j]) != v)
-                return false;
-            spend();
-            return SelfIntersectionFinder::meet(views[i], views[j]);
-        };
-        if (n <= 16) {
-            for (std::uint32_t i = 0; i < n; ++i)
-                for (std::uint32_t j = i + 1; j < n; ++j)
-                    if (meetOnce(i, j))
-                        return true;
-            continue;
-        }
-        arcs.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i)
-            arcs[i] = finder.arcBox(around[i], v);
-        if (NearPairs::forNearBoxesAlongCurves(arcs, meetOnce))
-            return true;
-    }
-    // All other pairs: those of triangles of about the usual size by a fine
-    // sparse grid, then those with a larger triangle by a sparse grid of
-    // cells as large as the largest. Where a sparse grid would offer too
-    // many pairs (hostile fans of slivers), a coarse grid whose cells a
-    // triangle enters only where its plane passes through them takes over.
-    const auto touches = [&](std::uint32_t t, const double* lo, const double* hi) {
-        spend();
-        return finder.triangleTouches(t, lo, hi);
-    };
-    const auto cornerIds = [&](std::uint32_t t) { return finder.cornerIds(t); };
-    std::size_t used = 0;
-    const Box bounds = NearPairs::boundsOfItems(finder.triangleBoxes(), skip, used);
-    if (used < 2)
-        return false;
-    // Pairs offered by the sparse grids before a mesh counts as crowded.
-    const std::size_t pairLimit = 256 * count + 1000000;
-    std::vector<std::uint32_t> large;
-    switch (NearPairs::forSmallPairsInSparseGrid(finder.triangleBoxes(), skip, bounds, pairLimit, cornerIds, large,
-                                                 meet)) {
-    case NearPairs::SparseSearch::Found:
-        return true;
-    case NearPairs::SparseSearch::TooCrowded:
-        return NearPairs::forPairsInCoarseGrid(finder.triangleBoxes(), skip, nullptr, touches, cornerIds, meet);
-    case NearPairs::SparseSearch::Finished:
-        break;
-    }
-    switch (NearPairs::forLargePairsInSparseGrid(finder.triangleBoxes(), skip, bounds, large, pairLimit, cornerIds,
-                                                 meet)) {
-    case NearPairs::SparseSearch::Found:
-        return true;
-    case NearPairs::SparseSearch::Finished:
-        return false;
-    case NearPairs::SparseSearch::TooCrowded:
-        break;
-    }
-    std::vector<std::uint8_t> isLarge(count, 0);
-    for (const std::uint32_t t : large)
-        isLarge[t] = 1;
-    return NearPairs::forPairsInCoarseGrid(finder.triangleBoxes(), skip, &isLarge, touches, cornerIds, meet);
-    } catch (const OutOfBudget&) {
+        return search.aroundCorners() || search.betweenNearTriangles();
+    } catch (const SelfCrossingSearch::OutOfBudget&) {
         return false;
     }
 }

@@ -14,9 +14,9 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
-#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -357,7 +357,7 @@ struct alignas(16) NearItem {
 /// cell (not skipped) are appended to `large`, untested. In a crowded cell
 /// the items around its most shared corner are not paired with each other
 /// (frontFanOfCrowdedCell). When more than `pairLimit` pairs would be
-/// offered, returns TooCrowded before offering any. Takes about 40 bytes an
+/// offered, returns TooCrowded before offering any. Takes about 70 bytes an
 /// item.
 template <typename CornerIds, typename Visit>
 SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std::vector<std::uint8_t>& skip,
@@ -374,7 +374,6 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
     const OccupiedCells cells(entries);
     std::vector<std::uint32_t> items = itemsOfEntries(entries);
     entries = std::vector<std::uint64_t>();
-    
     // Fans first in crowded cells, and the count of pairs to offer.
     std::vector<std::uint32_t> fanEnd(cells.count()), ids;
     std::size_t offered = 0;
@@ -392,7 +391,6 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
         if (offered > pairLimit)
             return SparseSearch::TooCrowded;
     }
-    
     // Boxes and corner ids in cell order, boxes in floats rounded outwards:
     // a compact stream for the tight loop below.
     std::vector<NearItem> near(items.size());
@@ -404,11 +402,10 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
         }
         near[e] = NearItem(boxes[items[e]], corners(items[e]));
     }
-    
     // Each cell's items meet those after them in the cell and those of its
     // forward neighbours: runs of nearby memory. Candidates are written
     // without branching (about half the pairs offered in a fine mesh are
-    // neighbours whose boxes overlap) and tested after each cell, which
+    // neighbours whose boxes overlap) and tested after each item, which
     // keeps the exact tests out of the tight loop.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pending;
     ForwardRows rows(grid, cells);
@@ -417,25 +414,23 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
         std::size_t around = 0;
         for (int r = 0; r < n; ++r)
             around += runs[r].last - runs[r].first;
-        const std::size_t count = cells.end(c) - cells.begin(c);
-        pending.resize(count * (count + around));
-        std::size_t found = 0;
-        const auto offer = [&](std::uint32_t a, std::uint32_t b) {
-            pending[found] = {items[a], items[b]};
-            found += near[a].worthTestWith(near[b]);
-        };
+        pending.resize(cells.end(c) - cells.begin(c) + around);
         for (std::uint32_t a = cells.begin(c); a < cells.end(c); ++a) {
+            std::size_t found = 0;
+            const auto offer = [&](std::uint32_t b) {
+                pending[found] = {items[a], items[b]};
+                found += near[a].worthTestWith(near[b]);
+            };
             for (std::uint32_t b = std::max(a + 1, a < fanEnd[c] ? fanEnd[c] : 0u); b < cells.end(c); ++b)
-                offer(a, b);
+                offer(b);
             for (int r = 0; r < n; ++r)
                 for (std::uint32_t b = runs[r].first; b < runs[r].last; ++b)
-                    offer(a, b);
+                    offer(b);
+            for (std::size_t i = 0; i < found; ++i)
+                if (visit(pending[i].first, pending[i].second))
+                    return SparseSearch::Found;
         }
-        for (std::size_t i = 0; i < found; ++i)
-            if (visit(pending[i].first, pending[i].second))
-                return SparseSearch::Found;
     }
-    
     return SparseSearch::Finished;
 }
 
@@ -444,9 +439,9 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
 /// that share no corner id and whose boxes overlap. A sparse grid of cells
 /// as large as the largest item indexes every item not skipped by its low
 /// corner, and each large item meets the items of its cell and of the 26
-/// around it (ForwardRows, both ways). Suits a few large items among many small ones; when more than
-/// `pairLimit` pairs would be offered, returns TooCrowded before offering
-/// any.
+/// around it (ForwardRows, both ways). Suits a few large items among many
+/// small ones; when more than `pairLimit` pairs would be offered, returns
+/// TooCrowded before offering any.
 template <typename CornerIds, typename Visit>
 SparseSearch forLargePairsInSparseGrid(const std::vector<Box>& boxes, const std::vector<std::uint8_t>& skip,
                                        const Box& bounds, const std::vector<std::uint32_t>& large,
@@ -526,8 +521,9 @@ SparseSearch forLargePairsInSparseGrid(const std::vector<Box>& boxes, const std:
 }
 
 /// Calls visit(s, t) once for each pair of items (triangles) that share no
-/// corner id and share a cell of a uniform grid over their boxes (about two cells an item, at most
-/// 256 a side); stops when visit returns true, and returns whether it did.
+/// corner id and share a cell of a uniform grid over their boxes (about two
+/// cells an item, at most 256 a side); stops when visit returns true, and
+/// returns whether it did.
 /// Items with skip[item] set take no part. A large item (large[item] set)
 /// enters only the cells of its box that touches(item, lo, hi) accepts,
 /// others every cell of their box. With `large` null every pair s < t is
