@@ -6,6 +6,7 @@
 #include "detail/TextScanner.h"
 #include "detail/TriangleSoup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -229,26 +230,31 @@ std::string stlBinaryHeader() {
 
 std::string writeStlBinary(const ObjectGroup& root, ITextureMaterials* textures) {
     const ExportCollection collection = collectExportObjects(root);
-    ByteWriter out;
-    out.reserve(headerSize + 4 + collection.faceCount * facetSize);
+    // Sized once and filled facet by facet: a million facets are 50 MB.
+    std::string bytes(headerSize + 4 + collection.faceCount * facetSize, '\0');
     const std::string header = stlBinaryHeader();
-    out.raw(header.data(), header.size());
-    out.u32(static_cast<std::uint32_t>(collection.faceCount));
-    const float zeroNormal[3] = {0, 0, 0};
+    std::memcpy(&bytes[0], header.data(), std::min(header.size(), headerSize));
+    const auto count = static_cast<std::uint32_t>(collection.faceCount);
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[headerSize + i] = static_cast<char>(count >> (8 * i));
+    char* facet = &bytes[headerSize + 4];
     for (const Object* object : collection.objects) {
         const std::vector<Ogre::Vector3> positions = worldPositions(*object);
         const std::vector<Vertex>& vertices = object->getMesh()->getVertices();
         const std::string material = materialOf(*object);
         for (const Face& f : object->getMesh()->getFaces()) {
-            out.raw(zeroNormal, sizeof zeroNormal);
+            // The normal stays zero, as readers recompute it.
             for (int k = 0; k < 3; ++k)
-                out.raw(positions[f[k]].ptr(), 3 * sizeof(float));
-            out.u16(attributeOf(cornerColour(vertices[f.i0], material, textures),
-                                cornerColour(vertices[f.i1], material, textures),
-                                cornerColour(vertices[f.i2], material, textures)));
+                std::memcpy(facet + 12 + 12 * k, positions[f[k]].ptr(), 3 * sizeof(float));  // little-endian host
+            const std::uint16_t attribute = attributeOf(cornerColour(vertices[f.i0], material, textures),
+                                                        cornerColour(vertices[f.i1], material, textures),
+                                                        cornerColour(vertices[f.i2], material, textures));
+            facet[48] = static_cast<char>(attribute & 0xff);
+            facet[49] = static_cast<char>(attribute >> 8);
+            facet += facetSize;
         }
     }
-    return out.getBytes();
+    return bytes;
 }
 
 std::string writeStlText(const ObjectGroup& root, const std::string& solidName) {
