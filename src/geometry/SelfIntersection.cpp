@@ -3,10 +3,12 @@
 #include "detail/BspTree.h"
 #include "detail/ExactPlane.h"
 #include "detail/NearPairs.h"
+#include "detail/ParallelChunks.h"
 #include "mesh/MeshMeasures.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 
 namespace Kiln {
@@ -278,22 +280,21 @@ public:
         const std::size_t count = mesh.triangleCount();
         skip.assign(count, 0);
         boxes.resize(count);
-        ids.reserve(3 * count);
-        for (std::uint32_t t = 0; t < count; ++t) {
-            const Corners c = corners(t);
-            skip[t] = isDegenerate(c);
-            boxes[t] = BSP::triangleBox(mesh.positions.data(), mesh.indices.data(), t);
-            ids.insert(ids.end(), c.id, c.id + 3);
-        }
+        ids.resize(3 * count);
+        Parallel::forChunks(count, Parallel::chunkCountFor(count), [&](unsigned, std::size_t begin, std::size_t end) {
+            for (std::size_t t = begin; t < end; ++t) {
+                const Corners c = corners(static_cast<std::uint32_t>(t));
+                skip[t] = isDegenerate(c);
+                boxes[t] = BSP::triangleBox(mesh.positions.data(), mesh.indices.data(), t);
+                std::copy(c.id, c.id + 3, &ids[3 * t]);
+            }
+        });
     }
 
-
-    /// Whether triangles s and t meet other than at what they share.
-    bool meet(std::uint32_t s, std::uint32_t t) {
-        if (skip[s] || skip[t] || !BSP::overlaps(boxes[s], boxes[t]))
-            return false;
-        const Corners viewS = cachedCorners(s);
-        return meet(viewS, cachedCorners(t));
+    /// Whether the pair is worth the exact test: neither degenerate, boxes
+    /// overlapping.
+    bool mayMeet(std::uint32_t s, std::uint32_t t) const {
+        return !skip[s] && !skip[t] && BSP::overlaps(boxes[s], boxes[t]);
     }
 
     /// Whether two triangles, neither degenerate, meet other than at the
@@ -435,23 +436,7 @@ public:
         return box;
     }
 
-    /// corners(t) through a small cache: fans around neighbouring corners
-    /// and runs of pairs around one triangle ask for the same triangles.
-    const Corners& cachedCorners(std::uint32_t t) {
-        CachedCorners& slot = cache[t % cache.size()];
-        if (slot.triangle != t) {
-            slot.triangle = t;
-            slot.corners = corners(t);
-        }
-        return slot.corners;
-    }
-
 private:
-    struct CachedCorners {
-        std::uint32_t triangle = BSP::kNone;
-        Corners corners;
-    };
-    std::vector<CachedCorners> cache = std::vector<CachedCorners>(1024);
     const MeshArrays& mesh;
     std::vector<std::uint32_t> canonical;
     std::vector<std::uint32_t> ids; ///< canonical corner ids, 3 a triangle
@@ -459,29 +444,59 @@ private:
     std::vector<Box> boxes;
 };
 
-// The search in two stages over one mesh, with a budget of tests shared by
-// both: hostile fans of long slivers offer pairs by the square of their
-// count, and the search gives up (OutOfBudget) after about 128 cell and
-// pair tests a triangle.
+// A finder's corners(t) through a small direct-mapped cache: fans around
+// neighbouring corners and runs of pairs around one triangle ask for the
+// same triangles. One per thread.
+class CornersCache {
+public:
+    explicit CornersCache(const SelfIntersectionFinder& finder) : finder(&finder), slots(1024) {}
+
+    const Corners& of(std::uint32_t t) {
+        Slot& slot = slots[t % slots.size()];
+        if (slot.triangle != t) {
+            slot.triangle = t;
+            slot.corners = finder->corners(t);
+        }
+        return slot.corners;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t triangle = BSP::kNone;
+        Corners corners;
+    };
+    const SelfIntersectionFinder* finder;
+    std::vector<Slot> slots;
+};
+
+// The search in two stages over one mesh, each split over the cores. A
+// budget of tests, shared out among the chunks, bounds the work: hostile
+// fans of long slivers offer pairs by the square of their count, and the
+// search gives up (OutOfBudget) after about 128 cell and pair tests a
+// triangle.
 class SelfCrossingSearch {
 public:
     struct OutOfBudget {};
 
     explicit SelfCrossingSearch(const MeshArrays& mesh)
-        : mesh(mesh), finder(mesh), count(mesh.triangleCount()), budget(128 * count + 1000000), skip(count) {
+        : mesh(mesh), finder(mesh), count(mesh.triangleCount()), skip(count),
+          workers(Parallel::chunkCountFor(count), Worker(finder, 0)) {
         for (std::uint32_t t = 0; t < count; ++t)
             skip[t] = finder.skipped(t);
+        for (Worker& worker : workers)
+            worker.budget = (128 * count + 1000000) / workers.size();
     }
 
     /// Triangles with a common corner, found around each corner; a fan of
     /// many is sorted by the directions it leaves the corner in.
     bool aroundCorners() {
-        std::vector<std::uint32_t> fanStart(mesh.vertexCount() + 1, 0), fan;
+        const std::size_t vertexCount = mesh.vertexCount();
+        std::vector<std::uint32_t> fanStart(vertexCount + 1, 0), fan;
         for (std::uint32_t t = 0; t < count; ++t)
             if (!skip[t])
                 for (int k = 0; k < 3; ++k)
                     ++fanStart[finder.cornerIds(t)[k] + 1];
-        for (std::size_t v = 0; v < mesh.vertexCount(); ++v)
+        for (std::size_t v = 0; v < vertexCount; ++v)
             fanStart[v + 1] += fanStart[v];
         fan.resize(fanStart.back());
         std::vector<std::uint32_t> fill(fanStart.begin(), fanStart.end() - 1);
@@ -489,37 +504,19 @@ public:
             if (!skip[t])
                 for (int k = 0; k < 3; ++k)
                     fan[fill[finder.cornerIds(t)[k]]++] = t;
-        std::vector<Box> arcs;
-        std::vector<Corners> views;
-        for (std::uint32_t v = 0; v < mesh.vertexCount(); ++v) {
-            const std::uint32_t* around = fan.data() + fanStart[v];
-            const std::uint32_t n = fanStart[v + 1] - fanStart[v];
-            // The fan's triangles with their normals, made once for all pairs.
-            views.resize(n);
-            for (std::uint32_t i = 0; i < n; ++i)
-                views[i] = finder.cachedCorners(around[i]);
-            // Triangles sharing an edge meet around both its corners: test
-            // them around the lower one only.
-            const auto meetOnce = [&](std::uint32_t i, std::uint32_t j) {
-                if (lowestSharedCorner(views[i], views[j]) != v)
-                    return false;
-                spend();
-                return SelfIntersectionFinder::meet(views[i], views[j]);
-            };
-            if (n <= 16) {
-                for (std::uint32_t i = 0; i < n; ++i)
-                    for (std::uint32_t j = i + 1; j < n; ++j)
-                        if (meetOnce(i, j))
-                            return true;
-                continue;
-            }
-            arcs.resize(n);
-            for (std::uint32_t i = 0; i < n; ++i)
-                arcs[i] = finder.arcBox(around[i], v);
-            if (NearPairs::forNearBoxesAlongCurves(arcs, meetOnce))
-                return true;
-        }
-        return false;
+        std::atomic<bool> stop{false}, found{false};
+        Parallel::forChunks(vertexCount, static_cast<unsigned>(workers.size()),
+                            [&](unsigned chunk, std::size_t begin, std::size_t end) {
+                                stopOthersOnFailure(stop, [&] {
+                                    for (std::size_t v = begin; v < end && !stop.load(std::memory_order_relaxed); ++v)
+                                        if (fanMeets(static_cast<std::uint32_t>(v), fan.data() + fanStart[v],
+                                                     fanStart[v + 1] - fanStart[v], workers[chunk])) {
+                                            found = true;
+                                            stop = true;
+                                        }
+                                });
+                            });
+        return found;
     }
 
     /// All other pairs: those of triangles of about the usual size by a fine
@@ -528,15 +525,21 @@ public:
     /// many pairs (hostile fans of slivers), a coarse grid whose cells a
     /// triangle enters only where its plane passes through them takes over.
     bool betweenNearTriangles() {
+        Worker& first = workers.front();
         const auto touches = [&](std::uint32_t t, const double* lo, const double* hi) {
-            spend();
+            spend(first);
             return finder.triangleTouches(t, lo, hi);
         };
         const auto cornerIds = [&](std::uint32_t t) { return finder.cornerIds(t); };
-        const auto meet = [&](std::uint32_t s, std::uint32_t t) {
-            spend();
-            return finder.meet(s, t);
+        const auto meet = [&](unsigned chunk, std::uint32_t s, std::uint32_t t) {
+            Worker& worker = workers[chunk];
+            spend(worker);
+            if (!finder.mayMeet(s, t))
+                return false;
+            const Corners viewS = worker.cache.of(s);
+            return SelfIntersectionFinder::meet(viewS, worker.cache.of(t));
         };
+        const auto meetSerially = [&](std::uint32_t s, std::uint32_t t) { return meet(0, s, t); };
         const std::vector<Box>& boxes = finder.triangleBoxes();
         std::size_t used = 0;
         const Box bounds = NearPairs::boundsOfItems(boxes, skip, used);
@@ -545,15 +548,16 @@ public:
         // Pairs offered by the sparse grids before a mesh counts as crowded.
         const std::size_t pairLimit = 256 * count + 1000000;
         std::vector<std::uint32_t> large;
-        switch (NearPairs::forSmallPairsInSparseGrid(boxes, skip, bounds, pairLimit, cornerIds, large, meet)) {
+        switch (NearPairs::forSmallPairsInSparseGrid(boxes, skip, bounds, pairLimit, cornerIds, large,
+                                                     static_cast<unsigned>(workers.size()), meet)) {
         case NearPairs::SparseSearch::Found:
             return true;
         case NearPairs::SparseSearch::TooCrowded:
-            return NearPairs::forPairsInCoarseGrid(boxes, skip, nullptr, touches, cornerIds, meet);
+            return NearPairs::forPairsInCoarseGrid(boxes, skip, nullptr, touches, cornerIds, meetSerially);
         case NearPairs::SparseSearch::Finished:
             break;
         }
-        switch (NearPairs::forLargePairsInSparseGrid(boxes, skip, bounds, large, pairLimit, cornerIds, meet)) {
+        switch (NearPairs::forLargePairsInSparseGrid(boxes, skip, bounds, large, pairLimit, cornerIds, meetSerially)) {
         case NearPairs::SparseSearch::Found:
             return true;
         case NearPairs::SparseSearch::Finished:
@@ -564,20 +568,69 @@ public:
         std::vector<std::uint8_t> isLarge(count, 0);
         for (const std::uint32_t t : large)
             isLarge[t] = 1;
-        return NearPairs::forPairsInCoarseGrid(boxes, skip, &isLarge, touches, cornerIds, meet);
+        return NearPairs::forPairsInCoarseGrid(boxes, skip, &isLarge, touches, cornerIds, meetSerially);
     }
 
 private:
-    void spend() {
-        if (budget-- == 0)
+    // What one chunk of a stage keeps to itself.
+    struct Worker {
+        Worker(const SelfIntersectionFinder& finder, std::size_t budget) : cache(finder), budget(budget) {}
+        CornersCache cache;
+        std::size_t budget;
+        std::vector<Corners> views;
+        std::vector<Box> arcs;
+    };
+
+    static void spend(Worker& worker) {
+        if (worker.budget-- == 0)
             throw OutOfBudget{};
     }
 
+    // Runs a chunk's work; when it throws, the other chunks are told to
+    // stop before the exception goes on.
+    template <typename Work>
+    static void stopOthersOnFailure(std::atomic<bool>& stop, Work&& work) {
+        try {
+            work();
+        } catch (...) {
+            stop = true;
+            throw;
+        }
+    }
+
+    // Whether two of the n triangles `around` corner v meet.
+    bool fanMeets(std::uint32_t v, const std::uint32_t* around, std::uint32_t n, Worker& worker) {
+        // The fan's triangles with their normals, made once for all pairs.
+        std::vector<Corners>& views = worker.views;
+        views.resize(n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            views[i] = worker.cache.of(around[i]);
+        // Triangles sharing an edge meet around both its corners: test
+        // them around the lower one only.
+        const auto meetOnce = [&](std::uint32_t i, std::uint32_t j) {
+            if (lowestSharedCorner(views[i], views[j]) != v)
+                return false;
+            spend(worker);
+            return SelfIntersectionFinder::meet(views[i], views[j]);
+        };
+        if (n <= 16) {
+            for (std::uint32_t i = 0; i < n; ++i)
+                for (std::uint32_t j = i + 1; j < n; ++j)
+                    if (meetOnce(i, j))
+                        return true;
+            return false;
+        }
+        worker.arcs.resize(n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            worker.arcs[i] = finder.arcBox(around[i], v);
+        return NearPairs::forNearBoxesAlongCurves(worker.arcs, meetOnce);
+    }
+
     const MeshArrays& mesh;
-    SelfIntersectionFinder finder;
+    const SelfIntersectionFinder finder;
     const std::size_t count;
-    std::size_t budget;
     std::vector<std::uint8_t> skip;
+    std::vector<Worker> workers;
 };
 
 } // namespace

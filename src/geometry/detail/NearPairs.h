@@ -8,10 +8,12 @@
 // caller's thread and may stop the search by returning true. None keeps
 // state between calls.
 #include "detail/BspTree.h"
+#include "detail/ParallelChunks.h"
 #include "detail/UniformGrid.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -223,13 +225,22 @@ public:
         std::uint32_t first, last; ///< items [first, last)
     };
 
-    ForwardRows(const SparseGrid& grid, const OccupiedCells& cells) : cells(cells) {
+    /// For cells from `firstCell` on.
+    ForwardRows(const SparseGrid& grid, const OccupiedCells& cells, std::size_t firstCell = 0) : cells(cells) {
         // Occupied cells keep off the grid's border, so these steps land in
         // the row and slab they should.
         const auto dx = static_cast<std::int64_t>(grid.dims[0]), dxy = dx * static_cast<std::int64_t>(grid.dims[1]);
         const std::int64_t rows[4] = {dx, dxy - dx, dxy, dxy + dx};
-        for (int r = 0; r < 4; ++r)
+        for (int r = 0; r < 4; ++r) {
             rowStep[r] = static_cast<std::uint64_t>(rows[r] - 1);
+            if (firstCell < cells.count()) {
+                const std::uint64_t low = cells.keys[firstCell] + rowStep[r];
+                cursors[r] = static_cast<std::size_t>(
+                    std::lower_bound(cells.keys.begin(), cells.keys.end(), low,
+                                     [](std::uint32_t key, std::uint64_t value) { return key < value; }) -
+                    cells.keys.begin());
+            }
+        }
     }
 
     /// The runs of cell c's forward neighbours, written to `runs`; returns
@@ -357,12 +368,14 @@ struct alignas(16) NearItem {
 /// cell (not skipped) are appended to `large`, untested. In a crowded cell
 /// the items around its most shared corner are not paired with each other
 /// (frontFanOfCrowdedCell). When more than `pairLimit` pairs would be
-/// offered, returns TooCrowded before offering any. Takes about 70 bytes an
-/// item.
+/// offered, returns TooCrowded before offering any. The cells are shared out
+/// among `chunks` threads (Parallel::forChunks): visit(chunk, s, t) is
+/// called on chunk's thread, and may throw to end the search (the other
+/// chunks then stop early). Takes about 70 bytes an item.
 template <typename CornerIds, typename Visit>
 SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std::vector<std::uint8_t>& skip,
                                        const Box& bounds, std::size_t pairLimit, CornerIds&& corners,
-                                       std::vector<std::uint32_t>& large, Visit&& visit) {
+                                       std::vector<std::uint32_t>& large, unsigned chunks, Visit&& visit) {
     const SparseGrid grid = sparseGridFor(boxes, skip, bounds);
     std::vector<std::uint32_t> small;
     small.reserve(boxes.size());
@@ -394,43 +407,59 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
     // Boxes and corner ids in cell order, boxes in floats rounded outwards:
     // a compact stream for the tight loop below.
     std::vector<NearItem> near(items.size());
-    constexpr std::size_t kAhead = 16; // gathers from far apart: fetch ahead
-    for (std::size_t e = 0; e < items.size(); ++e) {
-        if (e + kAhead < items.size()) {
-            __builtin_prefetch(&boxes[items[e + kAhead]]);
-            __builtin_prefetch(corners(items[e + kAhead]));
+    Parallel::forChunks(items.size(), chunks, [&](unsigned, std::size_t begin, std::size_t end) {
+        constexpr std::size_t kAhead = 16; // gathers from far apart: fetch ahead
+        for (std::size_t e = begin; e < end; ++e) {
+            if (e + kAhead < end) {
+                __builtin_prefetch(&boxes[items[e + kAhead]]);
+                __builtin_prefetch(corners(items[e + kAhead]));
+            }
+            near[e] = NearItem(boxes[items[e]], corners(items[e]));
         }
-        near[e] = NearItem(boxes[items[e]], corners(items[e]));
-    }
+    });
     // Each cell's items meet those after them in the cell and those of its
     // forward neighbours: runs of nearby memory. Candidates are written
     // without branching (about half the pairs offered in a fine mesh are
     // neighbours whose boxes overlap) and tested after each item, which
     // keeps the exact tests out of the tight loop.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> pending;
-    ForwardRows rows(grid, cells);
-    for (std::size_t c = 0; c < cells.count(); ++c) {
-        const int n = rows.runsOf(c, runs);
-        std::size_t around = 0;
-        for (int r = 0; r < n; ++r)
-            around += runs[r].last - runs[r].first;
-        pending.resize(cells.end(c) - cells.begin(c) + around);
-        for (std::uint32_t a = cells.begin(c); a < cells.end(c); ++a) {
-            std::size_t found = 0;
-            const auto offer = [&](std::uint32_t b) {
-                pending[found] = {items[a], items[b]};
-                found += near[a].worthTestWith(near[b]);
-            };
-            for (std::uint32_t b = std::max(a + 1, a < fanEnd[c] ? fanEnd[c] : 0u); b < cells.end(c); ++b)
-                offer(b);
-            for (int r = 0; r < n; ++r)
-                for (std::uint32_t b = runs[r].first; b < runs[r].last; ++b)
-                    offer(b);
-            for (std::size_t i = 0; i < found; ++i)
-                if (visit(pending[i].first, pending[i].second))
-                    return SparseSearch::Found;
+    std::atomic<bool> stop{false}, found{false};
+    Parallel::forChunks(cells.count(), chunks, [&](unsigned chunk, std::size_t first, std::size_t last) {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> pending;
+        ForwardRows rows(grid, cells, first);
+        ForwardRows::Run cellRuns[5];
+        try {
+            for (std::size_t c = first; c < last && !stop.load(std::memory_order_relaxed); ++c) {
+                const int n = rows.runsOf(c, cellRuns);
+                std::size_t around = 0;
+                for (int r = 0; r < n; ++r)
+                    around += cellRuns[r].last - cellRuns[r].first;
+                pending.resize(cells.end(c) - cells.begin(c) + around);
+                for (std::uint32_t a = cells.begin(c); a < cells.end(c); ++a) {
+                    std::size_t candidates = 0;
+                    const auto offer = [&](std::uint32_t b) {
+                        pending[candidates] = {items[a], items[b]};
+                        candidates += near[a].worthTestWith(near[b]);
+                    };
+                    for (std::uint32_t b = std::max(a + 1, a < fanEnd[c] ? fanEnd[c] : 0u); b < cells.end(c); ++b)
+                        offer(b);
+                    for (int r = 0; r < n; ++r)
+                        for (std::uint32_t b = cellRuns[r].first; b < cellRuns[r].last; ++b)
+                            offer(b);
+                    for (std::size_t i = 0; i < candidates; ++i)
+                        if (visit(chunk, pending[i].first, pending[i].second)) {
+                            found = true;
+                            stop = true;
+                            return;
+                        }
+                }
+            }
+        } catch (...) {
+            stop = true;
+            throw;
         }
-    }
+    });
+    if (found)
+        return SparseSearch::Found;
     return SparseSearch::Finished;
 }
 
