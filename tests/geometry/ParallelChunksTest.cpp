@@ -1,5 +1,6 @@
 #include "MeshFixtures.h"
 #include "detail/ParallelChunks.h"
+#include "geometry/BooleanOperands.h"
 
 #include <gtest/gtest.h>
 
@@ -96,5 +97,21 @@ TEST(ParallelChunks, BooleanResultDoesNotDependOnTheThreadCount) {
         EXPECT_TRUE(Kiln::isClosed(single));
         EXPECT_EQ(single.positions, several.positions);
         EXPECT_EQ(single.indices, several.indices);
+    }
+}
+
+TEST(ParallelChunks, SelfCrossingCheckGivesOneAnswerOnAnyThreadCount) {
+    // Big enough for three chunks of fans and of grid cells: the answer
+    // must not depend on which chunk meets the crossing, nor on the budget
+    // shared out among them.
+    const Kiln::MeshArrays ball = fixtures::sphere(0, 0, 0, 1, 64, 128);
+    Kiln::MeshArrays dented = ball;
+    dented.positions[2] = -1.5; // the north pole pushed out through the south
+    const Kiln::MeshArrays overlapping = fixtures::joined(ball, fixtures::sphere(0.3, 0.1, 0, 1, 64, 128));
+    for (const char* threads : {"1", "2", "3"}) {
+        const ThreadCountOverride override(threads);
+        EXPECT_FALSE(Kiln::intersectsItself(ball)) << threads;
+        EXPECT_TRUE(Kiln::intersectsItself(dented)) << threads;
+        EXPECT_TRUE(Kiln::intersectsItself(overlapping)) << threads;
     }
 }
