@@ -20,21 +20,6 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-// A closed, flat-bottomed cone of `count` slivers around the z axis.
-Kiln::MeshArrays fan(std::uint32_t count) {
-    Kiln::MeshArrays m;
-    m.positions = {0, 0, 1, 0, 0, 0};
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const double angle = 2.0 * M_PI * i / count;
-        m.positions.insert(m.positions.end(), {std::cos(angle), std::sin(angle), 0.0});
-    }
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t a = 2 + i, b = 2 + (i + 1) % count;
-        m.indices.insert(m.indices.end(), {0, a, b, 1, b, a});
-    }
-    return m;
-}
-
 const char* only = nullptr; // a mesh name from the command line: measure that kind alone
 
 void measure(const char* name, const Kiln::MeshArrays& mesh) {
@@ -68,6 +53,6 @@ int main(int argc, char** argv) {
     for (const int rings : {100, 200, 400})
         measure("bumpy sphere", fixtures::noisySphere(rings, 2 * rings, 0.02, 3));
     for (const std::uint32_t count : {10000u, 40000u, 160000u})
-        measure("sliver fan", fan(count));
+        measure("sliver fan", fixtures::sliverCone(count));
     return 0;
 }

@@ -56,23 +56,6 @@ MeshArrays trianglePair(std::initializer_list<double> first, std::initializer_li
     return m;
 }
 
-// A closed cone of `count` slivers: apex (0, 0, 1) over the unit circle,
-// with a flat bottom fanned around the origin. Every sliver meets hundreds
-// of others near the two centres.
-MeshArrays sliverCone(std::uint32_t count) {
-    MeshArrays m;
-    m.positions = {0, 0, 1, 0, 0, 0};
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const double angle = 2.0 * M_PI * i / count;
-        m.positions.insert(m.positions.end(), {std::cos(angle), std::sin(angle), 0.0});
-    }
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t a = 2 + i, b = 2 + (i + 1) % count;
-        m.indices.insert(m.indices.end(), {0, a, b, 1, b, a});
-    }
-    return m;
-}
-
 } // namespace
 
 TEST(SelfIntersection, TrianglesSharingACornerMeetOnlyThereUnlessTheyCross) {

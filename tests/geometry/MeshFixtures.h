@@ -169,4 +169,21 @@ inline Kiln::MeshArrays twoTori(int rings, int segments, double noise, std::uint
     return joined(torus(0, 1, 0.3, rings, segments, noise, seed), torus(2.8, 1, 0.3, rings, segments, noise, seed + 4));
 }
 
+/// A closed cone of `count` slivers: apex (0, 0, 1) over the unit circle,
+/// with a flat bottom fanned around the origin. Every sliver meets hundreds
+/// of others near the two centres.
+inline Kiln::MeshArrays sliverCone(std::uint32_t count) {
+    Kiln::MeshArrays m;
+    m.positions = {0, 0, 1, 0, 0, 0};
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const double angle = 2.0 * M_PI * i / count;
+        m.positions.insert(m.positions.end(), {std::cos(angle), std::sin(angle), 0.0});
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t a = 2 + i, b = 2 + (i + 1) % count;
+        m.indices.insert(m.indices.end(), {0, a, b, 1, b, a});
+    }
+    return m;
+}
+
 } // namespace fixtures
