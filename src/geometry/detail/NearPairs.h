@@ -464,8 +464,8 @@ SparseSearch forSmallPairsInSparseGrid(const std::vector<Box>& boxes, const std:
 }
 
 /// Calls visit(s, t) once for each pair of a large item s (listed in
-/// `large`) with any other item t (t small, or large and listed after s)
-/// that share no corner id and whose boxes overlap. A sparse grid of cells
+/// `large`) with any other item t that share no corner id and whose boxes
+/// overlap (for two large items, either may come first). A sparse grid of cells
 /// as large as the largest item indexes every item not skipped by its low
 /// corner, and each large item meets the items of its cell and of the 26
 /// around it (ForwardRows, both ways). Suits a few large items among many
@@ -502,10 +502,12 @@ SparseSearch forLargePairsInSparseGrid(const std::vector<Box>& boxes, const std:
         largeBefore[e + 1] = largeBefore[e] + (rank[items[e]] != 0);
     const auto largeIn = [&](std::uint32_t first, std::uint32_t last) { return largeBefore[last] - largeBefore[first]; };
     // The large items among items [from, fromEnd) against the items
-    // [to, toEnd); where `smallOnly`, against the small ones only (the large
-    // ones had their turn).
+    // [to, toEnd), each pair of large ones once: within one cell from the
+    // one listed first, between two cells from the earlier cell (`Others`
+    // then leaves the large ones out).
+    enum class Against { SameCell, All, Others };
     const auto offer = [&](std::uint32_t from, std::uint32_t fromEnd, std::uint32_t to, std::uint32_t toEnd,
-                           bool smallOnly) {
+                           Against against) {
         if (largeIn(from, fromEnd) == 0)
             return false;
         for (std::uint32_t a = from; a < fromEnd; ++a) {
@@ -514,7 +516,8 @@ SparseSearch forLargePairsInSparseGrid(const std::vector<Box>& boxes, const std:
                 continue;
             for (std::uint32_t b = to; b < toEnd; ++b) {
                 const std::uint32_t t = items[b];
-                if (t == s || (rank[t] != 0 && (smallOnly || rank[t] < rank[s])))
+                const bool skipLarge = against == Against::Others || (against == Against::SameCell && rank[t] < rank[s]);
+                if (t == s || (rank[t] != 0 && skipLarge))
                     continue;
                 if (BSP::overlaps(boxes[s], boxes[t]) && !sharesCorner(corners(s), corners(t)) && visit(s, t))
                     return true;
@@ -538,12 +541,12 @@ SparseSearch forLargePairsInSparseGrid(const std::vector<Box>& boxes, const std:
     ForwardRows rows(grid, cells);
     for (std::size_t c = 0; c < cells.count(); ++c) {
         const std::uint32_t first = cells.begin(c), last = cells.end(c);
-        if (offer(first, last, first, last, false))
+        if (offer(first, last, first, last, Against::SameCell))
             return SparseSearch::Found;
         const int n = rows.runsOf(c, runs);
         for (int r = 0; r < n; ++r)
-            if (offer(first, last, runs[r].first, runs[r].last, false) ||
-                offer(runs[r].first, runs[r].last, first, last, true))
+            if (offer(first, last, runs[r].first, runs[r].last, Against::All) ||
+                offer(runs[r].first, runs[r].last, first, last, Against::Others))
                 return SparseSearch::Found;
     }
     return SparseSearch::Finished;
