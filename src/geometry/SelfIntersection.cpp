@@ -633,9 +633,68 @@ private:
     std::vector<Worker> workers;
 };
 
+// The solid angle triangle a, b, c (corners relative to the viewpoint)
+// covers as seen from the origin, signed by its winding (Van Oosterom and
+// Strackee).
+double solidAngle(const double a[3], const double b[3], const double c[3]) {
+    const auto dot = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+    const double la = std::sqrt(dot(a, a)), lb = std::sqrt(dot(b, b)), lc = std::sqrt(dot(c, c));
+    const double bc[3] = {b[1] * c[2] - b[2] * c[1], b[2] * c[0] - b[0] * c[2], b[0] * c[1] - b[1] * c[0]};
+    return 2.0 * std::atan2(dot(a, bc), la * lb * lc + dot(a, b) * lc + dot(a, c) * lb + dot(b, c) * la);
+}
+
+// A closed surface whose triangles all turn the same side to one point O
+// and that wraps around O once is star-shaped from O: each ray from O meets
+// it once, so no two of its triangles meet other than where they join.
+// (Once around: the projection from O covers each direction as often as
+// the surface's total solid angle is 4 pi, and a point where two triangles
+// met would be covered twice around it.) The sides are exact; the total
+// is summed in doubles, where once around (4 pi) and twice (8 pi) lie far
+// apart. O is the mean of the vertices: the centre of a sphere, a blob or
+// a clay lump worked from one, for which this spares the whole search.
+bool starShapedAroundCentre(const MeshArrays& mesh) {
+    const std::size_t vertexCount = mesh.vertexCount(), count = mesh.triangleCount();
+    if (count == 0 || vertexCount == 0)
+        return false;
+    double centre[3] = {0, 0, 0};
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        for (int k = 0; k < 3; ++k)
+            centre[k] += mesh.positions[3 * v + k] / static_cast<double>(vertexCount);
+    const auto corner = [&](std::size_t t, int k) { return &mesh.positions[3 * mesh.indices[3 * t + k]]; };
+    const int side = orient(corner(0, 0), corner(0, 1), corner(0, 2), centre);
+    if (side == 0)
+        return false;
+    const unsigned chunks = Parallel::chunkCountFor(count);
+    std::vector<double> totals(chunks, 0.0);
+    std::atomic<bool> turned{false};
+    Parallel::forChunks(count, chunks, [&](unsigned chunk, std::size_t begin, std::size_t end) {
+        double total = 0.0;
+        for (std::size_t t = begin; t < end && !turned.load(std::memory_order_relaxed); ++t) {
+            if (orient(corner(t, 0), corner(t, 1), corner(t, 2), centre) != side) {
+                turned = true;
+                return;
+            }
+            double relative[3][3];
+            for (int k = 0; k < 3; ++k)
+                for (int c = 0; c < 3; ++c)
+                    relative[k][c] = corner(t, k)[c] - centre[c];
+            total += solidAngle(relative[0], relative[1], relative[2]);
+        }
+        totals[chunk] = total;
+    });
+    if (turned)
+        return false;
+    double total = 0.0;
+    for (const double part : totals)
+        total += part;
+    return std::fabs(std::fabs(total) / (4.0 * M_PI) - 1.0) < 0.25 && isClosed(mesh);
+}
+
 } // namespace
 
 bool intersectsItself(const MeshArrays& mesh) {
+    if (starShapedAroundCentre(mesh))
+        return false;
     SelfCrossingSearch search(mesh);
     try {
         return search.aroundCorners() || search.betweenNearTriangles();

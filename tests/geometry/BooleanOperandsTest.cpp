@@ -113,9 +113,16 @@ TEST(SelfIntersection, CrossingFoldedOrOverlappingSurfacesAreFound) {
 }
 
 TEST(SelfIntersection, CrossingsAreFoundWhateverTheTrianglesSizes) {
-    // Fine triangles crossing fine ones.
+    // Fine triangles crossing fine ones. A ball, inside out or not, is
+    // star-shaped from its centre; two nested ones wrap it twice and need
+    // the whole search.
     const MeshArrays ball = sphere(0, 0, 0, 1, 48, 96);
     EXPECT_FALSE(intersectsItself(ball));
+    MeshArrays insideOut = ball;
+    for (std::size_t t = 0; t < insideOut.triangleCount(); ++t)
+        std::swap(insideOut.indices[3 * t + 1], insideOut.indices[3 * t + 2]);
+    EXPECT_FALSE(intersectsItself(insideOut));
+    EXPECT_FALSE(intersectsItself(joined(ball, sphere(0.1, 0, 0, 0.5, 48, 96))));
     EXPECT_TRUE(intersectsItself(joined(ball, sphere(0.5, 0.1, 0, 1, 48, 96))));
     EXPECT_FALSE(intersectsItself(joined(ball, sphere(2.5, 0.1, 0, 1, 48, 96))));
     // A few faces thousands of times larger than the rest: around the ball,
