@@ -53,7 +53,7 @@ void BooleanOperand::add(const MeshArrays& piece) {
     const bool partClosed = Kiln::isClosed(piece);
     // Checked before anything is united: the union of a crossed piece is
     // already wrong.
-    const bool partCrossed = partClosed && Kiln::intersectsItself(piece);
+    const bool partCrossed = partClosed && Kiln::intersectsItself(piece, KnownClosed::Yes);
     crossesItself |= partCrossed;
     if (closed && partClosed && !crossesItself && overlapping)
         mesh = computeBoolean(mesh, piece, BooleanOperation::Union);

@@ -20,8 +20,11 @@ namespace Kiln {
 /// size; on hostile meshes (tens of thousands of slivers meeting along one
 /// rim) it gives up after about 128 cell and pair tests per
 /// triangle and answers false, so callers keep checking that closed
-/// operands give a closed result.
-bool intersectsItself(const MeshArrays& mesh);
+/// operands give a closed result. A caller that has found the mesh closed
+/// (isClosed) says so with `closed`, sparing that test here; a mesh that
+/// is not closed must not be passed as closed.
+enum class KnownClosed { No, Yes };
+bool intersectsItself(const MeshArrays& mesh, KnownClosed closed = KnownClosed::No);
 
 /// One operand of a Boolean gathered from the meshes of several objects,
 /// all in the operand's frame. Not thread-safe; any one thread may build it.

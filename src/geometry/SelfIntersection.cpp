@@ -652,7 +652,7 @@ double solidAngle(const double a[3], const double b[3], const double c[3]) {
 // is summed in doubles, where once around (4 pi) and twice (8 pi) lie far
 // apart. O is the mean of the vertices: the centre of a sphere, a blob or
 // a clay lump worked from one, for which this spares the whole search.
-bool starShapedAroundCentre(const MeshArrays& mesh) {
+bool starShapedAroundCentre(const MeshArrays& mesh, KnownClosed closed) {
     const std::size_t vertexCount = mesh.vertexCount(), count = mesh.triangleCount();
     if (count == 0 || vertexCount == 0)
         return false;
@@ -687,13 +687,13 @@ bool starShapedAroundCentre(const MeshArrays& mesh) {
     double total = 0.0;
     for (const double part : totals)
         total += part;
-    return std::fabs(std::fabs(total) / (4.0 * M_PI) - 1.0) < 0.25 && isClosed(mesh);
+    return std::fabs(std::fabs(total) / (4.0 * M_PI) - 1.0) < 0.25 && (closed == KnownClosed::Yes || isClosed(mesh));
 }
 
 } // namespace
 
-bool intersectsItself(const MeshArrays& mesh) {
-    if (starShapedAroundCentre(mesh))
+bool intersectsItself(const MeshArrays& mesh, KnownClosed closed) {
+    if (starShapedAroundCentre(mesh, closed))
         return false;
     SelfCrossingSearch search(mesh);
     try {
