@@ -47,11 +47,10 @@ std::unique_ptr<DynamicMesh> toDynamicMesh(const MeshArrays& arrays) {
     std::vector<Face> faces(arrays.triangleCount());
     for (std::size_t t = 0; t < faces.size(); ++t)
         faces[t] = {arrays.indices[3 * t], arrays.indices[3 * t + 1], arrays.indices[3 * t + 2]};
-    auto mesh = std::make_unique<DynamicMesh>(std::move(vertices), std::move(faces));
-    cleanUpMesh(*mesh);
-    if (mesh->getFaceCount() == 0)
+    cleanUpMesh(vertices, faces);
+    if (faces.empty())
         return nullptr;
-    return mesh;
+    return std::make_unique<DynamicMesh>(std::move(vertices), std::move(faces));
 }
 
 void FastBooleanBuilder::clear() {

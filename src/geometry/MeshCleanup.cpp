@@ -12,6 +12,35 @@ float magnitude(const Ogre::Vector3& p) {
     return std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z)));
 }
 
+// The first index i with sorted[i] >= value (not below) or > value
+// (`strictly`), searched outwards from `hint` in doubling steps: the
+// answer is usually a few places away, so this stays in the cache lines
+// around the hint instead of halving the whole array.
+std::size_t boundNear(const std::vector<float>& sorted, std::size_t hint, float value, bool strictly) {
+    const auto before = [&](std::size_t i) { return strictly ? sorted[i] <= value : sorted[i] < value; };
+    std::size_t lo, hi; // before(lo - 1) or lo == 0; !before(hi) or hi == size
+    if (hint < sorted.size() && before(hint)) {
+        lo = hint + 1;
+        std::size_t step = 1;
+        while (lo + step <= sorted.size() && before(lo + step - 1)) {
+            lo += step;
+            step *= 2;
+        }
+        hi = std::min(sorted.size(), lo + step);
+    } else {
+        hi = std::min(hint, sorted.size());
+        std::size_t step = 1;
+        while (hi >= step && !before(hi - step)) {
+            hi -= step;
+            step *= 2;
+        }
+        lo = hi >= step ? hi - step : 0;
+    }
+    const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(lo), last = sorted.begin() + static_cast<std::ptrdiff_t>(hi);
+    return static_cast<std::size_t>(
+        (strictly ? std::upper_bound(first, last, value) : std::lower_bound(first, last, value)) - sorted.begin());
+}
+
 // The snapping tolerance, relative to a point's largest coordinate.
 constexpr float kRelative = 1e-7f;
 
@@ -68,18 +97,17 @@ bool snapVertices(std::vector<Vertex>& vertices) {
             (r + 1 == sortedX.size() || sortedX[r + 1] > p.x + reach))
             continue;
         group.clear();
-        auto run = std::lower_bound(sortedX.begin(), sortedX.end(), p.x - reach);
-        while (run != sortedX.end() && *run <= p.x + reach) {
-            const auto runEnd = std::upper_bound(run, sortedX.end(), *run);
-            const std::size_t first = static_cast<std::size_t>(run - sortedX.begin());
-            const std::size_t last = static_cast<std::size_t>(runEnd - sortedX.begin());
+        // An unsorted vertex (not finite) has no rank: search from the start.
+        std::size_t first = boundNear(sortedX, r == kNoRank ? 0 : r, p.x - reach, false);
+        while (first != sortedX.size() && sortedX[first] <= p.x + reach) {
+            const std::size_t last = boundNear(sortedX, first, sortedX[first], true);
             auto i = static_cast<std::size_t>(
                 std::lower_bound(sortedY.begin() + first, sortedY.begin() + last, p.y - reach) - sortedY.begin());
             for (; i < last && sortedY[i] <= p.y + reach; ++i) {
                 if (closeEnoughToSnap(p, vertices[order[i]].position))
                     group.push_back(order[i]);
             }
-            run = runEnd;
+            first = last;
         }
         if (group.size() < 2)
             continue;
@@ -196,13 +224,18 @@ bool removeUnusedVertices(std::vector<Vertex>& vertices, std::vector<Face>& face
     return true;
 }
 
-bool cleanUpMesh(DynamicMesh& mesh) {
-    std::vector<Vertex> vertices = mesh.getVertices();
-    std::vector<Face> faces = mesh.getFaces();
+bool cleanUpMesh(std::vector<Vertex>& vertices, std::vector<Face>& faces) {
     bool changed = snapVertices(vertices);
     changed |= mergeCollapsedCorners(vertices, faces);
     changed |= removeDegenerateAndDuplicateFaces(faces);
     changed |= removeUnusedVertices(vertices, faces);
+    return changed;
+}
+
+bool cleanUpMesh(DynamicMesh& mesh) {
+    std::vector<Vertex> vertices = mesh.getVertices();
+    std::vector<Face> faces = mesh.getFaces();
+    const bool changed = cleanUpMesh(vertices, faces);
     if (changed) {
         mesh.swapVertices(vertices);
         mesh.swapFaces(faces);

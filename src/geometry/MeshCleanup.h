@@ -11,6 +11,8 @@ namespace Kiln {
 /// (advancing its revisions) only when something changed; returns whether
 /// it did.
 bool cleanUpMesh(DynamicMesh& mesh);
+/// The same clean-up on plain lists, edited in place.
+bool cleanUpMesh(std::vector<Vertex>& vertices, std::vector<Face>& faces);
 
 /// Whether cleanUpMesh snaps p and q together: on every axis within two
 /// float steps of the larger point (1e-7 of its largest coordinate each).

@@ -24,46 +24,67 @@ std::vector<std::uint32_t> weld(std::size_t vertexCount, PositionOf at) {
     return canonical;
 }
 
-// Every directed edge between welded vertices matched by as many reversed
-// ones; `corner(f, k)` is corner k of face f. Edges are bucketed by their
-// start vertex (a counting sort) and each bucket sorted by end vertex, so a
-// reverse edge is found among a vertex's few edges instead of in one sorted
-// array of all of them: linear in the faces and cache-friendly.
-template <typename CornerOf>
-bool edgesMatch(const std::vector<std::uint32_t>& canonical, std::size_t faceCount, CornerOf corner) {
-    const std::size_t vertexCount = canonical.size();
+// Every edge between the vertices given by `vertexOf` matched by as many
+// edges running the other way; `corner(f, k)` is corner k of face f.
+// Directed edges are bucketed by their lower vertex (a counting sort), each
+// entry the upper vertex with the direction in its low bit, and each bucket
+// (a vertex's few edges) sorted: a vertex pair is then one run holding both
+// directions, and no lookup leaves the bucket. Linear in the faces and
+// cache-friendly. An edge from a vertex to itself (two corners at one
+// position) is its own reverse. Contract: vertexCount < 2^32.
+template <typename CornerOf, typename VertexOf>
+bool edgesMatch(std::size_t vertexCount, std::size_t faceCount, CornerOf corner, VertexOf vertexOf) {
     std::vector<std::uint32_t> start(vertexCount + 1, 0);
     for (std::size_t f = 0; f < faceCount; ++f)
         for (int k = 0; k < 3; ++k) {
-            const std::uint32_t a = corner(f, k);
-            if (a >= vertexCount)
+            if (corner(f, k) >= vertexCount)
                 return false;
-            ++start[canonical[a] + 1];
+        }
+    for (std::size_t f = 0; f < faceCount; ++f)
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t a = vertexOf(corner(f, k)), b = vertexOf(corner(f, (k + 1) % 3));
+            if (a != b)
+                ++start[std::min(a, b) + 1];
         }
     for (std::size_t v = 0; v < vertexCount; ++v)
         start[v + 1] += start[v];
-    std::vector<std::uint32_t> ends(start[vertexCount]);
+    std::vector<std::uint64_t> entries(start[vertexCount]);
     {
         std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
         for (std::size_t f = 0; f < faceCount; ++f)
-            for (int k = 0; k < 3; ++k)
-                ends[fill[canonical[corner(f, k)]]++] = canonical[corner(f, (k + 1) % 3)];
+            for (int k = 0; k < 3; ++k) {
+                const std::uint32_t a = vertexOf(corner(f, k)), b = vertexOf(corner(f, (k + 1) % 3));
+                if (a != b)
+                    entries[fill[std::min(a, b)]++] = std::uint64_t(std::max(a, b)) << 1 | (a < b ? 1u : 0u);
+            }
     }
-    for (std::size_t v = 0; v < vertexCount; ++v)
-        std::sort(ends.begin() + start[v], ends.begin() + start[v + 1]);
-    for (std::uint32_t v = 0; v < vertexCount; ++v) {
-        const auto bucketEnd = ends.begin() + start[v + 1];
-        for (auto run = ends.begin() + start[v]; run != bucketEnd;) {
-            const std::uint32_t end = *run;
-            const auto runEnd = std::upper_bound(run, bucketEnd, end);
-            const auto reverse =
-                std::equal_range(ends.begin() + start[end], ends.begin() + start[end + 1], v);
-            if (reverse.second - reverse.first != runEnd - run)
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        const auto bucketEnd = entries.begin() + start[v + 1];
+        auto run = entries.begin() + start[v];
+        std::sort(run, bucketEnd);
+        while (run != bucketEnd) {
+            const std::uint64_t upper = *run >> 1;
+            std::ptrdiff_t balance = 0;
+            for (; run != bucketEnd && *run >> 1 == upper; ++run)
+                balance += (*run & 1) ? 1 : -1;
+            if (balance != 0)
                 return false;
-            run = runEnd;
         }
     }
     return true;
+}
+
+// Closed once corners at one position count as one vertex. Matching the
+// corners' own indices first spares the weld for meshes already welded,
+// as imported and computed meshes are: merging vertices keeps every
+// balanced pair of edge directions balanced, so a mesh closed by index is
+// closed by position too.
+template <typename CornerOf, typename Weld>
+bool closedByPosition(std::size_t vertexCount, std::size_t faceCount, CornerOf corner, Weld weldPositions) {
+    if (edgesMatch(vertexCount, faceCount, corner, [](std::uint32_t v) { return v; }))
+        return true;
+    const std::vector<std::uint32_t> canonical = weldPositions();
+    return edgesMatch(vertexCount, faceCount, corner, [&](std::uint32_t v) { return canonical[v]; });
 }
 
 // Six times the signed volume of the tetrahedron (origin, a, b, c).
@@ -84,13 +105,14 @@ std::vector<std::uint32_t> weldByPosition(const double* positions, std::size_t v
 
 bool isClosed(const DynamicMesh& mesh) {
     const std::vector<Face>& faces = mesh.getFaces();
-    return edgesMatch(weldByPosition(mesh.getVertices()), faces.size(),
-                      [&](std::size_t f, int k) { return faces[f][k]; });
+    return closedByPosition(mesh.getVertexCount(), faces.size(), [&](std::size_t f, int k) { return faces[f][k]; },
+                            [&] { return weldByPosition(mesh.getVertices()); });
 }
 
 bool isClosed(const MeshArrays& mesh) {
-    return edgesMatch(weldByPosition(mesh.positions.data(), mesh.vertexCount()), mesh.triangleCount(),
-                      [&](std::size_t f, int k) { return mesh.indices[3 * f + k]; });
+    return closedByPosition(mesh.vertexCount(), mesh.triangleCount(),
+                            [&](std::size_t f, int k) { return mesh.indices[3 * f + k]; },
+                            [&] { return weldByPosition(mesh.positions.data(), mesh.vertexCount()); });
 }
 
 double signedVolume(const DynamicMesh& mesh, const Ogre::Matrix4& transform) {

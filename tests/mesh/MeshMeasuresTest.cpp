@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <tuple>
@@ -144,4 +145,70 @@ TEST(MeshMeasures, NaNPositionsNeverWeld) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::vector<Vertex> vertices = positions({{nan, 0, 0}, {nan, 0, 0}, {1, 0, 0}, {1, 0, 0}});
     EXPECT_EQ((std::vector<std::uint32_t>{0, 1, 2, 2}), weldByPosition(vertices));
+}
+
+namespace {
+
+// Closedness by definition: every pair of welded vertices joined as often
+// in one direction as in the other, edges within one position ignored.
+bool closedByCounting(const std::vector<Vertex>& vertices, const std::vector<Face>& faces) {
+    const std::vector<std::uint32_t> canonical = weldByPosition(vertices);
+    std::map<std::pair<std::uint32_t, std::uint32_t>, int> balance;
+    for (const Face& face : faces)
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t a = canonical[face[k]], b = canonical[face[(k + 1) % 3]];
+            if (a != b)
+                balance[{std::min(a, b), std::max(a, b)}] += a < b ? 1 : -1;
+        }
+    return std::all_of(balance.begin(), balance.end(), [](const auto& entry) { return entry.second == 0; });
+}
+
+} // namespace
+
+TEST(MeshMeasures, ClosednessMatchesCountingOnRandomMeshes) {
+    // Faces come with their reverses (closed), then a few are disturbed:
+    // dropped, flipped, doubled, or given a corner copied to a new vertex at
+    // the same position (still closed by position, no longer by index).
+    std::uint32_t state = 12345;
+    const auto next = [&](std::uint32_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    };
+    int closedSeen = 0, openSeen = 0;
+    for (int round = 0; round < 600; ++round) {
+        std::vector<Vertex> vertices;
+        const std::uint32_t points = 4 + next(12);
+        for (std::uint32_t v = 0; v < points; ++v)
+            vertices.push_back(positions({{float(next(3)), float(next(3)), float(next(2))}})[0]);
+        std::vector<Face> faces;
+        for (std::uint32_t f = 0, count = 1 + next(10); f < count; ++f) {
+            const Face face{next(points), next(points), next(points)};
+            faces.push_back(face);
+            faces.push_back(Face{face.i0, face.i2, face.i1});
+        }
+        for (std::uint32_t change = 0, count = next(3); change < count; ++change) {
+            Face& face = faces[next(std::uint32_t(faces.size()))];
+            switch (next(4)) {
+            case 0: face = faces.back(); faces.pop_back(); break;
+            case 1: std::swap(face.i1, face.i2); break;
+            case 2: faces.push_back(face); break;
+            default:
+                vertices.push_back(vertices[face.i0]);
+                face.i0 = std::uint32_t(vertices.size() - 1);
+            }
+        }
+        const bool expected = closedByCounting(vertices, faces);
+        (expected ? closedSeen : openSeen)++;
+        const DynamicMesh mesh(vertices, faces);
+        ASSERT_EQ(expected, isClosed(mesh)) << "round " << round;
+        MeshArrays arrays;
+        for (const Vertex& v : vertices)
+            arrays.positions.insert(arrays.positions.end(), {v.position.x, v.position.y, v.position.z});
+        for (const Face& f : faces)
+            arrays.indices.insert(arrays.indices.end(), {f.i0, f.i1, f.i2});
+        ASSERT_EQ(expected, isClosed(arrays)) << "round " << round;
+    }
+    // Both answers must have come up often for the comparison to mean much.
+    EXPECT_GT(closedSeen, 150);
+    EXPECT_GT(openSeen, 150);
 }
