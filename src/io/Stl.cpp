@@ -132,7 +132,16 @@ void readBinaryStl(const std::uint8_t* data, std::size_t size, TriangleSoup& sou
 
     soup.reserve(count);
     Ogre::ColourValue colour = defaultColour;
+    // The weld's table outgrows the cache on large files: its slots for a
+    // facet some way ahead are requested while this one is welded.
+    constexpr std::uint32_t prefetchAhead = 8;
     for (std::uint32_t i = 0; i < count; ++i) {
+        if (i + prefetchAhead < count) {
+            float ahead[9];
+            std::memcpy(ahead, facets + (i + prefetchAhead) * facetSize + 12, sizeof ahead);
+            for (int k = 0; k < 3; ++k)
+                soup.prefetchCorner(Ogre::Vector3(ahead[3 * k], ahead[3 * k + 1], ahead[3 * k + 2]));
+        }
         const std::uint8_t* facet = facets + i * facetSize;
         float corners[9];
         std::memcpy(corners, facet + 12, sizeof corners);  // little-endian host

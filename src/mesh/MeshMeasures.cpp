@@ -14,7 +14,12 @@ template <typename PositionOf>
 std::vector<std::uint32_t> weld(std::size_t vertexCount, PositionOf at) {
     std::vector<std::uint32_t> canonical(vertexCount);
     FlatIndexTable first(vertexCount);
+    constexpr std::uint32_t ahead = 16; // a table larger than the cache stalls on every vertex
     for (std::uint32_t v = 0; v < vertexCount; ++v) {
+        if (v + ahead < vertexCount) {
+            const auto& q = at(v + ahead);
+            first.prefetch(hashPosition(q[0], q[1], q[2]));
+        }
         const auto& p = at(v);
         canonical[v] = first.findOrAdd(hashPosition(p[0], p[1], p[2]), v, [&](std::uint32_t other) {
             const auto& q = at(other);
