@@ -212,6 +212,8 @@ private:
 
     std::uint32_t outputVertex(int operandId, std::uint32_t triangle, std::uint32_t workVertex,
                                const double* computed);
+    /// Requests the table slots of the polygon's vertices not yet output.
+    void prefetchNewVertices(int operandId, const KeptPolygons& kept, const KeptPolygons::Polygon& polygon) const;
     void appendColour(int operandId, std::uint32_t triangle, std::uint32_t inputIndex, const double p[3]);
 
     /// Per undirected seam edge, the count of its a < b uses minus its
@@ -269,7 +271,19 @@ private:
 };
 
 void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
-    for (const KeptPolygons::Polygon& p : kept.polygons) {
+    // Roughly six polygon corners share a vertex on a closed surface: room
+    // for this operand's share at once, so the table is not rebuilt as it
+    // grows.
+    outputIdAt.reserve(positions.size() / 3 + kept.vertices.size() / 4);
+    // The table of vertices by position is larger than the cache: the slots
+    // of the new vertices of a polygon a few places ahead are requested
+    // while this one is added.
+    constexpr std::size_t ahead = 4;
+    const std::vector<KeptPolygons::Polygon>& all = kept.polygons;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (i + ahead < all.size())
+            prefetchNewVertices(operandId, kept, all[i + ahead]);
+        const KeptPolygons::Polygon& p = all[i];
         Polygon out;
         out.first = static_cast<std::uint32_t>(polygonVertices.size());
         for (std::uint32_t k = 0; k < p.count; ++k) {
@@ -302,6 +316,17 @@ void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
                 seamVertex[polygonVertices[out.first + k]] = 1;
         }
         polygons.push_back(out);
+    }
+}
+
+void ResultAssembler::prefetchNewVertices(int operandId, const KeptPolygons& kept,
+                                          const KeptPolygons::Polygon& polygon) const {
+    for (std::uint32_t k = 0; k < polygon.count; ++k) {
+        const std::uint32_t workVertex = kept.vertices[polygon.first + k];
+        if (outputIdOf[operandId][workVertex] == kNone) {
+            const double* p = &kept.positions[3 * workVertex];
+            outputIdAt.prefetch(hashPosition(p[0], p[1], p[2]));
+        }
     }
 }
 

@@ -65,9 +65,14 @@ public:
     /// Starts loading the slot where a search for `hash` begins, for a
     /// caller that knows its next keys a few steps ahead: a table larger
     /// than the cache otherwise stalls on every search. A hint only.
-    // Always inlined: a call to a wrapper whose only effect is a prefetch
-    // counts as having no effect, and the compiler drops it.
-    __attribute__((always_inline)) void prefetch(std::uint64_t hash) const { __builtin_prefetch(&slots[fold(hash) & mask()]); }
+    void prefetch(std::uint64_t hash) const {
+        const Slot* slot = &slots[fold(hash) & mask()];
+        __builtin_prefetch(slot);
+        // The compiler counts a prefetch as no effect at all, so it would
+        // drop calls to any function that only prefetches; this empty
+        // statement counts as one.
+        asm volatile("" : : "r"(slot));
+    }
 
 private:
     struct Slot {

@@ -32,7 +32,7 @@ public:
         faces.push_back(Face{weld(a), weld(b), weld(c)});
     }
     /// Hint that a corner at `p` comes soon (see FlatIndexTable::prefetch).
-    __attribute__((always_inline)) void prefetchCorner(const Ogre::Vector3& p) const { vertexAt.prefetch(hashPosition(p.x, p.y, p.z)); }
+    void prefetchCorner(const Ogre::Vector3& p) const { vertexAt.prefetch(hashPosition(p.x, p.y, p.z)); }
     std::size_t getTriangleCount() const { return faces.size(); }
 
     /// Splits the faces into pieces connected across edges, numbered by
