@@ -84,6 +84,10 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     std::vector<std::int8_t> fate;
     std::vector<std::uint32_t> pending;
     std::vector<BSP::Piece> keptForward, keptReversed;
+    // Room for every triangle kept whole; only pieces of cut triangles can
+    // go beyond it.
+    kept.polygons.reserve(own.triangleCount);
+    kept.vertices.reserve(3 * own.triangleCount);
     auto keepWhole = [&](std::uint32_t t, int orientation) {
         kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3, near[t] != 0});
         for (int k = 0; k < 3; ++k)

@@ -35,7 +35,7 @@ void append(MeshArrays& operand, const MeshArrays& part) {
 
 } // namespace
 
-void BooleanOperand::add(const MeshArrays& piece) {
+void BooleanOperand::add(MeshArrays piece) {
     // The exact tests below have no answer for non-finite coordinates.
     for (std::size_t i = 0; i < piece.positions.size(); ++i)
         if (!std::isfinite(piece.positions[i]))
@@ -57,6 +57,8 @@ void BooleanOperand::add(const MeshArrays& piece) {
     crossesItself |= partCrossed;
     if (closed && partClosed && !crossesItself && overlapping)
         mesh = computeBoolean(mesh, piece, BooleanOperation::Union);
+    else if (mesh.positions.empty() && mesh.indices.empty())
+        mesh = std::move(piece);
     else
         append(mesh, piece);
     closed &= partClosed;

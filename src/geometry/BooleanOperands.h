@@ -35,8 +35,9 @@ public:
     /// added before are united with them, since side by side their overlap
     /// would make the operand cross itself. Open meshes are laid beside the
     /// others as they are. Throws Kiln::Exception (InvalidValue) for a
-    /// coordinate that is not finite or an index out of range.
-    void add(const MeshArrays& piece);
+    /// coordinate that is not finite or an index out of range. The first
+    /// mesh is kept as given (pass a temporary to spare a copy).
+    void add(MeshArrays piece);
 
     /// True while every mesh added was closed.
     bool isClosed() const { return closed; }

@@ -180,6 +180,9 @@ public:
             outputIdOf[i].assign(operands.operand[i]->vertices.size(), kNone);
     }
 
+    /// Room for the polygons of both operands at once: grown piecemeal,
+    /// the lists would be copied into fresh memory again and again.
+    void reserve(const KeptPolygons& keptA, const KeptPolygons& keptB);
     void addPolygons(int operandId, const KeptPolygons& kept);
     /// Merges seam vertices closer than kWeldTolerance of their own size.
     void weldNearVertices();
@@ -270,11 +273,20 @@ private:
     mutable std::vector<std::pair<double, std::uint32_t>> earScratch;                  ///< for clipEars
 };
 
+void ResultAssembler::reserve(const KeptPolygons& keptA, const KeptPolygons& keptB) {
+    polygons.reserve(keptA.polygons.size() + keptB.polygons.size());
+    const std::size_t corners = keptA.vertices.size() + keptB.vertices.size();
+    polygonVertices.reserve(corners);
+    // Roughly six polygon corners share a vertex on a closed surface.
+    const std::size_t vertices = corners / 4;
+    outputIdAt.reserve(vertices);
+    positions.reserve(3 * vertices);
+    scales.reserve(vertices);
+    if (withColours)
+        colours.reserve(4 * vertices);
+}
+
 void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
-    // Roughly six polygon corners share a vertex on a closed surface: room
-    // for this operand's share at once, so the table is not rebuilt as it
-    // grows.
-    outputIdAt.reserve(positions.size() / 3 + kept.vertices.size() / 4);
     // The table of vertices by position is larger than the cache: the slots
     // of the new vertices of a polygon a few places ahead are requested
     // while this one is added.
@@ -975,6 +987,7 @@ void removeUnusedVertices(MeshArrays& mesh) {
 MeshArrays assembleResult(const MeshArrays& a, const MeshArrays& b, BSP::Operands operands,
                           const KeptPolygons& keptA, const KeptPolygons& keptB, std::size_t& seamVerticesInserted) {
     ResultAssembler assembler(a, b, operands);
+    assembler.reserve(keptA, keptB);
     assembler.addPolygons(0, keptA);
     assembler.addPolygons(1, keptB);
     assembler.weldNearVertices();

@@ -46,6 +46,9 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
                                 degenerate[t] = isDegenerate(planeOfTriangle(t)) ? 1 : 0;
                         });
     edgePlaneOf.assign(3 * triangles, kNone);
+    // Cut points join the input vertices later: room for some of them now
+    // spares copying every input vertex into fresh memory at the first.
+    vertices.reserve(vertices_ + vertices_ / 4 + 64);
     vertices.resize(vertices_);
     for (std::size_t v = 0; v < vertices_; ++v)
         vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, false, ApproximatePoint{}};
