@@ -37,10 +37,10 @@ int decide(BooleanOperation operation, bool isB, bool frontInOther, bool backInO
 // The position of a work vertex: an input vertex as it is, an intersection
 // point rounded exactly (the same point always gives the same doubles).
 void workVertexPosition(const BSP::Operands& operands, const BSP::Operand& op, std::uint32_t vertex, double p[3]) {
-    const BSP::WorkVertex& w = op.vertices[vertex];
-    if (w.inputIndex != kNone) {
-        std::memcpy(p, op.positions + 3 * w.inputIndex, 3 * sizeof(double));
+    if (op.isInputVertex(vertex)) {
+        std::memcpy(p, op.positions + 3 * vertex, 3 * sizeof(double));
     } else {
+        const BSP::WorkVertex& w = op.cut(vertex);
         const ExactPlane& line = operands.plane(w.planes[1]);
         if (line.kind == ExactPlane::Kind::EdgeAlongAxis)
             cutPoint(line, operands.plane(w.planes[2]), p);
@@ -142,8 +142,8 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     }
     // The exact rounding of cut points is the costly part of the output;
     // done here, it runs on both threads.
-    kept.positions.assign(3 * own.vertices.size(), 0.0);
-    std::vector<std::uint8_t> done(own.vertices.size(), 0);
+    kept.positions.assign(3 * own.workVertexCount(), 0.0);
+    std::vector<std::uint8_t> done(own.workVertexCount(), 0);
     for (const std::uint32_t v : kept.vertices)
         if (!done[v]) {
             done[v] = 1;

@@ -177,7 +177,7 @@ public:
         : inputs{&a, &b}, operands(operands) {
         withColours = !a.colours.empty() || !b.colours.empty();
         for (int i = 0; i < 2; ++i)
-            outputIdOf[i].assign(operands.operand[i]->vertices.size(), kNone);
+            outputIdOf[i].assign(operands.operand[i]->workVertexCount(), kNone);
     }
 
     /// Room for the polygons of both operands at once: grown piecemeal,
@@ -358,7 +358,7 @@ std::uint32_t ResultAssembler::outputVertex(int operandId, std::uint32_t triangl
     positions.insert(positions.end(), p, p + 3);
     scales.push_back(vertexScale(*operands.operand[operandId], workVertex, p));
     if (withColours)
-        appendColour(operandId, triangle, operands.operand[operandId]->vertices[workVertex].inputIndex, p);
+        appendColour(operandId, triangle, operands.operand[operandId]->isInputVertex(workVertex) ? workVertex : kNone, p);
     return id;
 }
 

@@ -46,12 +46,6 @@ void Operand::prepare(std::uint32_t operandId, const double* pos, std::size_t ve
                                 degenerate[t] = isDegenerate(planeOfTriangle(t)) ? 1 : 0;
                         });
     edgePlaneOf.assign(3 * triangles, kNone);
-    // Cut points join the input vertices later: room for some of them now
-    // spares copying every input vertex into fresh memory at the first.
-    vertices.reserve(vertices_ + vertices_ / 4 + 64);
-    vertices.resize(vertices_);
-    for (std::size_t v = 0; v < vertices_; ++v)
-        vertices[v] = {static_cast<std::uint32_t>(v), {kNone, kNone, kNone}, false, ApproximatePoint{}};
 }
 
 void Operand::releaseTrees() {
@@ -71,11 +65,9 @@ void recordCutScales(Operands operands) {
         return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
     };
     for (Operand* op : operands.operand) {
-        op->cutScales.assign(op->vertices.size(), 0.0);
-        for (std::size_t v = 0; v < op->vertices.size(); ++v) {
-            const WorkVertex& vertex = op->vertices[v];
-            if (vertex.inputIndex != kNone)
-                continue;
+        op->cutScales.assign(op->workVertexCount(), 0.0);
+        for (std::size_t v = op->vertexCount; v < op->workVertexCount(); ++v) {
+            const WorkVertex& vertex = op->cut(static_cast<std::uint32_t>(v));
             double scale = 0.0;
             for (const PlaneRef ref : vertex.planes) {
                 const ExactPlane& plane = operands.plane(ref);
@@ -167,8 +159,7 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
     const ExactPlane& ps = operands.plane(s);
     const ExactPlane& pe = operands.plane(e);
     const ExactPlane& pc = operands.plane(cut);
-    WorkVertex v{kNone, {s, e, cut}, pe.kind == ExactPlane::Kind::EdgeAlongAxis,
-                 approximateIntersection(ps, pe, pc)};
+    WorkVertex v{{s, e, cut}, pe.kind == ExactPlane::Kind::EdgeAlongAxis, approximateIntersection(ps, pe, pc)};
     Operand& op = own();
     double a[3], b[3];
     if (sharedEdge(pe, pc, a, b)) {
@@ -185,8 +176,8 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
         v.planes[2] = s;
         v.onSegment = false;
     }
-    op.vertices.push_back(v);
-    return static_cast<std::uint32_t>(op.vertices.size() - 1);
+    op.cuts.push_back(v);
+    return static_cast<std::uint32_t>(op.workVertexCount() - 1);
 }
 
 const ExactPlane* PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, int& factor) const {
@@ -215,9 +206,8 @@ const ExactPlane* PieceWorkspace::hingeFor(PlaneRef onRef, PlaneRef otherRef, in
 
 int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef planeRef) const {
     const Operand& op = own();
-    const WorkVertex& v = op.vertices[vertex];
-    if (v.inputIndex != kNone) {
-        const double* x = op.positions + 3 * v.inputIndex;
+    if (op.isInputVertex(vertex)) {
+        const double* x = op.positions + 3 * vertex;
         const int estimate = sideOfPointEstimate(plane, x);
         if (estimate != 2)
             return estimate;
@@ -232,6 +222,7 @@ int PieceWorkspace::side(std::uint32_t vertex, const ExactPlane& plane, PlaneRef
             return factor == 0 ? 0 : factor * sideOfPoint(*hinge, x);
         return sideOfPoint(plane, x);
     }
+    const WorkVertex& v = op.cut(vertex);
     const int estimate = sideOfApproximatePoint(plane, v.approximate);
     if (estimate != 2)
         return estimate;
@@ -340,9 +331,12 @@ bool PieceWorkspace::samePoint(std::uint32_t a, std::uint32_t b) const {
         return true;
     // Pieces cut apart on different branches make their own vertex where
     // the same two planes meet the triangle.
-    const WorkVertex& p = own().vertices[a];
-    const WorkVertex& q = own().vertices[b];
-    if (p.inputIndex != kNone || q.inputIndex != kNone || p.planes[0] != q.planes[0])
+    const Operand& op = own();
+    if (op.isInputVertex(a) || op.isInputVertex(b))
+        return false;
+    const WorkVertex& p = op.cut(a);
+    const WorkVertex& q = op.cut(b);
+    if (p.planes[0] != q.planes[0])
         return false;
     return (p.planes[1] == q.planes[1] && p.planes[2] == q.planes[2]) ||
            (p.planes[1] == q.planes[2] && p.planes[2] == q.planes[1]);

@@ -26,10 +26,9 @@ inline PlaneRef makePlaneRef(std::uint32_t operand, PlaneTable table, std::uint3
     return (operand << 31) | (static_cast<std::uint32_t>(table) << 29) | index;
 }
 
-/// A vertex of a piece: an input vertex of the operand, or the point where
-/// the piece's supporting plane meets two other planes.
+/// A vertex of a piece that is not an input vertex: the point where the
+/// piece's supporting plane meets two other planes.
 struct WorkVertex {
-    std::uint32_t inputIndex; ///< kNone for an intersection point
     /// The supporting plane and two more. When planes[1] is an edge plane
     /// (made through two points) the vertex is where that line meets
     /// planes[2], between the two points when `onSegment` is set.
@@ -90,7 +89,10 @@ struct Operand {
     std::vector<ExactPlane> splitPlanes;
     std::vector<ExactPlane> edgePlanes;
     std::vector<std::uint32_t> edgePlaneOf; ///< 3 per triangle, kNone until needed
-    std::vector<WorkVertex> vertices;       ///< the input vertices first
+    /// Work vertices are numbered on from the input vertices: ids below
+    /// vertexCount are input vertices, which need no record; cut(id) holds
+    /// each point cut since.
+    std::vector<WorkVertex> cuts;
     std::vector<Node> nodes;
     std::vector<std::int32_t> splitParent; ///< per k-d node: its parent node, -1 at the root
     std::vector<Cell> cells;
@@ -102,8 +104,11 @@ struct Operand {
     /// can size its tolerances after the split and edge planes are freed.
     std::vector<double> cutScales;
 
-    /// Finds the degenerate triangles and fills the explicit work vertices;
-    /// no triangle plane is ready yet.
+    std::size_t workVertexCount() const { return vertexCount + cuts.size(); }
+    bool isInputVertex(std::uint32_t v) const { return v < vertexCount; }
+    const WorkVertex& cut(std::uint32_t v) const { return cuts[v - vertexCount]; }
+
+    /// Finds the degenerate triangles; no triangle plane is ready yet.
     void prepare(std::uint32_t operandId, const double* positions, std::size_t vertexCount,
                  const std::uint32_t* indices, std::size_t triangleCount);
     /// Makes triangle t's plane ready. Only the thread working on this
