@@ -40,6 +40,13 @@ double magnitude(const double* p) {
 // point near the origin made from the planes of a unit box is as uncertain
 // as those planes (their four corners are not exactly coplanar after a
 // rotation), not as small as its own coordinates.
+/// The corner after k of a loop of n: the loops here run over every
+/// polygon of the result, where a division per corner adds up.
+template <typename Index>
+Index nextCorner(Index k, Index n) {
+    return k + 1 == n ? 0 : k + 1;
+}
+
 double vertexScale(const BSP::Operand& operand, std::uint32_t workVertex, const double* position) {
     return std::max(magnitude(position), operand.cutScales[workVertex]);
 }
@@ -446,7 +453,7 @@ ResultAssembler::EdgeBalance ResultAssembler::seamEdgeBalance() const {
     for (const Polygon& p : polygons)
         for (std::uint32_t k = 0; k < p.count; ++k) {
             const std::uint32_t a = polygonVertices[p.first + k];
-            const std::uint32_t b = polygonVertices[p.first + (k + 1) % p.count];
+            const std::uint32_t b = polygonVertices[p.first + nextCorner(k, p.count)];
             if (seamVertex[a] && seamVertex[b])
                 balance[(std::uint64_t{std::min(a, b)} << 32) | std::max(a, b)] += a < b ? 1 : -1;
         }
@@ -561,31 +568,31 @@ std::size_t ResultAssembler::removeTJunctions() {
         const auto found = balance.find((std::uint64_t{std::min(a, b)} << 32) | std::max(a, b));
         return found != balance.end() && found->second != 0;
     };
+    // Polygons are rebuilt in place: most keep their vertices, and a copy
+    // of the whole list would be fresh memory to fault in.
     std::size_t inserted = 0;
     std::vector<std::uint32_t> rebuilt;
-    std::vector<Polygon> newPolygons;
-    newPolygons.reserve(polygons.size());
-    for (const Polygon& p : polygons) {
+    for (Polygon& p : polygons) {
+        bool anyUnmatched = false;
+        for (std::uint32_t k = 0; k < p.count && !anyUnmatched; ++k)
+            anyUnmatched = unmatched(polygonVertices[p.first + k], polygonVertices[p.first + nextCorner(k, p.count)]);
+        if (!anyUnmatched)
+            continue;
         rebuilt.clear();
         for (std::uint32_t k = 0; k < p.count; ++k) {
             const std::uint32_t a = polygonVertices[p.first + k];
-            const std::uint32_t b = polygonVertices[p.first + (k + 1) % p.count];
+            const std::uint32_t b = polygonVertices[p.first + nextCorner(k, p.count)];
             rebuilt.push_back(a);
             if (unmatched(a, b))
                 pointsOnEdge(a, b, graph, seamTree, rebuilt);
         }
-        if (rebuilt.size() == p.count) {
-            newPolygons.push_back(p);
+        if (rebuilt.size() == p.count)
             continue;
-        }
         inserted += rebuilt.size() - p.count;
-        Polygon q = p;
-        q.first = static_cast<std::uint32_t>(polygonVertices.size());
-        q.count = static_cast<std::uint32_t>(rebuilt.size());
+        p.first = static_cast<std::uint32_t>(polygonVertices.size());
+        p.count = static_cast<std::uint32_t>(rebuilt.size());
         polygonVertices.insert(polygonVertices.end(), rebuilt.begin(), rebuilt.end());
-        newPolygons.push_back(q);
     }
-    polygons.swap(newPolygons);
     return inserted;
 }
 
@@ -615,7 +622,7 @@ void ResultAssembler::triangulatePolygon(const Polygon& p, std::vector<std::uint
         std::size_t best = 0;
         double bestArea = 0.0;
         for (std::size_t k = 0; k < n; ++k) {
-            const double area = earArea(p.normal, loop[(k + n - 1) % n], loop[k], loop[(k + 1) % n]);
+            const double area = earArea(p.normal, loop[k == 0 ? n - 1 : k - 1], loop[k], loop[nextCorner(k, n)]);
             if (area > bestArea) {
                 bestArea = area;
                 best = k;
