@@ -126,7 +126,6 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     clipB.get();
     clock.next(BooleanReport::Clip);
     const std::size_t treeNodes[2] = {operandA.nodes.size(), operandB.nodes.size()};
-    BSP::recordCutScales(operands);
     operandA.releaseTrees();
     operandB.releaseTrees();
 

@@ -60,22 +60,18 @@ void Operand::releaseTrees() {
     root = kLeafOutside;
 }
 
-void recordCutScales(Operands operands) {
+double cutScaleOf(const Operands& operands, const Operand& op, std::uint32_t v) {
+    if (op.isInputVertex(v))
+        return 0.0;
     const auto magnitude = [](const double* p) {
         return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
     };
-    for (Operand* op : operands.operand) {
-        op->cutScales.assign(op->workVertexCount(), 0.0);
-        for (std::size_t v = op->vertexCount; v < op->workVertexCount(); ++v) {
-            const WorkVertex& vertex = op->cut(static_cast<std::uint32_t>(v));
-            double scale = 0.0;
-            for (const PlaneRef ref : vertex.planes) {
-                const ExactPlane& plane = operands.plane(ref);
-                scale = std::max({scale, magnitude(plane.p), magnitude(plane.q), magnitude(plane.r)});
-            }
-            op->cutScales[v] = scale;
-        }
+    double scale = 0.0;
+    for (const PlaneRef ref : op.cut(v).planes) {
+        const ExactPlane& plane = operands.plane(ref);
+        scale = std::max({scale, magnitude(plane.p), magnitude(plane.q), magnitude(plane.r)});
     }
+    return scale;
 }
 
 const ExactPlane& Operands::plane(PlaneRef ref) const {

@@ -98,10 +98,9 @@ struct Operand {
     std::vector<Cell> cells;
     std::vector<std::uint8_t> reachesNeededCell; ///< per k-d node, set by fillCells
     std::int32_t root = kLeafOutside;
-    /// Per work vertex, the largest coordinate of the points its planes
-    /// were made through (0 for an input vertex): how much rounding noise
-    /// the vertex can carry. Filled by recordCutScales, so that the output
-    /// can size its tolerances after the split and edge planes are freed.
+    /// Per work vertex the result keeps, its cutScaleOf (0 for the others):
+    /// filled while clipping, so that the output can size its tolerances
+    /// after the split and edge planes are freed.
     std::vector<double> cutScales;
 
     std::size_t workVertexCount() const { return vertexCount + cuts.size(); }
@@ -137,8 +136,10 @@ struct Operands {
     const ExactPlane& plane(PlaneRef ref) const;
 };
 
-/// Fills both operands' cutScales; call while every plane is still held.
-void recordCutScales(Operands operands);
+/// The largest coordinate of the points the planes of work vertex v were
+/// made through (0 for an input vertex): how much rounding noise v can
+/// carry. Reads the planes v was cut by, so call it while they are held.
+double cutScaleOf(const Operands& operands, const Operand& op, std::uint32_t v);
 
 /// Map from a 64-bit key to a 32-bit value over one flat table, for
 /// lookups in the clip loops. Not thread-safe.
