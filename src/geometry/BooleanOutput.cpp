@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
 
 namespace Kiln {
 namespace BooleanStage {
@@ -218,7 +217,33 @@ private:
         /// points inside them.
         bool merged;
     };
-    using EdgeBalance = std::unordered_map<std::uint64_t, std::int32_t>;
+    /// Per undirected seam edge (lower id << 32 | upper id), the count of
+    /// its lower-to-upper uses minus its upper-to-lower ones. Flat: a nearly
+    /// coplanar pair makes hundreds of thousands of seam edges.
+    struct EdgeBalance {
+        BSP::FlatKeyMap slotOf;
+        std::vector<std::uint64_t> edges;
+        std::vector<std::int32_t> balance;
+
+        static std::uint64_t key(std::uint32_t a, std::uint32_t b) {
+            return (std::uint64_t{std::min(a, b)} << 32) | std::max(a, b);
+        }
+        void use(std::uint32_t a, std::uint32_t b) {
+            const std::int32_t step = a < b ? 1 : -1;
+            const std::uint64_t edge = key(a, b);
+            if (const std::uint32_t* slot = slotOf.find(edge)) {
+                balance[*slot] += step;
+                return;
+            }
+            slotOf.insert(edge, static_cast<std::uint32_t>(edges.size()));
+            edges.push_back(edge);
+            balance.push_back(step);
+        }
+        bool unmatched(std::uint32_t a, std::uint32_t b) const {
+            const std::uint32_t* slot = slotOf.find(key(a, b));
+            return slot && balance[*slot] != 0;
+        }
+    };
 
     std::uint32_t outputVertex(int operandId, std::uint32_t triangle, std::uint32_t workVertex,
                                const double* computed);
@@ -455,7 +480,7 @@ ResultAssembler::EdgeBalance ResultAssembler::seamEdgeBalance() const {
             const std::uint32_t a = polygonVertices[p.first + k];
             const std::uint32_t b = polygonVertices[p.first + nextCorner(k, p.count)];
             if (seamVertex[a] && seamVertex[b])
-                balance[(std::uint64_t{std::min(a, b)} << 32) | std::max(a, b)] += a < b ? 1 : -1;
+                balance.use(a, b);
         }
     return balance;
 }
@@ -538,10 +563,10 @@ std::size_t ResultAssembler::removeTJunctions() {
     const EdgeBalance balance = seamEdgeBalance();
     SeamGraph graph;
     graph.start.assign(positions.size() / 3 + 1, 0);
-    for (const auto& entry : balance)
-        if (entry.second != 0) {
-            ++graph.start[(entry.first >> 32) + 1];
-            ++graph.start[(entry.first & 0xffffffffu) + 1];
+    for (std::size_t e = 0; e < balance.edges.size(); ++e)
+        if (balance.balance[e] != 0) {
+            ++graph.start[(balance.edges[e] >> 32) + 1];
+            ++graph.start[(balance.edges[e] & 0xffffffffu) + 1];
         }
     for (std::size_t v = 1; v < graph.start.size(); ++v)
         graph.start[v] += graph.start[v - 1];
@@ -549,10 +574,10 @@ std::size_t ResultAssembler::removeTJunctions() {
         return 0;
     graph.neighbours.resize(graph.start.back());
     std::vector<std::uint32_t> fill(graph.start.begin(), graph.start.end() - 1);
-    for (const auto& entry : balance)
-        if (entry.second != 0) {
-            const auto a = static_cast<std::uint32_t>(entry.first >> 32);
-            const auto b = static_cast<std::uint32_t>(entry.first & 0xffffffffu);
+    for (std::size_t e = 0; e < balance.edges.size(); ++e)
+        if (balance.balance[e] != 0) {
+            const auto a = static_cast<std::uint32_t>(balance.edges[e] >> 32);
+            const auto b = static_cast<std::uint32_t>(balance.edges[e] & 0xffffffffu);
             graph.neighbours[fill[a]++] = b;
             graph.neighbours[fill[b]++] = a;
         }
@@ -565,8 +590,7 @@ std::size_t ResultAssembler::removeTJunctions() {
     auto unmatched = [&](std::uint32_t a, std::uint32_t b) {
         if (!seamVertex[a] || !seamVertex[b])
             return false;
-        const auto found = balance.find((std::uint64_t{std::min(a, b)} << 32) | std::max(a, b));
-        return found != balance.end() && found->second != 0;
+        return balance.unmatched(a, b);
     };
     // Polygons are rebuilt in place: most keep their vertices, and a copy
     // of the whole list would be fresh memory to fault in.
