@@ -141,17 +141,13 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
         }
     }
     // The exact rounding of cut points is the costly part of the output;
-    // done here, it runs on both threads. So does the noise scale of each
-    // kept cut point: it was cut by this operand's planes and the other's
-    // triangle and split planes, which the other thread no longer changes.
+    // done here, it runs on both threads.
     kept.positions.assign(3 * own.workVertexCount(), 0.0);
-    own.cutScales.assign(own.workVertexCount(), 0.0);
     std::vector<std::uint8_t> done(own.workVertexCount(), 0);
     for (const std::uint32_t v : kept.vertices)
         if (!done[v]) {
             done[v] = 1;
             workVertexPosition(operands, own, v, &kept.positions[3 * v]);
-            own.cutScales[v] = BSP::cutScaleOf(operands, own, v);
         }
 }
 

@@ -47,7 +47,8 @@ Index nextCorner(Index k, Index n) {
 }
 
 double vertexScale(const BSP::Operand& operand, std::uint32_t workVertex, const double* position) {
-    return std::max(magnitude(position), operand.cutScales[workVertex]);
+    const double cutScale = operand.isInputVertex(workVertex) ? 0.0 : operand.cut(workVertex).scale;
+    return std::max(magnitude(position), cutScale);
 }
 
 /// A k-d tree over some points, built by reordering their ids in place:

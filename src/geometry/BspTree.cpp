@@ -60,19 +60,22 @@ void Operand::releaseTrees() {
     root = kLeafOutside;
 }
 
-double cutScaleOf(const Operands& operands, const Operand& op, std::uint32_t v) {
-    if (op.isInputVertex(v))
-        return 0.0;
+namespace {
+
+// See WorkVertex::scale.
+double scaleOfPlanes(const Operands& operands, const PlaneRef (&planes)[3]) {
     const auto magnitude = [](const double* p) {
         return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
     };
     double scale = 0.0;
-    for (const PlaneRef ref : op.cut(v).planes) {
+    for (const PlaneRef ref : planes) {
         const ExactPlane& plane = operands.plane(ref);
         scale = std::max({scale, magnitude(plane.p), magnitude(plane.q), magnitude(plane.r)});
     }
     return scale;
 }
+
+} // namespace
 
 const ExactPlane& Operands::plane(PlaneRef ref) const {
     const Operand& op = *operand[ref >> 31];
@@ -155,7 +158,7 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
     const ExactPlane& ps = operands.plane(s);
     const ExactPlane& pe = operands.plane(e);
     const ExactPlane& pc = operands.plane(cut);
-    WorkVertex v{{s, e, cut}, pe.kind == ExactPlane::Kind::EdgeAlongAxis, approximateIntersection(ps, pe, pc)};
+    WorkVertex v{{s, e, cut}, pe.kind == ExactPlane::Kind::EdgeAlongAxis, approximateIntersection(ps, pe, pc), 0.0};
     Operand& op = own();
     double a[3], b[3];
     if (sharedEdge(pe, pc, a, b)) {
@@ -172,6 +175,7 @@ std::uint32_t PieceWorkspace::cutVertex(PlaneRef edge, PlaneRef cut) {
         v.planes[2] = s;
         v.onSegment = false;
     }
+    v.scale = scaleOfPlanes(operands, v.planes);
     op.cuts.push_back(v);
     return static_cast<std::uint32_t>(op.workVertexCount() - 1);
 }

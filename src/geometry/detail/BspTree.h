@@ -35,6 +35,11 @@ struct WorkVertex {
     PlaneRef planes[3];
     bool onSegment;
     ApproximatePoint approximate; ///< filters side tests of intersection points
+    /// The largest coordinate of the points the planes were made through:
+    /// how much rounding noise the point can carry. Found when the point is
+    /// cut, while its planes are at hand; the output sizes its tolerances
+    /// with it after the planes are freed.
+    double scale;
 };
 
 /// Leaf values of child slots: front leaves are outside, back leaves inside.
@@ -98,10 +103,6 @@ struct Operand {
     std::vector<Cell> cells;
     std::vector<std::uint8_t> reachesNeededCell; ///< per k-d node, set by fillCells
     std::int32_t root = kLeafOutside;
-    /// Per work vertex the result keeps, its cutScaleOf (0 for the others):
-    /// filled while clipping, so that the output can size its tolerances
-    /// after the split and edge planes are freed.
-    std::vector<double> cutScales;
 
     std::size_t workVertexCount() const { return vertexCount + cuts.size(); }
     bool isInputVertex(std::uint32_t v) const { return v < vertexCount; }
@@ -136,10 +137,6 @@ struct Operands {
     const ExactPlane& plane(PlaneRef ref) const;
 };
 
-/// The largest coordinate of the points the planes of work vertex v were
-/// made through (0 for an input vertex): how much rounding noise v can
-/// carry. Reads the planes v was cut by, so call it while they are held.
-double cutScaleOf(const Operands& operands, const Operand& op, std::uint32_t v);
 
 /// Map from a 64-bit key to a 32-bit value over one flat table, for
 /// lookups in the clip loops. Not thread-safe.
