@@ -452,9 +452,10 @@ void ResultAssembler::weldNearVertices() {
     }
     if (!merged)
         return;
-    std::vector<Polygon> kept;
-    kept.reserve(polygons.size());
-    for (Polygon p : polygons) {
+    // Compacted in place: a copy of the list would be fresh memory.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < polygons.size(); ++i) {
+        Polygon p = polygons[i];
         std::uint32_t* v = &polygonVertices[p.first];
         std::uint32_t n = 0;
         for (std::uint32_t k = 0; k < p.count; ++k) {
@@ -468,9 +469,9 @@ void ResultAssembler::weldNearVertices() {
         if (n < 3)
             continue;
         p.count = n;
-        kept.push_back(p);
+        polygons[kept++] = p;
     }
-    polygons.swap(kept);
+    polygons.resize(kept);
 }
 
 ResultAssembler::EdgeBalance ResultAssembler::seamEdgeBalance() const {
