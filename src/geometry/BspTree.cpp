@@ -419,11 +419,18 @@ void PieceWorkspace::joinPieces(std::vector<Piece>& pieces) {
 
 namespace {
 
+// The splits depend on the coordinates alone, so the builder reorders
+// copies of the points themselves: selecting medians through vertex ids
+// would miss the cache on every comparison.
+struct KdPoint {
+    double x[3];
+};
+
 struct KdBuilder {
     Operand& op;
-    std::vector<std::uint32_t>& ids;
+    std::vector<KdPoint>& points;
 
-    double coordinate(std::uint32_t v, int axis) const { return op.positions[3 * v + axis]; }
+    double coordinate(std::size_t i, int axis) const { return points[i].x[axis]; }
 
     std::int32_t makeCell(const double lo[3], const double hi[3], std::int32_t parent, bool front) {
         Cell cell;
@@ -455,11 +462,11 @@ struct KdBuilder {
             return makeCell(boxLo, boxHi, parent, front);
         double lo[3], hi[3];
         for (int k = 0; k < 3; ++k)
-            lo[k] = hi[k] = coordinate(ids[begin], k);
+            lo[k] = hi[k] = coordinate(begin, k);
         for (std::size_t i = begin + 1; i < end; ++i)
             for (int k = 0; k < 3; ++k) {
-                lo[k] = std::min(lo[k], coordinate(ids[i], k));
-                hi[k] = std::max(hi[k], coordinate(ids[i], k));
+                lo[k] = std::min(lo[k], coordinate(i, k));
+                hi[k] = std::max(hi[k], coordinate(i, k));
             }
         int axis = 0;
         for (int k = 1; k < 3; ++k)
@@ -471,24 +478,24 @@ struct KdBuilder {
         // between the largest coordinate below the median value and the
         // median value (or, when nothing is below, between the median value
         // and the smallest coordinate above it).
-        auto coordinateOf = [&](std::uint32_t v) { return coordinate(v, axis); };
-        auto less = [&](std::uint32_t a, std::uint32_t b) { return coordinateOf(a) < coordinateOf(b); };
-        const auto first = ids.begin() + static_cast<std::ptrdiff_t>(begin);
-        const auto last = ids.begin() + static_cast<std::ptrdiff_t>(end);
+        auto coordinateOf = [&](const KdPoint& p) { return p.x[axis]; };
+        auto less = [&](const KdPoint& a, const KdPoint& b) { return coordinateOf(a) < coordinateOf(b); };
+        const auto first = points.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = points.begin() + static_cast<std::ptrdiff_t>(end);
         const auto median = first + static_cast<std::ptrdiff_t>((end - begin) / 2);
         std::nth_element(first, median, last, less);
         const double medianValue = coordinateOf(*median);
-        auto middle = std::partition(first, last, [&](std::uint32_t v) { return coordinateOf(v) < medianValue; });
+        auto middle = std::partition(first, last, [&](const KdPoint& p) { return coordinateOf(p) < medianValue; });
         double below, above;
         if (middle != first) {
             below = coordinateOf(*std::max_element(first, middle, less));
             above = medianValue;
         } else {
-            middle = std::partition(first, last, [&](std::uint32_t v) { return coordinateOf(v) <= medianValue; });
+            middle = std::partition(first, last, [&](const KdPoint& p) { return coordinateOf(p) <= medianValue; });
             below = medianValue;
             above = coordinateOf(*std::min_element(middle, last, less));
         }
-        const std::size_t k = static_cast<std::size_t>(middle - ids.begin());
+        const std::size_t k = static_cast<std::size_t>(middle - points.begin());
         if (k == begin || k == end)  // no division: recursing would not end
             return makeCell(boxLo, boxHi, parent, front);
         // Not the midpoint: a cut at the middle of an edge along one axis
@@ -703,13 +710,14 @@ void buildPartition(Operand& op) {
         if (!op.degenerate[t])
             for (int k = 0; k < 3; ++k)
                 used[op.indices[3 * t + k]] = 1;
-    std::vector<std::uint32_t> ids;
+    std::vector<KdPoint> points;
+    points.reserve(op.vertexCount);
     for (std::uint32_t v = 0; v < op.vertexCount; ++v)
         if (used[v])
-            ids.push_back(v);
+            points.push_back({{op.positions[3 * v], op.positions[3 * v + 1], op.positions[3 * v + 2]}});
     const double lo[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, hi[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
-    KdBuilder kd{op, ids};
-    op.root = ids.empty() ? kLeafOutside : kd.build(0, ids.size(), lo, hi, -1, true);
+    KdBuilder kd{op, points};
+    op.root = points.empty() ? kLeafOutside : kd.build(0, points.size(), lo, hi, -1, true);
 }
 
 void markCells(Operand& op, const double lo[3], const double hi[3]) {
