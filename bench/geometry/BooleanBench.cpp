@@ -122,6 +122,7 @@ struct ProcessRun {
 
 // Runs `morvel-cli boolean subtract a b out` as a child process, on one
 // core when `singleCore`, timing it whole and taking its peak resident set.
+// Called in the spawner only (see Spawner).
 ProcessRun runCli(const std::string& a, const std::string& b, const std::string& out, bool singleCore) {
     ProcessRun run;
     const auto start = std::chrono::steady_clock::now();
@@ -156,6 +157,74 @@ ProcessRun runCli(const std::string& a, const std::string& b, const std::string&
     return run;
 }
 
+// The operand files every process run reads and the result it writes.
+struct RunFiles {
+    std::string a, b, out;
+};
+
+RunFiles runFiles() {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path();
+    return {(dir / "morvel-bench-a.stl").string(), (dir / "morvel-bench-b.stl").string(),
+            (dir / "morvel-bench-out.stl").string()};
+}
+
+// A small process, forked before the bench makes any mesh, that starts
+// every timed run. A child's peak resident set counts the pages it shares
+// with its parent at the fork, even across exec, so runs forked from the
+// bench itself would be charged with the bench's meshes.
+class Spawner {
+public:
+    Spawner() {
+        int requests[2], answers[2];
+        if (pipe(requests) != 0 || pipe(answers) != 0)
+            return;
+        pid = fork();
+        if (pid == 0) {
+            close(requests[1]);
+            close(answers[0]);
+            serve(requests[0], answers[1]);
+            _exit(0);
+        }
+        close(requests[0]);
+        close(answers[1]);
+        toSpawner = requests[1];
+        fromSpawner = answers[0];
+    }
+    ~Spawner() {
+        if (pid > 0) {
+            close(toSpawner);
+            close(fromSpawner);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    Spawner(const Spawner&) = delete;
+    Spawner& operator=(const Spawner&) = delete;
+
+    ProcessRun run(bool singleCore) const {
+        ProcessRun result;
+        const char request = singleCore ? '1' : '2';
+        if (pid <= 0 || write(toSpawner, &request, 1) != 1 ||
+            read(fromSpawner, &result, sizeof result) != static_cast<ssize_t>(sizeof result))
+            return ProcessRun{};
+        return result;
+    }
+
+private:
+    static void serve(int requests, int answers) {
+        const RunFiles files = runFiles();
+        char request = 0;
+        while (read(requests, &request, 1) == 1) {
+            const ProcessRun result = runCli(files.a, files.b, files.out, request == '1');
+            if (write(answers, &result, sizeof result) != static_cast<ssize_t>(sizeof result))
+                return;
+        }
+    }
+
+    pid_t pid = -1;
+    int toSpawner = -1, fromSpawner = -1;
+};
+
 std::size_t stlTriangleCount(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     unsigned char header[84] = {};
@@ -185,13 +254,13 @@ struct Verdicts {
     int slower = 0, slowerCpu = 0, larger = 0, heavier = 0, failed = 0, rows = 0;
 };
 
-void runProcessPair(const Pair& pair, int runs, bool bothThreadCounts, bool bigSize, Verdicts& verdicts) {
+void runProcessPair(const Spawner& spawner, const Pair& pair, int runs, bool bothThreadCounts, bool bigSize,
+                    Verdicts& verdicts) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path();
-    const std::string pathA = (dir / "morvel-bench-a.stl").string(), pathB = (dir / "morvel-bench-b.stl").string(),
-                      pathOut = (dir / "morvel-bench-out.stl").string();
+    const RunFiles files = runFiles();
+    const std::string &pathA = files.a, &pathB = files.b, &pathOut = files.out;
     if (!benchmesh::writeBinaryStl(pair.a, pathA) || !benchmesh::writeBinaryStl(pair.b, pathB)) {
-        std::printf("  cannot write the operands to %s\n", dir.c_str());
+        std::printf("  cannot write the operands to %s\n", fs::temp_directory_path().c_str());
         return;
     }
     double cgalMin = NAN, cgalMedian = NAN, cgalCpuMin = NAN;
@@ -218,7 +287,7 @@ void runProcessPair(const Pair& pair, int runs, bool bothThreadCounts, bool bigS
             if (single && !bothThreadCounts)
                 continue;
             OurRuns& runsOf = ourRuns[single ? 1 : 0];
-            const ProcessRun run = runCli(pathA, pathB, pathOut, single);
+            const ProcessRun run = spawner.run(single);
             runsOf.ok &= run.ok;
             runsOf.times.push_back(run.milliseconds);
             runsOf.cpuTimes.push_back(run.cpuMilliseconds);
@@ -266,7 +335,7 @@ void runProcessPair(const Pair& pair, int runs, bool bothThreadCounts, bool bigS
 
 // The whole-process table; `levels` are icosphere levels (6: 81,920
 // triangles, 7: 327,680, 8: 1,310,720).
-void runProcessTable(const std::vector<int>& levels, int runs) {
+void runProcessTable(const Spawner& spawner, const std::vector<int>& levels, int runs) {
     std::printf("\nwhole `morvel-cli boolean subtract A B OUT` process against CGAL's Boolean call alone\n");
     std::printf("(times in ms, min and median of %d runs at 80k, %d at 320k, 1 at 1.3M, both sides taking turns;\n"
                 " cpu = user + system time of all threads, min; peak in MB; th = cores the process may use;\n"
@@ -296,7 +365,7 @@ void runProcessTable(const std::vector<int>& levels, int runs) {
             }
             // The smallest pairs take a tenth of a second: more runs there
             // steady the minimum against the shared machine's noise.
-            runProcessPair(pairs[p], big ? 1 : level <= 6 ? runs + 2 : runs, p == 0, big, verdicts);
+            runProcessPair(spawner, pairs[p], big ? 1 : level <= 6 ? runs + 2 : runs, p == 0, big, verdicts);
         }
     }
     std::printf("\ntargets over %d pairs (2 threads):\n", verdicts.rows);
@@ -328,11 +397,12 @@ int main(int argc, char** argv) {
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const bool oursOnly = argc > 2 && std::strcmp(argv[1], "--ours") == 0;
     const bool processOnly = argc > 1 && std::strcmp(argv[1], "--process") == 0;
+    const Spawner spawner; // before any mesh is made
     if (processOnly) {
         std::vector<int> levels;
         for (int i = 2; i < argc; ++i)
             levels.push_back(std::atoi(argv[i]));
-        runProcessTable(levels.empty() ? std::vector<int>{6, 7, 8} : levels, 3);
+        runProcessTable(spawner, levels.empty() ? std::vector<int>{6, 7, 8} : levels, 3);
         return 0;
     }
     std::vector<int> resolutions = {100, 200, 400};
@@ -377,6 +447,6 @@ int main(int argc, char** argv) {
             break;
     }
     if (!oursOnly)
-        runProcessTable(quick ? std::vector<int>{6} : std::vector<int>{6, 7, 8}, 3);
+        runProcessTable(spawner, quick ? std::vector<int>{6} : std::vector<int>{6, 7, 8}, 3);
     return 0;
 }
