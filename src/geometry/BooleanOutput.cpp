@@ -34,11 +34,6 @@ double magnitude(const double* p) {
     return std::max(std::fabs(p[0]), std::max(std::fabs(p[1]), std::fabs(p[2])));
 }
 
-// The size of the rounding noise a vertex can carry: the largest coordinate
-// of the vertex and of the points its planes were made through. A cut
-// point near the origin made from the planes of a unit box is as uncertain
-// as those planes (their four corners are not exactly coplanar after a
-// rotation), not as small as its own coordinates.
 /// The corner after k of a loop of n: the loops here run over every
 /// polygon of the result, where a division per corner adds up.
 template <typename Index>
@@ -46,6 +41,11 @@ Index nextCorner(Index k, Index n) {
     return k + 1 == n ? 0 : k + 1;
 }
 
+// The size of the rounding noise a vertex can carry: the largest coordinate
+// of the vertex and of the points its planes were made through. A cut
+// point near the origin made from the planes of a unit box is as uncertain
+// as those planes (their four corners are not exactly coplanar after a
+// rotation), not as small as its own coordinates.
 double vertexScale(const BSP::Operand& operand, std::uint32_t workVertex, const double* position) {
     const double cutScale = operand.isInputVertex(workVertex) ? 0.0 : operand.cut(workVertex).scale;
     return std::max(magnitude(position), cutScale);
@@ -232,11 +232,12 @@ private:
         void use(std::uint32_t a, std::uint32_t b) {
             const std::int32_t step = a < b ? 1 : -1;
             const std::uint64_t edge = key(a, b);
-            if (const std::uint32_t* slot = slotOf.find(edge)) {
-                balance[*slot] += step;
+            const auto next = static_cast<std::uint32_t>(edges.size());
+            const std::uint32_t slot = slotOf.findOrInsert(edge, next);
+            if (slot != next) {
+                balance[slot] += step;
                 return;
             }
-            slotOf.insert(edge, static_cast<std::uint32_t>(edges.size()));
             edges.push_back(edge);
             balance.push_back(step);
         }

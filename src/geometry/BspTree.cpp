@@ -115,6 +115,17 @@ void FlatKeyMap::insert(std::uint64_t key, std::uint32_t value) {
     values.push_back(value);
 }
 
+std::uint32_t FlatKeyMap::findOrInsert(std::uint64_t key, std::uint32_t value) {
+    const std::uint32_t entry = static_cast<std::uint32_t>(keys.size());
+    const std::uint32_t found =
+        table.findOrAdd(mixKey(key), entry, [&](std::uint32_t e) { return keys[e] == key; });
+    if (found == entry) {
+        keys.push_back(key);
+        values.push_back(value);
+    }
+    return values[found];
+}
+
 PieceWorkspace::PieceWorkspace(Operands ops, std::uint32_t ownId) : operands(ops), ownOperandId(ownId) {}
 
 void PieceWorkspace::reset() {

@@ -36,15 +36,11 @@ std::vector<std::uint32_t> weld(std::size_t vertexCount, PositionOf at) {
 // (a vertex's few edges) sorted: a vertex pair is then one run holding both
 // directions, and no lookup leaves the bucket. Linear in the faces and
 // cache-friendly. An edge from a vertex to itself (two corners at one
-// position) is its own reverse. Contract: vertexCount < 2^32.
+// position) is its own reverse. Contract: every corner below vertexCount,
+// vertexCount < 2^32.
 template <typename CornerOf, typename VertexOf>
 bool edgesMatch(std::size_t vertexCount, std::size_t faceCount, CornerOf corner, VertexOf vertexOf) {
     std::vector<std::uint32_t> start(vertexCount + 1, 0);
-    for (std::size_t f = 0; f < faceCount; ++f)
-        for (int k = 0; k < 3; ++k) {
-            if (corner(f, k) >= vertexCount)
-                return false;
-        }
     for (std::size_t f = 0; f < faceCount; ++f)
         for (int k = 0; k < 3; ++k) {
             const std::uint32_t a = vertexOf(corner(f, k)), b = vertexOf(corner(f, (k + 1) % 3));
@@ -86,6 +82,11 @@ bool edgesMatch(std::size_t vertexCount, std::size_t faceCount, CornerOf corner,
 // closed by position too.
 template <typename CornerOf, typename Weld>
 bool closedByPosition(std::size_t vertexCount, std::size_t faceCount, CornerOf corner, Weld weldPositions) {
+    // An index out of range is never closed.
+    for (std::size_t f = 0; f < faceCount; ++f)
+        for (int k = 0; k < 3; ++k)
+            if (corner(f, k) >= vertexCount)
+                return false;
     if (edgesMatch(vertexCount, faceCount, corner, [](std::uint32_t v) { return v; }))
         return true;
     const std::vector<std::uint32_t> canonical = weldPositions();

@@ -146,6 +146,9 @@ public:
     const std::uint32_t* find(std::uint64_t key) const;
     /// Stores the value for a key not yet present.
     void insert(std::uint64_t key, std::uint32_t value);
+    /// The value stored for the key; when the key is new, stores `value`
+    /// first. One search either way.
+    std::uint32_t findOrInsert(std::uint64_t key, std::uint32_t value);
 
 private:
     FlatIndexTable table; ///< entries index `keys` and `values`
