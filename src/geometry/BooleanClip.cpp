@@ -69,6 +69,30 @@ void fateOfFragments(const std::vector<BSP::ClassifiedPiece>& fragments, Boolean
     }
 }
 
+// Keeps only the cut points that the polygons from `firstVertex` on use,
+// renumbered in their order: the others were cut for halves that were
+// joined again or dropped. The order of the survivors stays as it was, so
+// nothing downstream sees a difference but the smaller numbers.
+void keepUsedCuts(BSP::Operand& own, std::size_t cutsBefore, std::vector<std::uint32_t>& vertices,
+                  std::size_t firstVertex, std::vector<std::uint32_t>& renumbered) {
+    const std::uint32_t base = static_cast<std::uint32_t>(own.vertexCount + cutsBefore);
+    const std::size_t made = own.cuts.size() - cutsBefore;
+    renumbered.assign(made, kNone);
+    for (std::size_t i = firstVertex; i < vertices.size(); ++i)
+        if (vertices[i] >= base)
+            renumbered[vertices[i] - base] = 0;
+    std::uint32_t next = 0;
+    for (std::size_t c = 0; c < made; ++c)
+        if (renumbered[c] != kNone) {
+            own.cuts[cutsBefore + next] = own.cuts[cutsBefore + c];
+            renumbered[c] = next++;
+        }
+    own.cuts.resize(cutsBefore + next);
+    for (std::size_t i = firstVertex; i < vertices.size(); ++i)
+        if (vertices[i] >= base)
+            vertices[i] = base + renumbered[vertices[i] - base];
+}
+
 } // namespace
 
 void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& near,
@@ -82,7 +106,7 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     BSP::PieceWorkspace workspace(operands, own.id);
     std::vector<BSP::ClassifiedPiece> classified;
     std::vector<std::int8_t> fate;
-    std::vector<std::uint32_t> pending;
+    std::vector<std::uint32_t> pending, renumbered;
     std::vector<BSP::Piece> keptForward, keptReversed;
     // Room for every triangle kept whole; only pieces of cut triangles can
     // go beyond it.
@@ -104,9 +128,12 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
             continue;
         }
         workspace.reset();
+        const std::size_t cutsBefore = own.cuts.size();
+        const std::size_t firstVertex = kept.vertices.size();
         BSP::classifyPiece(other, workspace, workspace.triangle(t), classified);
         fateOfFragments(classified, operation, isB, fate);
         if (fate[0] != kMixedFate) {
+            own.cuts.resize(cutsBefore);
             if (fate[0] != 0)
                 keepWhole(t, fate[0]);
             continue;
@@ -139,6 +166,7 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
                     kept.vertices.push_back(workspace.vertex(piece, k));
             }
         }
+        keepUsedCuts(own, cutsBefore, kept.vertices, firstVertex, renumbered);
     }
     // The exact rounding of cut points is the costly part of the output;
     // done here, it runs on both threads.

@@ -787,6 +787,7 @@ void fillCells(Operand& op, Operands operands) {
             op.cells[cell].triangles.push_back(t);
     found.clear();
     PieceWorkspace workspace(operands, op.id);
+    const std::size_t cutsBefore = op.cuts.size();
     for (std::uint32_t c = 0; c < op.cells.size(); ++c) {
         std::vector<std::uint32_t> triangles = std::move(op.cells[c].triangles);
         std::stable_sort(triangles.begin(), triangles.end(),
@@ -794,10 +795,12 @@ void fillCells(Operand& op, Operands operands) {
         for (const std::uint32_t t : triangles) {
             workspace.reset();
             Piece piece;
-            if (!clipToCell(op, operands, workspace, op.cells[c], t, piece))
-                continue;
-            insertPiece(op, operands, workspace, makePlaneRef(op.id, TrianglePlanes, t), {static_cast<std::int32_t>(c), Slot::CellRoot},
-                        piece);
+            if (clipToCell(op, operands, workspace, op.cells[c], t, piece))
+                insertPiece(op, operands, workspace, makePlaneRef(op.id, TrianglePlanes, t),
+                            {static_cast<std::int32_t>(c), Slot::CellRoot}, piece);
+            // The tree keeps planes only: the points cut while the piece
+            // went down are not needed once it has its node.
+            op.cuts.resize(cutsBefore);
         }
     }
 }

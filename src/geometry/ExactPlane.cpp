@@ -305,15 +305,16 @@ int sideOfPointEstimate(const ExactPlane& plane, const double x[3]) {
         const double d = x[plane.axis] - plane.p[plane.axis];
         return (d > 0.0) - (d < 0.0);
     }
-    if (definedThrough(plane, x))
-        return 0;
+    // The filter first: it settles almost every point without reading the
+    // plane's other two points. A point the plane was made through has
+    // value zero exactly, which the filter never takes for a side.
     double error;
     const double value = planeValue(plane, x, error);
     if (value > error)
         return 1;
     if (value < -error)
         return -1;
-    return 2;
+    return definedThrough(plane, x) ? 0 : 2;
 }
 
 namespace {
