@@ -80,12 +80,13 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     // two only read each other's planes, boxes and trees.
     std::vector<std::uint32_t> representativesA, representativesB;
     std::vector<std::uint32_t> componentA, componentB;
-    // Near triangles are the ones clipped: their planes are needed.
+    // Triangles that meet the other operand are the ones clipped: their
+    // planes are needed.
     auto readyNearPlanes = [](BSP::Operand& op, const std::vector<std::uint8_t>& near) {
         Parallel::forChunks(near.size(), Parallel::chunkCountFor(near.size()),
                             [&](unsigned, std::size_t begin, std::size_t end) {
                                 for (std::size_t t = begin; t < end; ++t)
-                                    if (near[t])
+                                    if (near[t] & kMeetsOther)
                                         op.readyPlane(t);
                             });
     };
@@ -100,12 +101,12 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     partitionA.get();
     clock.next(BooleanReport::Partition);
 
-    // A tree is needed only where the other operand's near triangles and the
-    // points that decide its far sets can reach.
+    // A tree is needed only where the other operand's clipped triangles and
+    // the points that decide its other sets can reach.
     auto markAndFill = [&](BSP::Operand& tree, const MeshArrays& other, const std::vector<std::uint8_t>& otherNear,
                            const std::vector<std::uint32_t>& otherRepresentatives) {
         for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
-            if (otherNear[t]) {
+            if (otherNear[t] & kMeetsOther) {
                 const BSP::Box box = BSP::triangleBox(other.positions.data(), other.indices.data(), t);
                 BSP::markCells(tree, box.lo, box.hi);
             }
@@ -140,8 +141,12 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
                 static_cast<std::size_t>(std::count(op.degenerate.begin(), op.degenerate.end(), 1));
             report->treeNodes[i] = treeNodes[i];
         }
-        report->nearTriangles[0] = static_cast<std::size_t>(std::count(nearA.begin(), nearA.end(), 1));
-        report->nearTriangles[1] = static_cast<std::size_t>(std::count(nearB.begin(), nearB.end(), 1));
+        const auto clipped = [](const std::vector<std::uint8_t>& near) {
+            return static_cast<std::size_t>(
+                std::count_if(near.begin(), near.end(), [](std::uint8_t flags) { return flags & kMeetsOther; }));
+        };
+        report->nearTriangles[0] = clipped(nearA);
+        report->nearTriangles[1] = clipped(nearB);
         report->seamVerticesInserted = inserted;
     }
     return result;

@@ -17,7 +17,7 @@ enum class BooleanOperation {
 /// Figures from one Boolean run, for diagnostics and benchmarks.
 struct BooleanReport {
     std::size_t degenerateTriangles[2] = {0, 0}; ///< zero-area input triangles left out, per operand
-    std::size_t nearTriangles[2] = {0, 0};       ///< triangles that went through exact clipping
+    std::size_t nearTriangles[2] = {0, 0};       ///< triangles that meet the other operand: clipped exactly
     std::size_t treeNodes[2] = {0, 0};           ///< nodes of each operand's partition tree
     std::size_t seamVerticesInserted = 0;        ///< points added to edges to remove T-junctions
 

@@ -1,6 +1,7 @@
 #include "detail/BooleanStages.h"
 
 #include "detail/ParallelChunks.h"
+#include "detail/TriangleContact.h"
 #include "detail/UniformGrid.h"
 
 #include "mesh/DisjointSets.h"
@@ -104,6 +105,18 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
     for (const std::uint32_t t : candidates)
         forCells(boxesA[t], [&](std::size_t c) { entries[fill[c]++] = t; });
 
+    // A pair of overlapping boxes is tested exactly: most such pairs share
+    // no point (nearly coplanar surfaces give a crowd of them), and a
+    // triangle that meets nothing needs no clipping.
+    const auto cornersOf = [](const MeshArrays& mesh, std::uint32_t t) {
+        TriangleContact::Corners c;
+        for (int k = 0; k < 3; ++k) {
+            c.p[k] = &mesh.positions[3 * mesh.indices[3 * t + k]];
+            c.id[k] = mesh.indices[3 * t + k];
+        }
+        c.computeNormal();
+        return c;
+    };
     // B's triangles are split over the cores. Each chunk marks B's flags in
     // its own range and A's in a copy of its own, joined afterwards.
     const unsigned chunks = Parallel::chunkCountFor(b.triangleCount());
@@ -118,15 +131,22 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
             const Box boxB = boxOfB(t);
             if (!overlaps(boxB, common))
                 continue;
+            const TriangleContact::Corners cornersB = cornersOf(b, t);
             forCells(boxB, [&](std::size_t c) {
                 for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
                     const std::uint32_t other = entries[e];
                     if (lastSeen[other] == t)
                         continue;
                     lastSeen[other] = t;
-                    if (overlaps(boxesA[other], boxB)) {
-                        marks[other] = 1;
-                        nearB[t] = 1;
+                    if (!overlaps(boxesA[other], boxB))
+                        continue;
+                    marks[other] |= kBoxesOverlap;
+                    nearB[t] |= kBoxesOverlap;
+                    if ((marks[other] & nearB[t] & kMeetsOther) != 0)
+                        continue; // both known to meet already
+                    if (TriangleContact::disjointTrianglesMeet(cornersOf(a, other), cornersB)) {
+                        marks[other] |= kMeetsOther;
+                        nearB[t] |= kMeetsOther;
                     }
                 }
             });
@@ -142,12 +162,13 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
                                          std::vector<std::uint32_t>& representatives) {
     const std::size_t triangles = mesh.triangleCount();
     const std::vector<std::uint32_t> canonical = weldByPosition(mesh.positions.data(), mesh.vertexCount());
-    // Far triangles meet no part of the other surface, so two that touch
+    // These triangles meet no part of the other surface, so two that touch
     // anywhere, a corner being enough, are on the same side of it: joining
     // through shared corners needs no edge list.
+    const auto grouped = [&](std::uint32_t t) { return (near[t] & kMeetsOther) == 0 && !degenerate[t]; };
     DisjointSets corners(mesh.vertexCount());
     for (std::uint32_t t = 0; t < triangles; ++t) {
-        if (near[t] || degenerate[t])
+        if (!grouped(t))
             continue;
         const std::uint32_t first = canonical[mesh.indices[3 * t]];
         corners.join(first, canonical[mesh.indices[3 * t + 1]]);
@@ -157,7 +178,7 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
     std::vector<std::uint32_t> idOfRoot(mesh.vertexCount(), kNone);
     representatives.clear();
     for (std::uint32_t t = 0; t < triangles; ++t) {
-        if (near[t] || degenerate[t])
+        if (!grouped(t))
             continue;
         const std::uint32_t root = corners.find(canonical[mesh.indices[3 * t]]);
         if (idOfRoot[root] == kNone) {

@@ -120,7 +120,7 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     for (std::uint32_t t = 0; t < own.triangleCount; ++t) {
         if (own.degenerate[t])
             continue;
-        if (!near[t]) {
+        if ((near[t] & kMeetsOther) == 0) {
             const bool inside = componentInside[component[t]] != 0;
             const int orientation = decide(operation, isB, inside, inside);
             if (orientation != 0)

@@ -185,6 +185,39 @@ TEST(Boolean, OverlappingSpheresSatisfyInclusionExclusion) {
     EXPECT_NEAR(signedVolume(d) + signedVolume(i), va, kRelative);
 }
 
+// Surfaces a hair apart, where every triangle's box overlaps some box of
+// the other operand: only the triangles that really meet are clipped, and
+// the rest are decided a connected set at a time.
+TEST(Boolean, NearlyCoincidentSurfacesAreClippedOnlyWhereTheyMeet) {
+    const MeshArrays a = sphere(0, 0, 0, 1.0, 24, 32);
+    const double va = signedVolume(a);
+    {
+        // Concentric and a hair smaller: nothing meets.
+        const MeshArrays b = sphere(0, 0, 0, 1.0 - 1e-7, 24, 32);
+        const double vb = signedVolume(b);
+        Kiln::BooleanReport report;
+        expectClosedWithVolume(computeBoolean(a, b, BooleanOperation::Difference, &report), va - vb, "shell");
+        EXPECT_EQ(report.nearTriangles[0] + report.nearTriangles[1], 0u);
+        expectClosedWithVolume(computeBoolean(a, b, BooleanOperation::Union), va, "nested union");
+        expectClosedWithVolume(computeBoolean(a, b, BooleanOperation::Intersection), vb, "nested intersection");
+    }
+    {
+        // Shifted by a hair: the surfaces cross along a band.
+        const MeshArrays b = shifted(a, 1e-4, 0.5e-4, 0.0);
+        Kiln::BooleanReport report;
+        const MeshArrays u = computeBoolean(a, b, BooleanOperation::Union, &report);
+        const MeshArrays i = computeBoolean(a, b, BooleanOperation::Intersection);
+        const MeshArrays d = computeBoolean(a, b, BooleanOperation::Difference);
+        EXPECT_TRUE(isClosed(u));
+        EXPECT_TRUE(isClosed(i));
+        EXPECT_TRUE(isClosed(d));
+        EXPECT_NEAR(signedVolume(u) + signedVolume(i), 2.0 * va, kRelative);
+        EXPECT_NEAR(signedVolume(d) + signedVolume(i), va, kRelative);
+        EXPECT_GT(report.nearTriangles[0], 0u);
+        EXPECT_LT(report.nearTriangles[0], a.triangleCount() / 2);
+    }
+}
+
 TEST(Boolean, RandomlyPlacedOperandsGiveClosedResults) {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> uniform(-1.0, 1.0);

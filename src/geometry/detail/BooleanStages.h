@@ -14,19 +14,26 @@
 namespace Kiln {
 namespace BooleanStage {
 
-/// Marks the triangles of each operand whose boxes overlap a box of the
-/// other operand's triangles (1 in nearA / nearB, sized to the operands'
-/// triangle counts); all others are far from the other surface. Triangles
-/// flagged in skipA / skipB (degenerate ones) are never near.
+/// What the broad phase found of a triangle against the other operand.
+enum NearFlags : std::uint8_t {
+    kBoxesOverlap = 1, ///< its box overlaps the box of one of the other's triangles
+    kMeetsOther = 2,   ///< it shares a point with one of them: only these are clipped
+};
+
+/// Fills nearA / nearB (sized to the operands' triangle counts) with each
+/// triangle's NearFlags against the other operand's triangles; 0 for a
+/// triangle whose box overlaps none. Triangles flagged in skipA / skipB
+/// (degenerate ones) are never near and never met.
 void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
                        const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& nearA,
                        std::vector<std::uint8_t>& nearB);
 
-/// Groups the far triangles of an operand into sets joined across shared
-/// corners (vertices compared by position). A set never meets the other
-/// operand's surface, so one point decides the whole set. Returns the set of
-/// each far triangle (BSP::kNone for near and degenerate ones) and fills one
-/// representative triangle per set.
+/// Groups the triangles that meet nothing of the other operand (no
+/// kMeetsOther in `near`) into sets joined across shared corners (vertices
+/// compared by position). Such a set never meets the other operand's
+/// surface, so one point decides the whole set. Returns the set of each
+/// such triangle (BSP::kNone for the others and degenerate ones) and fills
+/// one representative triangle per set.
 std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& near,
                                          const std::vector<std::uint8_t>& degenerate,
                                          std::vector<std::uint32_t>& representatives);
@@ -38,7 +45,7 @@ struct KeptPolygons {
         std::int32_t orientation; ///< +1 as the triangle is wound, -1 reversed
         std::uint32_t first;
         std::uint32_t count;
-        bool near; ///< from a triangle near the other operand
+        bool near; ///< from a triangle whose box overlaps one of the other operand's
     };
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> vertices;
@@ -47,9 +54,9 @@ struct KeptPolygons {
     std::vector<double> positions;
 };
 
-/// Keeps the parts of `own`'s triangles that bound the result: far sets
-/// whole, as their representative point decides, near triangles clipped
-/// exactly by `other`'s tree. Appends work vertices to `own` only.
+/// Keeps the parts of `own`'s triangles that bound the result: the sets of
+/// farComponents whole, as their representative point decides, triangles
+/// that meet the other operand clipped exactly by `other`'s tree. Appends work vertices to `own` only.
 void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& near,
                  const std::vector<std::uint32_t>& component, const std::vector<std::uint32_t>& representatives,
                  BSP::Operands operands, BooleanOperation operation, KeptPolygons& kept);
