@@ -356,13 +356,6 @@ void runProcessTable(const Spawner& spawner, const std::vector<int>& levels, int
         const bool big = level >= 8;
         const std::vector<Pair> pairs = pairsOfLevel(level);
         for (std::size_t p = 0; p < pairs.size(); ++p) {
-            // Nearly coincident surfaces at 1.3M triangles each take minutes
-            // and several GB on either side: left to the smaller sizes.
-            if (big && std::strstr(pairs[p].name, "near-coplanar")) {
-                std::printf("  %-40s %9zu    skipped at this size (minutes, several GB for both)\n", pairs[p].name,
-                            pairs[p].a.triangleCount());
-                continue;
-            }
             // The smallest pairs take a tenth of a second: more runs there
             // steady the minimum against the shared machine's noise.
             runProcessPair(spawner, pairs[p], big ? 1 : level <= 6 ? runs + 2 : runs, p == 0, big, verdicts);
