@@ -72,8 +72,8 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     prepareA.get();
     const BSP::Operands operands{{&operandA, &operandB}};
 
-    std::vector<std::uint8_t> nearA, nearB;
-    findNearTriangles(a, b, operandA.degenerate, operandB.degenerate, nearA, nearB);
+    std::vector<std::uint8_t> meetsA, meetsB;
+    findMeetingTriangles(a, b, operandA.degenerate, operandB.degenerate, meetsA, meetsB);
     clock.next(BooleanReport::Prepare);
 
     // Each stage runs one operand on a worker task and the other here; the
@@ -82,31 +82,31 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     std::vector<std::uint32_t> componentA, componentB;
     // Triangles that meet the other operand are the ones clipped: their
     // planes are needed.
-    auto readyNearPlanes = [](BSP::Operand& op, const std::vector<std::uint8_t>& near) {
-        Parallel::forChunks(near.size(), Parallel::chunkCountFor(near.size()),
+    auto readyClippedPlanes = [](BSP::Operand& op, const std::vector<std::uint8_t>& meets) {
+        Parallel::forChunks(meets.size(), Parallel::chunkCountFor(meets.size()),
                             [&](unsigned, std::size_t begin, std::size_t end) {
                                 for (std::size_t t = begin; t < end; ++t)
-                                    if (near[t] & kMeetsOther)
+                                    if (meets[t])
                                         op.readyPlane(t);
                             });
     };
     auto partitionA = std::async(std::launch::async, [&] {
-        readyNearPlanes(operandA, nearA);
+        readyClippedPlanes(operandA, meetsA);
         BSP::buildPartition(operandA);
-        componentA = farComponents(a, nearA, operandA.degenerate, representativesA);
+        componentA = farComponents(a, meetsA, operandA.degenerate, representativesA);
     });
-    readyNearPlanes(operandB, nearB);
+    readyClippedPlanes(operandB, meetsB);
     BSP::buildPartition(operandB);
-    componentB = farComponents(b, nearB, operandB.degenerate, representativesB);
+    componentB = farComponents(b, meetsB, operandB.degenerate, representativesB);
     partitionA.get();
     clock.next(BooleanReport::Partition);
 
     // A tree is needed only where the other operand's clipped triangles and
     // the points that decide its other sets can reach.
-    auto markAndFill = [&](BSP::Operand& tree, const MeshArrays& other, const std::vector<std::uint8_t>& otherNear,
+    auto markAndFill = [&](BSP::Operand& tree, const MeshArrays& other, const std::vector<std::uint8_t>& otherMeets,
                            const std::vector<std::uint32_t>& otherRepresentatives) {
         for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
-            if (otherNear[t] & kMeetsOther) {
+            if (otherMeets[t]) {
                 const BSP::Box box = BSP::triangleBox(other.positions.data(), other.indices.data(), t);
                 BSP::markCells(tree, box.lo, box.hi);
             }
@@ -114,16 +114,16 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
             BSP::markCellOfPoint(tree, &other.positions[3 * other.indices[3 * t]]);
         BSP::fillCells(tree, operands);
     };
-    auto treeA = std::async(std::launch::async, [&] { markAndFill(operandA, b, nearB, representativesB); });
-    markAndFill(operandB, a, nearA, representativesA);
+    auto treeA = std::async(std::launch::async, [&] { markAndFill(operandA, b, meetsB, representativesB); });
+    markAndFill(operandB, a, meetsA, representativesA);
     treeA.get();
     clock.next(BooleanReport::Trees);
 
     KeptPolygons keptA, keptB;
     auto clipB = std::async(std::launch::async, [&] {
-        clipOperand(operandB, operandA, nearB, componentB, representativesB, operands, operation, keptB);
+        clipOperand(operandB, operandA, meetsB, componentB, representativesB, operands, operation, keptB);
     });
-    clipOperand(operandA, operandB, nearA, componentA, representativesA, operands, operation, keptA);
+    clipOperand(operandA, operandB, meetsA, componentA, representativesA, operands, operation, keptA);
     clipB.get();
     clock.next(BooleanReport::Clip);
     const std::size_t treeNodes[2] = {operandA.nodes.size(), operandB.nodes.size()};
@@ -141,12 +141,8 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
                 static_cast<std::size_t>(std::count(op.degenerate.begin(), op.degenerate.end(), 1));
             report->treeNodes[i] = treeNodes[i];
         }
-        const auto clipped = [](const std::vector<std::uint8_t>& near) {
-            return static_cast<std::size_t>(
-                std::count_if(near.begin(), near.end(), [](std::uint8_t flags) { return flags & kMeetsOther; }));
-        };
-        report->nearTriangles[0] = clipped(nearA);
-        report->nearTriangles[1] = clipped(nearB);
+        report->nearTriangles[0] = static_cast<std::size_t>(std::count(meetsA.begin(), meetsA.end(), 1));
+        report->nearTriangles[1] = static_cast<std::size_t>(std::count(meetsB.begin(), meetsB.end(), 1));
         report->seamVerticesInserted = inserted;
     }
     return result;

@@ -1,5 +1,6 @@
 #include "detail/BooleanStages.h"
 
+#include "detail/FloatBox.h"
 #include "detail/ParallelChunks.h"
 #include "detail/TriangleContact.h"
 #include "detail/UniformGrid.h"
@@ -42,18 +43,19 @@ Box boundsOfBoxes(std::size_t count, BoxOf&& box) {
 
 } // namespace
 
-void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
-                       const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& nearA,
-                       std::vector<std::uint8_t>& nearB) {
-    nearA.assign(a.triangleCount(), 0);
-    nearB.assign(b.triangleCount(), 0);
-    // Only A's boxes are kept (the grid holds them); B's are recomputed
-    // where needed, which costs less than storing 48 bytes a triangle.
-    std::vector<Box> boxesA(a.triangleCount());
+void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
+                          const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& meetsA,
+                          std::vector<std::uint8_t>& meetsB) {
+    meetsA.assign(a.triangleCount(), 0);
+    meetsB.assign(b.triangleCount(), 0);
+    // Only A's boxes are kept, in floats (the grid holds them); B's are
+    // recomputed where needed.
+    std::vector<FloatBox> boxesA(a.triangleCount());
     const auto boxOfB = [&](std::size_t t) { return triangleBox(b.positions.data(), b.indices.data(), t); };
     const Box boundsA = boundsOfBoxes(a.triangleCount(), [&](std::size_t t) {
-        boxesA[t] = triangleBox(a.positions.data(), a.indices.data(), t);
-        return boxesA[t];
+        const Box box = triangleBox(a.positions.data(), a.indices.data(), t);
+        boxesA[t] = floatBoxAround(box);
+        return box;
     });
     const Box boundsB = boundsOfBoxes(b.triangleCount(), boxOfB);
     if (!overlaps(boundsA, boundsB))
@@ -63,9 +65,10 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
         common.lo[k] = std::max(boundsA.lo[k], boundsB.lo[k]);
         common.hi[k] = std::min(boundsA.hi[k], boundsB.hi[k]);
     }
+    const FloatBox commonFloat = floatBoxAround(common);
     std::vector<std::uint32_t> candidates;
     for (std::uint32_t t = 0; t < boxesA.size(); ++t)
-        if (!skipA[t] && overlaps(boxesA[t], common))
+        if (!skipA[t] && overlaps(boxesA[t], commonFloat))
             candidates.push_back(t);
     if (candidates.empty())
         return;
@@ -74,40 +77,39 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
     const GridShape shape = gridShapeFor(common.lo, common.hi, candidates.size(), 512);
     const int* dims = shape.dims;
     const double* scale = shape.scale;
-    auto cellRange = [&](const Box& box, int lo[3], int hi[3]) {
-        // Clamped as doubles: a box reaching far beyond a thin common box
-        // gives cell numbers no int can hold.
-        const auto cellOf = [&](double coordinate, int k) {
-            const double cell = (coordinate - common.lo[k]) * scale[k];
-            return static_cast<int>(std::clamp(cell, 0.0, static_cast<double>(dims[k] - 1)));
-        };
+    // Clamped as doubles: a box reaching far beyond a thin common box gives
+    // cell numbers no int can hold (and an infinite bound times a flat
+    // axis's zero scale is no number at all).
+    const auto cellOf = [&](float coordinate, int k) {
+        const double cell = (coordinate - common.lo[k]) * scale[k];
+        return cell > 0.0 ? static_cast<int>(std::min(cell, static_cast<double>(dims[k] - 1))) : 0;
+    };
+    const std::size_t cellCount = static_cast<std::size_t>(dims[0]) * dims[1] * dims[2];
+    std::vector<std::uint32_t> start(cellCount + 1, 0);
+    auto forCells = [&](const FloatBox& box, auto&& visit) {
+        int lo[3], hi[3];
         for (int k = 0; k < 3; ++k) {
             lo[k] = cellOf(box.lo[k], k);
             hi[k] = cellOf(box.hi[k], k);
         }
-    };
-    const std::size_t cellCount = static_cast<std::size_t>(dims[0]) * dims[1] * dims[2];
-    std::vector<std::uint32_t> start(cellCount + 1, 0);
-    auto forCells = [&](const Box& box, auto&& visit) {
-        int lo[3], hi[3];
-        cellRange(box, lo, hi);
         for (int z = lo[2]; z <= hi[2]; ++z)
             for (int y = lo[1]; y <= hi[1]; ++y)
                 for (int x = lo[0]; x <= hi[0]; ++x)
-                    visit((static_cast<std::size_t>(z) * dims[1] + y) * dims[0] + x);
+                    visit((static_cast<std::size_t>(z) * dims[1] + y) * dims[0] + x, x, y, z);
     };
     for (const std::uint32_t t : candidates)
-        forCells(boxesA[t], [&](std::size_t c) { ++start[c + 1]; });
+        forCells(boxesA[t], [&](std::size_t c, int, int, int) { ++start[c + 1]; });
     for (std::size_t c = 0; c < cellCount; ++c)
         start[c + 1] += start[c];
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
     std::vector<std::uint32_t> entries(start[cellCount]);
     for (const std::uint32_t t : candidates)
-        forCells(boxesA[t], [&](std::size_t c) { entries[fill[c]++] = t; });
+        forCells(boxesA[t], [&](std::size_t c, int, int, int) { entries[fill[c]++] = t; });
+    std::vector<std::uint32_t>().swap(fill);
 
-    // A pair of overlapping boxes is tested exactly: most such pairs share
-    // no point (nearly coplanar surfaces give a crowd of them), and a
-    // triangle that meets nothing needs no clipping.
+    // A pair whose boxes overlap is tested exactly: most such pairs share no
+    // point (nearly coplanar surfaces give a crowd of them), and a triangle
+    // that meets nothing needs no clipping.
     const auto cornersOf = [](const MeshArrays& mesh, std::uint32_t t) {
         TriangleContact::Corners c;
         for (int k = 0; k < 3; ++k) {
@@ -117,47 +119,53 @@ void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vect
         c.computeNormal();
         return c;
     };
+    const auto meet = [&](std::uint32_t triangleA, const TriangleContact::Corners& cornersB) {
+        const std::uint32_t* corner = &a.indices[3 * triangleA];
+        // The common case, settled without A's normal.
+        if (TriangleContact::strictlyOnOneSide(cornersB, &a.positions[3 * corner[0]], &a.positions[3 * corner[1]],
+                                               &a.positions[3 * corner[2]]))
+            return false;
+        return TriangleContact::disjointTrianglesMeet(cornersOf(a, triangleA), cornersB);
+    };
     // B's triangles are split over the cores. Each chunk marks B's flags in
     // its own range and A's in a copy of its own, joined afterwards.
     const unsigned chunks = Parallel::chunkCountFor(b.triangleCount());
-    std::vector<std::vector<std::uint8_t>> nearAOfChunk(chunks - 1);
+    std::vector<std::vector<std::uint8_t>> meetsAOfChunk(chunks - 1);
     Parallel::forChunks(b.triangleCount(), chunks, [&](unsigned chunk, std::size_t begin, std::size_t end) {
-        std::vector<std::uint8_t>& marks = chunk == 0 ? nearA : nearAOfChunk[chunk - 1];
+        std::vector<std::uint8_t>& marks = chunk == 0 ? meetsA : meetsAOfChunk[chunk - 1];
         marks.resize(a.triangleCount(), 0);
-        std::vector<std::uint32_t> lastSeen(a.triangleCount(), kNone);
         for (std::uint32_t t = static_cast<std::uint32_t>(begin); t < end; ++t) {
             if (skipB[t])
                 continue;
-            const Box boxB = boxOfB(t);
-            if (!overlaps(boxB, common))
+            const FloatBox boxB = floatBoxAround(boxOfB(t));
+            if (!overlaps(boxB, commonFloat))
                 continue;
             const TriangleContact::Corners cornersB = cornersOf(b, t);
-            forCells(boxB, [&](std::size_t c) {
+            forCells(boxB, [&](std::size_t c, int x, int y, int z) {
                 for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
                     const std::uint32_t other = entries[e];
-                    if (lastSeen[other] == t)
+                    const FloatBox& boxA = boxesA[other];
+                    if (!overlaps(boxA, boxB) || (marks[other] && meetsB[t]))
                         continue;
-                    lastSeen[other] = t;
-                    if (!overlaps(boxesA[other], boxB))
+                    // Both boxes lie in every cell they share: the pair is
+                    // taken in the one holding the low corner of their
+                    // common part.
+                    if (cellOf(std::max(boxA.lo[0], boxB.lo[0]), 0) != x ||
+                        cellOf(std::max(boxA.lo[1], boxB.lo[1]), 1) != y ||
+                        cellOf(std::max(boxA.lo[2], boxB.lo[2]), 2) != z)
                         continue;
-                    marks[other] |= kBoxesOverlap;
-                    nearB[t] |= kBoxesOverlap;
-                    if ((marks[other] & nearB[t] & kMeetsOther) != 0)
-                        continue; // both known to meet already
-                    if (TriangleContact::disjointTrianglesMeet(cornersOf(a, other), cornersB)) {
-                        marks[other] |= kMeetsOther;
-                        nearB[t] |= kMeetsOther;
-                    }
+                    if (meet(other, cornersB))
+                        marks[other] = meetsB[t] = 1;
                 }
             });
         }
     });
-    for (const std::vector<std::uint8_t>& marks : nearAOfChunk)
+    for (const std::vector<std::uint8_t>& marks : meetsAOfChunk)
         for (std::size_t t = 0; t < marks.size(); ++t)
-            nearA[t] |= marks[t];
+            meetsA[t] |= marks[t];
 }
 
-std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& near,
+std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& meets,
                                          const std::vector<std::uint8_t>& degenerate,
                                          std::vector<std::uint32_t>& representatives) {
     const std::size_t triangles = mesh.triangleCount();
@@ -165,7 +173,7 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
     // These triangles meet no part of the other surface, so two that touch
     // anywhere, a corner being enough, are on the same side of it: joining
     // through shared corners needs no edge list.
-    const auto grouped = [&](std::uint32_t t) { return (near[t] & kMeetsOther) == 0 && !degenerate[t]; };
+    const auto grouped = [&](std::uint32_t t) { return !meets[t] && !degenerate[t]; };
     DisjointSets corners(mesh.vertexCount());
     for (std::uint32_t t = 0; t < triangles; ++t) {
         if (!grouped(t))

@@ -95,7 +95,7 @@ void keepUsedCuts(BSP::Operand& own, std::size_t cutsBefore, std::vector<std::ui
 
 } // namespace
 
-void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& near,
+void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& meets,
                  const std::vector<std::uint32_t>& component, const std::vector<std::uint32_t>& representatives,
                  BSP::Operands operands, BooleanOperation operation, KeptPolygons& kept) {
     std::vector<std::uint8_t> componentInside(representatives.size());
@@ -113,14 +113,14 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     kept.polygons.reserve(own.triangleCount);
     kept.vertices.reserve(3 * own.triangleCount);
     auto keepWhole = [&](std::uint32_t t, int orientation) {
-        kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3, near[t] != 0});
+        kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3, meets[t] != 0});
         for (int k = 0; k < 3; ++k)
             kept.vertices.push_back(own.indices[3 * t + k]);
     };
     for (std::uint32_t t = 0; t < own.triangleCount; ++t) {
         if (own.degenerate[t])
             continue;
-        if ((near[t] & kMeetsOther) == 0) {
+        if (!meets[t]) {
             const bool inside = componentInside[component[t]] != 0;
             const int orientation = decide(operation, isB, inside, inside);
             if (orientation != 0)

@@ -298,8 +298,8 @@ private:
     std::vector<float> colours;
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> polygonVertices;
-    /// Vertices of polygons from near triangles: only there can kept pieces
-    /// meet with different vertices on the two sides of an edge.
+    /// Vertices of polygons from clipped triangles: only there can kept
+    /// pieces meet with different vertices on the two sides of an edge.
     std::vector<std::uint8_t> seamVertex;
     mutable std::vector<std::pair<double, std::uint32_t>> onEdgeScratch; ///< for pointsOnEdge
     std::vector<std::pair<std::uint32_t, std::uint32_t>> edgeScratch, boundaryScratch; ///< for unionLoops
@@ -356,7 +356,7 @@ void ResultAssembler::addPolygons(int operandId, const KeptPolygons& kept) {
             out.normal[k] = p.orientation * plane.coefficient[k];
         out.group = (std::uint64_t(operandId) << 33) | (std::uint64_t(p.triangle) << 1) | (p.orientation > 0 ? 1 : 0);
         out.merged = false;
-        if (p.near) {
+        if (p.clipped) {
             seamVertex.resize(positions.size() / 3, 0);
             for (std::uint32_t k = 0; k < out.count; ++k)
                 seamVertex[polygonVertices[out.first + k]] = 1;

@@ -56,7 +56,6 @@ int orient(Point p, Point q, Point r, Point x) {
 
 namespace {
 
-
 using TriangleContact::orient; // the overload below would hide it
 
 // Side of x against the plane of triangle t: orient(t.p[0], t.p[1],
@@ -143,6 +142,11 @@ int axisOfTriangle(const Corners& t) {
 }
 } // namespace
 
+
+bool strictlyOnOneSide(const Corners& t, Point a, Point b, Point c) {
+    const int side = orient(t, a);
+    return side != 0 && orient(t, b) == side && orient(t, c) == side;
+}
 
 bool disjointTrianglesMeet(const Corners& s, const Corners& t) {
     int sideS[3], sideT[3];

@@ -1,11 +1,14 @@
 // The broad phases of the self-crossing check against a search of every
 // pair: each pair of boxes that overlap and share no corner is offered,
 // and none twice, whatever the sizes, crowds and thread counts.
+#include "detail/FloatBox.h"
 #include "detail/NearPairs.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cfloat>
+#include <cmath>
 #include <mutex>
 #include <random>
 #include <set>
@@ -159,4 +162,37 @@ TEST(NearPairs, CoarseGridOffersEveryOverlappingPairOnceAndCrowdsGiveUpEarly) {
                                                    }),
               NearPairs::SparseSearch::TooCrowded);
     EXPECT_FALSE(any);
+}
+
+// Float boxes are what both broad phases compare: rounding a bound the
+// wrong way (at zero, for negatives, past the float range) would drop a
+// pair that touches.
+TEST(FloatBox, BoundsRoundOutwardsToTheNearestFloats) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-140, 140);
+    std::vector<double> values = {0.0, -0.0, 1e-300, -1e-300, 1e300, -1e300, 0.1, -0.1, 1.0, -1.0};
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(std::ldexp(mantissa(random), exponent(random)));
+    for (const double x : values) {
+        const float below = Kiln::floatAtMost(x), above = Kiln::floatAtLeast(x);
+        ASSERT_LE(static_cast<double>(below), x) << x;
+        ASSERT_GE(static_cast<double>(above), x) << x;
+        // Nearest: one float step further in would cross x (within range;
+        // beyond it the bounds are infinite).
+        if (std::fabs(x) <= FLT_MAX) {
+            EXPECT_GT(static_cast<double>(std::nextafter(below, INFINITY)), x) << x;
+            EXPECT_LT(static_cast<double>(std::nextafter(above, -INFINITY)), x) << x;
+        }
+    }
+    const Box box{{-0.1, 1e-30, -3e38}, {0.1, 2e-30, 5e39}};
+    const Kiln::FloatBox around = Kiln::floatBoxAround(box);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_LE(static_cast<double>(around.lo[k]), box.lo[k]);
+        EXPECT_GE(static_cast<double>(around.hi[k]), box.hi[k]);
+    }
+    // Touching boxes stay touching.
+    const Kiln::FloatBox left = Kiln::floatBoxAround(Box{{0, 0, 0}, {0.1, 1, 1}});
+    const Kiln::FloatBox right = Kiln::floatBoxAround(Box{{0.1, 0, 0}, {0.3, 1, 1}});
+    EXPECT_TRUE(Kiln::overlaps(left, right));
 }

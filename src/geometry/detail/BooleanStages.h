@@ -14,27 +14,21 @@
 namespace Kiln {
 namespace BooleanStage {
 
-/// What the broad phase found of a triangle against the other operand.
-enum NearFlags : std::uint8_t {
-    kBoxesOverlap = 1, ///< its box overlaps the box of one of the other's triangles
-    kMeetsOther = 2,   ///< it shares a point with one of them: only these are clipped
-};
+/// Sets meetsA[t] / meetsB[t] (sized to the operands' triangle counts) to 1
+/// for each triangle that shares a point with some triangle of the other
+/// operand (exact tests, after a grid of boxes), 0 for the others.
+/// Triangles flagged in skipA / skipB (degenerate ones) meet nothing.
+void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
+                          const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& meetsA,
+                          std::vector<std::uint8_t>& meetsB);
 
-/// Fills nearA / nearB (sized to the operands' triangle counts) with each
-/// triangle's NearFlags against the other operand's triangles; 0 for a
-/// triangle whose box overlaps none. Triangles flagged in skipA / skipB
-/// (degenerate ones) are never near and never met.
-void findNearTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
-                       const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& nearA,
-                       std::vector<std::uint8_t>& nearB);
-
-/// Groups the triangles that meet nothing of the other operand (no
-/// kMeetsOther in `near`) into sets joined across shared corners (vertices
+/// Groups the triangles that meet nothing of the other operand (0 in
+/// `meets`) into sets joined across shared corners (vertices
 /// compared by position). Such a set never meets the other operand's
 /// surface, so one point decides the whole set. Returns the set of each
 /// such triangle (BSP::kNone for the others and degenerate ones) and fills
 /// one representative triangle per set.
-std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& near,
+std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& meets,
                                          const std::vector<std::uint8_t>& degenerate,
                                          std::vector<std::uint32_t>& representatives);
 
@@ -45,7 +39,7 @@ struct KeptPolygons {
         std::int32_t orientation; ///< +1 as the triangle is wound, -1 reversed
         std::uint32_t first;
         std::uint32_t count;
-        bool near; ///< from a triangle whose box overlaps one of the other operand's
+        bool clipped; ///< from a triangle that meets the other operand
     };
     std::vector<Polygon> polygons;
     std::vector<std::uint32_t> vertices;
@@ -57,7 +51,7 @@ struct KeptPolygons {
 /// Keeps the parts of `own`'s triangles that bound the result: the sets of
 /// farComponents whole, as their representative point decides, triangles
 /// that meet the other operand clipped exactly by `other`'s tree. Appends work vertices to `own` only.
-void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& near,
+void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& meets,
                  const std::vector<std::uint32_t>& component, const std::vector<std::uint32_t>& representatives,
                  BSP::Operands operands, BooleanOperation operation, KeptPolygons& kept);
 

@@ -8,6 +8,7 @@
 // caller's thread and may stop the search by returning true. None keeps
 // state between calls.
 #include "detail/BspTree.h"
+#include "detail/FloatBox.h"
 #include "detail/ParallelChunks.h"
 #include "detail/UniformGrid.h"
 
@@ -299,26 +300,6 @@ enum class SparseSearch {
     Finished,   ///< every pair offered
     TooCrowded, ///< more than the limit of pairs would be offered; none was
 };
-
-/// The largest float not above x, and the smallest not below it (x finite;
-/// beyond the float range, the range's end).
-inline float floatAtMost(double x) {
-    const float f = static_cast<float>(std::clamp<double>(x, -FLT_MAX, FLT_MAX));
-    if (static_cast<double>(f) <= x)
-        return f;
-    if (f == 0.0f)
-        return -std::numeric_limits<float>::denorm_min();
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    bits += f > 0.0f ? -1 : 1; // one step towards minus infinity
-    float below;
-    std::memcpy(&below, &bits, sizeof below);
-    return below;
-}
-
-inline float floatAtLeast(double x) {
-    return -floatAtMost(-x);
-}
 
 /// An item's box in floats rounded outwards and its corner ids, padded to
 /// whole vectors: what the tight loop of the fine grid compares.

@@ -43,6 +43,11 @@ struct Corners {
 /// Whether the triangle's corners are collinear (its exact normal is zero).
 bool isDegenerate(const Corners& c);
 
+/// Whether the points a, b and c all lie strictly on one side of the plane
+/// of t (not degenerate): then no triangle made of them meets t. Needs
+/// only t's normal, so one triangle tested against many pays for it once.
+bool strictlyOnOneSide(const Corners& t, Point a, Point b, Point c);
+
 /// Whether two triangles, neither degenerate, share any point. Their ids
 /// are not looked at, so this holds for triangles of two meshes as well;
 /// within one mesh it is the test for triangles with no common corner,
