@@ -90,14 +90,30 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
                                         op.readyPlane(t);
                             });
     };
-    auto partitionA = std::async(std::launch::async, [&] {
+    auto setsA = std::async(std::launch::async, [&] {
         readyClippedPlanes(operandA, meetsA);
-        BSP::buildPartition(operandA);
         componentA = farComponents(a, meetsA, operandA.degenerate, representativesA);
     });
     readyClippedPlanes(operandB, meetsB);
-    BSP::buildPartition(operandB);
     componentB = farComponents(b, meetsB, operandB.degenerate, representativesB);
+    setsA.get();
+    // A partition is refined only where the other operand can reach it: the
+    // boxes of its clipped triangles and the points that decide its sets.
+    auto reachOf = [](const MeshArrays& other, const std::vector<std::uint8_t>& otherMeets,
+                      const std::vector<std::uint32_t>& otherRepresentatives) {
+        std::vector<BSP::Box> reach;
+        for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
+            if (otherMeets[t])
+                reach.push_back(BSP::triangleBox(other.positions.data(), other.indices.data(), t));
+        for (const std::uint32_t t : otherRepresentatives) {
+            const double* p = &other.positions[3 * other.indices[3 * t]];
+            reach.push_back({{p[0], p[1], p[2]}, {p[0], p[1], p[2]}});
+        }
+        return reach;
+    };
+    auto partitionA =
+        std::async(std::launch::async, [&] { BSP::buildPartition(operandA, reachOf(b, meetsB, representativesB)); });
+    BSP::buildPartition(operandB, reachOf(a, meetsA, representativesA));
     partitionA.get();
     clock.next(BooleanReport::Partition);
 

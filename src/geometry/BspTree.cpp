@@ -440,6 +440,10 @@ struct KdPoint {
 struct KdBuilder {
     Operand& op;
     std::vector<KdPoint>& points;
+    const std::vector<Box>& reach;
+    /// Ids of the boxes of `reach` that touch the regions on the way down
+    /// to the current one, each region's after its parent's.
+    std::vector<std::uint32_t> touching;
 
     double coordinate(std::size_t i, int axis) const { return points[i].x[axis]; }
 
@@ -467,9 +471,27 @@ struct KdBuilder {
     // exactly, at a fraction of the memory.
     static constexpr std::size_t kLeafVertices = 16;
 
+    // Appends the ids among touching[first, last) of the boxes that reach
+    // across the plane at `offset` to its back (front) side, as
+    // forCellsTouching would go down; returns where they start.
+    std::size_t touchingSide(std::size_t first, std::size_t last, int axis, double offset, bool frontSide) {
+        const std::size_t start = touching.size();
+        for (std::size_t i = first; i < last; ++i) {
+            const Box& box = reach[touching[i]];
+            if (frontSide ? box.hi[axis] >= offset : box.lo[axis] <= offset)
+                touching.push_back(touching[i]);
+        }
+        return start;
+    }
+
+    // The region of points [begin, end) whose bounds are boxLo..boxHi, with
+    // the boxes touching[reachFirst, reachLast) of `reach` touching it.
     std::int32_t build(std::size_t begin, std::size_t end, const double boxLo[3], const double boxHi[3],
-                       std::int32_t parent, bool front, int depth = 0) {
-        if (end - begin <= kLeafVertices || depth >= kMaxDepth)
+                       std::int32_t parent, bool front, std::size_t reachFirst, std::size_t reachLast,
+                       int depth = 0) {
+        // Nothing of the other operand comes here: the whole region is one
+        // cell that is never needed, however many points it holds.
+        if (reachFirst == reachLast || end - begin <= kLeafVertices || depth >= kMaxDepth)
             return makeCell(boxLo, boxHi, parent, front);
         double lo[3], hi[3];
         for (int k = 0; k < 3; ++k)
@@ -525,11 +547,16 @@ struct KdBuilder {
         for (int j = 0; j < 3; ++j)
             split[j] = boxHi[j];
         split[axis] = offset;
-        const std::int32_t back = build(begin, k, boxLo, split, node, false, depth + 1);
+        std::size_t sideFirst = touchingSide(reachFirst, reachLast, axis, offset, false);
+        const std::int32_t back = build(begin, k, boxLo, split, node, false, sideFirst, touching.size(), depth + 1);
+        touching.resize(sideFirst);
         for (int j = 0; j < 3; ++j)
             split[j] = boxLo[j];
         split[axis] = offset;
-        const std::int32_t frontChild = build(k, end, split, boxHi, node, true, depth + 1);
+        sideFirst = touchingSide(reachFirst, reachLast, axis, offset, true);
+        const std::int32_t frontChild =
+            build(k, end, split, boxHi, node, true, sideFirst, touching.size(), depth + 1);
+        touching.resize(sideFirst);
         op.nodes[node].front = frontChild;
         op.nodes[node].back = back;
         return node;
@@ -712,7 +739,7 @@ bool clipToCell(const Operand& op, const Operands& operands, PieceWorkspace& wor
 
 } // namespace
 
-void buildPartition(Operand& op) {
+void buildPartition(Operand& op, const std::vector<Box>& reach) {
     op.nodes.clear();
     op.cells.clear();
     op.splitParent.clear();
@@ -727,8 +754,11 @@ void buildPartition(Operand& op) {
         if (used[v])
             points.push_back({{op.positions[3 * v], op.positions[3 * v + 1], op.positions[3 * v + 2]}});
     const double lo[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, hi[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
-    KdBuilder kd{op, points};
-    op.root = points.empty() ? kLeafOutside : kd.build(0, points.size(), lo, hi, -1, true);
+    KdBuilder kd{op, points, reach, {}};
+    kd.touching.resize(reach.size());
+    for (std::uint32_t i = 0; i < reach.size(); ++i)
+        kd.touching[i] = i;
+    op.root = points.empty() ? kLeafOutside : kd.build(0, points.size(), lo, hi, -1, true, 0, reach.size());
 }
 
 void markCells(Operand& op, const double lo[3], const double hi[3]) {

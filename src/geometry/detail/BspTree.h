@@ -272,8 +272,12 @@ private:
     mutable std::vector<Hinge> hinges;
 };
 
-/// Builds the k-d pre-partition over the operand's used vertices.
-void buildPartition(Operand& operand);
+/// Builds the k-d pre-partition over the operand's used vertices, refined
+/// only where one of the closed boxes of `reach` (what the other operand
+/// can reach: its clipped triangles' boxes, its deciding points) touches a
+/// region; a region none touches stays one cell, never needed. The cells
+/// that are refined come out as the full partition has them.
+void buildPartition(Operand& operand, const std::vector<Box>& reach);
 
 /// Marks the cells a box touches (closed boxes) as needed.
 void markCells(Operand& operand, const double lo[3], const double hi[3]);
