@@ -90,7 +90,7 @@ IBooleanBuilder& FastBooleanBuilder::apply(BooleanOperation operation) {
         if (report.degenerateTriangles[i] > 0)
             log << report.degenerateTriangles[i] << " degenerate triangle(s) in input shape " << (i ? "B" : "A")
                 << " left out" << endl;
-    log << "near triangles " << report.nearTriangles[0] << " + " << report.nearTriangles[1] << ", tree nodes "
+    log << "clipped triangles " << report.nearTriangles[0] << " + " << report.nearTriangles[1] << ", tree nodes "
         << report.treeNodes[0] << " + " << report.treeNodes[1] << ", seam points added "
         << report.seamVerticesInserted << ", result " << (result ? result->getFaceCount() : 0) << " faces" << endl;
     DynamicMesh* shape = result.get();
