@@ -30,7 +30,11 @@ public:
         Parallel::forChunks(count, Parallel::chunkCountFor(count), [&](unsigned, std::size_t begin, std::size_t end) {
             for (std::size_t t = begin; t < end; ++t) {
                 const Corners c = corners(static_cast<std::uint32_t>(t));
-                skip[t] = isDegenerate(c);
+                // Two corners at one position make a degenerate triangle
+                // whatever the arithmetic says: coordinates near the
+                // double limit overflow the exact normal, and the pair
+                // tests count on three distinct corners.
+                skip[t] = c.id[0] == c.id[1] || c.id[1] == c.id[2] || c.id[0] == c.id[2] || isDegenerate(c);
                 boxes[t] = BSP::triangleBox(mesh.positions.data(), mesh.indices.data(), t);
                 std::copy(c.id, c.id + 3, &ids[3 * t]);
             }
