@@ -47,34 +47,6 @@ public:
         return !skip[s] && !skip[t] && BSP::overlaps(boxes[s], boxes[t]);
     }
 
-    /// Whether two triangles, neither degenerate, meet other than at the
-    /// corners or edge they share.
-    static bool meet(const Corners& cs, const Corners& ct) {
-        int shared = 0, inS[3] = {-1, -1, -1};
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-                if (cs.id[i] == ct.id[j]) {
-                    ++shared;
-                    inS[j] = i;
-                }
-        if (shared == 0)
-            return disjointTrianglesMeet(cs, ct);
-        if (shared >= 3)
-            return false; // the same face twice: touching, not crossing
-        // Rotate both so the common corners come first.
-        int firstT = 0;
-        while (inS[firstT] < 0 || (shared == 2 && inS[(firstT + 1) % 3] < 0))
-            ++firstT;
-        const int firstS = inS[firstT];
-        auto pS = [&](int k) { return cs.p[(firstS + k) % 3]; };
-        auto pT = [&](int k) { return ct.p[(firstT + k) % 3]; };
-        if (shared == 1)
-            return cornerSharingTrianglesMeet(cs, ct, pS(0), pS(1), pS(2), pT(1), pT(2));
-        // The edge is wound one way in s: find s's corner that is not on it.
-        const int otherS = 3 - inS[firstT] - inS[(firstT + 1) % 3];
-        return edgeSharingTrianglesMeet(cs, pT(0), pT(1), cs.p[otherS], pT(2));
-    }
-
     /// Triangle t's corners, ids and normal.
     Corners corners(std::uint32_t t) const {
         Corners c;
@@ -287,7 +259,7 @@ public:
             if (!finder.mayMeet(s, t))
                 return false;
             const Corners viewS = worker.cache.of(s);
-            return SelfIntersectionFinder::meet(viewS, worker.cache.of(t));
+            return meetBeyondSharedCorners(viewS, worker.cache.of(t));
         };
         const auto meetSerially = [&](std::uint32_t s, std::uint32_t t) { return meet(0, s, t); };
         const std::vector<Box>& boxes = finder.triangleBoxes();
@@ -361,7 +333,7 @@ private:
             if (lowestSharedCorner(views[i], views[j]) != v)
                 return false;
             spend(worker);
-            return SelfIntersectionFinder::meet(views[i], views[j]);
+            return meetBeyondSharedCorners(views[i], views[j]);
         };
         if (n <= 16) {
             for (std::uint32_t i = 0; i < n; ++i)

@@ -179,6 +179,8 @@ bool disjointTrianglesMeet(const Corners& s, const Corners& t) {
     return someEdgeMeets(s, sideS, t) || someEdgeMeets(t, sideT, s);
 }
 
+namespace {
+
 // Triangles s = (v, a, b) and t = (v, c, d) (corners in their cyclic
 // order) with only the corner v in common: they may meet at v, nowhere else.
 bool cornerSharingTrianglesMeet(const Corners& s, const Corners& t, Point v, Point a, Point b, Point c, Point d) {
@@ -235,12 +237,40 @@ bool edgeSharingTrianglesMeet(const Corners& s, Point u, Point w, Point a, Point
     return sa != 0 && sa == orient2d(u, w, c, axis);
 }
 
+} // namespace
+
 // Whether the triangle's corners are collinear (its exact normal is zero).
 bool isDegenerate(const Corners& c) {
     for (int k = 0; k < 3; ++k)
         if (std::fabs(c.normal[k]) > 1e-13 * c.magnitude[k])
             return false;
     return isDegenerate(planeThroughPoints(c.p[0], c.p[1], c.p[2]));
+}
+
+bool meetBeyondSharedCorners(const Corners& cs, const Corners& ct) {
+    int shared = 0, inS[3] = {-1, -1, -1};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (cs.id[i] == ct.id[j]) {
+                ++shared;
+                inS[j] = i;
+            }
+    if (shared == 0)
+        return disjointTrianglesMeet(cs, ct);
+    if (shared >= 3)
+        return false; // the same face twice: touching, not crossing
+    // Rotate both so the common corners come first.
+    int firstT = 0;
+    while (inS[firstT] < 0 || (shared == 2 && inS[(firstT + 1) % 3] < 0))
+        ++firstT;
+    const int firstS = inS[firstT];
+    auto pS = [&](int k) { return cs.p[(firstS + k) % 3]; };
+    auto pT = [&](int k) { return ct.p[(firstT + k) % 3]; };
+    if (shared == 1)
+        return cornerSharingTrianglesMeet(cs, ct, pS(0), pS(1), pS(2), pT(1), pT(2));
+    // The edge is wound one way in s: find s's corner that is not on it.
+    const int otherS = 3 - inS[firstT] - inS[(firstT + 1) % 3];
+    return edgeSharingTrianglesMeet(cs, pT(0), pT(1), cs.p[otherS], pT(2));
 }
 
 std::uint32_t lowestSharedCorner(const Corners& s, const Corners& t) {

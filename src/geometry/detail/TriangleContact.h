@@ -54,15 +54,11 @@ bool strictlyOnOneSide(const Corners& t, Point a, Point b, Point c);
 /// where any shared point is a fault.
 bool disjointTrianglesMeet(const Corners& s, const Corners& t);
 
-/// Triangles s = (v, a, b) and t = (v, c, d) (corners in their cyclic
-/// order) with only the corner v in common: whether they meet anywhere but
-/// at v.
-bool cornerSharingTrianglesMeet(const Corners& s, const Corners& t, Point v, Point a, Point b, Point c, Point d);
-
-/// Triangles s (corners u, w and a) and t = (u, w, c) with the edge u-w in
-/// common: whether they overlap beyond that edge (only possible in one
-/// plane, with a and c on the same side of it).
-bool edgeSharingTrianglesMeet(const Corners& s, Point u, Point w, Point a, Point c);
+/// Whether two triangles, neither degenerate and each with three distinct
+/// corner ids, meet other than at the corners they share (corners with
+/// equal ids are one point). The same face twice (three shared corners)
+/// touches without crossing: false.
+bool meetBeyondSharedCorners(const Corners& s, const Corners& t);
 
 constexpr std::uint32_t kNoCorner = 0xffffffffu;
 
