@@ -86,7 +86,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
         Parallel::forChunks(meets.size(), Parallel::chunkCountFor(meets.size()),
                             [&](unsigned, std::size_t begin, std::size_t end) {
                                 for (std::size_t t = begin; t < end; ++t)
-                                    if (meets[t])
+                                    if (meets[t] == kClipped)
                                         op.readyPlane(t);
                             });
     };
@@ -103,7 +103,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
                       const std::vector<std::uint32_t>& otherRepresentatives) {
         std::vector<BSP::Box> reach;
         for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
-            if (otherMeets[t])
+            if (otherMeets[t] == kClipped)
                 reach.push_back(BSP::triangleBox(other.positions.data(), other.indices.data(), t));
         for (const std::uint32_t t : otherRepresentatives) {
             const double* p = &other.positions[3 * other.indices[3 * t]];
@@ -122,7 +122,7 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     auto markAndFill = [&](BSP::Operand& tree, const MeshArrays& other, const std::vector<std::uint8_t>& otherMeets,
                            const std::vector<std::uint32_t>& otherRepresentatives) {
         for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
-            if (otherMeets[t]) {
+            if (otherMeets[t] == kClipped) {
                 const BSP::Box box = BSP::triangleBox(other.positions.data(), other.indices.data(), t);
                 BSP::markCells(tree, box.lo, box.hi);
             }
@@ -157,8 +157,8 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
                 static_cast<std::size_t>(std::count(op.degenerate.begin(), op.degenerate.end(), 1));
             report->treeNodes[i] = treeNodes[i];
         }
-        report->nearTriangles[0] = static_cast<std::size_t>(std::count(meetsA.begin(), meetsA.end(), 1));
-        report->nearTriangles[1] = static_cast<std::size_t>(std::count(meetsB.begin(), meetsB.end(), 1));
+        report->nearTriangles[0] = static_cast<std::size_t>(std::count(meetsA.begin(), meetsA.end(), kClipped));
+        report->nearTriangles[1] = static_cast<std::size_t>(std::count(meetsB.begin(), meetsB.end(), kClipped));
         report->seamVerticesInserted = inserted;
     }
     return result;

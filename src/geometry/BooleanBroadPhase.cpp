@@ -41,6 +41,31 @@ Box boundsOfBoxes(std::size_t count, BoxOf&& box) {
     return boundsOfChunk[0];
 }
 
+// What one pair of triangles found, as bits: a triangle gathers the bits of
+// all its pairs.
+enum PairContact : std::uint8_t {
+    kCrossesBit = 1,           ///< they meet beyond the corners they share
+    kTouchesBit = 2,           ///< they meet at shared corners (or a shared edge) only
+    kCoincidesBit = 4,         ///< the same three corners, wound alike
+    kCoincidesReversedBit = 8, ///< the same three corners, wound the other way
+};
+
+// A triangle's Contact from the bits of its pairs. A face of the other
+// operand at the same place decides the triangle when nothing else of that
+// operand reaches past its sides and corners: near any inner point of the
+// face there is no other surface. Touching at corners alone leaves no
+// point to decide a connected set by: such a triangle is clipped.
+Contact contactOfTriangle(std::uint8_t bits) {
+    const bool coincides = (bits & kCoincidesBit) != 0, reversed = (bits & kCoincidesReversedBit) != 0;
+    if ((bits & kCrossesBit) || (coincides && reversed))
+        return kClipped;
+    if (coincides)
+        return kCoincides;
+    if (reversed)
+        return kCoincidesReversed;
+    return bits & kTouchesBit ? kClipped : kApart;
+}
+
 } // namespace
 
 void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
@@ -109,25 +134,53 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
 
     // A pair whose boxes overlap is tested exactly: most such pairs share no
     // point (nearly coplanar surfaces give a crowd of them), and a triangle
-    // that meets nothing needs no clipping.
+    // that meets nothing needs no clipping. Corners are numbered per pair:
+    // B's 0 to 2, A's by the corner of B at the same position, else 3 to 5.
     const auto cornersOf = [](const MeshArrays& mesh, std::uint32_t t) {
         TriangleContact::Corners c;
         for (int k = 0; k < 3; ++k) {
             c.p[k] = &mesh.positions[3 * mesh.indices[3 * t + k]];
-            c.id[k] = mesh.indices[3 * t + k];
+            c.id[k] = static_cast<std::uint32_t>(k);
         }
         c.computeNormal();
         return c;
     };
-    const auto meet = [&](std::uint32_t triangleA, const TriangleContact::Corners& cornersB) {
-        const std::uint32_t* corner = &a.indices[3 * triangleA];
-        // The common case, settled without A's normal.
-        if (TriangleContact::strictlyOnOneSide(cornersB, &a.positions[3 * corner[0]], &a.positions[3 * corner[1]],
-                                               &a.positions[3 * corner[2]]))
-            return false;
-        return TriangleContact::disjointTrianglesMeet(cornersOf(a, triangleA), cornersB);
+    const auto samePosition = [](const double* p, const double* q) {
+        return p[0] == q[0] && p[1] == q[1] && p[2] == q[2];
     };
-    // B's triangles are split over the cores. Each chunk marks B's flags in
+    const auto distinctCorners = [&](const TriangleContact::Corners& c) {
+        return !samePosition(c.p[0], c.p[1]) && !samePosition(c.p[1], c.p[2]) && !samePosition(c.p[0], c.p[2]);
+    };
+    // The contact bits of a pair (see PairContact), the same for both.
+    const auto contactOf = [&](std::uint32_t triangleA, const TriangleContact::Corners& cornersB) -> std::uint8_t {
+        const std::uint32_t* index = &a.indices[3 * triangleA];
+        const double* corner[3] = {&a.positions[3 * index[0]], &a.positions[3 * index[1]],
+                                   &a.positions[3 * index[2]]};
+        // The common case, settled without A's normal.
+        if (TriangleContact::strictlyOnOneSide(cornersB, corner[0], corner[1], corner[2]))
+            return 0;
+        TriangleContact::Corners cornersA = cornersOf(a, triangleA);
+        // Corners at one position (possible only where coordinates near
+        // the double limit hide a degenerate triangle) would break the
+        // numbering: such a pair is clipped.
+        if (!distinctCorners(cornersA) || !distinctCorners(cornersB))
+            return kCrossesBit;
+        int shared = 0;
+        for (int k = 0; k < 3; ++k) {
+            cornersA.id[k] = static_cast<std::uint32_t>(3 + k);
+            for (std::uint32_t j = 0; j < 3; ++j)
+                if (samePosition(corner[k], cornersB.p[j])) {
+                    cornersA.id[k] = j;
+                    ++shared;
+                }
+        }
+        if (shared == 3)
+            return cornersA.id[1] == (cornersA.id[0] + 1) % 3 ? kCoincidesBit : kCoincidesReversedBit;
+        if (TriangleContact::meetBeyondSharedCorners(cornersA, cornersB))
+            return kCrossesBit;
+        return shared > 0 ? kTouchesBit : 0;
+    };
+    // B's triangles are split over the cores. Each chunk marks B's bits in
     // its own range and A's in a copy of its own, joined afterwards.
     const unsigned chunks = Parallel::chunkCountFor(b.triangleCount());
     std::vector<std::vector<std::uint8_t>> meetsAOfChunk(chunks - 1);
@@ -145,7 +198,7 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
                 for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
                     const std::uint32_t other = entries[e];
                     const FloatBox& boxA = boxesA[other];
-                    if (!overlaps(boxA, boxB) || (marks[other] && meetsB[t]))
+                    if (!overlaps(boxA, boxB) || (marks[other] & meetsB[t] & kCrossesBit))
                         continue;
                     // Both boxes lie in every cell they share: the pair is
                     // taken in the one holding the low corner of their
@@ -154,8 +207,9 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
                         cellOf(std::max(boxA.lo[1], boxB.lo[1]), 1) != y ||
                         cellOf(std::max(boxA.lo[2], boxB.lo[2]), 2) != z)
                         continue;
-                    if (meet(other, cornersB))
-                        marks[other] = meetsB[t] = 1;
+                    const std::uint8_t contact = contactOf(other, cornersB);
+                    marks[other] |= contact;
+                    meetsB[t] |= contact;
                 }
             });
         }
@@ -163,6 +217,9 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
     for (const std::vector<std::uint8_t>& marks : meetsAOfChunk)
         for (std::size_t t = 0; t < marks.size(); ++t)
             meetsA[t] |= marks[t];
+    for (std::vector<std::uint8_t>* meets : {&meetsA, &meetsB})
+        for (std::uint8_t& contact : *meets)
+            contact = contactOfTriangle(contact);
 }
 
 std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vector<std::uint8_t>& meets,
@@ -173,7 +230,7 @@ std::vector<std::uint32_t> farComponents(const MeshArrays& mesh, const std::vect
     // These triangles meet no part of the other surface, so two that touch
     // anywhere, a corner being enough, are on the same side of it: joining
     // through shared corners needs no edge list.
-    const auto grouped = [&](std::uint32_t t) { return !meets[t] && !degenerate[t]; };
+    const auto grouped = [&](std::uint32_t t) { return meets[t] == kApart && !degenerate[t]; };
     DisjointSets corners(mesh.vertexCount());
     for (std::uint32_t t = 0; t < triangles; ++t) {
         if (!grouped(t))

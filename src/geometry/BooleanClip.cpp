@@ -113,16 +113,21 @@ void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector
     kept.polygons.reserve(own.triangleCount);
     kept.vertices.reserve(3 * own.triangleCount);
     auto keepWhole = [&](std::uint32_t t, int orientation) {
-        kept.polygons.push_back({t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3, meets[t] != 0});
+        kept.polygons.push_back(
+            {t, orientation, static_cast<std::uint32_t>(kept.vertices.size()), 3, meets[t] == kClipped});
         for (int k = 0; k < 3; ++k)
             kept.vertices.push_back(own.indices[3 * t + k]);
     };
     for (std::uint32_t t = 0; t < own.triangleCount; ++t) {
         if (own.degenerate[t])
             continue;
-        if (!meets[t]) {
-            const bool inside = componentInside[component[t]] != 0;
-            const int orientation = decide(operation, isB, inside, inside);
+        if (meets[t] != kClipped) {
+            // A coincident face has the other operand's outside on the side
+            // its twin faces and its inside behind.
+            const bool reversed = meets[t] == kCoincidesReversed;
+            const bool frontInside = meets[t] == kApart ? componentInside[component[t]] != 0 : reversed;
+            const bool backInside = meets[t] == kApart ? frontInside : !reversed;
+            const int orientation = decide(operation, isB, frontInside, backInside);
             if (orientation != 0)
                 keepWhole(t, orientation);
             continue;

@@ -218,6 +218,36 @@ TEST(Boolean, NearlyCoincidentSurfacesAreClippedOnlyWhereTheyMeet) {
     }
 }
 
+// A copy of a surface with a dent and a bump: its other faces coincide with
+// the original's and are decided by them; only the triangles around the
+// moved vertices are clipped.
+TEST(Boolean, FacesThatCoincideAreDecidedByTheirTwins) {
+    const MeshArrays a = sphere(0, 0, 0, 1.0, 24, 32);
+    MeshArrays b = a;
+    const auto moveRadially = [&](std::size_t vertex, double factor) {
+        for (int k = 0; k < 3; ++k)
+            b.positions[3 * vertex + k] *= factor;
+    };
+    moveRadially(200, 0.9);
+    moveRadially(420, 1.1);
+    const double va = signedVolume(a), vb = signedVolume(b);
+    Kiln::BooleanReport report;
+    const MeshArrays u = computeBoolean(a, b, BooleanOperation::Union, &report);
+    const MeshArrays i = computeBoolean(a, b, BooleanOperation::Intersection);
+    const MeshArrays d = computeBoolean(a, b, BooleanOperation::Difference);
+    const MeshArrays r = computeBoolean(b, a, BooleanOperation::Difference);
+    for (const MeshArrays* result : {&u, &i, &d, &r})
+        EXPECT_TRUE(isClosed(*result));
+    EXPECT_NEAR(signedVolume(u) + signedVolume(i), va + vb, kRelative);
+    EXPECT_NEAR(signedVolume(d) + signedVolume(i), va, kRelative);
+    EXPECT_NEAR(signedVolume(r) + signedVolume(i), vb, kRelative);
+    // The dent and the bump are both there: neither result is empty.
+    EXPECT_GT(signedVolume(d), 0.0);
+    EXPECT_GT(signedVolume(r), 0.0);
+    EXPECT_GT(report.nearTriangles[0], 0u);
+    EXPECT_LT(report.nearTriangles[0], a.triangleCount() / 20);
+}
+
 TEST(Boolean, RandomlyPlacedOperandsGiveClosedResults) {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> uniform(-1.0, 1.0);

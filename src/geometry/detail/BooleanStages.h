@@ -14,15 +14,25 @@
 namespace Kiln {
 namespace BooleanStage {
 
-/// Sets meetsA[t] / meetsB[t] (sized to the operands' triangle counts) to 1
-/// for each triangle that shares a point with some triangle of the other
-/// operand (exact tests, after a grid of boxes), 0 for the others.
-/// Triangles flagged in skipA / skipB (degenerate ones) meet nothing.
+/// How a triangle meets the other operand.
+enum Contact : std::uint8_t {
+    kApart = 0,   ///< shares no point with it: decided with its connected set
+    kClipped = 1, ///< crosses or touches it: clipped exactly
+    /// The same face as one of its triangles, wound alike, and nothing else
+    /// of it reaches past the face's sides and corners: decided by that face.
+    kCoincides = 2,
+    kCoincidesReversed = 3, ///< the same, wound the other way
+};
+
+/// Sets meetsA[t] / meetsB[t] (sized to the operands' triangle counts) to
+/// each triangle's Contact with the other operand's triangles (exact tests,
+/// after a grid of boxes). Triangles flagged in skipA / skipB (degenerate
+/// ones) are apart.
 void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::vector<std::uint8_t>& skipA,
                           const std::vector<std::uint8_t>& skipB, std::vector<std::uint8_t>& meetsA,
                           std::vector<std::uint8_t>& meetsB);
 
-/// Groups the triangles that meet nothing of the other operand (0 in
+/// Groups the triangles that meet nothing of the other operand (kApart in
 /// `meets`) into sets joined across shared corners (vertices
 /// compared by position). Such a set never meets the other operand's
 /// surface, so one point decides the whole set. Returns the set of each
@@ -49,8 +59,9 @@ struct KeptPolygons {
 };
 
 /// Keeps the parts of `own`'s triangles that bound the result: the sets of
-/// farComponents whole, as their representative point decides, triangles
-/// that meet the other operand clipped exactly by `other`'s tree. Appends work vertices to `own` only.
+/// farComponents whole, as their representative point decides, coincident
+/// faces as the face of `other` they coincide with decides, the other
+/// triangles that meet `other` clipped exactly by its tree. Appends work vertices to `own` only.
 void clipOperand(BSP::Operand& own, const BSP::Operand& other, const std::vector<std::uint8_t>& meets,
                  const std::vector<std::uint32_t>& component, const std::vector<std::uint32_t>& representatives,
                  BSP::Operands operands, BooleanOperation operation, KeptPolygons& kept);
