@@ -97,41 +97,44 @@ MeshArrays computeBoolean(const MeshArrays& a, const MeshArrays& b, BooleanOpera
     readyClippedPlanes(operandB, meetsB);
     componentB = farComponents(b, meetsB, operandB.degenerate, representativesB);
     setsA.get();
-    // A partition is refined only where the other operand can reach it: the
-    // boxes of its clipped triangles and the points that decide its sets.
-    auto reachOf = [](const MeshArrays& other, const std::vector<std::uint8_t>& otherMeets,
-                      const std::vector<std::uint32_t>& otherRepresentatives) {
-        std::vector<BSP::Box> reach;
-        for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
-            if (otherMeets[t] == kClipped)
-                reach.push_back(BSP::triangleBox(other.positions.data(), other.indices.data(), t));
-        for (const std::uint32_t t : otherRepresentatives) {
-            const double* p = &other.positions[3 * other.indices[3 * t]];
-            reach.push_back({{p[0], p[1], p[2]}, {p[0], p[1], p[2]}});
+    // What each operand can reach of the other's partition and trees: the
+    // boxes of its clipped triangles, then its sets' deciding points (as
+    // boxes of no size, from `firstPoint` on).
+    struct Reach {
+        std::vector<BSP::Box> boxes;
+        std::size_t firstPoint;
+    };
+    auto reachOf = [](const MeshArrays& mesh, const std::vector<std::uint8_t>& meets,
+                      const std::vector<std::uint32_t>& representatives) {
+        Reach reach;
+        for (std::uint32_t t = 0; t < mesh.triangleCount(); ++t)
+            if (meets[t] == kClipped)
+                reach.boxes.push_back(BSP::triangleBox(mesh.positions.data(), mesh.indices.data(), t));
+        reach.firstPoint = reach.boxes.size();
+        for (const std::uint32_t t : representatives) {
+            const double* p = &mesh.positions[3 * mesh.indices[3 * t]];
+            reach.boxes.push_back({{p[0], p[1], p[2]}, {p[0], p[1], p[2]}});
         }
         return reach;
     };
-    auto partitionA =
-        std::async(std::launch::async, [&] { BSP::buildPartition(operandA, reachOf(b, meetsB, representativesB)); });
-    BSP::buildPartition(operandB, reachOf(a, meetsA, representativesA));
+    const Reach reachOfA = reachOf(a, meetsA, representativesA), reachOfB = reachOf(b, meetsB, representativesB);
+    // A partition is refined only where the other operand can reach it.
+    auto partitionA = std::async(std::launch::async, [&] { BSP::buildPartition(operandA, reachOfB.boxes); });
+    BSP::buildPartition(operandB, reachOfA.boxes);
     partitionA.get();
     clock.next(BooleanReport::Partition);
 
-    // A tree is needed only where the other operand's clipped triangles and
-    // the points that decide its other sets can reach.
-    auto markAndFill = [&](BSP::Operand& tree, const MeshArrays& other, const std::vector<std::uint8_t>& otherMeets,
-                           const std::vector<std::uint32_t>& otherRepresentatives) {
-        for (std::uint32_t t = 0; t < other.triangleCount(); ++t)
-            if (otherMeets[t] == kClipped) {
-                const BSP::Box box = BSP::triangleBox(other.positions.data(), other.indices.data(), t);
-                BSP::markCells(tree, box.lo, box.hi);
-            }
-        for (const std::uint32_t t : otherRepresentatives)
-            BSP::markCellOfPoint(tree, &other.positions[3 * other.indices[3 * t]]);
+    // A tree is needed only in the cells the other operand reaches.
+    auto markAndFill = [&](BSP::Operand& tree, const Reach& reach) {
+        for (std::size_t i = 0; i < reach.boxes.size(); ++i)
+            if (i < reach.firstPoint)
+                BSP::markCells(tree, reach.boxes[i].lo, reach.boxes[i].hi);
+            else
+                BSP::markCellOfPoint(tree, reach.boxes[i].lo);
         BSP::fillCells(tree, operands);
     };
-    auto treeA = std::async(std::launch::async, [&] { markAndFill(operandA, b, meetsB, representativesB); });
-    markAndFill(operandB, a, meetsA, representativesA);
+    auto treeA = std::async(std::launch::async, [&] { markAndFill(operandA, reachOfB); });
+    markAndFill(operandB, reachOfA);
     treeA.get();
     clock.next(BooleanReport::Trees);
 

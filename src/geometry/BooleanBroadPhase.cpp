@@ -152,7 +152,8 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
         return !samePosition(c.p[0], c.p[1]) && !samePosition(c.p[1], c.p[2]) && !samePosition(c.p[0], c.p[2]);
     };
     // The contact bits of a pair (see PairContact), the same for both.
-    const auto contactOf = [&](std::uint32_t triangleA, const TriangleContact::Corners& cornersB) -> std::uint8_t {
+    const auto contactOf = [&](std::uint32_t triangleA, const TriangleContact::Corners& cornersB,
+                               bool distinctB) -> std::uint8_t {
         const std::uint32_t* index = &a.indices[3 * triangleA];
         const double* corner[3] = {&a.positions[3 * index[0]], &a.positions[3 * index[1]],
                                    &a.positions[3 * index[2]]};
@@ -163,7 +164,7 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
         // Corners at one position (possible only where coordinates near
         // the double limit hide a degenerate triangle) would break the
         // numbering: such a pair is clipped.
-        if (!distinctCorners(cornersA) || !distinctCorners(cornersB))
+        if (!distinctB || !distinctCorners(cornersA))
             return kCrossesBit;
         int shared = 0;
         for (int k = 0; k < 3; ++k) {
@@ -194,6 +195,7 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
             if (!overlaps(boxB, commonFloat))
                 continue;
             const TriangleContact::Corners cornersB = cornersOf(b, t);
+            const bool distinctB = distinctCorners(cornersB);
             forCells(boxB, [&](std::size_t c, int x, int y, int z) {
                 for (std::uint32_t e = start[c]; e < start[c + 1]; ++e) {
                     const std::uint32_t other = entries[e];
@@ -207,7 +209,7 @@ void findMeetingTriangles(const MeshArrays& a, const MeshArrays& b, const std::v
                         cellOf(std::max(boxA.lo[1], boxB.lo[1]), 1) != y ||
                         cellOf(std::max(boxA.lo[2], boxB.lo[2]), 2) != z)
                         continue;
-                    const std::uint8_t contact = contactOf(other, cornersB);
+                    const std::uint8_t contact = contactOf(other, cornersB, distinctB);
                     marks[other] |= contact;
                     meetsB[t] |= contact;
                 }

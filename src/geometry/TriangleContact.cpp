@@ -140,46 +140,6 @@ int axisOfPlane(const ExactPlane& plane) {
 int axisOfTriangle(const Corners& t) {
     return dominantAxis(planeThroughPoints(t.p[0], t.p[1], t.p[2]));
 }
-} // namespace
-
-
-bool strictlyOnOneSide(const Corners& t, Point a, Point b, Point c) {
-    const int side = orient(t, a);
-    return side != 0 && orient(t, b) == side && orient(t, c) == side;
-}
-
-bool disjointTrianglesMeet(const Corners& s, const Corners& t) {
-    int sideS[3], sideT[3];
-    for (int k = 0; k < 3; ++k)
-        sideS[k] = orient(t, s.p[k]);
-    if (sideS[0] == sideS[1] && sideS[1] == sideS[2]) {
-        if (sideS[0] != 0)
-            return false;
-        return coplanarTrianglesMeet(s, t, axisOfTriangle(t));
-    }
-    for (int k = 0; k < 3; ++k)
-        sideT[k] = orient(s, t.p[k]);
-    if (sideT[0] == sideT[1] && sideT[1] == sideT[2] && sideT[0] != 0)
-        return false;
-    // Off each other's plane the common part is a segment whose ends lie on
-    // an edge of one of them: some edge meets the other triangle.
-    const auto someEdgeMeets = [](const Corners& edges, const int* side, const Corners& other) {
-        for (int k = 0; k < 3; ++k) {
-            Point p = edges.p[k], q = edges.p[(k + 1) % 3];
-            const int sp = side[k], sq = side[(k + 1) % 3];
-            if (sp == 0 && sq == 0) {
-                if (coplanarSegmentMeetsTriangle(p, q, other, axisOfTriangle(other)))
-                    return true;
-            } else if (segmentCrossesTriangle(p, q, other, sp, sq)) {
-                return true;
-            }
-        }
-        return false;
-    };
-    return someEdgeMeets(s, sideS, t) || someEdgeMeets(t, sideT, s);
-}
-
-namespace {
 
 // Triangles s = (v, a, b) and t = (v, c, d) (corners in their cyclic
 // order) with only the corner v in common: they may meet at v, nowhere else.
@@ -238,6 +198,42 @@ bool edgeSharingTrianglesMeet(const Corners& s, Point u, Point w, Point a, Point
 }
 
 } // namespace
+
+bool strictlyOnOneSide(const Corners& t, Point a, Point b, Point c) {
+    const int side = orient(t, a);
+    return side != 0 && orient(t, b) == side && orient(t, c) == side;
+}
+
+bool disjointTrianglesMeet(const Corners& s, const Corners& t) {
+    int sideS[3], sideT[3];
+    for (int k = 0; k < 3; ++k)
+        sideS[k] = orient(t, s.p[k]);
+    if (sideS[0] == sideS[1] && sideS[1] == sideS[2]) {
+        if (sideS[0] != 0)
+            return false;
+        return coplanarTrianglesMeet(s, t, axisOfTriangle(t));
+    }
+    for (int k = 0; k < 3; ++k)
+        sideT[k] = orient(s, t.p[k]);
+    if (sideT[0] == sideT[1] && sideT[1] == sideT[2] && sideT[0] != 0)
+        return false;
+    // Off each other's plane the common part is a segment whose ends lie on
+    // an edge of one of them: some edge meets the other triangle.
+    const auto someEdgeMeets = [](const Corners& edges, const int* side, const Corners& other) {
+        for (int k = 0; k < 3; ++k) {
+            Point p = edges.p[k], q = edges.p[(k + 1) % 3];
+            const int sp = side[k], sq = side[(k + 1) % 3];
+            if (sp == 0 && sq == 0) {
+                if (coplanarSegmentMeetsTriangle(p, q, other, axisOfTriangle(other)))
+                    return true;
+            } else if (segmentCrossesTriangle(p, q, other, sp, sq)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    return someEdgeMeets(s, sideS, t) || someEdgeMeets(t, sideT, s);
+}
 
 // Whether the triangle's corners are collinear (its exact normal is zero).
 bool isDegenerate(const Corners& c) {

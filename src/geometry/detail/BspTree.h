@@ -137,7 +137,6 @@ struct Operands {
     const ExactPlane& plane(PlaneRef ref) const;
 };
 
-
 /// Map from a 64-bit key to a 32-bit value over one flat table, for
 /// lookups in the clip loops. Not thread-safe.
 class FlatKeyMap {
